@@ -1,0 +1,141 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <random>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tunevale::test {
+
+TempDir::TempDir()
+{
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+        m_path = base / ("tunevale-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(m_path))
+            break;
+    }
+}
+
+TempDir::~TempDir()
+{
+    std::error_code error;
+    // Give back any permission a test removed, so that everything can be deleted.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, error);
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 error);
+    std::filesystem::remove_all(m_path, error);
+}
+
+ProgramResult runProgram(const std::vector<std::string>& argv, int timeoutSeconds)
+{
+    ProgramResult result;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return result;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+
+    std::vector<char*> args;
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    if (spawned != 0) {
+        ::close(pipeFds[0]);
+        return result;
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    char buffer[4096];
+    for (;;) {
+        pollfd fd{pipeFds[0], POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+            continue;
+        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        result.output.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+void ffmpeg(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> argv{"ffmpeg", "-nostdin", "-v", "error", "-y"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const auto result = runProgram(argv);
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+}
+
+std::filesystem::path makeTone(const std::filesystem::path& file, double seconds, int rate, int channels,
+                               const std::vector<std::string>& encoding)
+{
+    std::ostringstream source;
+    source << "sine=frequency=440:sample_rate=" << rate << ":duration=" << seconds;
+    std::vector<std::string> args{"-f", "lavfi", "-i", source.str(), "-ac", std::to_string(channels)};
+    args.insert(args.end(), encoding.begin(), encoding.end());
+    args.push_back(file.string());
+    ffmpeg(args);
+    return file;
+}
+
+std::string readFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const std::filesystem::path& file, const std::string& bytes)
+{
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+}
+
+std::string ffprobe(const std::filesystem::path& file, const std::string& entry)
+{
+    const auto colon = entry.find('=');
+    const bool isStream = entry.substr(0, colon) == "stream";
+    std::vector<std::string> argv{"ffprobe", "-v", "error"};
+    if (isStream)
+        argv.insert(argv.end(), {"-select_streams", "a:0"});
+    argv.insert(argv.end(), {"-show_entries", entry, "-of", "default=noprint_wrappers=1:nokey=1", file.string()});
+    auto result = runProgram(argv);
+    while (!result.output.empty() && (result.output.back() == '\n' || result.output.back() == '\r'))
+        result.output.pop_back();
+    return result.exitCode == 0 ? result.output : std::string();
+}
+
+} // namespace tunevale::test

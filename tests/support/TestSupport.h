@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tunevale::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+struct ProgramResult {
+    int exitCode = -1; // -1 when the program could not start or was killed
+    std::string output; // standard output and standard error together
+};
+
+// Runs a program with an argument vector (no shell), waiting at most timeoutSeconds.
+ProgramResult runProgram(const std::vector<std::string>& argv, int timeoutSeconds = 120);
+
+// Runs ffmpeg quietly with the given arguments and "-y"; fails the calling test when it fails.
+void ffmpeg(const std::vector<std::string>& arguments);
+
+// Writes a sine tone made by ffmpeg: seconds long, at rate and channel count, encoded by the
+// arguments given (for example {"-c:a", "flac"}); the format follows the file's extension.
+std::filesystem::path makeTone(const std::filesystem::path& file, double seconds, int rate = 44100,
+                               int channels = 2, const std::vector<std::string>& encoding = {});
+
+// Reads a whole file.
+std::string readFile(const std::filesystem::path& file);
+void writeFile(const std::filesystem::path& file, const std::string& bytes);
+
+// The value of one ffprobe entry such as "stream=codec_name" or "format=duration" for the first
+// audio stream ("" when absent).
+std::string ffprobe(const std::filesystem::path& file, const std::string& entry);
+
+} // namespace tunevale::test
