@@ -1,0 +1,112 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+// The controls of the format-options panel and the output-folder controls, as plain values.
+// Each field is named after its control; the stored ones are also named so in the store.
+
+struct OptionButton {
+    bool value = false;
+    bool enabled = true;
+};
+
+struct CheckBox {
+    bool value = false; // ticked
+    bool enabled = true;
+};
+
+struct TextBox {
+    std::string text;
+    bool enabled = true;
+};
+
+struct Button {
+    bool enabled = true;
+};
+
+// A drop-down list: fixed texts, the chosen position (-1: none) and optional item data per entry.
+struct ComboBox {
+    std::vector<std::string> list;
+    std::vector<std::int64_t> itemData;
+    int listIndex = -1;
+    bool enabled = true;
+
+    // The shown text: the chosen entry's, or "" when none is chosen.
+    std::string text() const;
+    bool hasIndex(long long index) const { return index >= 0 && index < static_cast<long long>(list.size()); }
+};
+
+// An integer between min and max; like the slider control, a value outside is pulled to the nearer end.
+struct SliderSetting {
+    int value = 0;
+    int min = 0;
+    int max = 100;
+    bool enabled = true;
+
+    void setValue(int v);
+};
+
+// Members of the optFileFormat option group, by index.
+enum class FileFormat { WAV = 0, WMA = 1, MP3 = 2, OGG = 3, Ipod = 4 };
+inline constexpr int kFileFormatCount = 5;
+inline constexpr int kWMATagCount = 8;
+
+struct OutputSettings {
+    // Output folder (main window).
+    OptionButton optOtherFolder;
+    OptionButton optSameFolder;
+    TextBox txtOutPath;
+    Button cmdBrowse;
+
+    // Output format: the option array and the per-format panel in front.
+    std::array<OptionButton, kFileFormatCount> optFileFormat;
+    int frFormat = static_cast<int>(FileFormat::Ipod); // index of the frFormat panel in front
+
+    // WMA.
+    SliderSetting sliderWMA;
+    ComboBox cmbWMAEncodingBitrate;
+    CheckBox chkWMAFileTags;
+    std::array<TextBox, kWMATagCount> txtWMATags;
+
+    // MP3.
+    ComboBox cmbMP3StereoMode;
+    ComboBox cmbMP3Freq;
+    SliderSetting SliderMP3EncoderQuality;
+    OptionButton optMP3CBR;
+    OptionButton optMP3ABR;
+    OptionButton optMP3VBR;
+    SliderSetting SliderMP3VBR;
+    ComboBox cmbMP3CBitrate;
+    ComboBox cmbMP3ABitrate;
+
+    // OGG.
+    SliderSetting sliderOGG;
+    OptionButton optOGGCBR;
+    OptionButton optOGGVBR;
+    ComboBox cmbOGGCBitrate;
+    ComboBox cmbOGGVBitrate;
+
+    // After the batch (never stored).
+    CheckBox chkShutdown;
+
+    // The one-line format summary on the main window.
+    std::string lblFormat;
+
+    // The first optFileFormat member that is on, in index order; none when no member is on.
+    std::optional<FileFormat> chosenFormat() const;
+};
+
+// The controls as designed: the defaults of every stored value, with defaultOutPath as the folder.
+OutputSettings designOutputSettings(const std::string& defaultOutPath);
+
+// The default output folder: the user's home folder + "/Converted Files".
+std::string defaultOutputFolder();
+
+} // namespace tunevale

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "CRegister.h"
+#include "OutputSettings.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+// Names the controls of the record, for change notification and for the generic setters.
+enum class OutputControl {
+    optOtherFolder,
+    optSameFolder,
+    txtOutPath,
+    cmdBrowse,
+    optFileFormat, // index 0-4
+    frFormat,      // index of the panel brought to the front
+    sliderWMA,
+    cmbWMAEncodingBitrate,
+    chkWMAFileTags,
+    txtWMATags, // index 0-7
+    cmbMP3StereoMode,
+    cmbMP3Freq,
+    SliderMP3EncoderQuality,
+    optMP3CBR,
+    optMP3ABR,
+    optMP3VBR,
+    SliderMP3VBR,
+    cmbMP3CBitrate,
+    cmbMP3ABitrate,
+    sliderOGG,
+    optOGGCBR,
+    optOGGVBR,
+    cmbOGGCBitrate,
+    cmbOGGVBitrate,
+    chkShutdown,
+    lblFormat,
+};
+
+// The registry key of the output settings, below RegistryRoot::LocalMachine.
+inline constexpr const char* SettingsKey = "Software\\Brindle Tunevale\\Settings";
+
+// The output settings record with the behaviour of its panel: loading and saving through the
+// registry store, the defaults button, the format summary and the click rules between controls.
+// Every change of a value, list, enabled state, front panel or caption is announced to the change
+// handlers with the control (and its index for the arrays). UI thread only.
+class OutputSettingsModel
+{
+public:
+    using ChangeHandler = std::function<void(OutputControl control, int index)>;
+
+    // Starts with the controls as designed; defaultOutPath is the folder used when none is stored.
+    explicit OutputSettingsModel(CRegister& registry, std::string defaultOutPath = defaultOutputFolder());
+
+    const OutputSettings& settings() const { return m_settings; }
+    const std::string& defaultOutPath() const { return m_defaultOutPath; }
+    void addChangeHandler(ChangeHandler handler);
+
+    // The window's start-up flag: true until LoadSettings has chosen the output format.
+    bool bLoading() const { return m_bLoading; }
+    void setLoading(bool loading) { m_bLoading = loading; }
+
+    void LoadSettings();
+    void SaveSettings();
+    void ShowFormatSummary();
+    // The defaults button: deletes the whole settings key, then loads every default.
+    void cmdDefaults();
+
+    // What the user's clicks do to the other controls (the option is turned on first).
+    void clickOption(OutputControl option, int index = 0);
+    void clickCheck(OutputControl check, bool ticked);
+
+    // Generic setters; option groups stay exclusive (turning one on turns the others off).
+    void setOption(OutputControl option, bool on, int index = 0);
+    void setCheck(OutputControl check, bool ticked);
+    void setText(OutputControl textBox, const std::string& text, int index = 0);
+    void setSliderValue(OutputControl slider, int value);   // pulled into the slider's range
+    bool setComboIndex(OutputControl combo, int listIndex); // false (and no change) outside the list
+    void setComboList(OutputControl combo, std::vector<std::string> list, std::vector<std::int64_t> itemData = {});
+    void setEnabled(OutputControl control, bool enabled, int index = 0);
+    void bringFormatToFront(int index);
+
+private:
+    OptionButton& option(OutputControl control, int index);
+    CheckBox& check(OutputControl control);
+    TextBox& textBox(OutputControl control, int index);
+    SliderSetting& slider(OutputControl control);
+    ComboBox& combo(OutputControl control);
+    bool& enabledFlag(OutputControl control, int index);
+    void notify(OutputControl control, int index = 0);
+
+    std::string read(const char* name, const std::string& defaultText) const;
+    void write(const char* name, const std::string& value);
+    void loadOption(OutputControl control, const char* name, bool defaultValue);
+    void loadSlider(OutputControl control, const char* name, int defaultValue);
+    void loadCombo(OutputControl control, const char* name, int defaultValue);
+
+    CRegister& m_registry;
+    std::string m_defaultOutPath;
+    OutputSettings m_settings;
+    bool m_bLoading = true;
+    std::vector<ChangeHandler> m_handlers;
+};
+
+} // namespace tunevale
