@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDateTime>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+namespace tunevale
+{
+
+// The log of engine failures met while converting: a text file that only grows, one CR LF line
+// per failure. Each entry opens, appends and closes the file, so the log survives a crash and
+// two running copies interleave whole lines. Safe to call from several threads.
+class ErrorLog
+{
+public:
+    explicit ErrorLog(std::filesystem::path file);
+
+    // "<program folder> Errors.log" beside the program folder when that file can be written there;
+    // otherwise "Errors.log" in the first writable of the program folder and Tunevale's state folder
+    // ($XDG_STATE_HOME/Tunevale, by default ~/.local/state/Tunevale).
+    static std::filesystem::path defaultPath();
+
+    // The entry: "HH:MM:SS <short date> <error text> <code> occured when Korvel tried to
+    // play/convert: <source>", the date in the system locale's short form.
+    static std::string entryText(const QDateTime& when, int code, const std::string& source);
+
+    // Appends one entry for the engine error code; false when the file could not be written.
+    bool append(int code, const std::string& source);
+
+    const std::filesystem::path& path() const { return m_file; }
+
+private:
+    std::filesystem::path m_file;
+    std::mutex m_mutex;
+};
+
+} // namespace tunevale
