@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+// The names of the files directly inside folder, in the file system's order: every entry that is
+// not a folder or a link to one (hidden files included). Empty when the folder cannot be read.
+std::vector<std::string> ListFolderFiles(const std::string& folder);
+
+// s cut before its first NUL character (unchanged when it holds none), also stored back into s.
+std::string StripNulls(std::string& s);
+
+} // namespace tunevale

@@ -1,0 +1,126 @@
+#include "JobAdder.h"
+
+#include "AcceptedExtensions.h"
+#include "DurationSource.h"
+#include "FileDialogs.h"
+#include "FileSizeText.h"
+#include "FolderListing.h"
+#include "JobList.h"
+#include "JobSelection.h"
+#include "MessageBox.h"
+#include "SelectionText.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace tunevale
+{
+
+namespace
+{
+
+constexpr const char* Title = "Tunevale";
+constexpr const char* RefusedWarning = "Some files are not supported or already exist and will not be added";
+constexpr const char* EmptyFolderWarning = "Selected Folder is empty.";
+constexpr const char* AddErrorText = "An error occured while Adding File";
+
+} // namespace
+
+JobAdder::JobAdder(JobList& jobs, JobSelection& selection, DurationSource& durations, FileDialogs& dialogs,
+                   MessageBox& messages)
+    : m_jobs(jobs), m_selection(selection), m_durations(durations), m_dialogs(dialogs), m_messages(messages)
+{
+}
+
+void JobAdder::AddAudioFiles(const std::string& sList)
+{
+    if (!sList.empty()) {
+        addSelection(sList);
+        return;
+    }
+    const auto answer = m_dialogs.ShowOpenDialog(audioFileFilters(), "Select one or more audio files", true);
+    if (answer)
+        addSelection(removeNulPairs(*answer));
+}
+
+void JobAdder::AddVideoFiles()
+{
+    const auto answer = m_dialogs.ShowOpenDialog(videoFileFilters(), "Select one or more video files", true);
+    if (answer)
+        addSelection(removeNulPairs(*answer));
+}
+
+void JobAdder::addSelection(const std::string& selection)
+{
+    bool refused = false;
+    for (auto path : selectionPaths(selection))
+        refused |= !AddFile2Grid(path);
+    if (refused)
+        warn(RefusedWarning);
+}
+
+void JobAdder::addDroppedFiles(const std::vector<std::string>& paths)
+{
+    for (auto path : paths)
+        AddFile2Grid(path);
+}
+
+void JobAdder::addFolder()
+{
+    auto folder = m_dialogs.BrowseForFolder("Select folder to add", false);
+    StripNulls(folder);
+    if (folder.empty())
+        return;
+    const auto names = ListFolderFiles(folder);
+    if (names.empty()) {
+        warn(EmptyFolderWarning);
+        return;
+    }
+    // NUL cannot occur in a file name, so unlike any printable separator it cannot split one.
+    std::string selection = folder;
+    for (const auto& name : names)
+        selection += '\0' + name;
+    AddAudioFiles(selection);
+}
+
+bool JobAdder::AddFile2Grid(std::string& sFilePath)
+{
+    cleanSeparators(sFilePath);
+    if (m_jobs.FileInList(sFilePath) || !hasAcceptedExtension(sFilePath))
+        return false;
+
+    Job job;
+    job.FilePath = sFilePath;
+    job.Duration = m_durations.GetDurationText(sFilePath);
+    if (isCdTrack(sFilePath)) {
+        job.FileSize = "CD Track";
+    } else {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(sFilePath, error);
+        if (error) {
+            m_messages.show(std::string(AddErrorText) + "\r" + std::to_string(error.value()) + ":" + error.message(),
+                            Title, MessageIcon::Critical, MessageButtons::Ok);
+            return false;
+        }
+        job.FileSize = FormatFileSize(size);
+    }
+    if (job.Duration == DurationError) {
+        job.Status = JobStatus::CodecNotSupported;
+        job.statusColour = JobColour::Failed;
+        job.durationColour = JobColour::Failed;
+    } else {
+        job.Status = JobStatus::WaitingConversion;
+    }
+    // The path was checked above; a probe that re-entered the list could still have added it.
+    if (!m_jobs.rsJobs().append(std::move(job)))
+        return false;
+    m_selection.untickSelectAll();
+    return true;
+}
+
+void JobAdder::warn(const std::string& text)
+{
+    m_messages.show(text, Title, MessageIcon::Exclamation, MessageButtons::Ok);
+}
+
+} // namespace tunevale

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+
+namespace tunevale
+{
+
+// Told of every change of the job list so that a view (the grid's model) can follow it; called on
+// the UI thread, synchronously, with the "about to" call before the table changes and the other after.
+class JobTableObserver
+{
+public:
+    virtual ~JobTableObserver() = default;
+    virtual void aboutToAppendRows(std::size_t first, std::size_t count) = 0;
+    virtual void rowsAppended(std::size_t first, std::size_t count) = 0;
+    // Any field or colour of one row changed.
+    virtual void rowChanged(std::size_t row) = 0;
+    // The whole table is about to be put in place of the current one (removal), and was.
+    virtual void aboutToReplaceTable() = 0;
+    virtual void tableReplaced() = 0;
+};
+
+} // namespace tunevale
