@@ -1,0 +1,50 @@
+#include "ThemedButton.h"
+
+#include <QPainter>
+#include <QStyleOptionButton>
+
+namespace tunevale
+{
+
+ThemedButton::ThemedButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    setToolTipBackColor(m_toolTipBack);
+}
+
+void ThemedButton::repaintWith(QColor& member, const QColor& colour)
+{
+    member = colour;
+    update();
+}
+
+void ThemedButton::setToolTipBackColor(const QColor& colour)
+{
+    m_toolTipBack = colour;
+    // A widget's style sheet reaches the tool tips it shows.
+    setStyleSheet(QStringLiteral("QToolTip { background-color: %1; color: black; }").arg(colour.name()));
+}
+
+QSize ThemedButton::sizeHint() const
+{
+    const QSize text = fontMetrics().size(Qt::TextShowMnemonic, this->text());
+    return {text.width() + 18, std::max(text.height() + 10, 23)};
+}
+
+void ThemedButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = !isEnabled() ? m_backDisabled : hasFocus() ? m_backFocus : m_back;
+    if (isEnabled() && isDown())
+        fill = fill.darker(115);
+    else if (isEnabled() && underMouse())
+        fill = fill.lighter(106);
+    painter.setPen(isEnabled() ? m_border : m_border.lighter(150));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextShowMnemonic, text());
+}
+
+} // namespace tunevale
