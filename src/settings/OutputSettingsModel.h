@@ -94,7 +94,7 @@ private:
 
     std::string read(const char* name, const std::string& defaultText) const;
     void write(const char* name, const std::string& value);
-    void loadOption(OutputControl control, const char* name, bool defaultValue);
+    void loadOption(OutputControl control, const char* name, const char* defaultText);
     void loadSlider(OutputControl control, const char* name, int defaultValue);
     void loadCombo(OutputControl control, const char* name, int defaultValue);
 
@@ -102,6 +102,7 @@ private:
     std::string m_defaultOutPath;
     OutputSettings m_settings;
     bool m_bLoading = true;
+    bool m_readStore = true; // false while the defaults button loads the defaults over a stuck store
     std::vector<ChangeHandler> m_handlers;
 };
 

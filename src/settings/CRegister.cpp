@@ -1,0 +1,200 @@
+#include "CRegister.h"
+
+#include "RegistryIni.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QString>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+
+namespace tunevale
+{
+
+namespace
+{
+
+constexpr int kLockTimeoutMs = 10000;
+constexpr const char* kUnnamedValue = "*";
+
+QString qPath(const std::filesystem::path& path)
+{
+    return QString::fromStdString(path.string());
+}
+
+std::string rootName(RegistryRoot root)
+{
+    return root == RegistryRoot::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+}
+
+// The section of a key: the root's name, then the path below it.
+std::string sectionOf(RegistryRoot root, const std::string& path)
+{
+    return path.empty() ? rootName(root) : rootName(root) + '\\' + path;
+}
+
+std::string valueName(const std::string& sKey)
+{
+    return sKey == kUnnamedValue ? std::string() : sKey;
+}
+
+enum class ReadState { Missing, Unreadable, Damaged, Read };
+
+struct StoreContents {
+    ReadState state = ReadState::Missing;
+    RegistryIni ini;
+};
+
+StoreContents readStore(const std::filesystem::path& file)
+{
+    StoreContents contents;
+    QFile input(qPath(file));
+    if (!input.exists())
+        return contents;
+    if (!input.open(QIODevice::ReadOnly)) {
+        contents.state = ReadState::Unreadable;
+        return contents;
+    }
+    const QByteArray text = input.readAll();
+    if (input.error() != QFileDevice::NoError) {
+        contents.state = ReadState::Unreadable;
+        return contents;
+    }
+    auto parsed = RegistryIni::parse(text);
+    if (!parsed) {
+        contents.state = ReadState::Damaged;
+        return contents;
+    }
+    contents.state = ReadState::Read;
+    contents.ini = std::move(*parsed);
+    return contents;
+}
+
+// Moves a damaged store aside (never over an earlier copy), so that the user's file is kept for
+// inspection while the settings start afresh.
+bool setDamagedStoreAside(const std::filesystem::path& file)
+{
+    for (int n = 0; n < 1000; ++n) {
+        const QString aside = qPath(file) + ".damaged" + (n == 0 ? QString() : QString::number(n));
+        if (QFile::exists(aside))
+            continue;
+        if (!QFile::rename(qPath(file), aside))
+            return false;
+        std::fprintf(stderr, "Tunevale: the settings file %s was damaged; kept as %s\n", file.string().c_str(),
+                     aside.toLocal8Bit().constData());
+        return true;
+    }
+    return false;
+}
+
+// Re-reads the store under its lock, applies the change and replaces the file atomically.
+// The change returns false when it has nothing to do (the file is then left alone).
+bool changeStore(const std::filesystem::path& file, const std::function<bool(RegistryIni&)>& change)
+{
+    const QString folder = qPath(file.parent_path());
+    if (!QDir().mkpath(folder))
+        return false;
+    QLockFile lock(qPath(file) + ".lock");
+    if (!lock.tryLock(kLockTimeoutMs))
+        return false;
+
+    StoreContents contents = readStore(file);
+    if (contents.state == ReadState::Unreadable)
+        return false;
+    if (!change(contents.ini))
+        return false;
+    if (contents.state == ReadState::Damaged && !setDamagedStoreAside(file))
+        return false;
+
+    QSaveFile output(qPath(file));
+    if (!output.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray text = contents.ini.serialize();
+    if (output.write(text) != text.size())
+        return false;
+    return output.commit();
+}
+
+} // namespace
+
+CRegister::CRegister(std::filesystem::path storeFile) : m_storeFile(std::move(storeFile)) {}
+
+std::filesystem::path CRegister::registryFile()
+{
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    std::filesystem::path base;
+    // A relative XDG value is invalid by the XDG rules and is ignored.
+    if (configHome != nullptr && configHome[0] == '/')
+        base = configHome;
+    else
+        base = std::filesystem::path(QDir::homePath().toStdString()) / ".config";
+    return base / "Tunevale" / "registry.ini";
+}
+
+std::string CRegister::TrimKeySlashes(const std::string& path)
+{
+    std::string trimmed = path;
+    if (!trimmed.empty() && trimmed.front() == '\\')
+        trimmed.erase(0, 1);
+    if (!trimmed.empty() && trimmed.back() == '\\')
+        trimmed.pop_back();
+    return trimmed;
+}
+
+std::string CRegister::REGGetSetting(RegistryRoot regHKEY, const std::string& sSection, const std::string& sKey,
+                                     const std::string& sDefault) const
+{
+    const std::string path = TrimKeySlashes(sSection);
+    if (!RegistryIni::isValidPath(path))
+        return sDefault;
+    const StoreContents contents = readStore(m_storeFile);
+    if (contents.state != ReadState::Read)
+        return sDefault;
+    const RegistryIni::Key* key = contents.ini.findKey(sectionOf(regHKEY, path));
+    if (key == nullptr)
+        return sDefault;
+    const RegistryIni::Value* value = RegistryIni::findValue(*key, valueName(sKey));
+    // An empty stored text counts as missing.
+    if (value == nullptr || value->data.empty())
+        return sDefault;
+    return value->data;
+}
+
+bool CRegister::REGSaveSetting(RegistryRoot regHKEY, const std::string& sSection, const std::string& sKey,
+                               const std::string& sValue)
+{
+    const std::string path = TrimKeySlashes(sSection);
+    if (!RegistryIni::isValidPath(path))
+        return false;
+    return changeStore(m_storeFile, [&](RegistryIni& ini) {
+        RegistryIni::setValue(ini.createKey(sectionOf(regHKEY, path)), valueName(sKey), sValue);
+        return true;
+    });
+}
+
+bool CRegister::REGDeleteSetting(RegistryRoot regHKEY, const std::string& sSection, const std::string& sKey)
+{
+    if (!sKey.empty()) {
+        const std::string path = TrimKeySlashes(sSection);
+        if (!RegistryIni::isValidPath(path))
+            return false;
+        return changeStore(m_storeFile, [&](RegistryIni& ini) {
+            RegistryIni::Key* key = ini.findKey(sectionOf(regHKEY, path));
+            return key != nullptr && RegistryIni::removeValue(*key, valueName(sKey));
+        });
+    }
+    // The whole key, named exactly as passed; the root itself cannot be deleted.
+    if (sSection.empty() || !RegistryIni::isValidPath(sSection))
+        return false;
+    return changeStore(m_storeFile, [&](RegistryIni& ini) {
+        const std::string section = sectionOf(regHKEY, sSection);
+        return !ini.hasSubKeys(section) && ini.removeKey(section);
+    });
+}
+
+} // namespace tunevale

@@ -1,0 +1,466 @@
+#include "OutputSettingsModel.h"
+
+#include "SettingText.h"
+
+#include <stdexcept>
+
+namespace tunevale
+{
+
+namespace
+{
+
+constexpr RegistryRoot kRoot = RegistryRoot::LocalMachine;
+
+const std::vector<OutputControl> kFolderGroup{OutputControl::optOtherFolder, OutputControl::optSameFolder};
+const std::vector<OutputControl> kMP3ModeGroup{OutputControl::optMP3CBR, OutputControl::optMP3ABR,
+                                               OutputControl::optMP3VBR};
+const std::vector<OutputControl> kOGGModeGroup{OutputControl::optOGGCBR, OutputControl::optOGGVBR};
+
+const std::vector<OutputControl>* groupOf(OutputControl option)
+{
+    for (const auto* group : {&kFolderGroup, &kMP3ModeGroup, &kOGGModeGroup})
+        for (OutputControl member : *group)
+            if (member == option)
+                return group;
+    return nullptr;
+}
+
+[[noreturn]] void wrongControl(const char* what)
+{
+    throw std::logic_error(std::string("OutputSettingsModel: not a ") + what);
+}
+
+std::size_t checkedIndex(int index, int count, const char* what)
+{
+    if (index < 0 || index >= count)
+        wrongControl(what);
+    return static_cast<std::size_t>(index);
+}
+
+} // namespace
+
+OutputSettingsModel::OutputSettingsModel(CRegister& registry, std::string defaultOutPath)
+    : m_registry(registry), m_defaultOutPath(std::move(defaultOutPath)),
+      m_settings(designOutputSettings(m_defaultOutPath))
+{
+}
+
+void OutputSettingsModel::addChangeHandler(ChangeHandler handler)
+{
+    m_handlers.push_back(std::move(handler));
+}
+
+void OutputSettingsModel::notify(OutputControl control, int index)
+{
+    for (const auto& handler : m_handlers)
+        handler(control, index);
+}
+
+OptionButton& OutputSettingsModel::option(OutputControl control, int index)
+{
+    auto& s = m_settings;
+    switch (control) {
+    case OutputControl::optOtherFolder:
+        return s.optOtherFolder;
+    case OutputControl::optSameFolder:
+        return s.optSameFolder;
+    case OutputControl::optFileFormat:
+        return s.optFileFormat[checkedIndex(index, kFileFormatCount, "format index")];
+    case OutputControl::optMP3CBR:
+        return s.optMP3CBR;
+    case OutputControl::optMP3ABR:
+        return s.optMP3ABR;
+    case OutputControl::optMP3VBR:
+        return s.optMP3VBR;
+    case OutputControl::optOGGCBR:
+        return s.optOGGCBR;
+    case OutputControl::optOGGVBR:
+        return s.optOGGVBR;
+    default:
+        wrongControl("option button");
+    }
+}
+
+CheckBox& OutputSettingsModel::check(OutputControl control)
+{
+    if (control == OutputControl::chkWMAFileTags)
+        return m_settings.chkWMAFileTags;
+    if (control == OutputControl::chkShutdown)
+        return m_settings.chkShutdown;
+    wrongControl("check box");
+}
+
+TextBox& OutputSettingsModel::textBox(OutputControl control, int index)
+{
+    if (control == OutputControl::txtOutPath)
+        return m_settings.txtOutPath;
+    if (control == OutputControl::txtWMATags)
+        return m_settings.txtWMATags[checkedIndex(index, kWMATagCount, "tag index")];
+    wrongControl("text box");
+}
+
+SliderSetting& OutputSettingsModel::slider(OutputControl control)
+{
+    auto& s = m_settings;
+    switch (control) {
+    case OutputControl::sliderWMA:
+        return s.sliderWMA;
+    case OutputControl::SliderMP3EncoderQuality:
+        return s.SliderMP3EncoderQuality;
+    case OutputControl::SliderMP3VBR:
+        return s.SliderMP3VBR;
+    case OutputControl::sliderOGG:
+        return s.sliderOGG;
+    default:
+        wrongControl("slider");
+    }
+}
+
+ComboBox& OutputSettingsModel::combo(OutputControl control)
+{
+    auto& s = m_settings;
+    switch (control) {
+    case OutputControl::cmbWMAEncodingBitrate:
+        return s.cmbWMAEncodingBitrate;
+    case OutputControl::cmbMP3StereoMode:
+        return s.cmbMP3StereoMode;
+    case OutputControl::cmbMP3Freq:
+        return s.cmbMP3Freq;
+    case OutputControl::cmbMP3CBitrate:
+        return s.cmbMP3CBitrate;
+    case OutputControl::cmbMP3ABitrate:
+        return s.cmbMP3ABitrate;
+    case OutputControl::cmbOGGCBitrate:
+        return s.cmbOGGCBitrate;
+    case OutputControl::cmbOGGVBitrate:
+        return s.cmbOGGVBitrate;
+    default:
+        wrongControl("drop-down list");
+    }
+}
+
+bool& OutputSettingsModel::enabledFlag(OutputControl control, int index)
+{
+    switch (control) {
+    case OutputControl::cmdBrowse:
+        return m_settings.cmdBrowse.enabled;
+    case OutputControl::txtOutPath:
+    case OutputControl::txtWMATags:
+        return textBox(control, index).enabled;
+    case OutputControl::chkWMAFileTags:
+    case OutputControl::chkShutdown:
+        return check(control).enabled;
+    case OutputControl::sliderWMA:
+    case OutputControl::SliderMP3EncoderQuality:
+    case OutputControl::SliderMP3VBR:
+    case OutputControl::sliderOGG:
+        return slider(control).enabled;
+    case OutputControl::cmbWMAEncodingBitrate:
+    case OutputControl::cmbMP3StereoMode:
+    case OutputControl::cmbMP3Freq:
+    case OutputControl::cmbMP3CBitrate:
+    case OutputControl::cmbMP3ABitrate:
+    case OutputControl::cmbOGGCBitrate:
+    case OutputControl::cmbOGGVBitrate:
+        return combo(control).enabled;
+    case OutputControl::frFormat:
+    case OutputControl::lblFormat:
+        wrongControl("control with an enabled state");
+    default:
+        return option(control, index).enabled;
+    }
+}
+
+void OutputSettingsModel::setOption(OutputControl control, bool on, int index)
+{
+    OptionButton& button = option(control, index);
+    if (on) {
+        // The other members of the group go off first, as a group of option buttons does.
+        if (control == OutputControl::optFileFormat) {
+            for (int i = 0; i < kFileFormatCount; ++i)
+                if (i != index && m_settings.optFileFormat[static_cast<std::size_t>(i)].value) {
+                    m_settings.optFileFormat[static_cast<std::size_t>(i)].value = false;
+                    notify(OutputControl::optFileFormat, i);
+                }
+        } else if (const auto* group = groupOf(control)) {
+            for (OutputControl member : *group)
+                if (member != control && option(member, 0).value) {
+                    option(member, 0).value = false;
+                    notify(member);
+                }
+        }
+    }
+    if (button.value != on) {
+        button.value = on;
+        notify(control, index);
+    }
+}
+
+void OutputSettingsModel::setCheck(OutputControl control, bool ticked)
+{
+    CheckBox& box = check(control);
+    if (box.value != ticked) {
+        box.value = ticked;
+        notify(control);
+    }
+}
+
+void OutputSettingsModel::setText(OutputControl control, const std::string& text, int index)
+{
+    TextBox& box = textBox(control, index);
+    if (box.text != text) {
+        box.text = text;
+        notify(control, index);
+    }
+}
+
+void OutputSettingsModel::setSliderValue(OutputControl control, int value)
+{
+    SliderSetting& s = slider(control);
+    const int before = s.value;
+    s.setValue(value);
+    if (s.value != before)
+        notify(control);
+}
+
+bool OutputSettingsModel::setComboIndex(OutputControl control, int listIndex)
+{
+    ComboBox& box = combo(control);
+    if (!box.hasIndex(listIndex))
+        return false;
+    if (box.listIndex != listIndex) {
+        box.listIndex = listIndex;
+        notify(control);
+    }
+    return true;
+}
+
+void OutputSettingsModel::setComboList(OutputControl control, std::vector<std::string> list,
+                                       std::vector<std::int64_t> itemData)
+{
+    ComboBox& box = combo(control);
+    itemData.resize(list.size(), 0);
+    box.list = std::move(list);
+    box.itemData = std::move(itemData);
+    box.listIndex = -1;
+    notify(control);
+}
+
+void OutputSettingsModel::setEnabled(OutputControl control, bool enabled, int index)
+{
+    bool& flag = enabledFlag(control, index);
+    if (flag != enabled) {
+        flag = enabled;
+        notify(control, index);
+    }
+}
+
+void OutputSettingsModel::bringFormatToFront(int index)
+{
+    checkedIndex(index, kFileFormatCount, "format panel index");
+    if (m_settings.frFormat != index) {
+        m_settings.frFormat = index;
+        notify(OutputControl::frFormat, index);
+    }
+}
+
+void OutputSettingsModel::clickOption(OutputControl control, int index)
+{
+    setOption(control, true, index);
+    switch (control) {
+    case OutputControl::optFileFormat:
+        bringFormatToFront(index);
+        break;
+    case OutputControl::optOtherFolder:
+    case OutputControl::optSameFolder:
+        setEnabled(OutputControl::txtOutPath, control == OutputControl::optOtherFolder);
+        setEnabled(OutputControl::cmdBrowse, control == OutputControl::optOtherFolder);
+        break;
+    case OutputControl::optMP3CBR:
+    case OutputControl::optMP3ABR:
+    case OutputControl::optMP3VBR:
+        setEnabled(OutputControl::cmbMP3CBitrate, control == OutputControl::optMP3CBR);
+        setEnabled(OutputControl::cmbMP3ABitrate, control == OutputControl::optMP3ABR);
+        setEnabled(OutputControl::SliderMP3VBR, control == OutputControl::optMP3VBR);
+        break;
+    case OutputControl::optOGGCBR:
+    case OutputControl::optOGGVBR:
+        setEnabled(OutputControl::cmbOGGCBitrate, control == OutputControl::optOGGCBR);
+        setEnabled(OutputControl::cmbOGGVBitrate, control == OutputControl::optOGGVBR);
+        break;
+    default:
+        break;
+    }
+}
+
+void OutputSettingsModel::clickCheck(OutputControl control, bool ticked)
+{
+    setCheck(control, ticked);
+    if (control == OutputControl::chkWMAFileTags)
+        for (int i = 0; i < kWMATagCount; ++i)
+            setEnabled(OutputControl::txtWMATags, ticked, i);
+}
+
+std::string OutputSettingsModel::read(const char* name, const std::string& defaultText) const
+{
+    if (!m_readStore)
+        return defaultText;
+    return m_registry.REGGetSetting(kRoot, SettingsKey, name, defaultText);
+}
+
+void OutputSettingsModel::write(const char* name, const std::string& value)
+{
+    // A failed write is ignored: the program runs on with the values on screen.
+    m_registry.REGSaveSetting(kRoot, SettingsKey, name, value);
+}
+
+void OutputSettingsModel::loadOption(OutputControl control, const char* name, const char* defaultText)
+{
+    if (const auto on = parseOptionText(read(name, defaultText)))
+        setOption(control, *on);
+}
+
+void OutputSettingsModel::loadSlider(OutputControl control, const char* name, int defaultValue)
+{
+    if (const auto value = parseIntegerText(read(name, std::to_string(defaultValue))))
+        setSliderValue(control, *value);
+}
+
+void OutputSettingsModel::loadCombo(OutputControl control, const char* name, int defaultValue)
+{
+    if (const auto index = parseIntegerText(read(name, std::to_string(defaultValue))))
+        setComboIndex(control, *index);
+}
+
+void OutputSettingsModel::LoadSettings()
+{
+    using C = OutputControl;
+    loadOption(C::optOtherFolder, "optOtherFolder", "True");
+    loadOption(C::optSameFolder, "optSameFolder", "False");
+    setText(C::txtOutPath, read("txtOutPath", m_defaultOutPath));
+
+    // The folder controls follow the option that is on (clicking the other-folder option enables them).
+    const bool sameFolder = m_settings.optSameFolder.value;
+    setEnabled(C::txtOutPath, !sameFolder);
+    setEnabled(C::cmdBrowse, !sameFolder);
+
+    write("optSameFolder", optionText(sameFolder));
+    write("txtOutPath", m_settings.txtOutPath.text);
+
+    if (const auto format = parseIntegerText(read("optFileFormat", "4"));
+        format && *format >= 0 && *format < kFileFormatCount) {
+        setOption(C::optFileFormat, true, *format);
+        bringFormatToFront(*format);
+    }
+
+    m_bLoading = false;
+
+    loadSlider(C::sliderWMA, "sliderWMA", 50);
+    loadCombo(C::cmbMP3StereoMode, "cmbMP3StereoMode", 2);
+    loadCombo(C::cmbMP3Freq, "cmbMP3Freq", 0);
+    loadOption(C::optMP3CBR, "optMP3CBR", "True");
+    loadOption(C::optMP3ABR, "optMP3ABR", "False");
+    loadOption(C::optMP3VBR, "optMP3VBR", "False");
+    loadSlider(C::SliderMP3EncoderQuality, "SliderMP3EncoderQuality", 5);
+    loadSlider(C::SliderMP3VBR, "SliderMP3VBR", 5);
+    loadCombo(C::cmbMP3CBitrate, "cmbMP3CBitrate", 6);
+    loadCombo(C::cmbMP3ABitrate, "cmbMP3ABitrate", 6);
+
+    setEnabled(C::cmbMP3CBitrate, m_settings.optMP3CBR.value);
+    setEnabled(C::cmbMP3ABitrate, m_settings.optMP3ABR.value);
+    setEnabled(C::SliderMP3VBR, m_settings.optMP3VBR.value);
+
+    loadSlider(C::sliderOGG, "sliderOGG", 3);
+    loadOption(C::optOGGCBR, "optOGGCBR", "0");
+    loadOption(C::optOGGVBR, "optOGGVBR", "1");
+    loadCombo(C::cmbOGGCBitrate, "cmbOGGCBitrate", 6);
+    // Saved as "cmbOGGvBitrate": the store compares names without regard to case.
+    loadCombo(C::cmbOGGVBitrate, "cmbOGGVBitrate", 6);
+
+    setEnabled(C::cmbOGGCBitrate, m_settings.optOGGCBR.value);
+    setEnabled(C::cmbOGGVBitrate, !m_settings.optOGGCBR.value);
+
+    ShowFormatSummary();
+}
+
+void OutputSettingsModel::SaveSettings()
+{
+    const auto& s = m_settings;
+    write("optOtherFolder", optionText(s.optOtherFolder.value));
+    write("optSameFolder", optionText(s.optSameFolder.value));
+    write("txtOutPath", s.txtOutPath.text);
+    // With no member on there is no index to store; the stored one stays.
+    if (const auto format = s.chosenFormat())
+        write("optFileFormat", std::to_string(static_cast<int>(*format)));
+    write("sliderWMA", std::to_string(s.sliderWMA.value));
+    write("cmbMP3StereoMode", std::to_string(s.cmbMP3StereoMode.listIndex));
+    write("cmbMP3Freq", std::to_string(s.cmbMP3Freq.listIndex));
+    write("SliderMP3EncoderQuality", std::to_string(s.SliderMP3EncoderQuality.value));
+    write("optMP3CBR", optionText(s.optMP3CBR.value));
+    write("optMP3ABR", optionText(s.optMP3ABR.value));
+    write("optMP3VBR", optionText(s.optMP3VBR.value));
+    write("SliderMP3VBR", std::to_string(s.SliderMP3VBR.value));
+    write("cmbMP3CBitrate", std::to_string(s.cmbMP3CBitrate.listIndex));
+    write("cmbMP3ABitrate", std::to_string(s.cmbMP3ABitrate.listIndex));
+    write("sliderOGG", std::to_string(s.sliderOGG.value));
+    write("optOGGCBR", optionText(s.optOGGCBR.value));
+    write("optOGGVBR", optionText(s.optOGGVBR.value));
+    write("cmbOGGCBitrate", std::to_string(s.cmbOGGCBitrate.listIndex));
+    write("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
+}
+
+void OutputSettingsModel::ShowFormatSummary()
+{
+    const auto& s = m_settings;
+    const auto format = s.chosenFormat();
+    if (!format)
+        return;
+    std::string caption;
+    switch (*format) {
+    case FileFormat::WAV:
+        caption = "WAV, Bitrate will be as input";
+        break;
+    case FileFormat::WMA:
+        caption = "WMA,Encoding Quality= " + std::to_string(s.sliderWMA.value);
+        break;
+    case FileFormat::MP3: {
+        const std::string head = "MP3," + s.cmbMP3StereoMode.text() + "," + s.cmbMP3Freq.text();
+        if (s.optMP3CBR.value)
+            caption = head + ",Constant Bitrate " + s.cmbMP3CBitrate.text();
+        else if (s.optMP3ABR.value)
+            caption = head + ",Average Bitrate " + s.cmbMP3ABitrate.text();
+        else if (s.optMP3VBR.value)
+            caption = head + ",VBR Quality=" + std::to_string(s.SliderMP3VBR.value);
+        else
+            return;
+        break;
+    }
+    case FileFormat::OGG:
+        if (s.optOGGCBR.value)
+            caption = "OGG,Constant Bitrate " + s.cmbOGGCBitrate.text();
+        else
+            caption = "OGG,Variable Bitrate " + s.cmbOGGVBitrate.text();
+        caption += ",Quality=" + std::to_string(s.sliderOGG.value);
+        break;
+    case FileFormat::Ipod:
+        caption = "iPod Default format";
+        break;
+    }
+    if (m_settings.lblFormat != caption) {
+        m_settings.lblFormat = caption;
+        notify(OutputControl::lblFormat);
+    }
+}
+
+void OutputSettingsModel::cmdDefaults()
+{
+    m_registry.REGDeleteSetting(kRoot, SettingsKey, "");
+    // Loads the defaults themselves, so that a store whose key could not be deleted (read-only)
+    // still gives every control its default.
+    m_readStore = false;
+    LoadSettings();
+    m_readStore = true;
+}
+
+} // namespace tunevale
