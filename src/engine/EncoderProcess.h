@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Engine.h"
+
+#include <cstddef>
+#include <memory>
+#include <sys/types.h>
+#include <vector>
+
+namespace tunevale
+{
+
+// A command-line encoder fed through its standard input: first a 44-byte WAV header for the PCM
+// format (both size fields 0xFFFFFFFF, the length being unknown), then the PCM itself.
+//
+// The program is started from an argument vector, never through a shell. A name with a '/' is used
+// as given; a bare name is looked for beside the executable, then on PATH.
+//
+// `lame` reads at most two channels, so for it a source of more channels is mixed down to stereo
+// here (the header then describes two channels); other programs receive every channel.
+//
+// Error codes (EngineCode):
+//  - FileOpen (2): the program was not found or could not be started;
+//  - Create (33): the program failed: it ended before its input did, exited with a non-zero status,
+//    was killed by a signal, or stopped reading for longer than the write time limit;
+//  - Format (6): the PCM format cannot be described (no channels or no sample rate).
+//
+// SIGPIPE is ignored process-wide from the first start on, so a dying encoder turns into a failed
+// write rather than the death of the caller; the child gets the default disposition back.
+class EncoderProcess
+{
+public:
+    // Starts command and writes the WAV header for the PCM format; nullptr with errorCode set on failure.
+    static std::unique_ptr<EncoderProcess> start(const EncoderCommand& command, const ChannelInfo& pcmFormat,
+                                                 int& errorCode);
+    ~EncoderProcess();
+    EncoderProcess(const EncoderProcess&) = delete;
+    EncoderProcess& operator=(const EncoderProcess&) = delete;
+
+    // Writes PCM of the format given at start; false once the program has died.
+    bool write(const void* data, std::size_t size, int& errorCode);
+    // Closes the program's input, waits for it to end and reaps it; false when the program failed.
+    bool stop(int& errorCode);
+
+private:
+    struct Downmix {
+        unsigned sourceChannels = 0;
+        unsigned bytesPerSample = 2;
+    };
+
+    EncoderProcess(pid_t pid, int input, Downmix downmix);
+    bool writeAll(const unsigned char* data, std::size_t size);
+    const unsigned char* mixDown(const void* data, std::size_t& size);
+    bool waitForExit();
+
+    pid_t m_pid = -1;
+    int m_input = -1;
+    bool m_failed = false;
+    bool m_stopped = false;
+    bool m_stopResult = false;
+    Downmix m_downmix;
+    std::vector<unsigned char> m_pending; // a partial sample frame held back until the next write
+    std::vector<unsigned char> m_mixed;
+};
+
+} // namespace tunevale
