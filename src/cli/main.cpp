@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace tunevale {
+int InfoCommand(const std::vector<std::string>& arguments);
+} // namespace tunevale
+
 namespace {
 
 struct Command {
@@ -14,7 +18,9 @@ struct Command {
 
 const std::vector<Command>& commands()
 {
-    static const std::vector<Command> list{};
+    static const std::vector<Command> list{
+        {"info", "FILE...", tunevale::InfoCommand},
+    };
     return list;
 }
 

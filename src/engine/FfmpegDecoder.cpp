@@ -1,0 +1,327 @@
+#include "FfmpegDecoder.h"
+
+#include "StatedLength.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/samplefmt.h>
+}
+
+namespace tunevale
+{
+
+namespace
+{
+
+std::int16_t clamp16(std::int64_t value)
+{
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -32768, 32767));
+}
+
+// Walks the samples of a frame in interleaved order, planar or packed, handing each to store.
+template <typename Sample, typename Store>
+void forEachSample(const AVFrame* frame, bool planar, int channels, int offset, int frames, Store store)
+{
+    if (planar) {
+        for (int channel = 0; channel < channels; ++channel) {
+            const auto* source = reinterpret_cast<const Sample*>(frame->extended_data[channel]) + offset;
+            for (int i = 0; i < frames; ++i)
+                store(static_cast<std::size_t>(i) * channels + channel, source[i]);
+        }
+    } else {
+        const auto* source = reinterpret_cast<const Sample*>(frame->extended_data[0]) + std::size_t(offset) * channels;
+        const std::size_t count = static_cast<std::size_t>(frames) * channels;
+        for (std::size_t i = 0; i < count; ++i)
+            store(i, source[i]);
+    }
+}
+
+bool isMpegAudio(AVCodecID codec)
+{
+    return codec == AV_CODEC_ID_MP1 || codec == AV_CODEC_ID_MP2 || codec == AV_CODEC_ID_MP3;
+}
+
+AVDictionary* fileOnlyOptions()
+{
+    // Only plain files: a playlist-like file must not make the demuxer reach for anything else.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    return options;
+}
+
+} // namespace
+
+std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(const std::string& path, const FormatFamilies& enabled,
+                                                   int& errorCode)
+{
+    std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder);
+    errorCode = decoder->openFile(path, enabled);
+    if (errorCode != EngineCode::Ok)
+        return nullptr;
+    return decoder;
+}
+
+FfmpegDecoder::~FfmpegDecoder()
+{
+    av_frame_free(&m_frame);
+    av_packet_free(&m_packet);
+    avcodec_free_context(&m_codec);
+    avformat_close_input(&m_format);
+}
+
+int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabled)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    // Only regular files: a folder cannot be decoded and a FIFO or device could block forever.
+    if (error || !fs::is_regular_file(status) || ::access(path.c_str(), R_OK) != 0)
+        return EngineCode::FileOpen;
+    if (fs::file_size(path, error) == 0 || error)
+        return EngineCode::Format;
+
+    // "file:" keeps a colon in the name from being read as a protocol.
+    const std::string url = "file:" + path;
+    AVDictionary* options = fileOnlyOptions();
+    AVIOContext* probe = nullptr;
+    const int opened = avio_open2(&probe, url.c_str(), AVIO_FLAG_READ, nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return EngineCode::FileOpen;
+    const AVInputFormat* input = nullptr;
+    const int score = av_probe_input_buffer2(probe, &input, url.c_str(), nullptr, 0, 0);
+    avio_closep(&probe);
+    // A score below the retry level means only the file's extension spoke for the format: random
+    // bytes or text named .mp3 must fail here instead of decoding into noise.
+    if (score < AVPROBE_SCORE_RETRY || !input)
+        return EngineCode::Format;
+    // Tracker modules are refused so that callers fall back to MusicLoad.
+    if (std::strcmp(input->name, "libopenmpt") == 0)
+        return EngineCode::Format;
+
+    options = fileOnlyOptions();
+    const int demuxed = avformat_open_input(&m_format, url.c_str(), input, &options);
+    av_dict_free(&options);
+    if (demuxed < 0)
+        return EngineCode::Format;
+    if (avformat_find_stream_info(m_format, nullptr) < 0)
+        return EngineCode::Format;
+    m_streamIndex = av_find_best_stream(m_format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (m_streamIndex < 0)
+        return EngineCode::Format;
+    for (unsigned i = 0; i < m_format->nb_streams; ++i)
+        if (static_cast<int>(i) != m_streamIndex)
+            m_format->streams[i]->discard = AVDISCARD_ALL;
+    AVStream* stream = m_format->streams[m_streamIndex];
+    const AVCodecParameters* parameters = stream->codecpar;
+
+    // A file whose family is not enabled fails as "Unsupported Format" (code 6), the same as a
+    // file no plug-in could read.
+    if (!enabled[static_cast<std::size_t>(familyOfCodec(parameters->codec_id))])
+        return EngineCode::Format;
+    const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
+    if (!codec)
+        return EngineCode::Format;
+    m_codec = avcodec_alloc_context3(codec);
+    m_packet = av_packet_alloc();
+    m_frame = av_frame_alloc();
+    if (!m_codec || !m_packet || !m_frame)
+        return EngineCode::Mem;
+    if (avcodec_parameters_to_context(m_codec, parameters) < 0)
+        return EngineCode::Format;
+    m_codec->pkt_timebase = stream->time_base;
+    if (avcodec_open2(m_codec, codec, nullptr) < 0)
+        return EngineCode::Format;
+
+    // Decode the first frame now: its format is the one delivered, and a stream that decodes to
+    // nothing is finished from the start.
+    m_frameReady = fetchFrame();
+    const int rate = m_frameReady ? m_frame->sample_rate : m_codec->sample_rate;
+    const int channels = m_frameReady ? m_frame->ch_layout.nb_channels : m_codec->ch_layout.nb_channels;
+    const auto sampleFormat = static_cast<AVSampleFormat>(m_frameReady ? m_frame->format : m_codec->sample_fmt);
+    if (rate <= 0 || channels <= 0)
+        return EngineCode::Format;
+
+    m_info.freq = static_cast<std::uint32_t>(rate);
+    m_info.chans = static_cast<std::uint32_t>(channels);
+    m_info.flags = av_get_packed_sample_fmt(sampleFormat) == AV_SAMPLE_FMT_U8 ? StreamFlag::Sample8Bits : 0;
+    int resolution = parameters->bits_per_raw_sample;
+    if (resolution <= 0 && sampleFormat != AV_SAMPLE_FMT_NONE && !av_sample_fmt_is_planar(sampleFormat))
+        resolution = parameters->bits_per_coded_sample;
+    m_info.origres = static_cast<std::uint32_t>(std::max(resolution, 0));
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters->codec_id);
+    const bool lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
+    m_dither = lossless && av_get_bytes_per_sample(sampleFormat) > 2;
+    m_frameBytes = m_info.chans * ((m_info.flags & StreamFlag::Sample8Bits) ? 1 : 2);
+
+    std::int64_t frames = -1;
+    if (isMpegAudio(parameters->codec_id) && std::strcmp(input->name, "mp3") == 0)
+        frames = mpegTaggedSampleCount(path).value_or(-1);
+    if (parameters->codec_id == AV_CODEC_ID_MUSEPACK8)
+        frames = musepackSampleCount(path).value_or(-1);
+    if (frames < 0 && stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        frames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});
+    if (frames < 0 && m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
+        frames = av_rescale(m_format->duration, rate, AV_TIME_BASE);
+    m_length = static_cast<std::uint64_t>(std::max<std::int64_t>(frames, 0)) * m_frameBytes;
+    // MP4 and QuickTime state the exact playing time (edit list), which ends before the codec's
+    // last frame does: the padding after it is cut.
+    if (frames > 0 && std::strstr(input->name, "mp4"))
+        m_frameLimit = frames;
+    return EngineCode::Ok;
+}
+
+bool FfmpegDecoder::fetchFrame()
+{
+    av_frame_unref(m_frame);
+    m_frameOffset = 0;
+    for (;;) {
+        const int received = avcodec_receive_frame(m_codec, m_frame);
+        if (received >= 0) {
+            // Frames whose channel count differs from the stream's cannot be delivered in its format.
+            if (m_frame->nb_samples > 0 &&
+                (m_info.chans == 0 || m_frame->ch_layout.nb_channels == static_cast<int>(m_info.chans)))
+                return true;
+            av_frame_unref(m_frame);
+            continue;
+        }
+        if (received == AVERROR_EOF || m_draining)
+            return false;
+        // Feed the next packet of the chosen stream; a damaged packet is skipped, like a player would.
+        for (;;) {
+            if (av_read_frame(m_format, m_packet) < 0) {
+                avcodec_send_packet(m_codec, nullptr);
+                m_draining = true;
+                break;
+            }
+            const bool ours = m_packet->stream_index == m_streamIndex;
+            if (ours)
+                avcodec_send_packet(m_codec, m_packet);
+            av_packet_unref(m_packet);
+            if (ours)
+                break;
+        }
+    }
+}
+
+std::size_t FfmpegDecoder::read(std::uint8_t* out, std::size_t size)
+{
+    std::size_t written = 0;
+    while (!finished() && size - written >= m_frameBytes) {
+        std::size_t available = static_cast<std::size_t>(m_frame->nb_samples - m_frameOffset);
+        if (m_frameLimit >= 0)
+            available = std::min<std::size_t>(available, static_cast<std::size_t>(m_frameLimit - m_deliveredFrames));
+        const int frames = static_cast<int>(std::min(available, (size - written) / m_frameBytes));
+        convert(out + written, m_frameOffset, frames);
+        written += static_cast<std::size_t>(frames) * m_frameBytes;
+        m_frameOffset += frames;
+        m_deliveredFrames += frames;
+        if (m_frameOffset >= m_frame->nb_samples)
+            m_frameReady = fetchFrame();
+    }
+    return written;
+}
+
+void FfmpegDecoder::convert(std::uint8_t* out, int offset, int frames)
+{
+    const auto format = static_cast<AVSampleFormat>(m_frame->format);
+    const bool planar = av_sample_fmt_is_planar(format);
+    const int channels = static_cast<int>(m_info.chans);
+    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
+
+    if (m_info.flags & StreamFlag::Sample8Bits) {
+        if (packed == AV_SAMPLE_FMT_U8 && !planar) {
+            std::memcpy(out, m_frame->extended_data[0] + std::size_t(offset) * channels,
+                        std::size_t(frames) * channels);
+            return;
+        }
+        if (packed == AV_SAMPLE_FMT_U8) {
+            forEachSample<std::uint8_t>(m_frame, planar, channels, offset, frames,
+                                        [out](std::size_t i, std::uint8_t v) { out[i] = v; });
+            return;
+        }
+        // An 8-bit stream whose decoder changed format mid-way: fall through to 16 bits, then narrow.
+    }
+
+    auto* samples = reinterpret_cast<std::int16_t*>(out);
+    const bool narrow = m_info.flags & StreamFlag::Sample8Bits;
+    auto put = [samples, out, narrow](std::size_t i, std::int16_t v) {
+        if (narrow)
+            out[i] = static_cast<std::uint8_t>((v >> 8) + 128);
+        else
+            samples[i] = v;
+    };
+    // Triangular noise of +-1 step of the 16-bit result, from two uniform 16-bit draws.
+    auto noise = [this]() {
+        m_noise ^= m_noise << 13;
+        m_noise ^= m_noise >> 17;
+        m_noise ^= m_noise << 5;
+        return static_cast<std::int32_t>(m_noise & 0xFFFF) - static_cast<std::int32_t>(m_noise >> 16);
+    };
+
+    switch (packed) {
+    case AV_SAMPLE_FMT_S16:
+        if (!planar && !narrow) {
+            std::memcpy(out, m_frame->extended_data[0] + std::size_t(offset) * channels * 2,
+                        std::size_t(frames) * channels * 2);
+            return;
+        }
+        forEachSample<std::int16_t>(m_frame, planar, channels, offset, frames, put);
+        return;
+    case AV_SAMPLE_FMT_U8:
+        forEachSample<std::uint8_t>(m_frame, planar, channels, offset, frames, [&](std::size_t i, std::uint8_t v) {
+            put(i, static_cast<std::int16_t>((v - 128) << 8));
+        });
+        return;
+    case AV_SAMPLE_FMT_S32:
+        forEachSample<std::int32_t>(m_frame, planar, channels, offset, frames, [&](std::size_t i, std::int32_t v) {
+            const std::int64_t step = m_dither ? noise() : 0;
+            put(i, clamp16((std::int64_t(v) + step + 32768) >> 16));
+        });
+        return;
+    case AV_SAMPLE_FMT_S64:
+        forEachSample<std::int64_t>(m_frame, planar, channels, offset, frames, [&](std::size_t i, std::int64_t v) {
+            const std::int64_t step = m_dither ? noise() : 0;
+            put(i, clamp16(((v >> 32) + step + 32768) >> 16));
+        });
+        return;
+    case AV_SAMPLE_FMT_FLT:
+        forEachSample<float>(m_frame, planar, channels, offset, frames, [&](std::size_t i, float v) {
+            const float step = m_dither ? static_cast<float>(noise()) * (1.0f / 65536.0f) : 0.0f;
+            put(i, clamp16(std::lrintf(v * 32768.0f + step)));
+        });
+        return;
+    case AV_SAMPLE_FMT_DBL:
+        forEachSample<double>(m_frame, planar, channels, offset, frames, [&](std::size_t i, double v) {
+            const double step = m_dither ? static_cast<double>(noise()) / 65536.0 : 0.0;
+            put(i, clamp16(std::lrint(v * 32768.0 + step)));
+        });
+        return;
+    default:
+        std::memset(out, narrow ? 128 : 0, std::size_t(frames) * m_frameBytes);
+        return;
+    }
+}
+
+bool FfmpegDecoder::rewind()
+{
+    const AVStream* stream = m_format->streams[m_streamIndex];
+    const std::int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    if (av_seek_frame(m_format, m_streamIndex, start, AVSEEK_FLAG_BACKWARD) < 0 &&
+        avformat_seek_file(m_format, -1, INT64_MIN, 0, INT64_MAX, 0) < 0)
+        return false;
+    avcodec_flush_buffers(m_codec);
+    m_draining = false;
+    m_deliveredFrames = 0;
+    m_frameReady = fetchFrame();
+    return true;
+}
+
+} // namespace tunevale

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "FormatFamily.h"
+#include "PcmSource.h"
+
+#include <memory>
+#include <string>
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVPacket;
+struct AVFrame;
+
+namespace tunevale
+{
+
+// Decodes the best audio stream of a file (audio or video) with libavformat/libavcodec into
+// interleaved PCM at the source's rate and channel count: unsigned 8-bit for 8-bit sources,
+// otherwise signed 16-bit (bit-exact for 16-bit sources, triangular dither for lossless sources
+// of higher resolution). Holds one decoded frame at a time, so memory does not grow with length.
+class FfmpegDecoder final : public PcmSource
+{
+public:
+    // Opens path; nullptr with errorCode set (an EngineCode) on failure. Files whose codec belongs
+    // to a family not in enabled fail with EngineCode::Format, and so do tracker modules (they
+    // open through the module player instead).
+    static std::unique_ptr<FfmpegDecoder> open(const std::string& path, const FormatFamilies& enabled, int& errorCode);
+    ~FfmpegDecoder() override;
+    FfmpegDecoder(const FfmpegDecoder&) = delete;
+    FfmpegDecoder& operator=(const FfmpegDecoder&) = delete;
+
+    ChannelInfo info() const override { return m_info; }
+    std::uint64_t length() const override { return m_length; }
+    std::size_t read(std::uint8_t* out, std::size_t size) override;
+    bool finished() const override { return !m_frameReady || (m_frameLimit >= 0 && m_deliveredFrames >= m_frameLimit); }
+    bool rewind() override;
+
+private:
+    FfmpegDecoder() = default;
+    int openFile(const std::string& path, const FormatFamilies& enabled);
+    // Makes m_frame hold undelivered samples; false at the end of the stream.
+    bool fetchFrame();
+    void convert(std::uint8_t* out, int offset, int frames);
+
+    AVFormatContext* m_format = nullptr;
+    AVCodecContext* m_codec = nullptr;
+    AVPacket* m_packet = nullptr;
+    AVFrame* m_frame = nullptr;
+    int m_streamIndex = -1;
+    int m_frameOffset = 0; // sample frames of m_frame already delivered
+    std::int64_t m_deliveredFrames = 0;
+    std::int64_t m_frameLimit = -1; // where the container says the audio ends, -1 when it does not
+    bool m_frameReady = false;
+    bool m_draining = false;
+    bool m_dither = false;
+    std::uint32_t m_noise = 0x12345678;
+    ChannelInfo m_info;
+    std::uint64_t m_length = 0;
+    std::uint32_t m_frameBytes = 0;
+};
+
+} // namespace tunevale

@@ -1,0 +1,98 @@
+#include "ModuleStream.h"
+
+#include <libopenmpt/libopenmpt.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace tunevale
+{
+
+namespace
+{
+
+constexpr std::uintmax_t MaxModuleFileSize = 256 * 1024 * 1024;
+
+} // namespace
+
+std::unique_ptr<ModuleStream> ModuleStream::open(const std::string& path, std::uint32_t rate, int& errorCode)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!fs::is_regular_file(path, error) || ::access(path.c_str(), R_OK) != 0) {
+        errorCode = EngineCode::FileOpen;
+        return nullptr;
+    }
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error || size == 0 || size > MaxModuleFileSize) {
+        errorCode = EngineCode::Format;
+        return nullptr;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(size))) {
+        errorCode = EngineCode::FileOpen;
+        return nullptr;
+    }
+
+    std::unique_ptr<ModuleStream> stream(new ModuleStream);
+    stream->m_rate = rate;
+    int openError = 0;
+    stream->m_module =
+        openmpt_module_create_from_memory2(bytes.data(), bytes.size(), &openmpt_log_func_silent, nullptr,
+                                           &openmpt_error_func_ignore, nullptr, &openError, nullptr, nullptr);
+    if (!stream->m_module) {
+        errorCode = EngineCode::Format;
+        return nullptr;
+    }
+    const double seconds = openmpt_module_get_duration_seconds(stream->m_module);
+    if (!(seconds > 0)) {
+        errorCode = EngineCode::Empty;
+        return nullptr;
+    }
+    stream->m_totalFrames = static_cast<std::uint64_t>(std::llround(seconds * rate));
+    stream->renderAhead();
+    errorCode = EngineCode::Ok;
+    return stream;
+}
+
+ModuleStream::~ModuleStream()
+{
+    if (m_module)
+        openmpt_module_destroy(m_module);
+}
+
+void ModuleStream::renderAhead()
+{
+    m_aheadOffset = 0;
+    m_aheadFrames = openmpt_module_read_interleaved_stereo(m_module, static_cast<std::int32_t>(m_rate),
+                                                           std::size(m_ahead) / 2, m_ahead);
+    m_ended = m_aheadFrames == 0;
+}
+
+std::size_t ModuleStream::read(std::uint8_t* out, std::size_t size)
+{
+    std::size_t written = 0;
+    while (!m_ended && size - written >= 4) {
+        const std::size_t frames = std::min(m_aheadFrames - m_aheadOffset, (size - written) / 4);
+        std::memcpy(out + written, m_ahead + m_aheadOffset * 2, frames * 4);
+        written += frames * 4;
+        m_aheadOffset += frames;
+        if (m_aheadOffset >= m_aheadFrames)
+            renderAhead();
+    }
+    return written;
+}
+
+bool ModuleStream::rewind()
+{
+    openmpt_module_set_position_seconds(m_module, 0.0);
+    renderAhead();
+    return true;
+}
+
+} // namespace tunevale

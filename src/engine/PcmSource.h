@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Engine.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tunevale
+{
+
+// A source of interleaved PCM in the format of info(). Not thread-safe: its channel locks it.
+class PcmSource
+{
+public:
+    virtual ~PcmSource() = default;
+
+    virtual ChannelInfo info() const = 0;
+    // Length of the whole PCM in bytes: exact where the file states it, else the best estimate.
+    virtual std::uint64_t length() const = 0;
+    // Copies up to size bytes, whole sample frames only; 0 only once finished() holds.
+    virtual std::size_t read(std::uint8_t* out, std::size_t size) = 0;
+    // True once every byte has been read (the source decodes ahead to know it).
+    virtual bool finished() const = 0;
+    // Starts again from the beginning; false when the source cannot.
+    virtual bool rewind() = 0;
+
+    std::uint32_t bytesPerFrame() const
+    {
+        const ChannelInfo format = info();
+        return format.chans * ((format.flags & StreamFlag::Sample8Bits) ? 1 : 2);
+    }
+};
+
+} // namespace tunevale
