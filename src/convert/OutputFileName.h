@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+namespace tunevale
+{
+
+class MessageBox;
+struct OutputSettings;
+
+// What GetOutputFileName found for one job.
+struct OutputFileName {
+    enum class Outcome {
+        Name,                 // path holds a name that no file holds yet
+        EmptyName,            // no name could be given: the job ends as "Error" before any writer starts
+        FolderCreationFailed, // the missing output folder could not be created: the job keeps its Status
+    };
+    Outcome outcome = Outcome::EmptyName;
+    std::string path; // empty unless outcome is Name
+};
+
+// Chooses the output path for sourceFile (a full "/" path) with the extension ("wav", "wma", "mp3",
+// "ogg"): the source's folder or txtOutPath by optSameFolder, created when missing (one level), then
+// the first free name of base, base_Converted, base_Converted_0 ... base_Converted_10000.
+// A folder that still does not exist after creation is reported through messageBox. UI thread.
+OutputFileName GetOutputFileName(const std::string& sourceFile, const std::string& extension,
+                                 const OutputSettings& settings, MessageBox& messageBox);
+
+} // namespace tunevale
