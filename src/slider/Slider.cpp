@@ -72,7 +72,7 @@ Slider::Slider(QWidget* parent) : QWidget(parent), m_model(m_host, CreationSize)
 
 void Slider::load(const SliderPropertyBag& bag)
 {
-    const SliderSize before = m_model.size();
+    const SliderSize before = synced().size();
     const int length = m_model.horizontal() ? before.width : before.height;
     m_model.load(bag);
     m_model.resize(m_model.horizontal() ? SliderSize{length, Thickness} : SliderSize{Thickness, length});
@@ -99,6 +99,14 @@ void Slider::applySize(SliderSize size)
     resize(size.width, size.height);
     m_applyingSize = false;
     updateGeometry();
+}
+
+SliderModel& Slider::synced()
+{
+    const SliderSize size{width(), height()};
+    if (!m_applyingSize && size != m_model.size())
+        m_model.resize(size);
+    return m_model;
 }
 
 template <typename Input> void Slider::handleInput(Input input)

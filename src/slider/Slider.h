@@ -35,15 +35,15 @@ public:
     bool snap() const { return m_model.snap(); }
     std::int32_t sliderStyle() const { return m_model.style(); }
 
-    void setValue(std::int32_t value) { m_model.setValue(value); }
-    void setMax(std::int32_t value) { m_model.setMax(value); }
-    void setMin(std::int32_t value) { m_model.setMin(value); }
-    void setBackColor(SliderColor color) { m_model.setBackColor(color); }
-    void setForeColor(SliderColor color) { m_model.setForeColor(color); }
-    void setForeColor2(SliderColor color) { m_model.setForeColor2(color); }
+    void setValue(std::int32_t value) { synced().setValue(value); }
+    void setMax(std::int32_t value) { synced().setMax(value); }
+    void setMin(std::int32_t value) { synced().setMin(value); }
+    void setBackColor(SliderColor color) { synced().setBackColor(color); }
+    void setForeColor(SliderColor color) { synced().setForeColor(color); }
+    void setForeColor2(SliderColor color) { synced().setForeColor2(color); }
     void setSliderEnabled(bool enabled) { m_model.setEnabled(enabled); }
     void setSnap(bool snap) { m_model.setSnap(snap); }
-    void setSliderStyle(std::int32_t style) { m_model.setStyle(style); }
+    void setSliderStyle(std::int32_t style) { synced().setStyle(style); }
 
     void save(SliderPropertyBag& bag) const { m_model.save(bag); }
     // Loads the stored properties and then gives the control back its length from before loading,
@@ -95,6 +95,8 @@ private:
     };
 
     void applySize(SliderSize size);
+    // A hidden widget gets its resize events only when shown: bring the model to the widget's size first.
+    SliderModel& synced();
     template <typename Input> void handleInput(Input input);
 
     SliderArtwork m_artwork;

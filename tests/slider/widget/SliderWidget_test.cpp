@@ -277,5 +277,21 @@ TEST_F(SliderWidgetTest, LoadingKeepsTheDesignedLength)
     EXPECT_EQ(slider.model().size(), (SliderSize{20, 300}));
 }
 
+TEST(SliderHiddenWidgetTest, PropertySetsUseTheSizeGivenWhileHidden)
+{
+    application();
+    Slider slider;
+    slider.resize(300, 20); // hidden: Qt keeps the resize event until the widget is shown
+    slider.setSliderStyle(SliderModel::StyleVertical);
+    EXPECT_EQ(slider.size(), QSize(20, 300));
+
+    Slider other;
+    other.resize(240, 20);
+    other.setMin(0);
+    other.setMax(9);
+    other.setValue(9);
+    EXPECT_EQ(other.model().picture().thumbLeft, 206); // nearest(9.5 + 196 + 1) on a track of 240 - 44
+}
+
 } // namespace
 } // namespace tunevale
