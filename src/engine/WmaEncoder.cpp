@@ -35,7 +35,7 @@ constexpr int PayloadHeaderBytes = 17;
 constexpr int PacketHeaderBytes = 12;
 constexpr int TargetPacketBytes = 1600;
 // A bitrate is offered only when the file it gives stays this close to it, framing included.
-constexpr double MaxFramingShare = 0.07;
+constexpr double MaxFramingShare = 0.08;
 
 struct EncoderFormat {
     std::uint32_t rate;
@@ -123,17 +123,21 @@ double fileBitrate(const AVCodecContext& context)
 
 std::vector<std::uint32_t> computeRates(EncoderFormat format)
 {
-    // About four bits per sample is the most that a transparent WMA needs; more only wastes space.
-    const std::uint64_t ceiling = std::uint64_t{format.rate} * format.channels * 4;
-    std::vector<std::uint32_t> list;
+    std::vector<std::uint32_t> usable; // highest first, like the steps
     for (const std::uint32_t bitrate : BitrateSteps) {
-        if (bitrate > ceiling)
-            continue;
         const auto context = openCodec(format, bitrate);
         if (context && context->frame_size > 0 &&
             std::abs(fileBitrate(*context) - bitrate) <= MaxFramingShare * bitrate)
-            list.push_back(bitrate);
+            usable.push_back(bitrate);
     }
+    // About four bits per sample is the most that a transparent WMA needs; more only wastes space.
+    // Small formats, whose low steps drown in framing, keep at least their two lowest usable steps.
+    const std::uint64_t ceiling = std::uint64_t{format.rate} * format.channels * 4;
+    const auto firstBelow =
+        std::find_if(usable.begin(), usable.end(), [&](auto bitrate) { return bitrate <= ceiling; });
+    std::vector<std::uint32_t> list(firstBelow, usable.end());
+    if (list.size() < 2)
+        list.assign(usable.end() - std::min<std::ptrdiff_t>(2, std::ssize(usable)), usable.end());
     if (!list.empty())
         list.push_back(0);
     return list;

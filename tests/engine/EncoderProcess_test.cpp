@@ -1,0 +1,299 @@
+#include "EncoderProcess.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace tunevale;
+using namespace tunevale::test;
+
+namespace
+{
+
+// Process ids whose parent is this process, read from /proc (zombies included).
+std::vector<int> childProcesses()
+{
+    std::vector<int> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string stat = readFile(entry.path() / "stat");
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        char state = 0;
+        int parent = 0;
+        if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == ::getpid())
+            children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
+std::filesystem::path writeScript(const std::filesystem::path& file, const std::string& body)
+{
+    writeFile(file, "#!/bin/sh\n" + body + "\n");
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+    return file;
+}
+
+ChannelInfo format(std::uint32_t freq, std::uint32_t chans, std::uint32_t flags = 0)
+{
+    ChannelInfo info;
+    info.freq = freq;
+    info.chans = chans;
+    info.flags = flags;
+    return info;
+}
+
+std::uint32_t le32(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+std::uint16_t le16(const std::string& bytes, std::size_t at)
+{
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
+                                                                                  << 8);
+}
+
+std::string pcmPattern(std::size_t bytes)
+{
+    std::string data(bytes, '\0');
+    for (std::size_t i = 0; i < bytes; ++i)
+        data[i] = static_cast<char>(i * 7 + i / 251);
+    return data;
+}
+
+// Feeds data in chunks until a write fails; the number of bytes accepted.
+std::size_t feed(EncoderProcess& process, const std::string& data, std::size_t chunk, int& errorCode)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const std::size_t size = std::min(chunk, data.size() - done);
+        if (!process.write(data.data() + done, size, errorCode))
+            return done;
+        done += size;
+    }
+    return done;
+}
+
+class EncoderProcessTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { EXPECT_TRUE(childProcesses().empty()) << "a child process was left behind"; }
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(EncoderProcessTest, SendsWavHeaderThenEveryByte)
+{
+    const auto copier = writeScript(dir / "copier", "exec cat > \"$1\"");
+    const auto output = dir / "out.bin";
+    int code = 0;
+    auto process = EncoderProcess::start({copier.string(), {output.string()}}, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    const std::string data = pcmPattern(3'000'001);
+    EXPECT_EQ(feed(*process, data, 262'144, code), data.size());
+    EXPECT_TRUE(process->stop(code));
+
+    const std::string written = readFile(output);
+    ASSERT_EQ(written.size(), 44 + data.size());
+    EXPECT_EQ(written.substr(0, 4), "RIFF");
+    EXPECT_EQ(le32(written, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(written.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le32(written, 16), 16u);
+    EXPECT_EQ(le16(written, 20), 1u);      // PCM
+    EXPECT_EQ(le16(written, 22), 2u);      // channels
+    EXPECT_EQ(le32(written, 24), 44100u);  // rate
+    EXPECT_EQ(le32(written, 28), 176400u); // bytes per second
+    EXPECT_EQ(le16(written, 32), 4u);      // block align
+    EXPECT_EQ(le16(written, 34), 16u);     // bits
+    EXPECT_EQ(written.substr(36, 4), "data");
+    EXPECT_EQ(le32(written, 40), 0xFFFFFFFFu);
+    EXPECT_TRUE(written.substr(44) == data);
+}
+
+TEST_F(EncoderProcessTest, HeaderOfEightBitMonoAndSixChannels)
+{
+    const auto copier = writeScript(dir / "copier", "exec cat > \"$1\"");
+    int code = 0;
+    auto mono = EncoderProcess::start({copier.string(), {(dir / "mono").string()}},
+                                      format(8000, 1, StreamFlag::Sample8Bits), code);
+    ASSERT_TRUE(mono);
+    EXPECT_TRUE(mono->stop(code));
+    const std::string monoHeader = readFile(dir / "mono");
+    ASSERT_EQ(monoHeader.size(), 44u);
+    EXPECT_EQ(le16(monoHeader, 22), 1u);
+    EXPECT_EQ(le32(monoHeader, 28), 8000u);
+    EXPECT_EQ(le16(monoHeader, 32), 1u);
+    EXPECT_EQ(le16(monoHeader, 34), 8u);
+
+    // Only lame has its input mixed down; other programs get every channel.
+    auto surround = EncoderProcess::start({copier.string(), {(dir / "six").string()}}, format(48000, 6), code);
+    ASSERT_TRUE(surround);
+    EXPECT_TRUE(surround->stop(code));
+    EXPECT_EQ(le16(readFile(dir / "six"), 22), 6u);
+}
+
+TEST_F(EncoderProcessTest, LameGetsSurroundMixedDownToStereo)
+{
+    // A stand-in named lame, found on PATH by its bare name, records what it is given.
+    const auto bin = dir / "bin";
+    std::filesystem::create_directory(bin);
+    writeScript(bin / "lame", "exec cat > \"$1\"");
+    const std::string oldPath = std::getenv("PATH");
+    ::setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+
+    int code = 0;
+    auto process = EncoderProcess::start({"lame", {(dir / "mix").string()}}, format(48000, 6), code);
+    ::setenv("PATH", oldPath.c_str(), 1);
+    ASSERT_TRUE(process);
+    // Two frames of FL FR FC LFE BL BR, the second split over two writes.
+    const std::int16_t frames[12] = {10000, -10000, 8000, 32000, 4000, 0, -32768, -32768, -32768, 0, -32768, -32768};
+    ASSERT_TRUE(process->write(frames, 6 * 2 + 5, code));
+    ASSERT_TRUE(process->write(reinterpret_cast<const char*>(frames) + 17, sizeof frames - 17, code));
+    EXPECT_TRUE(process->stop(code));
+
+    const std::string mixed = readFile(dir / "mix");
+    ASSERT_EQ(mixed.size(), 44u + 8u);
+    EXPECT_EQ(le16(mixed, 22), 2u);
+    EXPECT_EQ(le32(mixed, 28), 48000u * 4);
+    const double h = std::sqrt(0.5), scale = 1 / (1 + 2 * h);
+    const auto sample = [&](std::size_t i) { return static_cast<std::int16_t>(le16(mixed, 44 + 2 * i)); };
+    EXPECT_NEAR(sample(0), (10000 + h * 8000 + h * 4000) * scale, 1);
+    EXPECT_NEAR(sample(1), (-10000 + h * 8000) * scale, 1);
+    EXPECT_NEAR(sample(2), -32768, 1); // full scale on every channel stays full scale, without wrapping
+    EXPECT_NEAR(sample(3), -32768, 1);
+}
+
+TEST_F(EncoderProcessTest, MissingProgramIsReported)
+{
+    int code = 0;
+    EXPECT_FALSE(EncoderProcess::start({(dir / "no-such-encoder").string(), {}}, format(44100, 2), code));
+    EXPECT_EQ(code, EngineCode::FileOpen);
+    code = 0;
+    EXPECT_FALSE(EncoderProcess::start({"tunevale-no-such-encoder", {}}, format(44100, 2), code));
+    EXPECT_EQ(code, EngineCode::FileOpen);
+    code = 0;
+    writeFile(dir / "not-executable", "#!/bin/sh\nexit 0\n");
+    EXPECT_FALSE(EncoderProcess::start({(dir / "not-executable").string(), {}}, format(44100, 2), code));
+    EXPECT_EQ(code, EngineCode::FileOpen);
+    code = 0;
+    EXPECT_FALSE(EncoderProcess::start({"", {}}, format(44100, 2), code));
+    EXPECT_EQ(code, EngineCode::FileOpen);
+}
+
+TEST_F(EncoderProcessTest, EncoderThatExitsAtOnceFails)
+{
+    const auto failing = writeScript(dir / "failing", "exit 1");
+    const auto started = std::chrono::steady_clock::now();
+    int code = 0;
+    auto process = EncoderProcess::start({failing.string(), {}}, format(44100, 2), code);
+    if (process) {
+        // The header may fit into the pipe before the program is gone; the failure comes later.
+        const std::string data = pcmPattern(4'000'000);
+        feed(*process, data, 262'144, code);
+        code = 0;
+        EXPECT_FALSE(process->stop(code));
+    }
+    EXPECT_EQ(code, process ? EngineCode::Create : EngineCode::FileOpen);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+}
+
+TEST_F(EncoderProcessTest, EncoderKilledHalfwayFails)
+{
+    // Reads about 1 MB, then dies of SIGKILL with the rest still coming.
+    const auto dying = writeScript(dir / "dying", "head -c 1000000 > \"$1\"; kill -KILL $$");
+    int code = 0;
+    auto process = EncoderProcess::start({dying.string(), {(dir / "part").string()}}, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    const std::string data = pcmPattern(8'000'000);
+    const std::size_t accepted = feed(*process, data, 262'144, code);
+    EXPECT_LT(accepted, data.size());
+    EXPECT_EQ(code, EngineCode::Create);
+    EXPECT_FALSE(process->write(data.data(), 4, code)); // stays failed
+    code = 0;
+    EXPECT_FALSE(process->stop(code));
+    EXPECT_EQ(code, EngineCode::Create);
+    EXPECT_GE(std::filesystem::file_size(dir / "part"), 1'000'000u);
+}
+
+TEST_F(EncoderProcessTest, EncoderThatEndsEarlyWithSuccessStillFails)
+{
+    const auto quitter = writeScript(dir / "quitter", "head -c 1000 > /dev/null; exit 0");
+    int code = 0;
+    auto process = EncoderProcess::start({quitter.string(), {}}, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    feed(*process, pcmPattern(4'000'000), 65'536, code);
+    code = 0;
+    EXPECT_FALSE(process->stop(code));
+    EXPECT_EQ(code, EngineCode::Create);
+}
+
+TEST_F(EncoderProcessTest, NonZeroExitAfterReadingEverythingFails)
+{
+    const auto late = writeScript(dir / "late", "cat > /dev/null; exit 3");
+    int code = 0;
+    auto process = EncoderProcess::start({late.string(), {}}, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    EXPECT_EQ(feed(*process, pcmPattern(100'000), 4096, code), 100'000u);
+    EXPECT_FALSE(process->stop(code));
+    EXPECT_EQ(code, EngineCode::Create);
+}
+
+TEST_F(EncoderProcessTest, DestructorReapsARunningEncoder)
+{
+    const auto copier = writeScript(dir / "copier", "exec cat > /dev/null");
+    int code = 0;
+    auto process = EncoderProcess::start({copier.string(), {}}, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    EXPECT_EQ(childProcesses().size(), 1u);
+    process.reset();
+    EXPECT_TRUE(childProcesses().empty());
+}
+
+TEST_F(EncoderProcessTest, ArgumentsReachTheProgramUnchangedWithoutShell)
+{
+    const auto recorder = writeScript(dir / "recorder", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$1\"");
+    const std::vector<std::string> odd{"with space",
+                                       "quo\"te",
+                                       "$(touch " + (dir / "marker").string() + ")",
+                                       "`touch " + (dir / "marker2").string() + "`",
+                                       "-dash",
+                                       "ünïcødé",
+                                       "*",
+                                       ""};
+    std::vector<std::string> arguments{(dir / "args").string()};
+    arguments.insert(arguments.end(), odd.begin(), odd.end());
+    int code = 0;
+    auto process = EncoderProcess::start({recorder.string(), arguments}, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    EXPECT_TRUE(process->stop(code));
+    std::string expected;
+    for (const auto& argument : arguments)
+        expected += argument + "\n";
+    EXPECT_EQ(readFile(dir / "args"), expected);
+    EXPECT_FALSE(std::filesystem::exists(dir / "marker"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "marker2"));
+}
+
+TEST_F(EncoderProcessTest, BadFormatIsRefusedBeforeStarting)
+{
+    int code = 0;
+    EXPECT_FALSE(EncoderProcess::start({"cat", {}}, format(0, 2), code));
+    EXPECT_EQ(code, EngineCode::Format);
+}
