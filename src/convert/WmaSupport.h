@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Engine.h"
+
+#include <filesystem>
+#include <string>
+
+namespace tunevale
+{
+
+class MessageBox;
+class WmaSupportInstaller;
+
+// Where the capability check writes its test file: the program folder, or the cache folder when
+// the program folder is not writable.
+std::filesystem::path wmaProbeFile();
+
+// True when the engine can open a WMA encoder (44.1 kHz stereo, 128 kbit/s) on probeFile; any
+// failure counts as false. The encoder is closed at once; the test file is left in place.
+bool CheckWMASupport(Engine& engine, const std::filesystem::path& probeFile = wmaProbeFile());
+
+// The four lines of the question asked when a Windows Media file cannot be opened, CR LF joined.
+extern const char* const WmaInstallQuestion;
+extern const char* const WmaRestartNotice;
+
+// Asks the user how to install what WMA needs: Yes downloads and starts the installer, No opens
+// the page that explains it, Cancel does nothing. Both ways first say that a restart is needed.
+class WmaInstallPrompt
+{
+public:
+    WmaInstallPrompt(MessageBox& messages, WmaSupportInstaller& installer);
+    void show();
+
+private:
+    MessageBox& m_messages;
+    WmaSupportInstaller& m_installer;
+};
+
+} // namespace tunevale
