@@ -6,6 +6,7 @@
 
 namespace tunevale {
 int InfoCommand(const std::vector<std::string>& arguments);
+int SettingsCommand(const std::vector<std::string>& arguments);
 } // namespace tunevale
 
 namespace {
@@ -20,6 +21,7 @@ const std::vector<Command>& commands()
 {
     static const std::vector<Command> list{
         {"info", "FILE...", tunevale::InfoCommand},
+        {"settings", "[NAME=VALUE...]", tunevale::SettingsCommand},
     };
     return list;
 }

@@ -309,10 +309,9 @@ std::string OutputSettingsModel::read(const char* name, const std::string& defau
     return m_registry.REGGetSetting(kRoot, SettingsKey, name, defaultText);
 }
 
-void OutputSettingsModel::write(const char* name, const std::string& value)
+bool OutputSettingsModel::write(const char* name, const std::string& value)
 {
-    // A failed write is ignored: the program runs on with the values on screen.
-    m_registry.REGSaveSetting(kRoot, SettingsKey, name, value);
+    return m_registry.REGSaveSetting(kRoot, SettingsKey, name, value);
 }
 
 void OutputSettingsModel::loadOption(OutputControl control, const char* name, const char* defaultText)
@@ -333,7 +332,7 @@ void OutputSettingsModel::loadCombo(OutputControl control, const char* name, int
         setComboIndex(control, *index);
 }
 
-void OutputSettingsModel::LoadSettings()
+void OutputSettingsModel::LoadSettings(bool writeBackFolder)
 {
     using C = OutputControl;
     loadOption(C::optOtherFolder, "optOtherFolder", "True");
@@ -345,8 +344,10 @@ void OutputSettingsModel::LoadSettings()
     setEnabled(C::txtOutPath, !sameFolder);
     setEnabled(C::cmdBrowse, !sameFolder);
 
-    write("optSameFolder", optionText(sameFolder));
-    write("txtOutPath", m_settings.txtOutPath.text);
+    if (writeBackFolder) {
+        write("optSameFolder", optionText(sameFolder));
+        write("txtOutPath", m_settings.txtOutPath.text);
+    }
 
     if (const auto format = parseIntegerText(read("optFileFormat", "4"));
         format && *format >= 0 && *format < kFileFormatCount) {
@@ -384,30 +385,32 @@ void OutputSettingsModel::LoadSettings()
     ShowFormatSummary();
 }
 
-void OutputSettingsModel::SaveSettings()
+bool OutputSettingsModel::SaveSettings()
 {
     const auto& s = m_settings;
-    write("optOtherFolder", optionText(s.optOtherFolder.value));
-    write("optSameFolder", optionText(s.optSameFolder.value));
-    write("txtOutPath", s.txtOutPath.text);
+    bool written = true;
+    written &= write("optOtherFolder", optionText(s.optOtherFolder.value));
+    written &= write("optSameFolder", optionText(s.optSameFolder.value));
+    written &= write("txtOutPath", s.txtOutPath.text);
     // With no member on there is no index to store; the stored one stays.
     if (const auto format = s.chosenFormat())
-        write("optFileFormat", std::to_string(static_cast<int>(*format)));
-    write("sliderWMA", std::to_string(s.sliderWMA.value));
-    write("cmbMP3StereoMode", std::to_string(s.cmbMP3StereoMode.listIndex));
-    write("cmbMP3Freq", std::to_string(s.cmbMP3Freq.listIndex));
-    write("SliderMP3EncoderQuality", std::to_string(s.SliderMP3EncoderQuality.value));
-    write("optMP3CBR", optionText(s.optMP3CBR.value));
-    write("optMP3ABR", optionText(s.optMP3ABR.value));
-    write("optMP3VBR", optionText(s.optMP3VBR.value));
-    write("SliderMP3VBR", std::to_string(s.SliderMP3VBR.value));
-    write("cmbMP3CBitrate", std::to_string(s.cmbMP3CBitrate.listIndex));
-    write("cmbMP3ABitrate", std::to_string(s.cmbMP3ABitrate.listIndex));
-    write("sliderOGG", std::to_string(s.sliderOGG.value));
-    write("optOGGCBR", optionText(s.optOGGCBR.value));
-    write("optOGGVBR", optionText(s.optOGGVBR.value));
-    write("cmbOGGCBitrate", std::to_string(s.cmbOGGCBitrate.listIndex));
-    write("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
+        written &= write("optFileFormat", std::to_string(static_cast<int>(*format)));
+    written &= write("sliderWMA", std::to_string(s.sliderWMA.value));
+    written &= write("cmbMP3StereoMode", std::to_string(s.cmbMP3StereoMode.listIndex));
+    written &= write("cmbMP3Freq", std::to_string(s.cmbMP3Freq.listIndex));
+    written &= write("SliderMP3EncoderQuality", std::to_string(s.SliderMP3EncoderQuality.value));
+    written &= write("optMP3CBR", optionText(s.optMP3CBR.value));
+    written &= write("optMP3ABR", optionText(s.optMP3ABR.value));
+    written &= write("optMP3VBR", optionText(s.optMP3VBR.value));
+    written &= write("SliderMP3VBR", std::to_string(s.SliderMP3VBR.value));
+    written &= write("cmbMP3CBitrate", std::to_string(s.cmbMP3CBitrate.listIndex));
+    written &= write("cmbMP3ABitrate", std::to_string(s.cmbMP3ABitrate.listIndex));
+    written &= write("sliderOGG", std::to_string(s.sliderOGG.value));
+    written &= write("optOGGCBR", optionText(s.optOGGCBR.value));
+    written &= write("optOGGVBR", optionText(s.optOGGVBR.value));
+    written &= write("cmbOGGCBitrate", std::to_string(s.cmbOGGCBitrate.listIndex));
+    written &= write("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
+    return written;
 }
 
 void OutputSettingsModel::ShowFormatSummary()

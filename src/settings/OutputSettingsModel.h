@@ -63,8 +63,10 @@ public:
     bool bLoading() const { return m_bLoading; }
     void setLoading(bool loading) { m_bLoading = loading; }
 
-    void LoadSettings();
-    void SaveSettings();
+    // writeBackFolder false reads only (for showing the stored settings without a window).
+    void LoadSettings(bool writeBackFolder = true);
+    // True when every value was written; the window ignores a failed write and runs on.
+    bool SaveSettings();
     void ShowFormatSummary();
     // The defaults button: deletes the whole settings key, then loads every default.
     void cmdDefaults();
@@ -93,7 +95,7 @@ private:
     void notify(OutputControl control, int index = 0);
 
     std::string read(const char* name, const std::string& defaultText) const;
-    void write(const char* name, const std::string& value);
+    bool write(const char* name, const std::string& value);
     void loadOption(OutputControl control, const char* name, const char* defaultText);
     void loadSlider(OutputControl control, const char* name, int defaultValue);
     void loadCombo(OutputControl control, const char* name, int defaultValue);

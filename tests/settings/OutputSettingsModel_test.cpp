@@ -306,7 +306,7 @@ TEST_F(OutputSettingsModelTest, SaveThenLoadRoundTripsEveryField)
         OutputSettingsModel first = loaded();
         change(first);
         first.ShowFormatSummary();
-        first.SaveSettings();
+        EXPECT_TRUE(first.SaveSettings());
         OutputSettingsModel second = loaded();
         const OutputSettings& a = first.settings();
         const OutputSettings& b = second.settings();
@@ -475,7 +475,8 @@ TEST_F(OutputSettingsModelTest, AReadOnlyStoreLoadsAndTheProgramRunsOn)
         if (model.settings().lblFormat != "WAV, Bitrate will be as input")
             ::_exit(1);
         model.setSliderValue(C::sliderWMA, 90);
-        model.SaveSettings();
+        if (model.SaveSettings())
+            ::_exit(3);
         model.cmdDefaults(); // the key stays, but every control shows its default
         if (model.settings().lblFormat != "iPod Default format" || model.settings().sliderWMA.value != 50)
             ::_exit(2);

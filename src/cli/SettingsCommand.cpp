@@ -1,0 +1,243 @@
+#include "CRegister.h"
+#include "OutputSettingsModel.h"
+#include "SettingText.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+namespace
+{
+
+enum class Kind { Option, Text, FormatIndex, Slider, Combo };
+
+struct StoredSetting {
+    const char* name;
+    OutputControl control;
+    Kind kind;
+};
+
+// The stored output settings, in the order the window saves them.
+const std::vector<StoredSetting> kStoredSettings{
+    {"optOtherFolder", OutputControl::optOtherFolder, Kind::Option},
+    {"optSameFolder", OutputControl::optSameFolder, Kind::Option},
+    {"txtOutPath", OutputControl::txtOutPath, Kind::Text},
+    {"optFileFormat", OutputControl::optFileFormat, Kind::FormatIndex},
+    {"sliderWMA", OutputControl::sliderWMA, Kind::Slider},
+    {"cmbMP3StereoMode", OutputControl::cmbMP3StereoMode, Kind::Combo},
+    {"cmbMP3Freq", OutputControl::cmbMP3Freq, Kind::Combo},
+    {"SliderMP3EncoderQuality", OutputControl::SliderMP3EncoderQuality, Kind::Slider},
+    {"optMP3CBR", OutputControl::optMP3CBR, Kind::Option},
+    {"optMP3ABR", OutputControl::optMP3ABR, Kind::Option},
+    {"optMP3VBR", OutputControl::optMP3VBR, Kind::Option},
+    {"SliderMP3VBR", OutputControl::SliderMP3VBR, Kind::Slider},
+    {"cmbMP3CBitrate", OutputControl::cmbMP3CBitrate, Kind::Combo},
+    {"cmbMP3ABitrate", OutputControl::cmbMP3ABitrate, Kind::Combo},
+    {"sliderOGG", OutputControl::sliderOGG, Kind::Slider},
+    {"optOGGCBR", OutputControl::optOGGCBR, Kind::Option},
+    {"optOGGVBR", OutputControl::optOGGVBR, Kind::Option},
+    {"cmbOGGCBitrate", OutputControl::cmbOGGCBitrate, Kind::Combo},
+    {"cmbOGGVBitrate", OutputControl::cmbOGGVBitrate, Kind::Combo},
+};
+
+const std::vector<std::string> kFormatCaptions{"WAV", "WMA", "MP3", "OGG", "Ipod Default"};
+
+bool sameText(const std::string& a, const std::string& b)
+{
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+const OptionButton& optionOf(const OutputSettings& s, OutputControl control)
+{
+    switch (control) {
+    case OutputControl::optOtherFolder:
+        return s.optOtherFolder;
+    case OutputControl::optSameFolder:
+        return s.optSameFolder;
+    case OutputControl::optMP3CBR:
+        return s.optMP3CBR;
+    case OutputControl::optMP3ABR:
+        return s.optMP3ABR;
+    case OutputControl::optMP3VBR:
+        return s.optMP3VBR;
+    case OutputControl::optOGGCBR:
+        return s.optOGGCBR;
+    default:
+        return s.optOGGVBR;
+    }
+}
+
+const SliderSetting& sliderOf(const OutputSettings& s, OutputControl control)
+{
+    switch (control) {
+    case OutputControl::sliderWMA:
+        return s.sliderWMA;
+    case OutputControl::SliderMP3EncoderQuality:
+        return s.SliderMP3EncoderQuality;
+    case OutputControl::SliderMP3VBR:
+        return s.SliderMP3VBR;
+    default:
+        return s.sliderOGG;
+    }
+}
+
+const ComboBox& comboOf(const OutputSettings& s, OutputControl control)
+{
+    switch (control) {
+    case OutputControl::cmbMP3StereoMode:
+        return s.cmbMP3StereoMode;
+    case OutputControl::cmbMP3Freq:
+        return s.cmbMP3Freq;
+    case OutputControl::cmbMP3CBitrate:
+        return s.cmbMP3CBitrate;
+    case OutputControl::cmbMP3ABitrate:
+        return s.cmbMP3ABitrate;
+    case OutputControl::cmbOGGCBitrate:
+        return s.cmbOGGCBitrate;
+    default:
+        return s.cmbOGGVBitrate;
+    }
+}
+
+std::string shownValue(const OutputSettings& s, const StoredSetting& setting)
+{
+    switch (setting.kind) {
+    case Kind::Option:
+        return optionText(optionOf(s, setting.control).value);
+    case Kind::Text:
+        return s.txtOutPath.text;
+    case Kind::FormatIndex: {
+        const auto format = s.chosenFormat();
+        if (!format)
+            return "(none)";
+        const int index = static_cast<int>(*format);
+        return std::to_string(index) + " (" + kFormatCaptions[static_cast<std::size_t>(index)] + ")";
+    }
+    case Kind::Slider:
+        return std::to_string(sliderOf(s, setting.control).value);
+    case Kind::Combo: {
+        const ComboBox& box = comboOf(s, setting.control);
+        return std::to_string(box.listIndex) + " (" + box.text() + ")";
+    }
+    }
+    return {};
+}
+
+// An index given as a number or as one of the shown texts.
+std::optional<int> indexOf(const std::string& value, const std::vector<std::string>& texts)
+{
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        if (sameText(value, texts[i]))
+            return static_cast<int>(i);
+    const auto number = parseIntegerText(value);
+    if (number && *number >= 0 && *number < static_cast<int>(texts.size()))
+        return number;
+    return std::nullopt;
+}
+
+std::string joined(const std::vector<std::string>& texts)
+{
+    std::string out;
+    for (const auto& text : texts)
+        out += (out.empty() ? "\"" : ", \"") + text + "\"";
+    return out;
+}
+
+// Sets one control as the user would on the panel; an error text when the value does not fit.
+std::optional<std::string> apply(OutputSettingsModel& model, const StoredSetting& setting, const std::string& value)
+{
+    switch (setting.kind) {
+    case Kind::Option: {
+        const auto on = parseOptionText(value);
+        if (!on)
+            return std::string("expects True or False");
+        if (*on)
+            model.clickOption(setting.control);
+        else
+            model.setOption(setting.control, false);
+        return std::nullopt;
+    }
+    case Kind::Text:
+        model.setText(setting.control, value);
+        return std::nullopt;
+    case Kind::FormatIndex: {
+        const auto index = indexOf(value, kFormatCaptions);
+        if (!index)
+            return "expects 0 to 4 or one of " + joined(kFormatCaptions);
+        model.clickOption(OutputControl::optFileFormat, *index);
+        return std::nullopt;
+    }
+    case Kind::Slider: {
+        const auto number = parseIntegerText(value);
+        if (!number)
+            return std::string("expects a whole number");
+        model.setSliderValue(setting.control, *number);
+        return std::nullopt;
+    }
+    case Kind::Combo: {
+        const ComboBox& box = comboOf(model.settings(), setting.control);
+        const auto index = indexOf(value, box.list);
+        if (!index)
+            return "expects 0 to " + std::to_string(box.list.size() - 1) + " or one of " + joined(box.list);
+        model.setComboIndex(setting.control, *index);
+        return std::nullopt;
+    }
+    }
+    return std::nullopt;
+}
+
+void print(const OutputSettingsModel& model)
+{
+    for (const StoredSetting& setting : kStoredSettings)
+        std::printf("%s=%s\n", setting.name, shownValue(model.settings(), setting).c_str());
+    std::printf("Format: %s\n", model.settings().lblFormat.c_str());
+}
+
+} // namespace
+
+// tunevale-cli settings [NAME=VALUE...]: shows the stored output settings, or changes some of them
+// and saves them all as the window does at exit.
+int SettingsCommand(const std::vector<std::string>& arguments)
+{
+    CRegister registry(CRegister::registryFile());
+    OutputSettingsModel model(registry);
+    if (arguments.empty()) {
+        model.LoadSettings(false);
+        print(model);
+        return 0;
+    }
+
+    model.LoadSettings();
+    for (const std::string& argument : arguments) {
+        const auto equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        const StoredSetting* setting = nullptr;
+        for (const StoredSetting& candidate : kStoredSettings)
+            if (sameText(name, candidate.name))
+                setting = &candidate;
+        if (equals == std::string::npos || setting == nullptr) {
+            std::fprintf(stderr, "tunevale-cli settings: \"%s\" is not NAME=VALUE with a stored setting's name\n",
+                         argument.c_str());
+            return 2;
+        }
+        if (const auto error = apply(model, *setting, argument.substr(equals + 1))) {
+            std::fprintf(stderr, "tunevale-cli settings: %s %s\n", setting->name, error->c_str());
+            return 2;
+        }
+    }
+    model.ShowFormatSummary();
+    if (!model.SaveSettings()) {
+        std::fprintf(stderr, "tunevale-cli settings: could not write %s\n", registry.storeFile().c_str());
+        return 1;
+    }
+    print(model);
+    return 0;
+}
+
+} // namespace tunevale

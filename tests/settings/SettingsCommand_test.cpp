@@ -1,0 +1,90 @@
+#include "CRegister.h"
+#include "OutputSettingsModel.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+using namespace tunevale;
+using tunevale::test::TempDir;
+
+namespace
+{
+
+std::string cliPath()
+{
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tunevale-cli").string();
+}
+
+class SettingsCommandTest : public ::testing::Test
+{
+protected:
+    TempDir config;
+    std::filesystem::path file = config / "Tunevale" / "registry.ini";
+
+    void SetUp() override { ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1); }
+    void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
+
+    test::ProgramResult run(std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), {cliPath(), "settings"});
+        return test::runProgram(arguments, 60);
+    }
+    std::string stored(const std::string& name)
+    {
+        return CRegister(file).REGGetSetting(RegistryRoot::LocalMachine, SettingsKey, name, "<none>");
+    }
+};
+
+} // namespace
+
+TEST_F(SettingsCommandTest, ShowsTheDefaultsWithoutWritingAnything)
+{
+    const auto result = run({});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("optFileFormat=4 (Ipod Default)\n"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("cmbMP3CBitrate=6 (128 Kbps)\n"), std::string::npos);
+    EXPECT_NE(result.output.find("sliderOGG=3\n"), std::string::npos);
+    EXPECT_NE(result.output.find("cmbOGGVBitrate=6 (128 Kbps)\n"), std::string::npos);
+    EXPECT_NE(result.output.find("txtOutPath=" + std::string(std::getenv("HOME")) + "/Converted Files\n"),
+              std::string::npos);
+    EXPECT_TRUE(result.output.ends_with("Format: iPod Default format\n")) << result.output;
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(SettingsCommandTest, ChangesAreSavedAsTheWindowSavesThem)
+{
+    auto result = run({"optFileFormat=MP3", "OPTMP3ABR=true", "cmbMP3ABitrate=310 kbps", "cmbMP3Freq=9",
+                       "sliderWMA=150", "txtOutPath=/srv/my music/out"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(result.output.ends_with("Format: MP3,Joint Stereo,48 KHz,Average Bitrate 310 Kbps\n")) << result.output;
+    EXPECT_EQ(stored("optFileFormat"), "2");
+    EXPECT_EQ(stored("optMP3ABR"), "True");
+    EXPECT_EQ(stored("optMP3CBR"), "False");
+    EXPECT_EQ(stored("cmbMP3ABitrate"), "0");
+    EXPECT_EQ(stored("sliderWMA"), "100");
+    EXPECT_EQ(stored("txtOutPath"), "/srv/my music/out");
+    EXPECT_EQ(stored("cmbOGGVBitrate"), "6");
+
+    result = run({});
+    ASSERT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.output.find("optMP3ABR=True\n"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("txtOutPath=/srv/my music/out\n"), std::string::npos);
+}
+
+TEST_F(SettingsCommandTest, AnyBadArgumentChangesNothing)
+{
+    ASSERT_EQ(run({"sliderOGG=7"}).exitCode, 0);
+    const std::string before = test::readFile(file);
+    for (const auto& bad :
+         {"cmbMP3Freq=99", "optMP3CBR=perhaps", "optFileFormat=5", "sliderOGG=high", "chkShutdown=1", "nonsense"}) {
+        const auto result = run({"sliderOGG=1", bad});
+        EXPECT_EQ(result.exitCode, 2) << bad;
+        EXPECT_FALSE(result.output.empty()) << bad;
+    }
+    EXPECT_EQ(test::readFile(file), before);
+    EXPECT_EQ(stored("sliderOGG"), "7");
+}
