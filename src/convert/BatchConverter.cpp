@@ -2,6 +2,7 @@
 
 #include "FormatWriters.h"
 #include "JobList.h"
+#include "OutputFileName.h"
 #include "OutputSettings.h"
 #include "RowJobContext.h"
 
@@ -63,6 +64,23 @@ void BatchConverter::convertRow(std::size_t row)
         return;
     }
     m_writers.convert(m_settings, *format, source, *outFile, context);
+}
+
+BatchConverter::OutputNamer outputNamer(const OutputSettings& settings, MessageBox& messages)
+{
+    return
+        [&settings, &messages](const std::string& source, const std::string& extension) -> std::optional<std::string> {
+            const OutputFileName name = GetOutputFileName(source, extension, settings, messages);
+            switch (name.outcome) {
+            case OutputFileName::Outcome::Name:
+                return name.path;
+            case OutputFileName::Outcome::EmptyName:
+                return std::string();
+            case OutputFileName::Outcome::FolderCreationFailed:
+                break;
+            }
+            return std::nullopt;
+        };
 }
 
 } // namespace tunevale

@@ -12,6 +12,7 @@ namespace tunevale
 class EventPump;
 class FormatWriters;
 class JobList;
+class MessageBox;
 struct OutputSettings;
 
 // One conversion run over the job list (ConvertFiles): every waiting or cancelled job, or only the
@@ -43,5 +44,8 @@ private:
     OutputNamer m_outputName;
     std::function<void()> m_stopPreview;
 };
+
+// The output namer of the window: GetOutputFileName with the settings of the run.
+BatchConverter::OutputNamer outputNamer(const OutputSettings& settings, MessageBox& messages);
 
 } // namespace tunevale

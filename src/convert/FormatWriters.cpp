@@ -1,5 +1,6 @@
 #include "FormatWriters.h"
 
+#include "EncoderCommandFromSettings.h"
 #include "Mp3OggWriter.h"
 #include "OutputSettings.h"
 #include "WavWriter.h"
@@ -25,9 +26,8 @@ std::string outputExtension(FileFormat format)
 }
 
 FormatWriters::FormatWriters(Engine& engine, ErrorLog& log, std::array<std::string, 8> wmaTagNames,
-                             EncoderCommandBuilder encoderCommand, WmaBitrateListView* bitrateView)
-    : m_engine(engine), m_log(log), m_wmaTagNames(std::move(wmaTagNames)), m_encoderCommand(std::move(encoderCommand)),
-      m_bitrateView(bitrateView)
+                             WmaBitrateListView* bitrateView)
+    : m_engine(engine), m_log(log), m_wmaTagNames(std::move(wmaTagNames)), m_bitrateView(bitrateView)
 {
 }
 
@@ -53,10 +53,10 @@ std::optional<JobOutcome> FormatWriters::convert(const OutputSettings& settings,
     case FileFormat::Ipod:
         break;
     }
-    const std::optional<EncoderCommand> command = m_encoderCommand(settings, outFile);
+    const std::optional<EncoderCommandLine> command = encoderCommandFromSettings(settings, outFile);
     if (!command)
         return std::nullopt;
-    return ConvertToMP3_OGG(m_engine, context, m_log, origfile, outFile, *command);
+    return ConvertToMP3_OGG(m_engine, context, m_log, origfile, outFile, command->command);
 }
 
 } // namespace tunevale

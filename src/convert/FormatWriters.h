@@ -4,7 +4,6 @@
 #include "JobContext.h"
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -24,16 +23,11 @@ std::string outputExtension(FileFormat format);
 class FormatWriters
 {
 public:
-    // The encoder program and arguments for an MP3, OGG or "Ipod Default" job; nothing when the
-    // settings choose none of the three modes.
-    using EncoderCommandBuilder =
-        std::function<std::optional<EncoderCommand>(const OutputSettings& settings, const std::string& outFile)>;
-
     FormatWriters(Engine& engine, ErrorLog& log, std::array<std::string, 8> wmaTagNames,
-                  EncoderCommandBuilder encoderCommand, WmaBitrateListView* bitrateView = nullptr);
+                  WmaBitrateListView* bitrateView = nullptr);
 
-    // Converts one job; the job's Status ends with the writer's word. A job for which the
-    // settings give no encoder command is left untouched (nothing returned).
+    // Converts one job; the job's Status ends with the writer's word. An MP3/OGG job for which the
+    // settings choose no encoder mode is left untouched (nothing returned).
     std::optional<JobOutcome> convert(const OutputSettings& settings, FileFormat format, const std::string& origfile,
                                       const std::string& outFile, JobContext& context);
 
@@ -43,7 +37,6 @@ private:
     Engine& m_engine;
     ErrorLog& m_log;
     std::array<std::string, 8> m_wmaTagNames;
-    EncoderCommandBuilder m_encoderCommand;
     WmaBitrateListView* m_bitrateView;
 };
 

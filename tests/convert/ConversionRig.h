@@ -1,0 +1,185 @@
+#pragma once
+
+#include "BatchConverter.h"
+#include "ConversionController.h"
+#include "EngineFactory.h"
+#include "ErrorLog.h"
+#include "EventPump.h"
+#include "FormatWriters.h"
+#include "InitAudioEngine.h"
+#include "JobList.h"
+#include "MessageBox.h"
+#include "OutputSettings.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+namespace tunevale::test
+{
+
+// Records message boxes instead of showing them.
+class RecordingMessages : public MessageBox
+{
+public:
+    MessageAnswer show(const std::string& text, const std::string&, MessageIcon icon, MessageButtons) override
+    {
+        shown.push_back(text);
+        icons.push_back(icon);
+        return MessageAnswer::Ok;
+    }
+    std::vector<std::string> shown;
+    std::vector<MessageIcon> icons;
+};
+
+// The window's event pump: runs the test's hook, as pending clicks would run.
+class HookPump : public EventPump
+{
+public:
+    void processEvents() override
+    {
+        ++passes;
+        if (hook)
+            hook();
+    }
+    std::function<void()> hook;
+    int passes = 0;
+};
+
+// The convert buttons and the fourteen controls as plain values.
+class RecordingControls : public ConvertControls
+{
+public:
+    std::string caption(ConvertButton button) const override { return captions.at(button); }
+    void setCaption(ConvertButton button, const std::string& text) override { captions[button] = text; }
+    void setButtonEnabled(ConvertButton button, bool on) override { buttonEnabled[button] = on; }
+    void setControlEnabled(const std::string& control, bool on) override
+    {
+        enabled[control] = on;
+        order.push_back(control);
+    }
+
+    std::map<ConvertButton, std::string> captions{{ConvertButton::cmdConvert, "Convert All"},
+                                                  {ConvertButton::cmdConvertSelected, "Convert Selected"}};
+    std::map<ConvertButton, bool> buttonEnabled{{ConvertButton::cmdConvert, true},
+                                                {ConvertButton::cmdConvertSelected, true}};
+    std::map<std::string, bool> enabled;
+    std::vector<std::string> order;
+};
+
+// The engine as the command-line program opens it: no sound output, every format plug-in.
+inline std::unique_ptr<Engine> headlessEngine(std::array<std::string, 8>& tagNames)
+{
+    auto engine = makeEngine();
+    engine->Init(0, 44100, 0);
+    RecordingMessages quiet;
+    InitAudioEngine(*engine, quiet, tagNames);
+    return engine;
+}
+
+// Everything a conversion run needs, over real files in a temporary folder: the real engine and
+// encoders, the window's job list and settings, an error log of its own.
+struct ConversionRig {
+    ConversionRig() : ConversionRig(nullptr) {}
+    explicit ConversionRig(Engine* engineOverride)
+        : engine(headlessEngine(tagNames)), settings(designOutputSettings((dir / "out").string())),
+          log(dir / "Errors.log"), writers(engineOverride ? *engineOverride : *engine, log, tagNames),
+          converter(jobs, settings, writers, pump, flags, outputNamer(settings, messages), [this] { ++previewStops; }),
+          controller(converter, flags, jobs, settings, controls, messages,
+                     [this](int mode) { shutdownModes.push_back(mode); })
+    {
+        std::filesystem::create_directories(dir / "in");
+    }
+
+    void chooseFormat(FileFormat format)
+    {
+        for (auto& option : settings.optFileFormat)
+            option.value = false;
+        settings.optFileFormat[static_cast<std::size_t>(format)].value = true;
+    }
+
+    std::size_t addJob(const std::filesystem::path& file, const std::string& status = JobStatus::WaitingConversion,
+                       std::int32_t checkBox = 0)
+    {
+        Job job;
+        job.FilePath = file.string();
+        job.Status = status;
+        job.CheckBox = checkBox;
+        EXPECT_TRUE(jobs.rsJobs().append(job));
+        return jobs.rsJobs().size() - 1;
+    }
+
+    const std::string& status(std::size_t row) const { return jobs.rsJobs().at(row).Status; }
+    std::filesystem::path out(const std::string& name) const { return dir / "out" / name; }
+    std::vector<std::filesystem::path> outputs() const
+    {
+        std::vector<std::filesystem::path> files;
+        if (std::filesystem::exists(dir / "out"))
+            for (const auto& entry : std::filesystem::directory_iterator(dir / "out"))
+                files.push_back(entry.path());
+        return files;
+    }
+    std::size_t logLines() const
+    {
+        if (!std::filesystem::exists(log.path()))
+            return 0;
+        const std::string text = readFile(log.path());
+        std::size_t lines = 0;
+        for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
+            ++lines;
+        return lines;
+    }
+
+    TempDir dir;
+    std::array<std::string, 8> tagNames;
+    std::unique_ptr<Engine> engine;
+    OutputSettings settings;
+    JobList jobs;
+    ConversionFlags flags;
+    HookPump pump;
+    RecordingMessages messages;
+    RecordingControls controls;
+    ErrorLog log;
+    FormatWriters writers;
+    BatchConverter converter;
+    ConversionController controller;
+    int previewStops = 0;
+    std::vector<int> shutdownModes;
+};
+
+// Duration of the first audio stream's file in seconds, from ffprobe.
+inline double probedDuration(const std::filesystem::path& file)
+{
+    return std::atof(ffprobe(file, "format=duration").c_str());
+}
+
+// Checks what ffprobe reads back from a converted file.
+inline void expectAudio(const std::filesystem::path& file, const std::string& codec, int rate, int channels,
+                        double seconds, double tolerance)
+{
+    ASSERT_TRUE(std::filesystem::exists(file)) << file;
+    EXPECT_EQ(ffprobe(file, "stream=codec_name"), codec) << file;
+    EXPECT_EQ(ffprobe(file, "stream=sample_rate"), std::to_string(rate)) << file;
+    EXPECT_EQ(ffprobe(file, "stream=channels"), std::to_string(channels)) << file;
+    EXPECT_NEAR(probedDuration(file), seconds, tolerance) << file;
+}
+
+// Runs body with PATH set to folder only, so that the encoders found are the ones placed there.
+class ScopedPath
+{
+public:
+    explicit ScopedPath(const std::string& path) : m_old(std::getenv("PATH") ? std::getenv("PATH") : "")
+    {
+        ::setenv("PATH", path.c_str(), 1);
+    }
+    ~ScopedPath() { ::setenv("PATH", m_old.c_str(), 1); }
+
+private:
+    std::string m_old;
+};
+
+} // namespace tunevale::test

@@ -1,0 +1,67 @@
+#include "ErrorLog.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+
+#include <filesystem>
+#include <thread>
+
+using namespace tunevale;
+
+TEST(ErrorLog, EntryHasTimeShortDateTextCodeAndSource)
+{
+    const QDateTime when(QDate(2026, 3, 4), QTime(7, 5, 9));
+    const std::string date = QLocale::system().toString(QDate(2026, 3, 4), QLocale::ShortFormat).toStdString();
+    EXPECT_EQ(ErrorLog::entryText(when, 2, "/music/a b.flac"),
+              "07:05:09 " + date + " Can't Open the File 2 occured when Korvel tried to play/convert: /music/a b.flac");
+    EXPECT_EQ(ErrorLog::entryText(QDateTime(QDate(2026, 3, 4), QTime(23, 0, 0)), -1, "x"),
+              "23:00:00 " + date + " Some Other Mystery Error -1 occured when Korvel tried to play/convert: x");
+}
+
+TEST(ErrorLog, AppendsCrLfLinesAndCreatesTheFile)
+{
+    test::TempDir dir;
+    ErrorLog log(dir / "Tool Errors.log");
+    EXPECT_TRUE(log.append(6, "/m/one.mp3"));
+    EXPECT_TRUE(log.append(33, "/m/two.ogg"));
+    const std::string text = test::readFile(log.path());
+    const auto first = text.find("\r\n");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(text.substr(0, first).find(" Unsupported Format 6 occured when Korvel tried to play/convert: /m/one.mp3"),
+              std::string::npos);
+    EXPECT_NE(text.find(" Couldn't create the file 33 occured when Korvel tried to play/convert: /m/two.ogg\r\n"),
+              std::string::npos);
+    EXPECT_EQ(text.size(), text.rfind("\r\n") + 2);
+
+    // Threads appending at once keep every line whole.
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&log] {
+            for (int i = 0; i < 50; ++i)
+                log.append(5, "/m/thread.wav");
+        });
+    for (auto& thread : threads)
+        thread.join();
+    const std::string all = test::readFile(log.path());
+    std::size_t lines = 0;
+    for (std::size_t at = all.find("\r\n"); at != std::string::npos; at = all.find("\r\n", at + 2))
+        ++lines;
+    EXPECT_EQ(lines, 202u);
+}
+
+TEST(ErrorLog, UnwritablePlaceIsReportedNotThrown)
+{
+    test::TempDir dir;
+    ErrorLog log(dir / "missing folder" / "Errors.log");
+    EXPECT_FALSE(log.append(2, "/m/x.mp3"));
+}
+
+TEST(ErrorLog, DefaultPathLiesBesideTheProgramFolderWhenWritable)
+{
+    // The test program's folder (the build's bin folder) sits in a writable build folder.
+    const auto path = ErrorLog::defaultPath();
+    const auto self = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    EXPECT_EQ(path, std::filesystem::path(self.string() + " Errors.log"));
+}

@@ -1,0 +1,146 @@
+#include "JobContext.h"
+#include "NewOutputFile.h"
+#include "TestSupport.h"
+#include "WavHeader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+using namespace tunevale;
+
+namespace
+{
+
+std::uint32_t read32(const std::uint8_t* at)
+{
+    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<std::uint32_t>(at[3]) << 24;
+}
+
+std::uint16_t read16(const std::uint8_t* at)
+{
+    return static_cast<std::uint16_t>(at[0] | at[1] << 8);
+}
+
+} // namespace
+
+TEST(WavHeader, StereoCdQualityFields)
+{
+    const auto header = makeWavHeader({2, 44100, 16});
+    ASSERT_EQ(header.size(), 44u);
+    EXPECT_EQ(std::memcmp(header.data(), "RIFF", 4), 0);
+    EXPECT_EQ(read32(&header[4]), 0u); // placeholder until the data size is known
+    EXPECT_EQ(std::memcmp(&header[8], "WAVEfmt ", 8), 0);
+    EXPECT_EQ(read32(&header[16]), 16u);
+    EXPECT_EQ(read16(&header[20]), 1u);
+    EXPECT_EQ(read16(&header[22]), 2u);
+    EXPECT_EQ(read32(&header[24]), 44100u);
+    EXPECT_EQ(read32(&header[28]), 176400u);
+    EXPECT_EQ(read16(&header[32]), 4u);
+    EXPECT_EQ(read16(&header[34]), 16u);
+    EXPECT_EQ(std::memcmp(&header[36], "data", 4), 0);
+    EXPECT_EQ(read32(&header[40]), 0u);
+}
+
+TEST(WavHeader, MonoEightBitAndManyChannels)
+{
+    const auto mono = makeWavHeader({1, 8000, 8});
+    EXPECT_EQ(read16(&mono[22]), 1u);
+    EXPECT_EQ(read16(&mono[32]), 1u);
+    EXPECT_EQ(read16(&mono[34]), 8u);
+    EXPECT_EQ(read32(&mono[28]), 8000u);
+
+    const auto surround = makeWavHeader({6, 48000, 16});
+    EXPECT_EQ(read16(&surround[22]), 6u);
+    EXPECT_EQ(read16(&surround[32]), 12u);
+    EXPECT_EQ(read32(&surround[28]), 576000u);
+}
+
+TEST(WavHeader, SizeFieldsAreLittleEndian)
+{
+    const auto field = wavSizeField(0x12345678);
+    EXPECT_EQ(field[0], 0x78);
+    EXPECT_EQ(field[3], 0x12);
+    EXPECT_EQ(WavMaxDataSize + 36, 0x7FFFFFFFu);
+}
+
+TEST(ProgressText, SevenSignificantDigitsWithAPoint)
+{
+    EXPECT_EQ(progressText(12.5f), "12.5");
+    EXPECT_EQ(progressText(100.0f), "100");
+    EXPECT_EQ(progressText(0.0f), "0");
+    EXPECT_EQ(progressText(37.512344f), "37.51234");
+    EXPECT_EQ(progressText(100.0f / 3.0f), "33.33333");
+}
+
+namespace
+{
+
+class RecordingContext : public JobContext
+{
+public:
+    void setStatus(const std::string& text, std::optional<CellColour> colour) override
+    {
+        texts.push_back(text);
+        colours.push_back(colour);
+    }
+    void processEvents() override {}
+    bool cancelRequested() const override { return false; }
+    bool converting() const override { return running; }
+
+    bool running = true;
+    std::vector<std::string> texts;
+    std::vector<std::optional<CellColour>> colours;
+};
+
+} // namespace
+
+TEST(ProgressText, ReportedOnlyWhileConvertingWithUsableCounts)
+{
+    RecordingContext context;
+    reportProgress(context, 50, 200);
+    reportProgress(context, 10, 0);
+    reportProgress(context, static_cast<std::uint64_t>(-1), 200);
+    context.running = false;
+    reportProgress(context, 100, 200);
+    ASSERT_EQ(context.texts.size(), 1u);
+    EXPECT_EQ(context.texts[0], "25");
+    EXPECT_FALSE(context.colours[0].has_value());
+
+    EXPECT_EQ(finishJob(context, JobOutcome::Complete), JobOutcome::Complete);
+    EXPECT_EQ(context.texts.back(), "Complete");
+    EXPECT_EQ(context.colours.back(), rgb(113, 177, 98));
+    finishJob(context, JobOutcome::Cancelled);
+    EXPECT_EQ(context.texts.back(), "Cancelled");
+    EXPECT_EQ(context.colours.back(), rgb(220, 10, 10));
+    finishJob(context, JobOutcome::Error);
+    EXPECT_EQ(context.texts.back(), "Error");
+    EXPECT_EQ(context.colours.back(), rgb(220, 10, 10));
+}
+
+TEST(NewOutputFile, RemovesOnlyWhatTheJobCreated)
+{
+    test::TempDir dir;
+    const auto fresh = (dir / "fresh.wav").string();
+    NewOutputFile output(fresh);
+    EXPECT_TRUE(output.claimable());
+    EXPECT_FALSE(output.written());
+    test::writeFile(fresh, "data");
+    EXPECT_TRUE(output.written());
+    output.discard();
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+
+    // A file that was there before the job is never the job's to remove.
+    const auto users = (dir / "users.wav").string();
+    test::writeFile(users, "keep");
+    NewOutputFile taken(users);
+    EXPECT_FALSE(taken.claimable());
+    taken.discard();
+    EXPECT_EQ(test::readFile(users), "keep");
+
+    EXPECT_FALSE(NewOutputFile("").claimable());
+    EXPECT_FALSE(NewOutputFile(dir.path().string()).claimable());
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.wav");
+    EXPECT_FALSE(NewOutputFile((dir / "dangling.wav").string()).claimable());
+}
