@@ -54,10 +54,10 @@ public:
     const SliderArtwork& artwork() const { return m_artwork; }
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
 
 signals:
-    // In the control's fixed event order.
+    // In the control's fixed event order. A direct-connected DblClick handler may change Value; the
+    // control then takes the new number as a set of its Value (clamped, raising Change).
     void DblClick(qint32& Value);
     void Scroll();
     void Change();
