@@ -177,6 +177,20 @@ bool CRegister::REGSaveSetting(RegistryRoot regHKEY, const std::string& sSection
     });
 }
 
+bool CRegister::REGSaveSettings(RegistryRoot regHKEY, const std::string& sSection,
+                                const std::vector<std::pair<std::string, std::string>>& values)
+{
+    const std::string path = TrimKeySlashes(sSection);
+    if (!RegistryIni::isValidPath(path))
+        return false;
+    return changeStore(m_storeFile, [&](RegistryIni& ini) {
+        RegistryIni::Key& key = ini.createKey(sectionOf(regHKEY, path));
+        for (const auto& [name, value] : values)
+            RegistryIni::setValue(key, valueName(name), value);
+        return true;
+    });
+}
+
 bool CRegister::REGDeleteSetting(RegistryRoot regHKEY, const std::string& sSection, const std::string& sKey)
 {
     if (!sKey.empty()) {

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tunevale
 {
@@ -29,6 +31,10 @@ public:
     // True when the value was written (missing keys along the path are created).
     bool REGSaveSetting(RegistryRoot regHKEY, const std::string& sSection, const std::string& sKey,
                         const std::string& sValue);
+    // Writes several values of one key in a single replacement of the store, in the given order
+    // (name, value); true when all were written. Another running copy sees all of them or none.
+    bool REGSaveSettings(RegistryRoot regHKEY, const std::string& sSection,
+                         const std::vector<std::pair<std::string, std::string>>& values);
     // Deletes the value sKey, or with an empty sKey the key sSection itself (as passed, untrimmed),
     // which must have no sub-keys. True when something was deleted.
     bool REGDeleteSetting(RegistryRoot regHKEY, const std::string& sSection, const std::string& sKey);

@@ -309,11 +309,6 @@ std::string OutputSettingsModel::read(const char* name, const std::string& defau
     return m_registry.REGGetSetting(kRoot, SettingsKey, name, defaultText);
 }
 
-bool OutputSettingsModel::write(const char* name, const std::string& value)
-{
-    return m_registry.REGSaveSetting(kRoot, SettingsKey, name, value);
-}
-
 void OutputSettingsModel::loadOption(OutputControl control, const char* name, const char* defaultText)
 {
     if (const auto on = parseOptionText(read(name, defaultText)))
@@ -344,10 +339,10 @@ void OutputSettingsModel::LoadSettings(bool writeBackFolder)
     setEnabled(C::txtOutPath, !sameFolder);
     setEnabled(C::cmdBrowse, !sameFolder);
 
-    if (writeBackFolder) {
-        write("optSameFolder", optionText(sameFolder));
-        write("txtOutPath", m_settings.txtOutPath.text);
-    }
+    if (writeBackFolder)
+        m_registry.REGSaveSettings(
+            kRoot, SettingsKey,
+            {{"optSameFolder", optionText(sameFolder)}, {"txtOutPath", m_settings.txtOutPath.text}});
 
     if (const auto format = parseIntegerText(read("optFileFormat", "4"));
         format && *format >= 0 && *format < kFileFormatCount) {
@@ -388,29 +383,31 @@ void OutputSettingsModel::LoadSettings(bool writeBackFolder)
 bool OutputSettingsModel::SaveSettings()
 {
     const auto& s = m_settings;
-    bool written = true;
-    written &= write("optOtherFolder", optionText(s.optOtherFolder.value));
-    written &= write("optSameFolder", optionText(s.optSameFolder.value));
-    written &= write("txtOutPath", s.txtOutPath.text);
+    std::vector<std::pair<std::string, std::string>> values;
+    values.emplace_back("optOtherFolder", optionText(s.optOtherFolder.value));
+    values.emplace_back("optSameFolder", optionText(s.optSameFolder.value));
+    values.emplace_back("txtOutPath", s.txtOutPath.text);
     // With no member on there is no index to store; the stored one stays.
     if (const auto format = s.chosenFormat())
-        written &= write("optFileFormat", std::to_string(static_cast<int>(*format)));
-    written &= write("sliderWMA", std::to_string(s.sliderWMA.value));
-    written &= write("cmbMP3StereoMode", std::to_string(s.cmbMP3StereoMode.listIndex));
-    written &= write("cmbMP3Freq", std::to_string(s.cmbMP3Freq.listIndex));
-    written &= write("SliderMP3EncoderQuality", std::to_string(s.SliderMP3EncoderQuality.value));
-    written &= write("optMP3CBR", optionText(s.optMP3CBR.value));
-    written &= write("optMP3ABR", optionText(s.optMP3ABR.value));
-    written &= write("optMP3VBR", optionText(s.optMP3VBR.value));
-    written &= write("SliderMP3VBR", std::to_string(s.SliderMP3VBR.value));
-    written &= write("cmbMP3CBitrate", std::to_string(s.cmbMP3CBitrate.listIndex));
-    written &= write("cmbMP3ABitrate", std::to_string(s.cmbMP3ABitrate.listIndex));
-    written &= write("sliderOGG", std::to_string(s.sliderOGG.value));
-    written &= write("optOGGCBR", optionText(s.optOGGCBR.value));
-    written &= write("optOGGVBR", optionText(s.optOGGVBR.value));
-    written &= write("cmbOGGCBitrate", std::to_string(s.cmbOGGCBitrate.listIndex));
-    written &= write("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
-    return written;
+        values.emplace_back("optFileFormat", std::to_string(static_cast<int>(*format)));
+    values.emplace_back("sliderWMA", std::to_string(s.sliderWMA.value));
+    values.emplace_back("cmbMP3StereoMode", std::to_string(s.cmbMP3StereoMode.listIndex));
+    values.emplace_back("cmbMP3Freq", std::to_string(s.cmbMP3Freq.listIndex));
+    values.emplace_back("SliderMP3EncoderQuality", std::to_string(s.SliderMP3EncoderQuality.value));
+    values.emplace_back("optMP3CBR", optionText(s.optMP3CBR.value));
+    values.emplace_back("optMP3ABR", optionText(s.optMP3ABR.value));
+    values.emplace_back("optMP3VBR", optionText(s.optMP3VBR.value));
+    values.emplace_back("SliderMP3VBR", std::to_string(s.SliderMP3VBR.value));
+    values.emplace_back("cmbMP3CBitrate", std::to_string(s.cmbMP3CBitrate.listIndex));
+    values.emplace_back("cmbMP3ABitrate", std::to_string(s.cmbMP3ABitrate.listIndex));
+    values.emplace_back("sliderOGG", std::to_string(s.sliderOGG.value));
+    values.emplace_back("optOGGCBR", optionText(s.optOGGCBR.value));
+    values.emplace_back("optOGGVBR", optionText(s.optOGGVBR.value));
+    values.emplace_back("cmbOGGCBitrate", std::to_string(s.cmbOGGCBitrate.listIndex));
+    values.emplace_back("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
+    // One replacement of the store: quicker at exit, and a second running copy saving at the same
+    // moment cannot leave a mix of both windows' settings.
+    return m_registry.REGSaveSettings(kRoot, SettingsKey, values);
 }
 
 void OutputSettingsModel::ShowFormatSummary()

@@ -95,7 +95,6 @@ private:
     void notify(OutputControl control, int index = 0);
 
     std::string read(const char* name, const std::string& defaultText) const;
-    bool write(const char* name, const std::string& value);
     void loadOption(OutputControl control, const char* name, const char* defaultText);
     void loadSlider(OutputControl control, const char* name, int defaultValue);
     void loadCombo(OutputControl control, const char* name, int defaultValue);

@@ -317,3 +317,16 @@ TEST_F(CRegisterTest, TwoProcessesWritingAtOnceLoseNothing)
     EXPECT_TRUE(shared == "0" || shared == "1") << shared;
     EXPECT_FALSE(std::filesystem::exists(file.string() + ".lock"));
 }
+
+TEST_F(CRegisterTest, SeveralValuesGoInOneReplacement)
+{
+    ASSERT_TRUE(reg.REGSaveSetting(HKLM, kKey, "B", "old"));
+    ASSERT_TRUE(reg.REGSaveSettings(HKLM, "\\" + kKey, {{"a", "1"}, {"b", "2"}, {"*", "3"}, {"c", ""}}));
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "A", ""), "1");
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "B", ""), "2");
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "*", ""), "3");
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "c", "dflt"), "dflt");
+    const std::string text = test::readFile(file);
+    EXPECT_LT(text.find("B=2"), text.find("a=1")); // an existing value keeps its place and spelling
+    EXPECT_FALSE(reg.REGSaveSettings(HKLM, "A\\\\B", {{"a", "1"}}));
+}
