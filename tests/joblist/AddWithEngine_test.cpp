@@ -1,0 +1,142 @@
+#include "../convert/ForwardingEngine.h"
+#include "DurationProbe.h"
+#include "EngineFactory.h"
+#include "FileSizeText.h"
+#include "InitAudioEngine.h"
+#include "JobAdder.h"
+#include "JobList.h"
+#include "JobListFakes.h"
+#include "JobSelection.h"
+#include "TestSupport.h"
+#include "WmaSupport.h"
+#include "WmaSupportInstaller.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tunevale
+{
+namespace
+{
+
+using namespace std::string_literals;
+
+std::unique_ptr<Engine> openEngine()
+{
+    auto engine = makeEngine();
+    EXPECT_TRUE(engine->Init(0, 44100, 0));
+    for (const char* plugin : enginePluginNames())
+        engine->PluginLoad(plugin, 0);
+    return engine;
+}
+
+// The real engine on a system whose FFmpeg has no WMA encoder.
+class EngineWithoutWma : public test::ForwardingEngine
+{
+public:
+    using ForwardingEngine::ForwardingEngine;
+    EngineHandle WMAEncodeOpenFile(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                                   const std::string&) override
+    {
+        return 0;
+    }
+};
+
+class CountingInstaller : public WmaSupportInstaller
+{
+public:
+    void downloadAndInstall() override { ++downloads; }
+    void openSupportPage() override { ++pages; }
+    int downloads = 0, pages = 0;
+};
+
+// The job list wired as the window wires it, with the real engine measuring each file.
+struct Window {
+    explicit Window(Engine& engine) : probe(engine, &prompt, dir / "CheckWMASupport.wma") {}
+
+    test::TempDir dir;
+    JobList jobs;
+    test::TickBox chkSelectAll;
+    test::PlayingPreview preview;
+    test::ScriptedDialogs dialogs;
+    test::RecordingMessageBox messages;
+    CountingInstaller installer;
+    WmaInstallPrompt prompt{messages, installer};
+    DurationProbe probe;
+    JobSelection selection{jobs, chkSelectAll, preview};
+    JobAdder adder{jobs, selection, probe, dialogs, messages};
+
+    const Job* job(const std::filesystem::path& file) const
+    {
+        const auto row = jobs.rsJobs().rowOf(file.string());
+        return row ? &jobs.rsJobs().at(*row) : nullptr;
+    }
+};
+
+TEST(AddWithEngine, MeasuresDecodableFilesAndMarksDamagedOnes)
+{
+    auto engine = openEngine();
+    Window window(*engine);
+    const auto flac = test::makeTone(window.dir / "tone.flac", 3, 44100, 2);
+    const auto mp3 = test::makeTone(window.dir / "tone.mp3", 65, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k"});
+    test::writeFile(window.dir / "damaged.mp3", std::string(5000, '\x5a'));
+    test::writeFile(window.dir / "cut.flac", test::readFile(flac).substr(0, 30));
+
+    window.dialogs.openAnswer = window.dir.path().string() + "\0tone.flac\0tone.mp3\0damaged.mp3\0cut.flac"s;
+    window.adder.AddAudioFiles();
+
+    ASSERT_EQ(window.jobs.rsJobs().size(), 4u);
+    EXPECT_EQ(window.job(flac)->Duration, "00:03");
+    EXPECT_EQ(window.job(flac)->Status, "Waiting Conversion");
+    EXPECT_EQ(window.job(flac)->FileSize, FormatFileSize(std::filesystem::file_size(flac)));
+    EXPECT_EQ(window.job(mp3)->Duration, "01:05");
+    for (const char* name : {"damaged.mp3", "cut.flac"}) {
+        const Job* job = window.job(window.dir / name);
+        ASSERT_NE(job, nullptr) << name;
+        EXPECT_EQ(job->Status, "Codec Not Supported") << name;
+        EXPECT_EQ(job->Duration, "Error") << name;
+        EXPECT_EQ(job->statusColour, rgb(220, 10, 10));
+        EXPECT_EQ(job->durationColour, rgb(220, 10, 10));
+    }
+    EXPECT_TRUE(window.messages.shown.empty()) << "undecodable files are listed without a warning";
+}
+
+TEST(AddWithEngine, AddsAWindowsMediaFileAsNotSupportedWhateverThePromptsAnswer)
+{
+    auto real = openEngine();
+    EngineWithoutWma engine(*real);
+    Window window(engine);
+    window.messages.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::No, MessageAnswer::Ok,
+                               MessageAnswer::Cancel};
+    for (const char* name : {"a.wma", "b.wmv", "c.asf"}) {
+        test::writeFile(window.dir / name, std::string(2000, 'x'));
+        std::string path = (window.dir / name).string();
+        EXPECT_TRUE(window.adder.AddFile2Grid(path)) << name;
+        EXPECT_EQ(window.job(path)->Status, "Codec Not Supported") << name;
+    }
+    EXPECT_EQ(window.installer.downloads, 1);
+    EXPECT_EQ(window.installer.pages, 1);
+    EXPECT_EQ(std::count_if(window.messages.shown.begin(), window.messages.shown.end(),
+                            [](const auto& shown) { return shown.buttons == MessageButtons::YesNoCancel; }),
+              3);
+}
+
+TEST(AddWithEngine, AddsAFolderOfAudioFilesButNotItsSubfolder)
+{
+    auto engine = openEngine();
+    Window window(*engine);
+    test::makeTone(window.dir / "a.mp3", 2, 22050, 1);
+    test::makeTone(window.dir / ".b.wav", 1, 8000, 1);
+    std::filesystem::create_directory(window.dir / "more");
+    test::makeTone(window.dir / "more" / "c.flac", 1);
+    window.dialogs.folderAnswer = window.dir.path().string();
+    window.adder.addFolder();
+    ASSERT_EQ(window.jobs.rsJobs().size(), 2u);
+    EXPECT_EQ(window.job(window.dir / "a.mp3")->Duration, "00:02");
+    EXPECT_EQ(window.job(window.dir / ".b.wav")->Duration, "00:01");
+    EXPECT_TRUE(window.messages.shown.empty());
+}
+
+} // namespace
+} // namespace tunevale
