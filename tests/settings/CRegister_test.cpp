@@ -2,9 +2,12 @@
 
 #include "TestSupport.h"
 
+#include <QLockFile>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -329,4 +332,38 @@ TEST_F(CRegisterTest, SeveralValuesGoInOneReplacement)
     const std::string text = test::readFile(file);
     EXPECT_LT(text.find("B=2"), text.find("a=1")); // an existing value keeps its place and spelling
     EXPECT_FALSE(reg.REGSaveSettings(HKLM, "A\\\\B", {{"a", "1"}}));
+}
+
+TEST_F(CRegisterTest, ALockLeftByACrashedCopyDoesNotBlockWrites)
+{
+    std::filesystem::create_directories(file.parent_path());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        auto* lock = new QLockFile(QString::fromStdString(file.string() + ".lock"));
+        ::_exit(lock->tryLock(1000) ? 0 : 1); // ends without unlocking, as a crash would
+    }
+    ASSERT_EQ(waitChild(pid), 0);
+    ASSERT_TRUE(std::filesystem::exists(file.string() + ".lock"));
+    EXPECT_TRUE(reg.REGSaveSetting(HKLM, kKey, "a", "1"));
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "a", ""), "1");
+}
+
+TEST_F(CRegisterTest, ACopyKilledWhileWritingLeavesAWholeFile)
+{
+    ASSERT_TRUE(reg.REGSaveSettings(HKLM, kKey, {{"round", "0"}, {"check", "0"}}));
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        CRegister store(file);
+        const std::string padding(20000, 'p');
+        for (int round = 1;; ++round)
+            store.REGSaveSettings(
+                HKLM, kKey, {{"round", std::to_string(round)}, {"padding", padding}, {"check", std::to_string(round)}});
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    const std::string round = reg.REGGetSetting(HKLM, kKey, "round", "damaged");
+    EXPECT_NE(round, "damaged");
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "check", ""), round);
+    EXPECT_TRUE(reg.REGSaveSetting(HKLM, kKey, "after", "1"));
 }
