@@ -1,0 +1,246 @@
+#include "ConversionRig.h"
+#include "ForwardingEngine.h"
+#include "Mp3OggWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+
+using namespace tunevale;
+using namespace tunevale::test;
+
+namespace
+{
+
+void comboText(ComboBox& combo, const std::string& text)
+{
+    for (std::size_t i = 0; i < combo.list.size(); ++i)
+        if (combo.list[i] == text) {
+            combo.listIndex = static_cast<int>(i);
+            return;
+        }
+    FAIL() << "no entry " << text;
+}
+
+void mp3Mode(OutputSettings& settings, bool cbr, bool abr)
+{
+    settings.optMP3CBR.value = cbr;
+    settings.optMP3ABR.value = abr;
+    settings.optMP3VBR.value = !cbr && !abr;
+}
+
+// A stand-in encoder program placed first on PATH; body is a shell script.
+void fakeEncoder(const std::filesystem::path& folder, const std::string& name, const std::string& body)
+{
+    std::filesystem::create_directories(folder);
+    writeFile(folder / name, "#!/bin/sh\n" + body + "\n");
+    std::filesystem::permissions(folder / name, std::filesystem::perms::owner_all);
+}
+
+class StopAfter : public JobContext
+{
+public:
+    explicit StopAfter(int passes) : m_stopAfter(passes) {}
+    void setStatus(const std::string& text, std::optional<CellColour>) override { statuses.push_back(text); }
+    void processEvents() override { ++m_passes; }
+    bool cancelRequested() const override { return m_stopAfter > 0 && m_passes >= m_stopAfter; }
+    bool converting() const override { return true; }
+    std::vector<std::string> statuses;
+
+private:
+    int m_stopAfter;
+    int m_passes = 0;
+};
+
+EncoderCommand lameCbr(const std::filesystem::path& out)
+{
+    return {"lame", {"--cbr", "-b", "320", "-m", "j", "--resample", "0", "-q", "4", "-", out.string()}};
+}
+
+} // namespace
+
+TEST(ConvertToMP3_OGG, EveryMp3AndOggModeMakesTheExpectedFile)
+{
+    ConversionRig rig;
+    const double seconds = 3.0;
+    const auto source = makeTone(rig.dir / "in" / "tone.flac", seconds, 44100, 2);
+    struct Mode {
+        std::string name;
+        FileFormat format;
+        std::function<void(OutputSettings&)> set;
+        std::string codec;
+        int rate;
+        int channels;
+    };
+    const std::vector<Mode> modes{
+        {"mp3 cbr", FileFormat::MP3, [](OutputSettings& s) { mp3Mode(s, true, false); }, "mp3", 44100, 2},
+        {"mp3 abr", FileFormat::MP3,
+         [](OutputSettings& s) {
+             mp3Mode(s, false, true);
+             comboText(s.cmbMP3ABitrate, "310 Kbps");
+         },
+         "mp3", 44100, 2},
+        {"mp3 vbr", FileFormat::MP3, [](OutputSettings& s) { mp3Mode(s, false, false); }, "mp3", 44100, 2},
+        {"mp3 mono 22k", FileFormat::MP3,
+         [](OutputSettings& s) {
+             mp3Mode(s, true, false);
+             comboText(s.cmbMP3StereoMode, "Mono");
+             comboText(s.cmbMP3Freq, "22.05 KHz");
+             comboText(s.cmbMP3CBitrate, "64 Kbps");
+         },
+         "mp3", 22050, 1},
+        {"ipod", FileFormat::Ipod,
+         [](OutputSettings& s) {
+             // Every MP3 option is ignored by the preset.
+             comboText(s.cmbMP3StereoMode, "Mono");
+             comboText(s.cmbMP3Freq, "8 KHz");
+         },
+         "mp3", 44100, 2},
+        {"ogg vbr", FileFormat::OGG, [](OutputSettings& s) { s.optOGGVBR.value = true, s.optOGGCBR.value = false; },
+         "vorbis", 44100, 2},
+        {"ogg cbr", FileFormat::OGG,
+         [](OutputSettings& s) {
+             s.optOGGVBR.value = false, s.optOGGCBR.value = true;
+             comboText(s.cmbOGGCBitrate, "96 Kbps");
+         },
+         "vorbis", 44100, 2},
+    };
+    for (const Mode& mode : modes) {
+        SCOPED_TRACE(mode.name);
+        rig.settings = designOutputSettings(rig.out("").string());
+        rig.chooseFormat(mode.format);
+        mode.set(rig.settings);
+        const auto copy = rig.dir / "in" / (mode.name + ".flac");
+        std::filesystem::copy_file(source, copy);
+        const std::size_t row = rig.addJob(copy);
+        EXPECT_TRUE(rig.converter.ConvertFiles(false));
+        EXPECT_EQ(rig.status(row), "Complete");
+        EXPECT_EQ(rig.jobs.rsJobs().at(row).statusColour, rgb(113, 177, 98));
+        const std::string extension = mode.format == FileFormat::OGG ? ".ogg" : ".mp3";
+        expectAudio(rig.out(mode.name + extension), mode.codec, mode.rate, mode.channels, seconds, 0.05);
+    }
+    EXPECT_EQ(rig.logLines(), 0u);
+}
+
+TEST(ConvertToMP3_OGG, StopLeavesAShorterPlayableFile)
+{
+    ConversionRig rig;
+    const auto source = makeTone(rig.dir / "in" / "long.flac", 20.0);
+    for (const std::string program : {"lame", "oggenc"}) {
+        SCOPED_TRACE(program);
+        const auto out = rig.dir / ("long." + program);
+        const EncoderCommand command =
+            program == "lame" ? lameCbr(out)
+                              : EncoderCommand{"oggenc", {"-b", "128", "--quality", "3", "-", "-o", out.string()}};
+        StopAfter context(2); // two reads of 262,144 bytes: about 3 s of audio
+        ASSERT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command),
+                  JobOutcome::Cancelled);
+        EXPECT_EQ(context.statuses.back(), "Cancelled");
+        const double duration = probedDuration(out);
+        EXPECT_GT(duration, 2.0);
+        EXPECT_LT(duration, 4.0);
+    }
+    EXPECT_EQ(rig.logLines(), 0u);
+}
+
+TEST(ConvertToMP3_OGG, UnreadableSourceIsAnErrorWithOneLogLineAndNoEncoder)
+{
+    ConversionRig rig;
+    const auto damaged = rig.dir / "in" / "damaged.mp3";
+    writeFile(damaged, std::string(5000, '\x55'));
+    const auto out = rig.dir / "damaged.out.mp3";
+    StopAfter context(0);
+    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, damaged.string(), out.string(), lameCbr(out)),
+              JobOutcome::Error);
+    EXPECT_EQ(context.statuses.back(), "Error");
+    EXPECT_FALSE(std::filesystem::exists(out));
+    ASSERT_EQ(rig.logLines(), 1u);
+    EXPECT_NE(readFile(rig.log.path()).find(" occured when Korvel tried to play/convert: " + damaged.string() + "\r\n"),
+              std::string::npos);
+
+    const auto gone = rig.dir / "in" / "gone.flac";
+    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, gone.string(), out.string(), lameCbr(out)),
+              JobOutcome::Error);
+    EXPECT_EQ(rig.logLines(), 2u);
+}
+
+TEST(ConvertToMP3_OGG, FailedEncoderIsAnErrorWithALogLineAndNoFile)
+{
+    ConversionRig rig;
+    const auto source = makeTone(rig.dir / "in" / "t.flac", 4.0);
+    const auto bin = rig.dir / "bin";
+    struct Case {
+        std::string name;
+        std::string script; // empty: no encoder program at all
+    };
+    const std::vector<Case> cases{
+        {"missing", ""},
+        {"exit 1", "for last; do :; done; echo partial > \"$last\"; cat > /dev/null; exit 1"},
+        {"exit 1 early", "exit 1"},
+        {"killed", "for last; do :; done; echo partial > \"$last\"; kill -9 $$"},
+        {"no output", "cat > /dev/null; exit 0"},
+    };
+    std::size_t lines = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(bin);
+        std::filesystem::create_directories(bin);
+        if (!c.script.empty())
+            fakeEncoder(bin, "lame", c.script);
+        const auto out = rig.dir / (c.name + ".mp3");
+        StopAfter context(0);
+        {
+            ScopedPath path((bin.string()));
+            EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
+                      JobOutcome::Error);
+        }
+        EXPECT_EQ(context.statuses.back(), "Error");
+        EXPECT_FALSE(std::filesystem::exists(out));
+        EXPECT_EQ(rig.logLines(), ++lines);
+    }
+
+    // The real encoder that cannot create its output file.
+    const auto out = rig.dir / "no such folder" / "t.mp3";
+    StopAfter context(0);
+    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
+              JobOutcome::Error);
+    EXPECT_EQ(rig.logLines(), ++lines);
+}
+
+TEST(ConvertToMP3_OGG, ExistingFileUnderTheNameIsNeverOverwritten)
+{
+    ConversionRig rig;
+    const auto source = makeTone(rig.dir / "in" / "t.flac", 1.0);
+    const auto out = rig.dir / "taken.mp3";
+    writeFile(out, "the user's");
+    StopAfter context(0);
+    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
+              JobOutcome::Error);
+    EXPECT_EQ(readFile(out), "the user's");
+}
+
+TEST(ConvertToMP3_OGG, FullDiskEndsInErrorWithoutAPartialFile)
+{
+    ConversionRig rig;
+    const auto small = rig.dir / "small";
+    std::filesystem::create_directories(small);
+    if (::mount("tunevale-test", small.c_str(), "tmpfs", 0, "size=300k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::filesystem::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{small};
+
+    const auto source = makeTone(rig.dir / "in" / "big.flac", 15.0); // about 600 KB at 320 kbit/s
+    for (const std::string program : {"lame", "oggenc"}) {
+        SCOPED_TRACE(program);
+        const auto out = small / ("big." + program);
+        const EncoderCommand command =
+            program == "lame" ? lameCbr(out)
+                              : EncoderCommand{"oggenc", {"--managed", "-b", "320", "-", "-o", out.string()}};
+        StopAfter context(0);
+        EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command),
+                  JobOutcome::Error);
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}

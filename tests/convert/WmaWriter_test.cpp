@@ -1,0 +1,216 @@
+#include "ConversionRig.h"
+#include "ForwardingEngine.h"
+#include "WmaWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sys/mount.h>
+
+using namespace tunevale;
+using namespace tunevale::test;
+
+namespace
+{
+
+class Context : public JobContext
+{
+public:
+    void setStatus(const std::string& text, std::optional<CellColour>) override { statuses.push_back(text); }
+    void processEvents() override { ++passes; }
+    bool cancelRequested() const override { return stopAfter > 0 && passes >= stopAfter; }
+    bool converting() const override { return true; }
+    std::vector<std::string> statuses;
+    int passes = 0;
+    int stopAfter = 0;
+};
+
+class ShownList : public WmaBitrateListView
+{
+public:
+    void showBitrates(const std::vector<WmaBitrateEntry>& list, int chosen) override
+    {
+        entries = list;
+        selected = chosen;
+    }
+    std::vector<WmaBitrateEntry> entries;
+    int selected = -2;
+};
+
+// The quality that picks the entry of the given bitrate from the engine's list.
+int qualityFor(Engine& engine, std::uint32_t bitrate)
+{
+    const auto rates = engine.WMAEncodeGetRates(44100, 2, WmaEncodeFlags);
+    for (int quality = 0; quality <= 100; ++quality)
+        if (chooseWmaBitrate(rates, quality).bitrate == static_cast<std::int32_t>(bitrate))
+            return quality;
+    ADD_FAILURE() << "no quality picks " << bitrate;
+    return 50;
+}
+
+WmaOptions tagged(const std::array<std::string, 8>& names)
+{
+    WmaOptions options;
+    options.setTags = true;
+    options.tags = {"Title", "Artist", "Album Title", "Description", "Rating", "Copyright", "Genre", "Year"};
+    options.tagNames = names;
+    return options;
+}
+
+} // namespace
+
+TEST(GetWMABitRateFromQuality, ChoosesFromTheEncodersListAndShowsIt)
+{
+    ConversionRig rig;
+    const auto rates = rig.engine->WMAEncodeGetRates(44100, 2, WmaEncodeFlags);
+    ASSERT_GE(rates.size(), 3u);
+    ASSERT_EQ(rates.back(), 0u);
+    const int count = static_cast<int>(rates.size()) - 1;
+
+    ShownList view;
+    EXPECT_EQ(GetWMABitRateFromQuality(*rig.engine, 44100, 2, 100, false, &view),
+              static_cast<std::int32_t>(std::nearbyint(rates[0] / 1000.0) * 1000));
+    EXPECT_EQ(view.selected, 0);
+    ASSERT_EQ(view.entries.size(), static_cast<std::size_t>(count));
+    EXPECT_EQ(view.entries[0].bitrate, rates[0]);
+    EXPECT_EQ(GetWMABitRateFromQuality(*rig.engine, 44100, 2, 0, false, &view),
+              static_cast<std::int32_t>(std::nearbyint(rates[count - 1] / 1000.0) * 1000));
+    EXPECT_EQ(view.selected, count - 1);
+
+    // While the window loads nothing is asked and nothing shown.
+    ShownList untouched;
+    EXPECT_EQ(GetWMABitRateFromQuality(*rig.engine, 44100, 2, 50, true, &untouched), 0);
+    EXPECT_EQ(untouched.selected, -2);
+    // A format the encoder has no list for.
+    EXPECT_EQ(GetWMABitRateFromQuality(*rig.engine, 44100, 0, 50, false, &untouched), -1);
+}
+
+TEST(ConvertToWMA, EncodesAt128kWithTheDefaultTagWords)
+{
+    ConversionRig rig;
+    const auto source = makeTone(rig.dir / "in" / "tone.flac", 3.0);
+    const auto out = rig.dir / "tone.wma";
+    WmaOptions options = tagged(rig.tagNames);
+    options.quality = qualityFor(*rig.engine, 128000);
+    Context context;
+    ASSERT_EQ(ConvertToWMA(*rig.engine, context, source.string(), out.string(), options), JobOutcome::Complete);
+    EXPECT_EQ(context.statuses.back(), "Complete");
+    EXPECT_GT(context.statuses.size(), 3u);
+    expectAudio(out, "wmav2", 44100, 2, 3.0, 0.1);
+    EXPECT_EQ(ffprobe(out, "stream=bit_rate"), "128000");
+    EXPECT_EQ(ffprobe(out, "format_tags=title"), "Title");
+    EXPECT_EQ(ffprobe(out, "format_tags=artist"), "Artist");
+    EXPECT_EQ(ffprobe(out, "format_tags=album"), "Album Title");
+    EXPECT_EQ(ffprobe(out, "format_tags=genre"), "Genre");
+    EXPECT_EQ(ffprobe(out, "format_tags=copyright"), "Copyright");
+}
+
+TEST(ConvertToWMA, EmptiedBoxWritesNoTagAndUntickedBoxWritesNone)
+{
+    ConversionRig rig;
+    const auto source = makeTone(rig.dir / "in" / "tone.flac", 1.0, 22050, 1);
+    WmaOptions options = tagged(rig.tagNames);
+    options.tags[0].clear();
+    options.tags[1] = "Ünïcode Ärtist";
+    const auto out = rig.dir / "some.wma";
+    Context context;
+    ASSERT_EQ(ConvertToWMA(*rig.engine, context, source.string(), out.string(), options), JobOutcome::Complete);
+    expectAudio(out, "wmav2", 22050, 1, 1.0, 0.1);
+    EXPECT_EQ(ffprobe(out, "format_tags=title"), "");
+    EXPECT_EQ(ffprobe(out, "format_tags=artist"), "Ünïcode Ärtist");
+    EXPECT_EQ(ffprobe(out, "format_tags=album"), "Album Title");
+
+    options.setTags = false;
+    const auto bare = rig.dir / "bare.wma";
+    ASSERT_EQ(ConvertToWMA(*rig.engine, context, source.string(), bare.string(), options), JobOutcome::Complete);
+    EXPECT_EQ(ffprobe(bare, "format_tags=album"), "");
+}
+
+TEST(ConvertToWMA, StopLeavesAShorterClosedFile)
+{
+    ConversionRig rig;
+    const auto source = makeTone(rig.dir / "in" / "long.flac", 10.0);
+    const auto out = rig.dir / "long.wma";
+    Context context;
+    context.stopAfter = 2 * 40; // two event passes per chunk of 20,000 bytes: 40 chunks, about 4.5 s
+    ASSERT_EQ(ConvertToWMA(*rig.engine, context, source.string(), out.string(), tagged(rig.tagNames)),
+              JobOutcome::Cancelled);
+    EXPECT_EQ(context.statuses.back(), "Cancelled");
+    const double duration = decodedDuration(out, 44100);
+    EXPECT_GT(duration, 4.0);
+    EXPECT_LT(duration, 5.5);
+}
+
+namespace
+{
+
+class RefusingEngine : public ForwardingEngine
+{
+public:
+    using ForwardingEngine::ForwardingEngine;
+    bool WMAEncodeWrite(EngineHandle encoder, const void* buffer, std::uint32_t length) override
+    {
+        return --goodWrites >= 0 && ForwardingEngine::WMAEncodeWrite(encoder, buffer, length);
+    }
+    std::vector<std::uint32_t> WMAEncodeGetRates(std::uint32_t freq, std::uint32_t chans, std::uint32_t flags) override
+    {
+        return noRates ? std::vector<std::uint32_t>{} : ForwardingEngine::WMAEncodeGetRates(freq, chans, flags);
+    }
+    int goodWrites = 1000;
+    bool noRates = false;
+};
+
+} // namespace
+
+TEST(ConvertToWMA, FailuresEndInErrorAndLeaveNothingBehind)
+{
+    ConversionRig rig;
+    const auto source = makeTone(rig.dir / "in" / "t.flac", 2.0);
+    const auto damaged = rig.dir / "in" / "damaged.flac";
+    writeFile(damaged, readFile(source).substr(0, 40));
+
+    auto expectError = [&](Engine& engine, const std::filesystem::path& from, const std::filesystem::path& out) {
+        Context context;
+        EXPECT_EQ(ConvertToWMA(engine, context, from.string(), out.string(), tagged(rig.tagNames)), JobOutcome::Error)
+            << out;
+        EXPECT_EQ(context.statuses.back(), "Error");
+        EXPECT_FALSE(std::filesystem::exists(out)) << out;
+    };
+    expectError(*rig.engine, damaged, rig.dir / "damaged.wma");
+    expectError(*rig.engine, rig.dir / "in" / "gone.flac", rig.dir / "gone.wma");
+    expectError(*rig.engine, source, rig.dir / "no such folder" / "t.wma");
+
+    RefusingEngine refusing(*rig.engine);
+    refusing.goodWrites = 5;
+    expectError(refusing, source, rig.dir / "write.wma");
+    refusing.goodWrites = 1000;
+    refusing.noRates = true; // bitrate -1 reaches the encoder, which refuses it
+    expectError(refusing, source, rig.dir / "norates.wma");
+
+    const auto taken = rig.dir / "taken.wma";
+    writeFile(taken, "the user's");
+    Context context;
+    EXPECT_EQ(ConvertToWMA(*rig.engine, context, source.string(), taken.string(), tagged(rig.tagNames)),
+              JobOutcome::Error);
+    EXPECT_EQ(readFile(taken), "the user's");
+}
+
+TEST(ConvertToWMA, FullDiskEndsInErrorWithoutAPartialFile)
+{
+    ConversionRig rig;
+    const auto small = rig.dir / "small";
+    std::filesystem::create_directories(small);
+    if (::mount("tunevale-test", small.c_str(), "tmpfs", 0, "size=300k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::filesystem::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{small};
+    const auto source = makeTone(rig.dir / "in" / "big.flac", 30.0); // about 480 KB at 128 kbit/s
+    WmaOptions options = tagged(rig.tagNames);
+    options.quality = qualityFor(*rig.engine, 128000);
+    Context context;
+    EXPECT_EQ(ConvertToWMA(*rig.engine, context, source.string(), (small / "big.wma").string(), options),
+              JobOutcome::Error);
+    EXPECT_FALSE(std::filesystem::exists(small / "big.wma"));
+}
