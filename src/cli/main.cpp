@@ -7,6 +7,7 @@
 namespace tunevale {
 int InfoCommand(const std::vector<std::string>& arguments);
 int SettingsCommand(const std::vector<std::string>& arguments);
+int ProbeCommand(const std::vector<std::string>& arguments);
 } // namespace tunevale
 
 namespace {
@@ -22,6 +23,7 @@ const std::vector<Command>& commands()
     static const std::vector<Command> list{
         {"info", "FILE...", tunevale::InfoCommand},
         {"settings", "[NAME=VALUE...]", tunevale::SettingsCommand},
+        {"probe", "FILE...", tunevale::ProbeCommand},
     };
     return list;
 }

@@ -1,0 +1,112 @@
+#include "DurationProbe.h"
+#include "EngineFactory.h"
+#include "FileDialogs.h"
+#include "InitAudioEngine.h"
+#include "JobAdder.h"
+#include "JobList.h"
+#include "JobSelection.h"
+#include "MessageBox.h"
+#include "PreviewControl.h"
+#include "SelectAllBox.h"
+#include "WmaSupport.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+namespace
+{
+
+// Messages go to standard error, with a line break for each carriage return; questions are
+// answered with Cancel (no one is there to ask).
+class ConsoleMessages : public MessageBox
+{
+public:
+    MessageAnswer show(const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) override
+    {
+        std::string line = text;
+        for (auto& c : line)
+            if (c == '\r')
+                c = '\n';
+        std::fprintf(stderr, "%s\n", line.c_str());
+        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    }
+};
+
+class NoDialogs : public FileDialogs
+{
+public:
+    std::optional<std::string> ShowOpenDialog(const std::vector<FileFilter>&, const std::string&, bool) override
+    {
+        return std::nullopt;
+    }
+    std::string BrowseForFolder(const std::string&, bool) override { return {}; }
+};
+
+class UntickedBox : public SelectAllBox
+{
+public:
+    int value() const override { return 0; }
+    void setValue(int) override {}
+};
+
+class NoPreview : public PreviewControl
+{
+public:
+    std::string PreviewFilePath() const override { return {}; }
+    void stopPreview() override {}
+};
+
+std::string absolutePath(const std::string& file)
+{
+    std::error_code error;
+    const auto path = std::filesystem::absolute(file, error);
+    return error ? file : path.string();
+}
+
+} // namespace
+
+// tunevale-cli probe FILE...: what adding each file to the list would give it, one line per file:
+// the path, then Status, Duration and FileSize separated by tabs, or "refused".
+int ProbeCommand(const std::vector<std::string>& arguments)
+{
+    if (arguments.empty()) {
+        std::fprintf(stderr, "usage: tunevale-cli probe FILE...\n");
+        return 2;
+    }
+    auto engine = makeEngine();
+    if (!engine->Init(0, 44100, 0)) {
+        std::fprintf(stderr, "the audio engine could not be opened (code %d)\n", engine->ErrorGetCode());
+        return 1;
+    }
+    for (const char* plugin : enginePluginNames())
+        engine->PluginLoad(plugin, 0);
+
+    ConsoleMessages messages;
+    NoDialogs dialogs;
+    UntickedBox chkSelectAll;
+    NoPreview preview;
+    DurationProbe probe(*engine, nullptr, wmaProbeFile());
+    JobList jobs;
+    JobSelection selection(jobs, chkSelectAll, preview);
+    JobAdder adder(jobs, selection, probe, dialogs, messages);
+
+    for (const auto& file : arguments) {
+        std::string path = absolutePath(file);
+        if (adder.AddFile2Grid(path)) {
+            const Job& job = jobs.rsJobs().at(jobs.rsJobs().size() - 1);
+            std::printf("%s\t%s\t%s\t%s\n", path.c_str(), job.Status.c_str(), job.Duration.c_str(),
+                        job.FileSize.c_str());
+        } else {
+            std::printf("%s\trefused\n", path.c_str());
+        }
+    }
+    engine->Free();
+    return 0;
+}
+
+} // namespace tunevale

@@ -1,0 +1,40 @@
+#include "FileSizeText.h"
+#include "ProgramFolder.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tunevale
+{
+namespace
+{
+
+TEST(ProbeCommand, PrintsWhatAddingEachFileWouldGiveIt)
+{
+    test::TempDir dir;
+    const auto tone = test::makeTone(dir / "tone.wav", 2, 8000, 1).string();
+    test::writeFile(dir / "bad.mp3", std::string(2048, 'x'));
+    test::writeFile(dir / "notes.txt", "x");
+    const auto cli = (programFolder() / "tunevale-cli").string();
+
+    const auto result =
+        test::runProgram({cli, "probe", tone, (dir / "bad.mp3").string(), (dir / "notes.txt").string(), tone}, 60);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, tone + "\tWaiting Conversion\t00:02\t" + FormatFileSize(std::filesystem::file_size(tone)) +
+                                 "\n" + (dir / "bad.mp3").string() + "\tCodec Not Supported\tError\t2 KB\n" +
+                                 (dir / "notes.txt").string() + "\trefused\n" + tone + "\trefused\n");
+}
+
+TEST(ProbeCommand, ReportsAFileThatIsNotThere)
+{
+    test::TempDir dir;
+    const auto cli = (programFolder() / "tunevale-cli").string();
+    const auto result = test::runProgram({cli, "probe", (dir / "gone.flac").string()}, 60);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.output.find("An error occured while Adding File\n2:No such file or directory\n"),
+              std::string::npos);
+    EXPECT_NE(result.output.find("gone.flac\trefused\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace tunevale
