@@ -1,0 +1,181 @@
+// Times conversions through the engine's encoder bridge and WMA encoder against the same work done
+// by the ffmpeg and lame programs alone, on a 10-minute FLAC source.
+//
+//   encoder_bench [source.flac]   (without a source, one is made with ffmpeg in a temporary folder)
+
+#include "Engine.h"
+#include "EngineFactory.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+using namespace tunevale;
+
+namespace
+{
+
+constexpr int Rounds = 3;
+
+bool run(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
+        return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+template <typename Work> double seconds(Work work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    if (!work()) {
+        std::fprintf(stderr, "a conversion failed\n");
+        std::exit(1);
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The MP3 writer's loop: a decode-only stream pulled in 256 KiB chunks into lame.
+bool bridgeMp3(Engine& engine, const std::string& source, const std::vector<std::string>& lameArguments)
+{
+    const EngineHandle stream = engine.StreamCreateFile(source, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
+    if (!stream || !engine.EncodeStart(stream, {"lame", lameArguments}, 0))
+        return false;
+    std::vector<char> buffer(0x40000);
+    bool ok = true;
+    while (ok && engine.ChannelIsActive(stream))
+        ok = engine.ChannelGetData(stream, buffer.data(), static_cast<std::uint32_t>(buffer.size())) > 0;
+    ok = engine.EncodeStop(stream) && ok;
+    engine.StreamFree(stream);
+    return ok;
+}
+
+// The WMA writer's loop: 20,000-byte chunks handed to the WMA encoder.
+bool engineWma(Engine& engine, const std::string& source, const std::string& out)
+{
+    const EngineHandle stream = engine.StreamCreateFile(source, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
+    ChannelInfo info;
+    if (!stream || !engine.ChannelGetInfo(stream, info))
+        return false;
+    const EngineHandle encoder = engine.WMAEncodeOpenFile(info.freq, info.chans, WmaEncodeFlags, 128000, out);
+    if (!encoder)
+        return false;
+    engine.WMAEncodeSetTag(encoder, "", "", 0);
+    std::vector<char> buffer(20000);
+    bool ok = true;
+    while (ok && engine.ChannelIsActive(stream)) {
+        const std::int32_t got =
+            engine.ChannelGetData(stream, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+        ok = got > 0 && engine.WMAEncodeWrite(encoder, buffer.data(), static_cast<std::uint32_t>(got));
+    }
+    ok = engine.WMAEncodeClose(encoder) && ok;
+    engine.StreamFree(stream);
+    return ok;
+}
+
+std::string shellQuoted(const std::string& text)
+{
+    return "'" + text + "'"; // the bench's own temporary names hold no quote
+}
+
+void report(const char* what, std::vector<double> ours, std::vector<double> reference)
+{
+    std::sort(ours.begin(), ours.end());
+    std::sort(reference.begin(), reference.end());
+    const double a = ours[ours.size() / 2], b = reference[reference.size() / 2];
+    std::printf("%-34s Tunevale %7.2f s   reference %7.2f s   ratio %.3f (goal <= 1.05)\n", what, a, b, a / b);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("tunevale-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::string source = argc > 1 ? argv[1] : (folder / "source.flac").string();
+    if (argc <= 1) {
+        std::printf("making a 10-minute FLAC source...\n");
+        if (!run({"ffmpeg",
+                  "-nostdin",
+                  "-v",
+                  "error",
+                  "-y",
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  "anoisesrc=color=pink:amplitude=0.2:sample_rate=44100:duration=600",
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  "sine=frequency=440:sample_rate=44100:duration=600",
+                  "-filter_complex",
+                  "amix=inputs=2:normalize=0",
+                  "-ac",
+                  "2",
+                  "-c:a",
+                  "flac",
+                  source})) {
+            std::fprintf(stderr, "ffmpeg could not make the source\n");
+            return 1;
+        }
+    }
+
+    auto engine = makeEngine();
+    engine->Init(0, 44100, 0);
+    engine->PluginLoad("bassflac.dll", 0);
+    engine->PluginLoad("basswma.dll", 0);
+
+    // MP3 at 128 kbit/s constant bitrate with the settings' defaults otherwise.
+    const auto mp3Ours = (folder / "ours.mp3").string();
+    const auto mp3Reference = (folder / "reference.mp3").string();
+    const std::vector<std::string> lameArguments{"--cbr", "-b", "128", "-m", "j", "--resample", "0", "-q", "4", "-"};
+    std::string lameLine;
+    for (const auto& argument : lameArguments)
+        lameLine += " " + argument;
+
+    std::vector<double> ours, reference;
+    for (int round = 0; round < Rounds; ++round) {
+        auto withOutput = lameArguments;
+        withOutput.push_back(mp3Ours);
+        ours.push_back(seconds([&] { return bridgeMp3(*engine, source, withOutput); }));
+        reference.push_back(seconds([&] {
+            return run({"/bin/sh", "-c",
+                        "ffmpeg -nostdin -v error -i " + shellQuoted(source) + " -f wav - | lame --quiet" + lameLine +
+                            " " + shellQuoted(mp3Reference)});
+        }));
+    }
+    report("FLAC -> MP3 128 kbit/s CBR", ours, reference);
+
+    ours.clear();
+    reference.clear();
+    const auto wmaOurs = (folder / "ours.wma").string();
+    const auto wmaReference = (folder / "reference.wma").string();
+    for (int round = 0; round < Rounds; ++round) {
+        ours.push_back(seconds([&] { return engineWma(*engine, source, wmaOurs); }));
+        reference.push_back(seconds([&] {
+            return run({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", source, "-c:a", "wmav2", "-b:a", "128k",
+                        wmaReference});
+        }));
+    }
+    report("FLAC -> WMA 128 kbit/s", ours, reference);
+
+    engine->Free();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return 0;
+}
