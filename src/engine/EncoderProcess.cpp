@@ -36,7 +36,13 @@ constexpr int StallLimitMs = 60'000;
 void ignoreSigpipeOnce()
 {
     static std::once_flag once;
-    std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
+    std::call_once(once, [] {
+        // A handler that the application installed itself is left alone; it survives SIGPIPE too.
+        struct sigaction current {
+        };
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            std::signal(SIGPIPE, SIG_IGN);
+    });
 }
 
 bool isExecutableFile(const std::filesystem::path& path)
