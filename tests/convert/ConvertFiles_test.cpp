@@ -1,0 +1,270 @@
+#include "ConversionRig.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+using namespace tunevale;
+using namespace tunevale::test;
+
+namespace
+{
+
+bool isProgress(const std::string& status)
+{
+    return !status.empty() && (std::isdigit(static_cast<unsigned char>(status[0])) != 0);
+}
+
+std::uint32_t field32(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+struct FormatCase {
+    FileFormat format;
+    std::string extension;
+    std::string codec;
+};
+
+const std::vector<FormatCase> AllFormats{{FileFormat::WAV, "wav", "pcm_s16le"},
+                                         {FileFormat::WMA, "wma", "wmav2"},
+                                         {FileFormat::MP3, "mp3", "mp3"},
+                                         {FileFormat::OGG, "ogg", "vorbis"},
+                                         {FileFormat::Ipod, "mp3", "mp3"}};
+
+} // namespace
+
+TEST(ConvertFiles, EveryFormatConvertsFilesWithOddNames)
+{
+    ConversionRig rig;
+    const std::vector<std::string> names{"with spaces and 'quotes' \"double\"", "$(touch pwned) `touch pwned2` ;x",
+                                         "Ünïcödé Grüße — 日本語", "-starts with a dash"};
+    for (const auto& name : names)
+        makeTone(rig.dir / "in" / (name + ".flac"), 1.0);
+    for (const FormatCase& c : AllFormats) {
+        SCOPED_TRACE(c.extension);
+        std::filesystem::remove_all(rig.dir / "out");
+        rig.jobs.replaceTable(JobList::NewJobTable());
+        for (const auto& name : names)
+            rig.addJob(rig.dir / "in" / (name + ".flac"));
+        rig.chooseFormat(c.format);
+        EXPECT_TRUE(rig.converter.ConvertFiles(false));
+        for (std::size_t row = 0; row < names.size(); ++row) {
+            SCOPED_TRACE(names[row]);
+            EXPECT_EQ(rig.status(row), "Complete");
+            expectAudio(rig.out(names[row] + "." + c.extension), c.codec, 44100, 2, 1.0,
+                        c.format == FileFormat::WMA ? 0.1 : 0.05);
+        }
+        EXPECT_EQ(rig.outputs().size(), names.size());
+    }
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+    EXPECT_FALSE(std::filesystem::exists("pwned2"));
+    EXPECT_FALSE(std::filesystem::exists(rig.dir / "out" / "pwned"));
+    EXPECT_EQ(rig.logLines(), 0u);
+}
+
+TEST(ConvertFiles, StopDuringTheSecondOfFiveJobs)
+{
+    for (const FormatCase& c : {AllFormats[0], AllFormats[2]}) {
+        SCOPED_TRACE(c.extension);
+        ConversionRig rig;
+        rig.chooseFormat(c.format);
+        rig.settings.chkShutdown.value = true;
+        for (int i = 0; i < 5; ++i)
+            rig.addJob(makeTone(rig.dir / "in" / ("song" + std::to_string(i) + ".flac"), 8.0));
+
+        bool stopped = false;
+        rig.pump.hook = [&] {
+            if (stopped || rig.jobs.CurrentRow != 1u || !isProgress(rig.status(1)))
+                return;
+            // The look of a running batch.
+            EXPECT_EQ(rig.controls.captions[ConvertButton::cmdConvert], "Stop");
+            EXPECT_FALSE(rig.controls.buttonEnabled[ConvertButton::cmdConvertSelected]);
+            EXPECT_FALSE(rig.controls.enabled["cmdRemove"]);
+            EXPECT_FALSE(rig.controller.cmdClose_Click());
+            EXPECT_EQ(rig.messages.shown.back(), "Please Stop Conversion first.");
+            EXPECT_EQ(rig.messages.icons.back(), MessageIcon::Exclamation);
+
+            rig.controller.cmdConvert_Click(); // "Stop"
+            stopped = true;
+            // The buttons come back at once, while the stopped run still unwinds; a click on either
+            // of them now must not start a run inside the old one.
+            EXPECT_EQ(rig.controls.captions[ConvertButton::cmdConvert], "Convert All");
+            EXPECT_TRUE(rig.controls.buttonEnabled[ConvertButton::cmdConvertSelected]);
+            EXPECT_TRUE(rig.controls.enabled["cmdRemove"]);
+            rig.controller.cmdConvert_Click();
+            rig.controller.cmdConvertSelected_Click();
+            EXPECT_EQ(rig.previewStops, 1);
+        };
+        rig.controller.cmdConvert_Click();
+        ASSERT_TRUE(stopped);
+        EXPECT_EQ(rig.status(0), "Complete");
+        EXPECT_EQ(rig.status(1), "Cancelled");
+        EXPECT_EQ(rig.jobs.rsJobs().at(1).statusColour, rgb(220, 10, 10));
+        for (std::size_t row = 2; row < 5; ++row)
+            EXPECT_EQ(rig.status(row), "Waiting Conversion");
+        EXPECT_EQ(rig.shutdownModes, std::vector<int>{8});
+        EXPECT_EQ(rig.controls.captions[ConvertButton::cmdConvert], "Convert All");
+        EXPECT_TRUE(rig.controls.enabled["cmdAddFile"]);
+        EXPECT_FALSE(rig.flags.bConverting);
+        EXPECT_FALSE(rig.flags.bCancelConversion);
+        EXPECT_TRUE(rig.controller.cmdClose_Click());
+
+        // The cancelled job's file is a valid, shorter file.
+        const auto cancelled = rig.out("song1." + c.extension);
+        ASSERT_TRUE(std::filesystem::exists(cancelled));
+        if (c.format == FileFormat::WAV) {
+            const std::string bytes = readFile(cancelled);
+            EXPECT_EQ(field32(bytes, 40), bytes.size() - 44);
+            EXPECT_EQ(field32(bytes, 4), bytes.size() - 8);
+        }
+        const double cut = decodedDuration(cancelled, 44100);
+        EXPECT_GT(cut, 0.1);
+        EXPECT_LT(cut, 7.0);
+        EXPECT_EQ(rig.outputs().size(), 2u);
+
+        // The next run takes the cancelled job again and the waiting ones; the complete one stays.
+        rig.pump.hook = nullptr;
+        rig.controller.cmdConvert_Click();
+        for (std::size_t row = 0; row < 5; ++row)
+            EXPECT_EQ(rig.status(row), "Complete");
+        expectAudio(rig.out("song1_Converted." + c.extension), c.codec, 44100, 2, 8.0, 0.05);
+        EXPECT_EQ(rig.outputs().size(), 6u);
+        EXPECT_EQ(rig.shutdownModes, (std::vector<int>{8, 8}));
+    }
+}
+
+TEST(ConvertFiles, TakesWaitingAndCancelledJobsOnlyAndTickedOnesWhenSelected)
+{
+    ConversionRig rig;
+    rig.chooseFormat(FileFormat::WAV);
+    rig.settings.chkShutdown.value = true;
+    std::vector<std::filesystem::path> sources;
+    for (int i = 0; i < 6; ++i)
+        sources.push_back(makeTone(rig.dir / "in" / ("f" + std::to_string(i) + ".wav"), 0.5));
+    rig.addJob(sources[0], "Complete", 1);
+    rig.addJob(sources[1], "Error", 1);
+    rig.addJob(sources[2], "Codec Not Supported", 1);
+    rig.addJob(sources[3], "Waiting Conversion", 0);
+    rig.addJob(sources[4], "Waiting Conversion", -1); // the grid's own value for ticked
+    rig.addJob(sources[5], "Cancelled", 1);
+
+    rig.controller.cmdConvertSelected_Click();
+    EXPECT_EQ(rig.status(0), "Complete");
+    EXPECT_EQ(rig.status(1), "Error");
+    EXPECT_EQ(rig.status(2), "Codec Not Supported");
+    EXPECT_EQ(rig.status(3), "Waiting Conversion");
+    EXPECT_EQ(rig.status(4), "Complete");
+    EXPECT_EQ(rig.status(5), "Complete");
+    EXPECT_EQ(rig.outputs().size(), 2u);
+    EXPECT_EQ(rig.controls.captions[ConvertButton::cmdConvertSelected], "Convert Selected");
+    EXPECT_EQ(rig.shutdownModes, std::vector<int>{8});
+
+    // Nothing ticked is waiting any more: the run starts no job and no shutdown follows.
+    rig.controller.cmdConvertSelected_Click();
+    EXPECT_EQ(rig.outputs().size(), 2u);
+    EXPECT_EQ(rig.shutdownModes, std::vector<int>{8});
+    EXPECT_FALSE(rig.converter.ConvertFiles(true));
+
+    rig.controller.cmdConvert_Click();
+    EXPECT_EQ(rig.status(3), "Complete");
+    EXPECT_EQ(rig.outputs().size(), 3u);
+    EXPECT_EQ(rig.previewStops, 4);
+}
+
+TEST(ConvertFiles, EmptyListOnlySaysSo)
+{
+    ConversionRig rig;
+    rig.settings.chkShutdown.value = true;
+    rig.controller.cmdConvert_Click();
+    rig.controller.cmdConvertSelected_Click();
+    ASSERT_EQ(rig.messages.shown.size(), 2u);
+    EXPECT_EQ(rig.messages.shown[0], "The list is empty, Please add Audio files from step 1");
+    EXPECT_EQ(rig.messages.icons[0], MessageIcon::Information);
+    EXPECT_EQ(rig.previewStops, 0);
+    EXPECT_TRUE(rig.shutdownModes.empty());
+    EXPECT_TRUE(rig.controls.order.empty());
+}
+
+TEST(ConvertFiles, EnableControlsSetsTheFourteenControlsInOrder)
+{
+    ConversionRig rig;
+    rig.controller.EnableControls(false);
+    const std::vector<std::string> expected{"cmdChangeFormat", "cmdRemove",      "cmdPlay",      "cmdPause",
+                                            "cmdStop",         "cmdPlayPrev",    "cmdPlayNext",  "cmdBrowse",
+                                            "optSameFolder",   "optOtherFolder", "chkSelectAll", "cmdAddFile",
+                                            "cmdAddFolder",    "cmdAddVideoFile"};
+    EXPECT_EQ(rig.controls.order, expected);
+    for (const auto& name : expected)
+        EXPECT_FALSE(rig.controls.enabled[name]);
+}
+
+TEST(ConvertFiles, AFailedJobEndsInErrorAndTheRunGoesOn)
+{
+    ConversionRig rig;
+    rig.chooseFormat(FileFormat::MP3);
+    const auto good = makeTone(rig.dir / "in" / "good.flac", 1.0);
+    const auto damaged = rig.dir / "in" / "damaged.flac";
+    writeFile(damaged, readFile(good).substr(0, 100));
+    const auto removed = makeTone(rig.dir / "in" / "removed.flac", 1.0);
+    rig.addJob(damaged);
+    rig.addJob(removed);
+    rig.addJob(good);
+    std::filesystem::remove(removed);
+
+    EXPECT_TRUE(rig.converter.ConvertFiles(false));
+    EXPECT_EQ(rig.status(0), "Error");
+    EXPECT_EQ(rig.status(1), "Error");
+    EXPECT_EQ(rig.status(2), "Complete");
+    EXPECT_EQ(rig.outputs().size(), 1u);
+    EXPECT_EQ(rig.logLines(), 2u);
+
+    // An encoder that fails for one job does not stop the next.
+    const auto again = makeTone(rig.dir / "in" / "again.flac", 1.0);
+    const auto bin = rig.dir / "bin";
+    std::filesystem::create_directories(bin);
+    rig.addJob(again);
+    {
+        ScopedPath path(bin.string()); // no encoder on the way
+        rig.converter.ConvertFiles(false);
+    }
+    EXPECT_EQ(rig.status(3), "Error");
+    EXPECT_EQ(rig.logLines(), 3u);
+    EXPECT_EQ(rig.outputs().size(), 1u);
+}
+
+TEST(ConvertFiles, OutputNamesThatCannotBeGiven)
+{
+    ConversionRig rig;
+    rig.chooseFormat(FileFormat::OGG);
+    const auto source = makeTone(rig.dir / "in" / "a.flac", 0.5);
+    rig.addJob(source);
+
+    // A folder whose parent is missing cannot be created: the job is skipped and keeps its Status.
+    rig.settings.txtOutPath.text = (rig.dir / "missing" / "deeper").string();
+    EXPECT_TRUE(rig.converter.ConvertFiles(false));
+    EXPECT_EQ(rig.status(0), "Waiting Conversion");
+
+    // No name at all: the job ends "Error" before any writer starts.
+    BatchConverter noName(
+        rig.jobs, rig.settings, rig.writers, rig.pump, rig.flags,
+        [](const std::string&, const std::string&) { return std::string(); }, nullptr);
+    EXPECT_TRUE(noName.ConvertFiles(false));
+    EXPECT_EQ(rig.status(0), "Error");
+    EXPECT_EQ(rig.jobs.rsJobs().at(0).statusColour, rgb(220, 10, 10));
+    EXPECT_EQ(rig.logLines(), 0u);
+}
+
+TEST(ConvertFiles, NoFormatChosenLeavesJobsButCountsThemStarted)
+{
+    ConversionRig rig;
+    for (auto& option : rig.settings.optFileFormat)
+        option.value = false;
+    rig.addJob(makeTone(rig.dir / "in" / "a.flac", 0.5));
+    EXPECT_TRUE(rig.converter.ConvertFiles(false));
+    EXPECT_EQ(rig.status(0), "Waiting Conversion");
+    EXPECT_TRUE(rig.outputs().empty());
+}
