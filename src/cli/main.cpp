@@ -8,6 +8,7 @@ namespace tunevale {
 int InfoCommand(const std::vector<std::string>& arguments);
 int SettingsCommand(const std::vector<std::string>& arguments);
 int ProbeCommand(const std::vector<std::string>& arguments);
+int ConvertCommand(const std::vector<std::string>& arguments);
 } // namespace tunevale
 
 namespace {
@@ -24,6 +25,7 @@ const std::vector<Command>& commands()
         {"info", "FILE...", tunevale::InfoCommand},
         {"settings", "[NAME=VALUE...]", tunevale::SettingsCommand},
         {"probe", "FILE...", tunevale::ProbeCommand},
+        {"convert", "[--selected] FILE...", tunevale::ConvertCommand},
     };
     return list;
 }
