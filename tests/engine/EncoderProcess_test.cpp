@@ -1,4 +1,5 @@
 #include "EncoderProcess.h"
+#include "ProgramFolder.h"
 
 #include "TestSupport.h"
 
@@ -268,7 +269,8 @@ TEST_F(EncoderProcessTest, DestructorReapsARunningEncoder)
 
 TEST_F(EncoderProcessTest, ArgumentsReachTheProgramUnchangedWithoutShell)
 {
-    const auto recorder = writeScript(dir / "recorder", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$1\"");
+    const auto recorder =
+        writeScript(dir / "recorder", "cat > /dev/null; for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$1\"");
     const std::vector<std::string> odd{"with space",
                                        "quo\"te",
                                        "$(touch " + (dir / "marker").string() + ")",
@@ -296,4 +298,31 @@ TEST_F(EncoderProcessTest, BadFormatIsRefusedBeforeStarting)
     int code = 0;
     EXPECT_FALSE(EncoderProcess::start({"cat", {}}, format(0, 2), code));
     EXPECT_EQ(code, EngineCode::Format);
+}
+
+TEST_F(EncoderProcessTest, BareNameIsLookedForBesideTheExecutableBeforePath)
+{
+    const std::string name = "tunevale-lookup-test-" + std::to_string(::getpid());
+    const auto bin = dir / "bin";
+    std::filesystem::create_directory(bin);
+    writeScript(bin / name, "cat > /dev/null; echo path > \"$1\"");
+    const auto beside = programFolder() / name;
+    if (::access(programFolder().c_str(), W_OK) != 0)
+        GTEST_SKIP() << "the test program's folder is not writable";
+    writeScript(beside, "cat > /dev/null; echo beside > \"$1\"");
+    const std::string oldPath = std::getenv("PATH");
+    ::setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+
+    int code = 0;
+    auto first = EncoderProcess::start({name, {(dir / "first").string()}}, format(44100, 2), code);
+    const bool firstStopped = first && first->stop(code);
+    std::filesystem::remove(beside);
+    auto second = EncoderProcess::start({name, {(dir / "second").string()}}, format(44100, 2), code);
+    const bool secondStopped = second && second->stop(code);
+    ::setenv("PATH", oldPath.c_str(), 1);
+
+    EXPECT_TRUE(firstStopped);
+    EXPECT_TRUE(secondStopped);
+    EXPECT_EQ(readFile(dir / "first"), "beside\n");
+    EXPECT_EQ(readFile(dir / "second"), "path\n");
 }
