@@ -1,0 +1,164 @@
+#include "CRegister.h"
+#include "OutputSettingsModel.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+using namespace tunevale;
+using namespace tunevale::test;
+
+namespace
+{
+
+std::string cliProgram()
+{
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tunevale-cli").string();
+}
+
+// A folder of sources and outputs, with its own settings store, state folder and encoder PATH.
+class CliRun
+{
+public:
+    explicit CliRun(const std::string& format)
+    {
+        ::setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (m_dir / "state").c_str(), 1);
+        CRegister registry(CRegister::registryFile());
+        registry.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "optFileFormat", format);
+        registry.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "optOtherFolder", "True");
+        registry.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "optSameFolder", "False");
+        registry.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "txtOutPath", out().string());
+        std::filesystem::create_directories(m_dir / "in");
+    }
+    ~CliRun()
+    {
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::unsetenv("XDG_STATE_HOME");
+    }
+
+    std::filesystem::path in(const std::string& name) const { return m_dir / "in" / name; }
+    std::filesystem::path out() const { return m_dir / "out"; }
+    const TempDir& dir() const { return m_dir; }
+
+private:
+    TempDir m_dir;
+};
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        result.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
+}
+
+} // namespace
+
+TEST(ConvertCommand, ConvertsTheNamedFilesAndPrintsEachStatus)
+{
+    CliRun run("0");
+    const auto a = makeTone(run.in("a b.flac"), 1.0);
+    const auto c = makeTone(run.in("c.ogg"), 1.0, 44100, 2, {"-c:a", "libvorbis"});
+    const auto result = runProgram({cliProgram(), "convert", a.string(), c.string()}, 120);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(lines(result.output), (std::vector<std::string>{"Complete\t" + a.string(), "Complete\t" + c.string()}));
+    EXPECT_EQ(ffprobe(run.out() / "a b.wav", "stream=codec_name"), "pcm_s16le");
+    EXPECT_EQ(ffprobe(run.out() / "c.wav", "stream=channels"), "2");
+}
+
+TEST(ConvertCommand, ErrorsAndRefusedFilesGiveAFailingExitStatus)
+{
+    CliRun run("2");
+    const auto good = makeTone(run.in("good.flac"), 1.0);
+    const auto bad = run.in("bad.mp3");
+    writeFile(bad, std::string(3000, 'x'));
+
+    // With no encoder to be found the MP3 job ends "Error".
+    const std::string oldPath = std::getenv("PATH");
+    ::setenv("PATH", (run.dir() / "empty").c_str(), 1);
+    const auto failed = runProgram({cliProgram(), "convert", good.string(), bad.string(), run.in("x.txt").string()});
+    ::setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(failed.exitCode, 1) << failed.output;
+    EXPECT_NE(failed.output.find("Error\t" + good.string() + "\n"), std::string::npos) << failed.output;
+    EXPECT_NE(failed.output.find("Codec Not Supported\t" + bad.string() + "\n"), std::string::npos);
+    EXPECT_NE(failed.output.find("x.txt: not added"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(run.out() / "good.mp3"));
+
+    EXPECT_EQ(runProgram({cliProgram(), "convert"}).exitCode, 2);
+    EXPECT_EQ(runProgram({cliProgram(), "convert", "--selected"}).exitCode, 2);
+}
+
+TEST(ConvertCommand, SelectedTicksTheNamedFiles)
+{
+    CliRun run("3");
+    const auto a = makeTone(run.in("a.wav"), 1.0);
+    const auto result = runProgram({cliProgram(), "convert", "--selected", a.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(ffprobe(run.out() / "a.ogg", "stream=codec_name"), "vorbis");
+}
+
+TEST(ConvertCommand, InterruptStopsTheRunLikeTheStopButton)
+{
+    CliRun run("2");
+    std::vector<std::string> argv{cliProgram(), "convert"};
+    for (int i = 0; i < 3; ++i)
+        argv.push_back(makeTone(run.in("long" + std::to_string(i) + ".flac"), 300.0).string());
+
+    // Started in a process group of its own, which then gets Ctrl+C as a terminal sends it.
+    const auto output = run.dir() / "stdout.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    std::vector<char*> args;
+    for (auto& arg : argv)
+        args.push_back(arg.data());
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+
+    const auto first = run.out() / "long0.mp3";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!(std::filesystem::exists(first) && std::filesystem::file_size(first) > 100000) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(-pid, SIGINT);
+
+    int status = 0;
+    for (int i = 0; i < 600 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (::waitpid(pid, &status, WNOHANG) == 0 && !WIFEXITED(status)) {
+        ::kill(-pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "the run did not stop";
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const auto printed = lines(readFile(output));
+    ASSERT_EQ(printed.size(), 3u);
+    EXPECT_EQ(printed[0], "Cancelled\t" + argv[2]);
+    EXPECT_EQ(printed[1], "Waiting Conversion\t" + argv[3]);
+    EXPECT_EQ(printed[2], "Waiting Conversion\t" + argv[4]);
+    // The encoder was not interrupted with the program: it finished a shorter, playable file.
+    const double duration = std::atof(ffprobe(first, "format=duration").c_str());
+    EXPECT_GT(duration, 1.0);
+    EXPECT_LT(duration, 299.0);
+}
