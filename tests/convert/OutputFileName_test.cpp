@@ -165,3 +165,11 @@ TEST_F(OutputFileNameTest, SameFolderOfAFileWithoutAFolderPart)
     sameFolder();
     EXPECT_EQ(name("song.flac", "wav").outcome, Outcome::FolderCreationFailed);
 }
+
+TEST_F(OutputFileNameTest, AFileInTheRootKeepsTheRootsSeparator)
+{
+    sameFolder();
+    const std::string base = "/tunevale-test-" + std::to_string(::getpid()) + "-absent";
+    ASSERT_FALSE(std::filesystem::exists(base + ".mp3"));
+    EXPECT_EQ(name(base + ".flac", "mp3").path, base + ".mp3");
+}
