@@ -1,0 +1,63 @@
+#include "AboutPanel.h"
+
+#include "Endpoints.h"
+#include "ThemedButton.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace tunevale
+{
+
+AboutPanel::AboutPanel(QWidget* parent) : ThemedPanel(QStringLiteral("About"), parent)
+{
+    setObjectName(QStringLiteral("frAbout"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* product = new QLabel(QStringLiteral("Tunevale"), this);
+    QFont big = product->font();
+    big.setPointSize(big.pointSize() + 8);
+    big.setBold(true);
+    product->setFont(big);
+    layout->addWidget(product);
+
+    auto* description = new QLabel(
+        QStringLiteral("Tunevale converts your audio files, and the sound tracks of your videos, into WAV, WMA, MP3 "
+                       "or OGG Vorbis files in three easy steps: add the files or whole folders to the list (or drag "
+                       "them onto it), choose the output folder and format, and click Convert. It reads some twenty "
+                       "audio formats, from MP3, OGG, FLAC and WMA to Monkey's Audio, Musepack, MIDI and tracker "
+                       "modules, lets you listen to each file before converting it, and can power the computer off "
+                       "when a long batch is done."),
+        this);
+    description->setWordWrap(true);
+    layout->addWidget(description);
+    layout->addSpacing(12);
+
+    auto* versionRow = new QHBoxLayout;
+    versionRow->addWidget(new QLabel(QStringLiteral("Version:"), this));
+    lblVer = new QLabel(this);
+    lblVer->setObjectName(QStringLiteral("lblVer"));
+    versionRow->addWidget(lblVer);
+    versionRow->addStretch(1);
+    layout->addLayout(versionRow);
+
+    lblWebSite = new QLabel(this);
+    lblWebSite->setObjectName(QStringLiteral("lblWebSite"));
+    const QString site = QString::fromLatin1(endpoints::kMakerWebSite);
+    lblWebSite->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(site));
+    lblWebSite->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    lblWebSite->setCursor(Qt::PointingHandCursor);
+    connect(lblWebSite, &QLabel::linkActivated, this, &AboutPanel::webSiteClicked);
+    layout->addWidget(lblWebSite);
+    layout->addStretch(1);
+
+    cmdCloseHelp = new ThemedButton(QStringLiteral("Close"), this);
+    cmdCloseHelp->setObjectName(QStringLiteral("cmdCloseHelp"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdCloseHelp);
+    layout->addLayout(buttons);
+}
+
+} // namespace tunevale

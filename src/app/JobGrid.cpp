@@ -1,0 +1,127 @@
+#include "JobGrid.h"
+
+#include "Job.h"
+#include "JobTableModel.h"
+#include "StatusCellDelegate.h"
+
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QUrl>
+
+namespace tunevale
+{
+
+namespace
+{
+constexpr int kTwipsPerPixel = 15;
+constexpr int kCheckColumn = static_cast<int>(JobColumn::CheckBox);
+constexpr int kPathColumn = static_cast<int>(JobColumn::FilePath);
+} // namespace
+
+JobGrid::JobGrid(JobTableModel& model, QWidget* parent) : QTableView(parent)
+{
+    setModel(&model);
+    setItemDelegateForColumn(static_cast<int>(JobColumn::Status), new StatusCellDelegate(this));
+    setColumnHidden(static_cast<int>(JobColumn::ID), true);
+    for (int column = kCheckColumn; column < JobColumnCount; ++column)
+        setColumnWidth(column, JobTableModel::columnWidthTwips(static_cast<JobColumn>(column)) / kTwipsPerPixel);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // The rows are the table's: no editing, no moving, no re-ordering through the grid.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideMiddle);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(20);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(true);
+}
+
+int JobGrid::rowCount() const
+{
+    return model()->rowCount();
+}
+
+std::string JobGrid::pathAt(int row) const
+{
+    return model()->index(row, kPathColumn).data(Qt::DisplayRole).toString().toStdString();
+}
+
+void JobGrid::markActiveAndSelectedRows()
+{
+    QItemSelectionModel* selection = selectionModel();
+    const QModelIndex active = currentIndex();
+    if (active.isValid()) {
+        selection->select(model()->index(active.row(), kPathColumn), QItemSelectionModel::Select);
+        selection->select(active, QItemSelectionModel::Select);
+    }
+    const QModelIndexList selected = selection->selectedIndexes();
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+        selection->select(model()->index(it->row(), kCheckColumn), QItemSelectionModel::Select);
+}
+
+bool JobGrid::isRowMarked(int row) const
+{
+    return selectionModel()->isRowSelected(row) || selectionModel()->isSelected(model()->index(row, kCheckColumn));
+}
+
+void JobGrid::setRowSelected(int row, bool selected)
+{
+    const QModelIndex cell = model()->index(row, kCheckColumn);
+    selectionModel()->select(cell, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                                       QItemSelectionModel::Rows);
+    if (selected)
+        selectionModel()->setCurrentIndex(model()->index(row, kPathColumn), QItemSelectionModel::NoUpdate);
+}
+
+std::vector<std::string> JobGrid::droppedFiles(const QMimeData& data)
+{
+    std::vector<std::string> files;
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile())
+            files.push_back(url.toLocalFile().toStdString());
+    }
+    return files;
+}
+
+void JobGrid::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void JobGrid::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void JobGrid::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    const std::vector<std::string> files = droppedFiles(*event->mimeData());
+    if (!files.empty() && m_filesDropped)
+        m_filesDropped(files);
+}
+
+void JobGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    emit rowDoubleClicked();
+}
+
+} // namespace tunevale

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Job.h"
+#include "JobTableObserver.h"
+
+#include <QAbstractTableModel>
+
+namespace tunevale
+{
+
+class JobList;
+
+// The grid's view of the job list: one row per job in table order, the six fields as columns. It
+// hands out the raw values (the Status cell's delegate paints percentages) and writes back one
+// thing only, the user's tick.
+class JobTableModel : public QAbstractTableModel, private JobTableObserver
+{
+    Q_OBJECT
+public:
+    // Ticking in the grid stores this value, as the original grid's tick box did.
+    static constexpr std::int32_t kGridTicked = -1;
+
+    explicit JobTableModel(JobList& jobs, QObject* parent = nullptr);
+    ~JobTableModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Column widths in twips, by column (the ID column is hidden and has none).
+    static int columnWidthTwips(JobColumn column);
+
+private:
+    void aboutToAppendRows(std::size_t first, std::size_t count) override;
+    void rowsAppended(std::size_t first, std::size_t count) override;
+    void rowChanged(std::size_t row) override;
+    void aboutToReplaceTable() override;
+    void tableReplaced() override;
+
+    JobList& m_jobs;
+};
+
+} // namespace tunevale

@@ -1,0 +1,523 @@
+#include "frmMain.h"
+
+#include "AboutPanel.h"
+#include "ApplyTheme.h"
+#include "BatchConverter.h"
+#include "ConversionController.h"
+#include "DurationProbe.h"
+#include "ErrorLog.h"
+#include "FileDialogs.h"
+#include "FormatOptionsPanel.h"
+#include "FormatWriters.h"
+#include "Help.h"
+#include "InitAudioEngine.h"
+#include "JobAdder.h"
+#include "JobGrid.h"
+#include "JobSelection.h"
+#include "JobTableModel.h"
+#include "OutputFileName.h"
+#include "PreviewPlayer.h"
+#include "QtEventPump.h"
+#include "SettingsBinder.h"
+#include "ShutdownWindows.h"
+#include "Theme.h"
+#include "ThemedButton.h"
+#include "ThemedPanel.h"
+#include "WmaSupport.h"
+#include "WmaSupportInstaller.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <cmath>
+
+namespace tunevale
+{
+
+namespace
+{
+
+constexpr QSize kMainPanelSize(760, 640);
+constexpr int kPanelWidth = 720;
+constexpr int kPanelBottomGap = 8; // pixels left free below a risen panel
+
+template <typename W> W* named(W* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel* stepNumber(const QString& number, QWidget* parent)
+{
+    auto* label = new QLabel(number, parent);
+    QFont font = label->font();
+    font.setPointSize(font.pointSize() + 10);
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+QFrame* line(QWidget* parent)
+{
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::HLine);
+    frame->setFrameShadow(QFrame::Plain);
+    return frame;
+}
+
+int pixels(int twips)
+{
+    return static_cast<int>(std::nearbyint(twips / double(frmMain::kTwipsPerPixel)));
+}
+
+} // namespace
+
+frmMain::frmMain(Services services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_services(std::move(services)),
+      m_settings(m_services.registry, m_services.defaultOutPath), m_events(std::make_unique<QtEventPump>())
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tunevale"));
+    m_jobModel = std::make_unique<JobTableModel>(m_jobs);
+    m_wmaPrompt = std::make_unique<WmaInstallPrompt>(m_services.messages, m_services.wmaInstaller);
+    m_durations = std::make_unique<DurationProbe>(m_services.engine, m_wmaPrompt.get(), m_services.wmaProbeFile);
+    m_selection =
+        std::make_unique<JobSelection>(m_jobs, static_cast<SelectAllBox&>(*this), static_cast<PreviewControl&>(*this));
+    m_adder = std::make_unique<JobAdder>(m_jobs, *m_selection, *m_durations, m_services.dialogs, m_services.messages);
+    m_errorLog = std::make_unique<ErrorLog>(m_services.errorLogFile);
+
+    buildMainPanel();
+    buildPanels();
+    m_player = std::make_unique<PreviewPlayer>(m_services.engine, *m_grid, m_services.messages);
+    m_player->onPauseCaption(
+        [this](const std::string& caption) { cmdPause->setText(QString::fromStdString(caption)); });
+    m_binder = new SettingsBinder(m_settings, this);
+    frFormats->bind(*m_binder);
+    m_binder->option(optOtherFolder, OutputControl::optOtherFolder);
+    m_binder->option(optSameFolder, OutputControl::optSameFolder);
+    m_binder->text(txtOutPath, OutputControl::txtOutPath);
+    m_binder->enabledOnly(cmdBrowse, OutputControl::cmdBrowse);
+    m_binder->caption(lblFormat, OutputControl::lblFormat);
+    m_binder->check(chkShutdown, OutputControl::chkShutdown);
+    m_binder->refresh();
+    connectCommands();
+
+    m_tmrAnimate.setObjectName(QStringLiteral("tmrAnimate"));
+    connect(&m_tmrAnimate, &QTimer::timeout, this, [this] { m_slide.tick(); });
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::buildMainPanel()
+{
+    frMain = named(new ThemedPanel(QStringLiteral("Tunevale"), this), "frMain");
+    frMain->resize(kMainPanelSize);
+    connect(frMain, &ThemedPanel::pressed, this, &frmMain::DragWindow);
+
+    // The window's own title-bar buttons, at the top right of the main panel's header.
+    cmdAbout = named(new ThemedButton(QStringLiteral("About"), frMain), "cmdAbout");
+    MyButton1 = named(new ThemedButton(QStringLiteral("Help"), frMain), "MyButton1");
+    cmdMinimize = named(new ThemedButton(QStringLiteral("Minimize"), frMain), "cmdMinimize");
+    cmdClose = named(new ThemedButton(QStringLiteral("Close"), frMain), "cmdClose");
+    int right = kMainPanelSize.width() - 4;
+    for (ThemedButton* button : {cmdClose, cmdMinimize, MyButton1, cmdAbout}) {
+        const int width = button->sizeHint().width();
+        button->setGeometry(right - width, 2, width, ThemedPanel::kHeaderHeight - 3);
+        button->setFocusPolicy(Qt::NoFocus);
+        right -= width + 3;
+    }
+
+    auto* layout = new QVBoxLayout(frMain);
+    MyFrame1 = named(
+        new ThemedPanel(
+            QStringLiteral("Three Easy Steps to convert your audio files or extract audio from video files"), frMain),
+        "MyFrame1");
+    layout->addWidget(MyFrame1);
+    auto* steps = new QVBoxLayout(MyFrame1);
+
+    auto* step1 = new QHBoxLayout;
+    step1->addWidget(stepNumber(QStringLiteral("1"), MyFrame1));
+    step1->addWidget(new QLabel(QStringLiteral("  - Add Audio or Video Files/Folders"), MyFrame1));
+    step1->addStretch(1);
+    cmdAddFile = named(new ThemedButton(QStringLiteral("Add Audio File..."), MyFrame1), "cmdAddFile");
+    cmdAddFolder = named(new ThemedButton(QStringLiteral("Add Folder..."), MyFrame1), "cmdAddFolder");
+    cmdAddVideoFile = named(new ThemedButton(QStringLiteral("Add Video File..."), MyFrame1), "cmdAddVideoFile");
+    step1->addWidget(cmdAddFile);
+    step1->addWidget(cmdAddFolder);
+    step1->addWidget(cmdAddVideoFile);
+    steps->addLayout(step1);
+    steps->addWidget(new QLabel(
+        QStringLiteral("For Quick Adding:You can drag and drop audio or video files into the below list"), MyFrame1));
+
+    m_grid = named(new JobGrid(*m_jobModel, MyFrame1), "Grid");
+    steps->addWidget(m_grid, 1);
+
+    auto* listCommands = new QHBoxLayout;
+    cmdRemove = named(new ThemedButton(QStringLiteral("Remove Selected"), MyFrame1), "cmdRemove");
+    chkSelectAll = named(new QCheckBox(QStringLiteral("Select/Unselect All"), MyFrame1), "chkSelectAll");
+    listCommands->addWidget(cmdRemove);
+    listCommands->addWidget(chkSelectAll);
+    listCommands->addStretch(1);
+    cmdPlay = named(new ThemedButton(QStringLiteral("Play"), MyFrame1), "cmdPlay");
+    cmdPause = named(new ThemedButton(QStringLiteral("Pause"), MyFrame1), "cmdPause");
+    cmdStop = named(new ThemedButton(QStringLiteral("Stop"), MyFrame1), "cmdStop");
+    cmdPlayPrev = named(new ThemedButton(QStringLiteral("Play Previous"), MyFrame1), "cmdPlayPrev");
+    cmdPlayNext = named(new ThemedButton(QStringLiteral("Play Next"), MyFrame1), "cmdPlayNext");
+    for (ThemedButton* button : {cmdPlay, cmdPause, cmdStop, cmdPlayPrev, cmdPlayNext})
+        listCommands->addWidget(button);
+    steps->addLayout(listCommands);
+    steps->addWidget(line(MyFrame1));
+
+    auto* step2 = new QHBoxLayout;
+    step2->addWidget(stepNumber(QStringLiteral("2"), MyFrame1));
+    step2->addWidget(new QLabel(QStringLiteral("  - Select Output Folder and Format"), MyFrame1));
+    step2->addStretch(1);
+    steps->addLayout(step2);
+    auto* folder = new QHBoxLayout;
+    folder->addWidget(new QLabel(QStringLiteral("Output Folder:"), MyFrame1));
+    optSameFolder = named(new QRadioButton(QStringLiteral("Same folder as input file"), MyFrame1), "optSameFolder");
+    optOtherFolder = named(new QRadioButton(QStringLiteral("Other folder"), MyFrame1), "optOtherFolder");
+    txtOutPath = named(new QLineEdit(MyFrame1), "txtOutPath");
+    cmdBrowse = named(new ThemedButton(QStringLiteral("Browse..."), MyFrame1), "cmdBrowse");
+    folder->addWidget(optSameFolder);
+    folder->addWidget(optOtherFolder);
+    folder->addWidget(txtOutPath, 1);
+    folder->addWidget(cmdBrowse);
+    steps->addLayout(folder);
+    auto* format = new QHBoxLayout;
+    format->addWidget(new QLabel(QStringLiteral("Output Format:"), MyFrame1));
+    lblFormat = named(new QLabel(MyFrame1), "lblFormat");
+    format->addWidget(lblFormat, 1);
+    cmdChangeFormat = named(new ThemedButton(QStringLiteral("Change..."), MyFrame1), "cmdChangeFormat");
+    format->addWidget(cmdChangeFormat);
+    steps->addLayout(format);
+    steps->addWidget(line(MyFrame1));
+
+    auto* step3 = new QHBoxLayout;
+    step3->addWidget(stepNumber(QStringLiteral("3"), MyFrame1));
+    step3->addWidget(new QLabel(QStringLiteral("- Click Convert to start conversion"), MyFrame1));
+    step3->addStretch(1);
+    chkShutdown = named(new QCheckBox(QStringLiteral("Shutdown after conversion complete"), MyFrame1), "chkShutdown");
+    cmdConvert = named(new ThemedButton(QStringLiteral("Convert All"), MyFrame1), "cmdConvert");
+    cmdConvertSelected = named(new ThemedButton(QStringLiteral("Convert Selected"), MyFrame1), "cmdConvertSelected");
+    step3->addWidget(chkShutdown);
+    step3->addWidget(cmdConvert);
+    step3->addWidget(cmdConvertSelected);
+    steps->addLayout(step3);
+
+    for (const auto& [name, widget] :
+         std::initializer_list<std::pair<const char*, QWidget*>>{{"cmdChangeFormat", cmdChangeFormat},
+                                                                 {"cmdRemove", cmdRemove},
+                                                                 {"cmdPlay", cmdPlay},
+                                                                 {"cmdPause", cmdPause},
+                                                                 {"cmdStop", cmdStop},
+                                                                 {"cmdPlayPrev", cmdPlayPrev},
+                                                                 {"cmdPlayNext", cmdPlayNext},
+                                                                 {"cmdBrowse", cmdBrowse},
+                                                                 {"optSameFolder", optSameFolder},
+                                                                 {"optOtherFolder", optOtherFolder},
+                                                                 {"chkSelectAll", chkSelectAll},
+                                                                 {"cmdAddFile", cmdAddFile},
+                                                                 {"cmdAddFolder", cmdAddFolder},
+                                                                 {"cmdAddVideoFile", cmdAddVideoFile}})
+        m_runControls[name] = widget;
+}
+
+void frmMain::buildPanels()
+{
+    frFormats = new FormatOptionsPanel(this);
+    frAbout = new AboutPanel(this);
+    for (QWidget* panel : {static_cast<QWidget*>(frFormats), static_cast<QWidget*>(frAbout)})
+        panel->raise();
+}
+
+void frmMain::connectCommands()
+{
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(MyButton1, &QPushButton::clicked, this, [this] { openHelp(m_services.shell); });
+    connect(cmdMinimize, &QPushButton::clicked, this, &QWidget::showMinimized);
+    connect(cmdClose, &QPushButton::clicked, this, &frmMain::cmdClose_Click);
+    connect(frAbout, &AboutPanel::webSiteClicked, this, [this] { openMakerWebSite(m_services.shell); });
+    connect(frAbout->cmdCloseHelp, &QPushButton::clicked, this, [this] { m_slide.SlidePanel("EDIT_FRAME_DOWN"); });
+    connect(cmdChangeFormat, &QPushButton::clicked, this, &frmMain::cmdChangeFormat_Click);
+    connect(frFormats->cmdHide, &QPushButton::clicked, this, [this] {
+        m_slide.SlidePanel("EDIT_FRAME_DOWN");
+        m_settings.ShowFormatSummary();
+    });
+    connect(frFormats->cmdDefaults, &QPushButton::clicked, this, [this] { m_settings.cmdDefaults(); });
+    connect(frFormats->cmdDownloadWMF, &QPushButton::clicked, this,
+            [this] { m_services.wmaInstaller.downloadAndInstall(); });
+    connect(frFormats->cmdOpenWMSite, &QPushButton::clicked, this,
+            [this] { m_services.wmaInstaller.openSupportPage(); });
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
+
+    connect(cmdAddFile, &QPushButton::clicked, this, [this] { m_adder->AddAudioFiles(); });
+    connect(cmdAddVideoFile, &QPushButton::clicked, this, [this] { m_adder->AddVideoFiles(); });
+    connect(cmdAddFolder, &QPushButton::clicked, this, [this] { m_adder->addFolder(); });
+    m_grid->onFilesDropped([this](const std::vector<std::string>& files) { m_adder->addDroppedFiles(files); });
+    connect(m_grid, &JobGrid::rowDoubleClicked, this, &frmMain::Grid_DblClick);
+    connect(cmdRemove, &QPushButton::clicked, this, [this] { m_selection->removeTickedJobs(); });
+    connect(chkSelectAll, &QCheckBox::clicked, this, [this] { m_selection->selectAllPass(); });
+
+    connect(cmdPlay, &QPushButton::clicked, this, [this] { m_player->clickPlay(); });
+    connect(cmdPause, &QPushButton::clicked, this, [this] { m_player->clickPause(); });
+    connect(cmdStop, &QPushButton::clicked, this, [this] { m_player->clickStop(); });
+    connect(cmdPlayNext, &QPushButton::clicked, this, [this] { m_player->clickPlayNext(); });
+    connect(cmdPlayPrev, &QPushButton::clicked, this, [this] { m_player->clickPlayPrev(); });
+
+    connect(cmdConvert, &QPushButton::clicked, this, [this] {
+        if (m_controller)
+            m_controller->cmdConvert_Click();
+    });
+    connect(cmdConvertSelected, &QPushButton::clicked, this, [this] {
+        if (m_controller)
+            m_controller->cmdConvertSelected_Click();
+    });
+}
+
+bool frmMain::Load()
+{
+    if (m_services.createInstanceMarker)
+        m_services.createInstanceMarker();
+    m_settings.setLoading(true);
+    LayoutMainWindow();
+    if (!InitAudioEngine(m_services.engine, m_services.messages, m_WMATagNames))
+        return false;
+    m_loaded = true;
+    createConversion();
+    m_settings.LoadSettings();
+    m_settings.setLoading(false);
+    // Without a WMA encoder the WMA options give way to the notice that offers to install one.
+    frFormats->showWmaNotice(!CheckWMASupport(m_services.engine, m_services.wmaProbeFile));
+    return true;
+}
+
+void frmMain::createConversion()
+{
+    m_writers = std::make_unique<FormatWriters>(m_services.engine, *m_errorLog, m_WMATagNames,
+                                                static_cast<WmaBitrateListView*>(this));
+    m_converter = std::make_unique<BatchConverter>(
+        m_jobs, m_settings.settings(), *m_writers, *m_events, m_flags,
+        [this](const std::string& source, const std::string& extension) -> std::optional<std::string> {
+            const OutputFileName name =
+                GetOutputFileName(source, extension, m_settings.settings(), m_services.messages);
+            if (name.outcome == OutputFileName::Outcome::FolderCreationFailed)
+                return std::nullopt;
+            return name.path;
+        },
+        [this] { m_player->clickStop(); });
+    m_controller = std::make_unique<ConversionController>(
+        *m_converter, m_flags, m_jobs, m_settings.settings(), static_cast<ConvertControls&>(*this), m_services.messages,
+        [this](int mode) { ShutdownWindows(mode, m_services.powerOff); });
+}
+
+void frmMain::LayoutMainWindow()
+{
+    frMain->move(0, 0);
+    resize(frMain->size());
+    const int panelHeight = std::max(200, height() - PanelSlide::kShownTop / kTwipsPerPixel - kPanelBottomGap);
+    const int left = (frMain->width() - kPanelWidth) / 2;
+    for (QWidget* panel : {static_cast<QWidget*>(frFormats), static_cast<QWidget*>(frAbout)}) {
+        panel->resize(kPanelWidth, panelHeight);
+        m_movingPanel = panel;
+        setMovingPanelTop(windowHeight());
+        panel->move(left, panel->y());
+    }
+    m_movingPanel = nullptr;
+    ApplyTheme(*this);
+    SetupJobGrid();
+    frAbout->lblVer->setText(QStringLiteral("%1.%2.0.%3")
+                                 .arg(TUNEVALE_VERSION_MAJOR)
+                                 .arg(TUNEVALE_VERSION_MINOR)
+                                 .arg(TUNEVALE_VERSION_REVISION));
+}
+
+bool frmMain::SetupJobGrid()
+{
+    if (!m_jobs.CreateJobTable())
+        return false;
+    QPalette palette = m_grid->palette();
+    palette.setColor(QPalette::Base, theme::C1);
+    palette.setColor(QPalette::AlternateBase, theme::C1);
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::Highlight, theme::C3);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    m_grid->setPalette(palette);
+    m_grid->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: %1; color: white; border: 0px; "
+                                         "border-right: 1px solid %2; padding: 2px; }")
+                              .arg(theme::C3.name(), theme::C4.name()));
+    m_grid->setGridStyle(Qt::SolidLine);
+    return true;
+}
+
+int frmMain::panelTopTwips(const QWidget* panel) const
+{
+    const auto found = m_panelTopTwips.find(panel);
+    return found == m_panelTopTwips.end() ? 0 : found->second;
+}
+
+void frmMain::cmdChangeFormat_Click()
+{
+    showPanel(frFormats);
+}
+
+void frmMain::cmdAbout_Click()
+{
+    showPanel(frAbout);
+}
+
+void frmMain::showPanel(QWidget* panel)
+{
+    if (m_tmrAnimate.isActive())
+        return;
+    m_movingPanel = panel;
+    frMain->setEnabled(false);
+    m_slide.SlidePanel("EDIT_FRAME_UP");
+}
+
+void frmMain::cmdClose_Click()
+{
+    if (!m_controller || m_controller->cmdClose_Click())
+        close();
+}
+
+void frmMain::cmdBrowse_Click()
+{
+    const std::string folder = m_services.dialogs.BrowseForFolder("Select folder to add", true);
+    if (!folder.empty())
+        m_settings.setText(OutputControl::txtOutPath, folder);
+}
+
+void frmMain::Grid_DblClick()
+{
+    if (cmdPlay->isEnabled())
+        m_player->clickPlay();
+}
+
+void frmMain::DragWindow()
+{
+    if (QWindow* window = windowHandle())
+        window->startSystemMove();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (m_loaded && !m_unloaded) {
+        m_unloaded = true;
+        m_settings.SaveSettings();
+        m_services.engine.Free();
+    }
+    event->accept();
+}
+
+int frmMain::movingPanelTop() const
+{
+    return panelTopTwips(m_movingPanel);
+}
+
+void frmMain::setMovingPanelTop(int twips)
+{
+    if (!m_movingPanel)
+        return;
+    m_panelTopTwips[m_movingPanel] = twips;
+    m_movingPanel->move(m_movingPanel->x(), pixels(twips));
+}
+
+int frmMain::windowHeight() const
+{
+    return height() * kTwipsPerPixel;
+}
+
+void frmMain::startTimer()
+{
+    m_tmrAnimate.start();
+}
+
+void frmMain::stopTimer()
+{
+    m_tmrAnimate.stop();
+}
+
+void frmMain::setTimerInterval(int milliseconds)
+{
+    m_tmrAnimate.setInterval(milliseconds);
+}
+
+void frmMain::enableMainPanel()
+{
+    frMain->setEnabled(true);
+}
+
+ThemedButton* frmMain::convertButton(ConvertButton button) const
+{
+    return button == ConvertButton::cmdConvert ? cmdConvert : cmdConvertSelected;
+}
+
+std::string frmMain::caption(ConvertButton button) const
+{
+    return convertButton(button)->text().toStdString();
+}
+
+void frmMain::setCaption(ConvertButton button, const std::string& caption)
+{
+    convertButton(button)->setText(QString::fromStdString(caption));
+}
+
+void frmMain::setButtonEnabled(ConvertButton button, bool enabled)
+{
+    convertButton(button)->setEnabled(enabled);
+}
+
+void frmMain::setControlEnabled(const std::string& control, bool enabled)
+{
+    // The output-folder controls also follow the settings (the browse button stays off while the
+    // same-folder option is on), so the run only locks them.
+    if (control == "cmdBrowse")
+        m_binder->setRunLocked(OutputControl::cmdBrowse, !enabled);
+    else if (control == "optSameFolder")
+        m_binder->setRunLocked(OutputControl::optSameFolder, !enabled);
+    else if (control == "optOtherFolder")
+        m_binder->setRunLocked(OutputControl::optOtherFolder, !enabled);
+    else if (const auto found = m_runControls.find(control); found != m_runControls.end())
+        found->second->setEnabled(enabled);
+}
+
+int frmMain::value() const
+{
+    return chkSelectAll->isChecked() ? 1 : 0;
+}
+
+void frmMain::setValue(int value)
+{
+    chkSelectAll->setChecked(value == 1);
+}
+
+std::string frmMain::PreviewFilePath() const
+{
+    return m_player->PreviewFilePath();
+}
+
+void frmMain::stopPreview()
+{
+    m_player->clickStop();
+}
+
+void frmMain::showBitrates(const std::vector<WmaBitrateEntry>& entries, int selected)
+{
+    std::vector<std::string> texts;
+    std::vector<std::int64_t> data;
+    for (const WmaBitrateEntry& entry : entries) {
+        texts.push_back(entry.text);
+        data.push_back(entry.bitrate);
+    }
+    m_settings.setComboList(OutputControl::cmbWMAEncodingBitrate, std::move(texts), std::move(data));
+    m_settings.setComboIndex(OutputControl::cmbWMAEncodingBitrate, selected);
+}
+
+} // namespace tunevale

@@ -1,0 +1,211 @@
+#pragma once
+
+#include "ConversionFlags.h"
+#include "ConvertControls.h"
+#include "GetWMABitRateFromQuality.h"
+#include "JobList.h"
+#include "OutputSettingsModel.h"
+#include "PanelSlide.h"
+#include "PreviewControl.h"
+#include "SelectAllBox.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+
+namespace tunevale
+{
+
+class AboutPanel;
+class BatchConverter;
+class ConversionController;
+class DurationProbe;
+class Engine;
+class ErrorLog;
+class FileDialogs;
+class FormatOptionsPanel;
+class FormatWriters;
+class JobAdder;
+class JobGrid;
+class JobSelection;
+class JobTableModel;
+class MessageBox;
+class PowerOff;
+class PreviewPlayer;
+class QtEventPump;
+class SettingsBinder;
+class Shell;
+class ThemedButton;
+class ThemedPanel;
+class WmaInstallPrompt;
+class WmaSupportInstaller;
+
+// The main window: the job list with its commands, the preview player, the output folder and
+// format, the convert buttons, and the format and about panels that slide up over it. It owns the
+// shared state of the program and wires the subsystems together. Its own frame is drawn by the
+// main panel: the window has no system title bar and is moved by dragging that panel.
+class frmMain : public QWidget,
+                private PanelSlide::SlideHost,
+                private ConvertControls,
+                private SelectAllBox,
+                private PreviewControl,
+                private WmaBitrateListView
+{
+    Q_OBJECT
+public:
+    // The system around the window, chosen by main() (and by tests, which put fakes where a real
+    // one cannot run).
+    struct Services {
+        Engine& engine;
+        CRegister& registry;
+        MessageBox& messages;
+        FileDialogs& dialogs;
+        Shell& shell;
+        PowerOff& powerOff;
+        WmaSupportInstaller& wmaInstaller;
+        std::function<void()> createInstanceMarker;
+        std::filesystem::path wmaProbeFile;
+        std::filesystem::path errorLogFile;
+        std::string defaultOutPath;
+    };
+
+    explicit frmMain(Services services, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The start-up of the window; false when the engine could not be opened and the program ends
+    // (nothing has been saved).
+    bool Load();
+    // True once Load has opened the engine; shut-down then saves the settings and frees the engine.
+    bool loaded() const { return m_loaded; }
+
+    bool bLoading() const { return m_settings.bLoading(); }
+    JobList& jobs() { return m_jobs; }
+    OutputSettingsModel& settings() { return m_settings; }
+    PreviewPlayer& player() { return *m_player; }
+    const ConversionFlags& conversionFlags() const { return m_flags; }
+    JobGrid& Grid() { return *m_grid; }
+    const std::array<std::string, 8>& WMATagNames() const { return m_WMATagNames; }
+    bool tmrAnimateRunning() const { return m_tmrAnimate.isActive(); }
+    // The top of a sliding panel, in twips.
+    int panelTopTwips(const QWidget* panel) const;
+
+    static constexpr int kTwipsPerPixel = 15;
+
+protected:
+    // The QueryUnload of the window: every road out saves the settings and releases the engine.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMainPanel();
+    void buildPanels();
+    void connectCommands();
+    void LayoutMainWindow();
+    bool SetupJobGrid();
+    void createConversion();
+
+    void cmdChangeFormat_Click();
+    void cmdAbout_Click();
+    void showPanel(QWidget* panel);
+    void cmdClose_Click();
+    void cmdBrowse_Click();
+    void Grid_DblClick();
+    void DragWindow();
+
+    // PanelSlide::SlideHost
+    int movingPanelTop() const override;
+    void setMovingPanelTop(int twips) override;
+    int windowHeight() const override;
+    void startTimer() override;
+    void stopTimer() override;
+    void setTimerInterval(int milliseconds) override;
+    void enableMainPanel() override;
+
+    // ConvertControls
+    std::string caption(ConvertButton button) const override;
+    void setCaption(ConvertButton button, const std::string& caption) override;
+    void setButtonEnabled(ConvertButton button, bool enabled) override;
+    void setControlEnabled(const std::string& control, bool enabled) override;
+    ThemedButton* convertButton(ConvertButton button) const;
+
+    // SelectAllBox
+    int value() const override;
+    void setValue(int value) override;
+
+    // PreviewControl
+    std::string PreviewFilePath() const override;
+    void stopPreview() override;
+
+    // WmaBitrateListView
+    void showBitrates(const std::vector<WmaBitrateEntry>& entries, int selected) override;
+
+    Services m_services;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+
+    JobList m_jobs;
+    OutputSettingsModel m_settings;
+    ConversionFlags m_flags;
+    std::array<std::string, 8> m_WMATagNames;
+
+    std::unique_ptr<QtEventPump> m_events;
+    std::unique_ptr<JobTableModel> m_jobModel;
+    std::unique_ptr<WmaInstallPrompt> m_wmaPrompt;
+    std::unique_ptr<DurationProbe> m_durations;
+    std::unique_ptr<JobSelection> m_selection;
+    std::unique_ptr<JobAdder> m_adder;
+    std::unique_ptr<PreviewPlayer> m_player;
+    std::unique_ptr<ErrorLog> m_errorLog;
+    std::unique_ptr<FormatWriters> m_writers;
+    std::unique_ptr<BatchConverter> m_converter;
+    std::unique_ptr<ConversionController> m_controller;
+
+    PanelSlide m_slide{*this};
+    QTimer m_tmrAnimate;
+    QWidget* m_movingPanel = nullptr;
+    std::map<const QWidget*, int> m_panelTopTwips;
+
+    ThemedPanel* frMain = nullptr;
+    ThemedPanel* MyFrame1 = nullptr;
+    FormatOptionsPanel* frFormats = nullptr;
+    AboutPanel* frAbout = nullptr;
+    SettingsBinder* m_binder = nullptr;
+    JobGrid* m_grid = nullptr;
+
+    ThemedButton* cmdAbout = nullptr;
+    ThemedButton* MyButton1 = nullptr;
+    ThemedButton* cmdMinimize = nullptr;
+    ThemedButton* cmdClose = nullptr;
+    ThemedButton* cmdAddFile = nullptr;
+    ThemedButton* cmdAddFolder = nullptr;
+    ThemedButton* cmdAddVideoFile = nullptr;
+    ThemedButton* cmdRemove = nullptr;
+    QCheckBox* chkSelectAll = nullptr;
+    ThemedButton* cmdPlay = nullptr;
+    ThemedButton* cmdPause = nullptr;
+    ThemedButton* cmdStop = nullptr;
+    ThemedButton* cmdPlayNext = nullptr;
+    ThemedButton* cmdPlayPrev = nullptr;
+    QRadioButton* optSameFolder = nullptr;
+    QRadioButton* optOtherFolder = nullptr;
+    QLineEdit* txtOutPath = nullptr;
+    ThemedButton* cmdBrowse = nullptr;
+    QLabel* lblFormat = nullptr;
+    ThemedButton* cmdChangeFormat = nullptr;
+    ThemedButton* cmdConvert = nullptr;
+    ThemedButton* cmdConvertSelected = nullptr;
+    QCheckBox* chkShutdown = nullptr;
+    std::map<std::string, QWidget*> m_runControls;
+};
+
+} // namespace tunevale

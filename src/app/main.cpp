@@ -1,0 +1,49 @@
+// Tunevale: the desktop program. Chooses the real system services and opens the main window.
+#include "CRegister.h"
+#include "ComponentDownload.h"
+#include "DesktopShell.h"
+#include "EngineFactory.h"
+#include "ErrorLog.h"
+#include "InstanceMarker.h"
+#include "LogindPowerOff.h"
+#include "NetworkConnectivity.h"
+#include "OutputSettings.h"
+#include "QtFileDialogs.h"
+#include "QtMessageBox.h"
+#include "WmaSupport.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QNetworkAccessManager>
+
+#include <csignal>
+
+int main(int argc, char* argv[])
+{
+    using namespace tunevale;
+    // A dying encoder must never take the program with it.
+    std::signal(SIGPIPE, SIG_IGN);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tunevale"));
+
+    QtMessageBox messages;
+    QtFileDialogs dialogs;
+    DesktopShell shell;
+    const std::unique_ptr<PowerOff> powerOff = makeSystemPowerOff();
+    const std::unique_ptr<Engine> engine = makeEngine();
+    CRegister registry(CRegister::registryFile());
+    QNetworkAccessManager network;
+    NetworkConnectivity connectivity;
+    ComponentDownload download(messages, shell, connectivity, network);
+    std::unique_ptr<InstanceMarker> marker;
+
+    frmMain window({*engine, registry, messages, dialogs, shell, *powerOff, download,
+                    [&marker] { marker = std::make_unique<InstanceMarker>(); }, wmaProbeFile(), ErrorLog::defaultPath(),
+                    defaultOutputFolder()});
+    messages.setOwner(&window);
+    dialogs.setOwner(&window);
+    if (!window.Load())
+        return 1;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,211 @@
+#pragma once
+
+#include "CRegister.h"
+#include "EngineFactory.h"
+#include "FileDialogs.h"
+#include "MessageBox.h"
+#include "PowerOff.h"
+#include "QtTestApp.h"
+#include "Shell.h"
+#include "TestSupport.h"
+#include "WmaSupportInstaller.h"
+#include "frmMain.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunevale::test
+{
+
+// Message boxes that record what they were asked and answer from a script (OK by default).
+class ScriptedMessages : public MessageBox
+{
+public:
+    struct Shown {
+        std::string text, title;
+        MessageIcon icon;
+    };
+    std::vector<Shown> shown;
+    std::deque<MessageAnswer> answers;
+    std::function<void(const std::string&)> onShow;
+
+    MessageAnswer show(const std::string& text, const std::string& title, MessageIcon icon,
+                       MessageButtons buttons) override
+    {
+        shown.push_back({text, title, icon});
+        if (onShow)
+            onShow(text);
+        if (!answers.empty()) {
+            const MessageAnswer answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    }
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> all;
+        for (const Shown& s : shown)
+            all.push_back(s.text);
+        return all;
+    }
+};
+
+// File dialogs answering from a script: the user's choice, or cancel when nothing is queued.
+class ScriptedDialogs : public FileDialogs
+{
+public:
+    std::deque<std::optional<std::string>> openAnswers;
+    std::deque<std::string> folderAnswers;
+    std::vector<std::string> titles;
+
+    std::optional<std::string> ShowOpenDialog(const std::vector<FileFilter>&, const std::string& title, bool) override
+    {
+        titles.push_back(title);
+        if (openAnswers.empty())
+            return std::nullopt;
+        auto answer = openAnswers.front();
+        openAnswers.pop_front();
+        return answer;
+    }
+    std::string BrowseForFolder(const std::string& title, bool) override
+    {
+        titles.push_back(title);
+        if (folderAnswers.empty())
+            return {};
+        auto answer = folderAnswers.front();
+        folderAnswers.pop_front();
+        return answer;
+    }
+};
+
+class RecordingShell : public Shell
+{
+public:
+    std::vector<std::string> opened;
+    bool open(const std::string& pathOrUrl) override
+    {
+        opened.push_back(pathOrUrl);
+        return true;
+    }
+};
+
+// Never powers anything off: it only remembers what it was asked.
+class RecordingPowerOff : public PowerOff
+{
+public:
+    std::vector<Action> requests;
+    void request(Action action) override { requests.push_back(action); }
+};
+
+class RecordingInstaller : public WmaSupportInstaller
+{
+public:
+    int downloads = 0, pages = 0;
+    void downloadAndInstall() override { ++downloads; }
+    void openSupportPage() override { ++pages; }
+};
+
+// Waits, handling events, until the condition holds or the time is up.
+inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// The real window over the real engine, store and encoders; dialogs, message boxes, the shell and
+// power-off are fakes. Every start uses the same temporary store, so a restart reads what the last
+// exit saved.
+class MainWindowFixture : public ::testing::Test
+{
+protected:
+    TempDir dir;
+    std::filesystem::path storeFile = dir / "config" / "registry.ini";
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<CRegister> registry;
+    ScriptedMessages messages;
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+    RecordingPowerOff powerOff;
+    RecordingInstaller installer;
+    int markersCreated = 0;
+    std::unique_ptr<frmMain> window;
+
+    void SetUp() override { qtApp(); }
+    void TearDown() override { closeWindow(); }
+
+    frmMain::Services services(Engine& e)
+    {
+        if (!registry)
+            registry = std::make_unique<CRegister>(storeFile);
+        return {e,
+                *registry,
+                messages,
+                dialogs,
+                shell,
+                powerOff,
+                installer,
+                [this] { ++markersCreated; },
+                dir / "CheckWMASupport.wma",
+                dir / "Errors.log",
+                (dir / "Converted Files").string()};
+    }
+
+    // Creates the window over a fresh real engine and runs its start-up; shows it when it started.
+    bool startWindow(Engine* useEngine = nullptr)
+    {
+        if (!useEngine) {
+            engine = makeEngine();
+            useEngine = engine.get();
+        }
+        window = std::make_unique<frmMain>(services(*useEngine));
+        const bool started = window->Load();
+        if (started) {
+            window->show();
+            QCoreApplication::processEvents();
+        }
+        return started;
+    }
+
+    void closeWindow()
+    {
+        if (window && window->isVisible())
+            window->close();
+        window.reset();
+    }
+
+    template <typename W> W* control(const char* name) const
+    {
+        W* widget = window->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    // Adds files through the audio dialog's road: the dialog answers with the selection text.
+    void addThroughDialog(const std::string& selection)
+    {
+        dialogs.openAnswers.push_back(selection);
+        control<QAbstractButton>("cmdAddFile")->click();
+    }
+
+    std::string status(std::size_t row) { return window->jobs().rsJobs().at(row).Status; }
+};
+
+} // namespace tunevale::test
