@@ -1,0 +1,248 @@
+// Times whole conversion runs (ConvertFiles over a list of one-minute FLAC files) to MP3 128 kbit/s,
+// OGG quality 3, WMA 128 kbit/s and WAV against the same files converted one after another by the
+// equivalent ffmpeg / lame / oggenc pipelines, and shows that the converter's peak memory does not
+// grow with the number or the length of the files.
+//
+//   convert_bench [files] [minutes]   (defaults: 20 files of 1 minute, made with ffmpeg)
+
+#include "BatchConverter.h"
+#include "EngineFactory.h"
+#include "ErrorLog.h"
+#include "EventPump.h"
+#include "FormatWriters.h"
+#include "GetWMABitRateFromQuality.h"
+#include "InitAudioEngine.h"
+#include "JobList.h"
+#include "MessageBox.h"
+#include "OutputSettings.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+using namespace tunevale;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+struct Target {
+    FileFormat format;
+    const char* name;
+    const char* extension;
+    // The reference pipeline for one file, as a shell command with $IN and $OUT.
+    const char* reference;
+};
+
+const std::vector<Target> Targets{
+    {FileFormat::MP3, "MP3 128k", "mp3",
+     "ffmpeg -v error -i \"$IN\" -f wav - | lame --quiet --cbr -b 128 -m j --resample 0 -q 4 - \"$OUT\""},
+    {FileFormat::OGG, "OGG q3", "ogg",
+     "ffmpeg -v error -i \"$IN\" -f wav - | oggenc -Q -b 128 --quality 3 - -o \"$OUT\""},
+    {FileFormat::WMA, "WMA 128k", "wma", "ffmpeg -v error -i \"$IN\" -c:a wmav2 -b:a 128k \"$OUT\""},
+    {FileFormat::WAV, "WAV", "wav", "ffmpeg -v error -i \"$IN\" -c:a pcm_s16le \"$OUT\""},
+};
+
+int runShell(const std::string& script, const std::map<std::string, std::string>& variables = {})
+{
+    for (const auto& [name, value] : variables)
+        ::setenv(name.c_str(), value.c_str(), 1);
+    const char* argv[] = {"sh", "-c", script.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+        return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+double now()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+long peakKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+class NoEvents : public EventPump
+{
+public:
+    void processEvents() override {}
+};
+
+class NoMessages : public MessageBox
+{
+public:
+    MessageAnswer show(const std::string&, const std::string&, MessageIcon, MessageButtons) override
+    {
+        return MessageAnswer::Ok;
+    }
+};
+
+// The child run: converts every FLAC file of a folder through ConvertFiles, prints the seconds it
+// took and the process's peak memory.
+int convertFolder(const std::string& formatName, const fs::path& sources, const fs::path& out)
+{
+    const Target* target = nullptr;
+    for (const Target& t : Targets)
+        if (formatName == t.extension)
+            target = &t;
+    if (!target)
+        return 2;
+
+    auto engine = makeEngine();
+    engine->Init(0, 44100, 0);
+    NoMessages messages;
+    std::array<std::string, 8> tagNames;
+    InitAudioEngine(*engine, messages, tagNames);
+
+    OutputSettings settings = designOutputSettings(out.string());
+    for (auto& option : settings.optFileFormat)
+        option.value = false;
+    settings.optFileFormat[static_cast<std::size_t>(target->format)].value = true;
+    const auto rates = engine->WMAEncodeGetRates(44100, 2, WmaEncodeFlags);
+    for (int quality = 0; quality <= 100; ++quality)
+        if (chooseWmaBitrate(rates, quality).bitrate == 128000)
+            settings.sliderWMA.value = quality;
+
+    JobList jobs;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(sources))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+        Job job;
+        job.FilePath = file.string();
+        job.Status = JobStatus::WaitingConversion;
+        jobs.rsJobs().append(job);
+    }
+    ErrorLog log(out / "Errors.log");
+    FormatWriters writers(*engine, log, tagNames);
+    NoEvents events;
+    ConversionFlags flags;
+    BatchConverter converter(jobs, settings, writers, events, flags, outputNamer(settings, messages), nullptr);
+
+    const double start = now();
+    converter.ConvertFiles(false);
+    const double elapsed = now() - start;
+    for (const Job& job : jobs.rsJobs().jobs())
+        if (job.Status != JobStatus::Complete) {
+            std::fprintf(stderr, "%s: %s\n", job.FilePath.c_str(), job.Status.c_str());
+            return 1;
+        }
+    std::printf("%.3f %ld\n", elapsed, peakKilobytes());
+    return 0;
+}
+
+struct ChildResult {
+    double seconds = 0;
+    long peakKb = 0;
+};
+
+ChildResult runChild(const std::string& self, const Target& target, const fs::path& sources, const fs::path& out)
+{
+    fs::remove_all(out);
+    fs::create_directories(out);
+    const fs::path report = out.parent_path() / "child.txt";
+    const std::string script = "\"" + self + "\" --child " + target.extension + " \"" + sources.string() + "\" \"" +
+                               out.string() + "\" > \"" + report.string() + "\"";
+    if (runShell(script) != 0) {
+        std::fprintf(stderr, "the converter failed for %s\n", target.name);
+        std::exit(1);
+    }
+    ChildResult result;
+    std::ifstream(report) >> result.seconds >> result.peakKb;
+    return result;
+}
+
+double runReference(const Target& target, const fs::path& sources, const fs::path& out)
+{
+    fs::remove_all(out);
+    fs::create_directories(out);
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(sources))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    const double start = now();
+    for (const auto& file : files) {
+        const fs::path output = out / (file.stem().string() + "." + target.extension);
+        if (runShell(target.reference, {{"IN", file.string()}, {"OUT", output.string()}}) != 0) {
+            std::fprintf(stderr, "the reference failed for %s\n", file.c_str());
+            std::exit(1);
+        }
+    }
+    return now() - start;
+}
+
+void makeSources(const fs::path& folder, int count, double minutes)
+{
+    fs::create_directories(folder);
+    // Music-like content: a chord over soft noise, so that the encoders have real work.
+    const std::string seconds = std::to_string(minutes * 60);
+    const std::string first = (folder / "source00.flac").string();
+    const std::string make = "ffmpeg -v error -y -f lavfi -i \"sine=f=220:d=" + seconds +
+                             "\" -f lavfi -i \"sine=f=277:d=" + seconds +
+                             "\" -f lavfi -i \"anoisesrc=c=pink:a=0.05:d=" + seconds +
+                             "\" -filter_complex \"[0][1][2]amix=inputs=3,aformat=sample_fmts=s16:sample_rates=44100:"
+                             "channel_layouts=stereo\" -c:a flac \"" +
+                             first + "\"";
+    if (runShell(make) != 0) {
+        std::fprintf(stderr, "could not make the sources\n");
+        std::exit(1);
+    }
+    for (int i = 1; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "source%02d.flac", i);
+        fs::copy_file(first, folder / name);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 5 && std::string(argv[1]) == "--child")
+        return convertFolder(argv[2], argv[3], argv[4]);
+
+    const int files = argc > 1 ? std::atoi(argv[1]) : 20;
+    const double minutes = argc > 2 ? std::atof(argv[2]) : 1.0;
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const fs::path work = fs::temp_directory_path() / ("tunevale-convert-bench-" + std::to_string(::getpid()));
+    makeSources(work / "batch", files, minutes);
+    makeSources(work / "few", 2, minutes);
+    makeSources(work / "long", 2, minutes * 5);
+
+    std::printf("%d files of %.1f min, FLAC 44.1 kHz stereo 16-bit\n", files, minutes);
+    std::printf("%-9s %12s %12s %7s   %s\n", "format", "Tunevale s", "reference s", "ratio",
+                "peak memory: 2 files / all files / 2 files 5x longer (MB)");
+    for (const Target& target : Targets) {
+        // Alternate the two so that a busy moment of the machine does not favour either.
+        const ChildResult ours = runChild(self, target, work / "batch", work / "out");
+        const double reference = runReference(target, work / "batch", work / "ref");
+        const ChildResult few = runChild(self, target, work / "few", work / "out");
+        const ChildResult longer = runChild(self, target, work / "long", work / "out");
+        std::printf("%-9s %12.2f %12.2f %7.3f   %.1f / %.1f / %.1f\n", target.name, ours.seconds, reference,
+                    ours.seconds / reference, few.peakKb / 1024.0, ours.peakKb / 1024.0, longer.peakKb / 1024.0);
+        std::fflush(stdout);
+    }
+    fs::remove_all(work);
+    return 0;
+}
