@@ -1,5 +1,8 @@
+#include "CRegister.h"
 #include "ConversionRig.h"
 #include "ForwardingEngine.h"
+#include "OutputSettingsModel.h"
+#include "SettingsBitrateList.h"
 #include "WmaWriter.h"
 
 #include <gtest/gtest.h>
@@ -213,4 +216,30 @@ TEST(ConvertToWMA, FullDiskEndsInErrorWithoutAPartialFile)
     EXPECT_EQ(ConvertToWMA(*rig.engine, context, source.string(), (small / "big.wma").string(), options),
               JobOutcome::Error);
     EXPECT_FALSE(std::filesystem::exists(small / "big.wma"));
+}
+
+TEST(ConvertToWMA, TheSettingsPanelShowsTheListOfTheLastWmaJob)
+{
+    ConversionRig rig;
+    CRegister registry(rig.dir / "registry.ini");
+    OutputSettingsModel model(registry, rig.out("").string());
+    model.LoadSettings(false);
+    SettingsBitrateList shown(model);
+    const auto stereo = makeTone(rig.dir / "in" / "stereo.flac", 0.5, 44100, 2);
+    const auto mono = makeTone(rig.dir / "in" / "mono.flac", 0.5, 22050, 1);
+    WmaOptions options = tagged(rig.tagNames);
+    options.bitrateView = &shown;
+    options.quality = 100;
+    Context context;
+    ASSERT_EQ(ConvertToWMA(*rig.engine, context, stereo.string(), (rig.dir / "s.wma").string(), options),
+              JobOutcome::Complete);
+    ASSERT_EQ(ConvertToWMA(*rig.engine, context, mono.string(), (rig.dir / "m.wma").string(), options),
+              JobOutcome::Complete);
+    const ComboBox& combo = model.settings().cmbWMAEncodingBitrate;
+    const auto monoRates = rig.engine->WMAEncodeGetRates(22050, 1, WmaEncodeFlags);
+    ASSERT_EQ(combo.list.size() + 1, monoRates.size());
+    EXPECT_EQ(combo.listIndex, 0);
+    EXPECT_EQ(combo.itemData.at(0), monoRates[0]);
+    EXPECT_EQ(combo.list.at(0), chooseWmaBitrate(monoRates, 100).entries.at(0).text);
+    EXPECT_EQ(ffprobe(rig.dir / "m.wma", "stream=bit_rate"), std::to_string(chooseWmaBitrate(monoRates, 100).bitrate));
 }
