@@ -1,0 +1,196 @@
+// Times adding files to the job list (duplicate test, engine probe, size text) against a loop of
+// `ffprobe -show_entries format=duration` over the same files, and shows how the cost per file
+// grows with the length of the list.
+//
+//   add_files_bench [files]   (default 1000; half FLAC, half MP3, 2 to 6 seconds each)
+
+#include "DurationProbe.h"
+#include "EngineFactory.h"
+#include "FileDialogs.h"
+#include "InitAudioEngine.h"
+#include "JobAdder.h"
+#include "JobList.h"
+#include "JobSelection.h"
+#include "MessageBox.h"
+#include "PreviewControl.h"
+#include "SelectAllBox.h"
+#include "SelectionText.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+using namespace tunevale;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// Runs a program with its output thrown away; true when it exits with 0.
+bool run(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+template <typename Work> double seconds(Work work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+class SilentMessages : public MessageBox
+{
+public:
+    MessageAnswer show(const std::string& text, const std::string&, MessageIcon, MessageButtons) override
+    {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+        return MessageAnswer::Cancel;
+    }
+};
+class NoDialogs : public FileDialogs
+{
+public:
+    std::optional<std::string> ShowOpenDialog(const std::vector<FileFilter>&, const std::string&, bool) override
+    {
+        return std::nullopt;
+    }
+    std::string BrowseForFolder(const std::string&, bool) override { return {}; }
+};
+class Box : public SelectAllBox
+{
+public:
+    int value() const override { return 0; }
+    void setValue(int) override {}
+};
+class NoPreview : public PreviewControl
+{
+public:
+    std::string PreviewFilePath() const override { return {}; }
+    void stopPreview() override {}
+};
+class FixedDuration : public DurationSource
+{
+public:
+    std::string GetDurationText(const std::string&) override { return "00:03"; }
+};
+
+// Adds the files to an empty list as one dialog choice; returns the seconds taken.
+double addToEmptyList(DurationSource& durations, const std::vector<std::string>& files)
+{
+    SilentMessages messages;
+    NoDialogs dialogs;
+    Box box;
+    NoPreview preview;
+    JobList jobs;
+    JobSelection selection(jobs, box, preview);
+    JobAdder adder(jobs, selection, durations, dialogs, messages);
+    const auto selectionText = tunevale::selectionText(files);
+    const double taken = seconds([&] { adder.AddAudioFiles(selectionText); });
+    if (jobs.rsJobs().size() != files.size()) {
+        std::fprintf(stderr, "only %zu of %zu files were added\n", jobs.rsJobs().size(), files.size());
+        std::exit(1);
+    }
+    return taken;
+}
+
+// Copies the sources round-robin to count files named as a music folder would hold them.
+std::vector<std::string> makeFiles(const fs::path& folder, const std::vector<fs::path>& sources, std::size_t count)
+{
+    fs::create_directories(folder);
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& source = sources[i % sources.size()];
+        const auto file = folder / ("Track " + std::to_string(i) + source.extension().string());
+        fs::copy_file(source, file, fs::copy_options::overwrite_existing);
+        files.push_back(file.string());
+    }
+    return files;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const std::size_t count = argc > 1 ? std::stoul(argv[1]) : 1000;
+    std::random_device random;
+    const auto folder = fs::temp_directory_path() / ("tunevale-add-bench-" + std::to_string(random()));
+    fs::create_directories(folder / "sources");
+
+    std::vector<fs::path> sources;
+    for (int i = 0; i < 5; ++i) {
+        const auto duration = std::to_string(2 + i);
+        const auto flac = folder / "sources" / ("tone" + std::to_string(i) + ".flac");
+        const auto mp3 = folder / "sources" / ("tone" + std::to_string(i) + ".mp3");
+        const std::string sine = "sine=frequency=" + std::to_string(220 * (i + 1)) + ":duration=" + duration;
+        if (!run({"ffmpeg", "-y", "-f", "lavfi", "-i", sine, "-ac", "2", flac.string()}) ||
+            !run({"ffmpeg", "-y", "-f", "lavfi", "-i", sine, "-ac", "2", "-c:a", "libmp3lame", mp3.string()})) {
+            std::fprintf(stderr, "ffmpeg could not make the sources\n");
+            return 1;
+        }
+        sources.push_back(flac);
+        sources.push_back(mp3);
+    }
+
+    auto engine = makeEngine();
+    if (!engine->Init(0, 44100, 0))
+        return 1;
+    for (const char* plugin : enginePluginNames())
+        engine->PluginLoad(plugin, 0);
+    DurationProbe probe(*engine, nullptr, folder / "CheckWMASupport.wma");
+
+    const auto files = makeFiles(folder / "list", sources, count);
+    const double added = addToEmptyList(probe, files);
+    const double probed = seconds([&] {
+        for (const auto& file : files)
+            run({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file});
+    });
+    std::printf("%zu files (FLAC and MP3, 2-6 s each)\n", count);
+    std::printf("  adding to an empty list: %8.3f s  (%.3f ms per file)\n", added, added * 1000 / count);
+    std::printf("  ffprobe loop:            %8.3f s  (%.3f ms per file)\n", probed, probed * 1000 / count);
+    std::printf("  adding is %.1f times faster\n", probed / added);
+
+    std::printf("cost per file by list length, engine probe:\n");
+    for (const std::size_t n : {std::size_t(100), std::size_t(1000), std::size_t(10000)}) {
+        const auto some = makeFiles(folder / ("scale" + std::to_string(n)), sources, n);
+        const double taken = addToEmptyList(probe, some);
+        std::printf("  %6zu files: %8.3f s  (%.4f ms per file)\n", n, taken, taken * 1000 / n);
+    }
+    std::printf("cost per file by list length, list alone (fixed duration, same files):\n");
+    FixedDuration fixed;
+    for (const std::size_t n : {std::size_t(100), std::size_t(1000), std::size_t(10000)}) {
+        const auto some = makeFiles(folder / ("scale" + std::to_string(n)), sources, n);
+        const double taken = addToEmptyList(fixed, some);
+        std::printf("  %6zu files: %8.3f s  (%.4f ms per file)\n", n, taken, taken * 1000 / n);
+    }
+
+    engine->Free();
+    std::error_code error;
+    fs::remove_all(folder, error);
+    return 0;
+}
