@@ -162,7 +162,7 @@ struct WmaEncoder::State {
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
     std::string path;
-    std::uint32_t sourceChannels = 0;
+    std::size_t sourceFrameBytes = 0; // bytes of one sample frame of the PCM written
     std::int64_t nextPts = 0;
     std::vector<std::uint8_t> partialSample; // bytes of an incomplete sample frame held for the next write
     std::vector<float> converted;            // planar output of the resampler
@@ -196,7 +196,7 @@ std::vector<std::uint32_t> WmaEncoder::rates(std::uint32_t freq, std::uint32_t c
 }
 
 std::unique_ptr<WmaEncoder> WmaEncoder::open(std::uint32_t freq, std::uint32_t chans, std::uint32_t bitrate,
-                                             const std::string& path, int& errorCode)
+                                             const std::string& path, int& errorCode, std::uint32_t flags)
 {
     const auto list = rates(freq, chans);
     if (bitrate == 0 || std::find(list.begin(), list.end(), bitrate) == list.end()) {
@@ -206,7 +206,8 @@ std::unique_ptr<WmaEncoder> WmaEncoder::open(std::uint32_t freq, std::uint32_t c
     const EncoderFormat target = encoderFormat(freq, chans);
     auto state = std::make_unique<State>();
     state->path = path;
-    state->sourceChannels = chans;
+    const bool eightBits = (flags & StreamFlag::Sample8Bits) != 0;
+    state->sourceFrameBytes = std::size_t{chans} * (eightBits ? 1 : 2);
 
     AVFormatContext* format = nullptr;
     if (avformat_alloc_output_context2(&format, nullptr, "asf", nullptr) < 0 || !format) {
@@ -223,9 +224,9 @@ std::unique_ptr<WmaEncoder> WmaEncoder::open(std::uint32_t freq, std::uint32_t c
     stream->time_base = state->codec->time_base;
 
     AVChannelLayout inLayout = sourceLayout(chans);
-    const int made =
-        swr_alloc_set_opts2(&state->resampler, &state->codec->ch_layout, AV_SAMPLE_FMT_FLTP, state->codec->sample_rate,
-                            &inLayout, AV_SAMPLE_FMT_S16, static_cast<int>(freq), 0, nullptr);
+    const int made = swr_alloc_set_opts2(
+        &state->resampler, &state->codec->ch_layout, AV_SAMPLE_FMT_FLTP, state->codec->sample_rate, &inLayout,
+        eightBits ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16, static_cast<int>(freq), 0, nullptr);
     av_channel_layout_uninit(&inLayout);
     if (made < 0) {
         errorCode = EngineCode::Mem;
@@ -300,7 +301,7 @@ bool WmaEncoder::write(const void* pcm, std::size_t size, int& errorCode)
     if (!writeHeader(errorCode))
         return false;
 
-    const std::size_t frameBytes = std::size_t{s.sourceChannels} * 2;
+    const std::size_t frameBytes = s.sourceFrameBytes;
     const auto* bytes = static_cast<const std::uint8_t*>(pcm);
     std::vector<std::uint8_t> joined;
     if (!s.partialSample.empty()) {

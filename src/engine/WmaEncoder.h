@@ -25,9 +25,10 @@ public:
     // The bitrates in bit/s that open() accepts for a source format, highest first and ended by a 0
     // entry; empty when there is none.
     static std::vector<std::uint32_t> rates(std::uint32_t freq, std::uint32_t chans);
-    // Creates (or replaces) the file at path; nullptr with errorCode set on failure.
+    // Creates (or replaces) the file at path; nullptr with errorCode set on failure. With
+    // StreamFlag::Sample8Bits in flags the PCM written is unsigned 8-bit instead of signed 16-bit.
     static std::unique_ptr<WmaEncoder> open(std::uint32_t freq, std::uint32_t chans, std::uint32_t bitrate,
-                                            const std::string& path, int& errorCode);
+                                            const std::string& path, int& errorCode, std::uint32_t flags = 0);
     ~WmaEncoder(); // closes the file when close() has not been called
     WmaEncoder(const WmaEncoder&) = delete;
     WmaEncoder& operator=(const WmaEncoder&) = delete;
@@ -35,7 +36,7 @@ public:
     // Adds a Windows Media tag ("Title", "Author", "WM/AlbumTitle", ...), stored under that name;
     // an empty name closes the tag list. Tags must come before the first write.
     bool setTag(const std::string& name, const std::string& value, int& errorCode);
-    // Encodes signed 16-bit interleaved PCM of the rate and channel count given at open.
+    // Encodes interleaved PCM of the rate, channel count and sample size given at open.
     bool write(const void* pcm, std::size_t size, int& errorCode);
     // Encodes what is left and finishes the file (duration and index in its header).
     bool close(int& errorCode);

@@ -270,3 +270,30 @@ TEST(WmaEncoder, PartialSampleFramesAcrossWritesAndCloseWithoutData)
     EXPECT_TRUE(empty->close(code));
     EXPECT_EQ(ffprobe(dir / "empty.wma", "stream=codec_name"), "wmav2");
 }
+
+TEST(WmaEncoder, EightBitPcm)
+{
+    TempDir dir;
+    const auto raw = dir / "tone.u8";
+    ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=22050:duration=3", "-af", "volume=0.5", "-f", "u8",
+            raw.string()});
+    const std::string pcm = readFile(raw);
+    int code = 0;
+    auto encoder = WmaEncoder::open(22050, 1, 64000, (dir / "u8.wma").string(), code, StreamFlag::Sample8Bits);
+    ASSERT_TRUE(encoder) << code;
+    ASSERT_TRUE(encoder->write(pcm.data(), pcm.size(), code));
+    ASSERT_TRUE(encoder->close(code));
+    EXPECT_NEAR(number(probeEntries(dir / "u8.wma"), "duration"), 3.0, 0.1);
+    // The tone keeps its level; bytes taken for 16-bit samples would be loud noise.
+    const auto meanVolume = [](const std::vector<std::string>& input) {
+        std::vector<std::string> argv{"ffmpeg", "-nostdin", "-v", "info"};
+        argv.insert(argv.end(), input.begin(), input.end());
+        argv.insert(argv.end(), {"-af", "volumedetect", "-f", "null", "-"});
+        const auto result = runProgram(argv);
+        const auto at = result.output.find("mean_volume: ");
+        return at == std::string::npos ? 0.0 : std::stod(result.output.substr(at + 13));
+    };
+    const double source = meanVolume({"-f", "u8", "-ar", "22050", "-ac", "1", "-i", raw.string()});
+    EXPECT_LT(source, -10.0);
+    EXPECT_NEAR(meanVolume({"-i", (dir / "u8.wma").string()}), source, 1.5);
+}
