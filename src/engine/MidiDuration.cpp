@@ -99,8 +99,10 @@ std::optional<double> midiDurationSeconds(std::string_view smf)
                     tempos[tick] = events.bigEndian(3);
                 else
                     events.skip(length);
-                if (type == 0x2F)
+                if (type == 0x2F) {
+                    lastTick = std::max(lastTick, tick);
                     break;
+                }
             } else if (status == 0xF0 || status == 0xF7) {
                 events.skip(events.variableLength());
             } else if (status >= 0x80) {

@@ -82,6 +82,9 @@ std::unique_ptr<MidiStream> MidiStream::open(const std::string& path, const std:
     }
     fluid_settings_setnum(stream->m_settings, "synth.sample-rate", Rate);
     fluid_settings_setint(stream->m_settings, "synth.cpu-cores", 1);
+    // FluidSynth's default gain (0.2) leaves a single instrument near -30 dBFS; 0.5 sounds like a
+    // player's output and still leaves headroom for full arrangements.
+    fluid_settings_setnum(stream->m_settings, "synth.gain", 0.5);
     stream->m_synth = new_fluid_synth(stream->m_settings);
     if (!stream->m_synth) {
         errorCode = EngineCode::Mem;

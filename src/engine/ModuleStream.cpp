@@ -78,11 +78,16 @@ std::size_t ModuleStream::read(std::uint8_t* out, std::size_t size)
 {
     std::size_t written = 0;
     while (!m_ended && size - written >= 4) {
-        const std::size_t frames = std::min(m_aheadFrames - m_aheadOffset, (size - written) / 4);
+        // libopenmpt may render a little past the song's stated end: the stated length holds.
+        const std::size_t left = static_cast<std::size_t>(m_totalFrames - m_deliveredFrames);
+        const std::size_t frames = std::min({m_aheadFrames - m_aheadOffset, (size - written) / 4, left});
         std::memcpy(out + written, m_ahead + m_aheadOffset * 2, frames * 4);
         written += frames * 4;
         m_aheadOffset += frames;
-        if (m_aheadOffset >= m_aheadFrames)
+        m_deliveredFrames += frames;
+        if (m_deliveredFrames >= m_totalFrames)
+            m_ended = true;
+        else if (m_aheadOffset >= m_aheadFrames)
             renderAhead();
     }
     return written;
@@ -91,6 +96,7 @@ std::size_t ModuleStream::read(std::uint8_t* out, std::size_t size)
 bool ModuleStream::rewind()
 {
     openmpt_module_set_position_seconds(m_module, 0.0);
+    m_deliveredFrames = 0;
     renderAhead();
     return true;
 }

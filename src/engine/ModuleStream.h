@@ -34,6 +34,7 @@ private:
     openmpt_module* m_module = nullptr;
     std::uint32_t m_rate = 44100;
     std::uint64_t m_totalFrames = 0;
+    std::uint64_t m_deliveredFrames = 0;
     std::int16_t m_ahead[2 * 1024];
     std::size_t m_aheadFrames = 0;
     std::size_t m_aheadOffset = 0;

@@ -37,7 +37,7 @@ std::unique_ptr<SdlOutput> SdlOutput::open(int device, std::uint32_t freq, int& 
         return nullptr;
     }
     output->m_voiceBuffer.resize(output->m_spec.size);
-    output->m_pullBuffer.resize(16384);
+    output->m_pullBuffer.resize(4096);
     SDL_PauseAudioDevice(output->m_device, 0);
     errorCode = EngineCode::Ok;
     return output;

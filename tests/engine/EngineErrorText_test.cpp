@@ -1,0 +1,29 @@
+#include "EngineErrorText.h"
+
+#include <gtest/gtest.h>
+
+using namespace tunevale;
+
+TEST(EngineErrorText, KnownCodes)
+{
+    EXPECT_EQ(EngineErrorText(0), "All is OK");
+    EXPECT_EQ(EngineErrorText(2), "Can't Open the File");
+    EXPECT_EQ(EngineErrorText(4), "The Sample Buffer Was Lost - Please Report This!");
+    EXPECT_EQ(EngineErrorText(8), "BASS_Init Has Not Been Successfully Called");
+    EXPECT_EQ(EngineErrorText(27), "The Stream is Not a File Stream (WAV/MP3)");
+    EXPECT_EQ(EngineErrorText(38), "The channel is a 'decoding channel'");
+    EXPECT_EQ(EngineErrorText(-1), "Some Other Mystery Error");
+}
+
+TEST(EngineErrorText, EveryCodeOfTheTableHasAText)
+{
+    for (int code :
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 14, 18, 19, 20, 21, 22, 23, 24, 25, 27, 29, 31, 32, 33, 34, 37, 38, -1})
+        EXPECT_NE(EngineErrorText(code), "") << code;
+}
+
+TEST(EngineErrorText, UnlistedCodesGiveTheEmptyText)
+{
+    for (int code : {10, 11, 12, 13, 15, 16, 17, 26, 28, 30, 35, 36, 39, 40, 41, 1000, -2, -1000})
+        EXPECT_EQ(EngineErrorText(code), "") << code;
+}

@@ -1,0 +1,45 @@
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace tunevale;
+using namespace tunevale::test;
+
+namespace
+{
+
+std::string cli()
+{
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tunevale-cli").string();
+}
+
+TEST(InfoCommand, OneLinePerFileWithFormatAndDecodedLength)
+{
+    TempDir dir;
+    makeTone(dir / "tone.flac", 2, 48000, 2, {"-c:a", "flac"});
+    makeTone(dir / "mono.wav", 1.5, 22050, 1, {"-c:a", "pcm_u8"});
+    writeFile(dir / "tune.mod", squareWaveModule());
+    const ProgramResult result = runProgram(
+        {cli(), "info", (dir / "tone.flac").string(), (dir / "mono.wav").string(), (dir / "tune.mod").string()});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(result.output,
+              (dir / "tone.flac").string() + "\trate=48000\tchannels=2\tbits=16\tbytes=384000\tseconds=2.000\n" +
+                  (dir / "mono.wav").string() + "\trate=22050\tchannels=1\tbits=8\tbytes=33075\tseconds=1.500\n" +
+                  (dir / "tune.mod").string() + "\trate=44100\tchannels=2\tbits=16\tbytes=1354752\tseconds=7.680\n");
+}
+
+TEST(InfoCommand, FailuresGiveTheCodeAndItsText)
+{
+    TempDir dir;
+    writeFile(dir / "noise.mp3", std::string(5000, 'x'));
+    const ProgramResult result =
+        runProgram({cli(), "info", (dir / "missing.wav").string(), (dir / "noise.mp3").string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, (dir / "missing.wav").string() + "\terror=2\tCan't Open the File\n" +
+                                 (dir / "noise.mp3").string() + "\terror=6\tUnsupported Format\n");
+    EXPECT_EQ(runProgram({cli(), "info"}).exitCode, 2);
+}
+
+} // namespace

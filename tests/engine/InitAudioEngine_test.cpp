@@ -1,0 +1,177 @@
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace tunevale;
+using namespace tunevale::test;
+
+namespace
+{
+
+class RecordingMessageBox : public MessageBox
+{
+public:
+    struct Shown {
+        std::string text, title;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+    MessageAnswer show(const std::string& text, const std::string& title, MessageIcon icon,
+                       MessageButtons buttons) override
+    {
+        shown.push_back({text, title, icon, buttons});
+        return MessageAnswer::Ok;
+    }
+    std::vector<Shown> shown;
+};
+
+// Forces Init's result and records the plug-ins asked for; nothing else is used by start-up.
+class InitFailingEngine : public Engine
+{
+public:
+    explicit InitFailingEngine(int code) : m_code(code) {}
+    bool Init(int device, std::uint32_t freq, std::uint32_t flags) override
+    {
+        initCall = {device, static_cast<int>(freq), static_cast<int>(flags)};
+        return m_code == EngineCode::Ok;
+    }
+    int ErrorGetCode() override { return m_code; }
+    EngineHandle PluginLoad(const std::string& file, std::uint32_t) override
+    {
+        plugins.push_back(file);
+        return 0;
+    }
+    bool Free() override { return true; }
+    bool SetConfig(std::uint32_t, std::uint32_t) override { return false; }
+    EngineHandle StreamCreateFile(const std::string&, std::uint64_t, std::uint64_t, std::uint32_t) override
+    {
+        return 0;
+    }
+    EngineHandle MusicLoad(const std::string&, std::uint64_t, std::uint32_t, std::uint32_t, std::uint32_t) override
+    {
+        return 0;
+    }
+    bool StreamFree(EngineHandle) override { return false; }
+    std::uint64_t ChannelGetLength(EngineHandle, std::uint32_t) override { return EngineFailure64; }
+    std::uint64_t ChannelGetPosition(EngineHandle, std::uint32_t) override { return EngineFailure64; }
+    double ChannelBytes2Seconds(EngineHandle, std::uint64_t) override { return -1; }
+    bool ChannelGetInfo(EngineHandle, ChannelInfo&) override { return false; }
+    bool ChannelGetAttribute(EngineHandle, std::uint32_t, float&) override { return false; }
+    bool ChannelPlay(EngineHandle, bool) override { return false; }
+    bool ChannelPause(EngineHandle) override { return false; }
+    bool ChannelStop(EngineHandle) override { return false; }
+    std::uint32_t ChannelIsActive(EngineHandle) override { return 0; }
+    std::int32_t ChannelGetData(EngineHandle, void*, std::uint32_t) override { return -1; }
+    EngineHandle EncodeStart(EngineHandle, const EncoderCommand&, std::uint32_t) override { return 0; }
+    bool EncodeStop(EngineHandle) override { return false; }
+    std::vector<std::uint32_t> WMAEncodeGetRates(std::uint32_t, std::uint32_t, std::uint32_t) override { return {}; }
+    EngineHandle WMAEncodeOpenFile(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                                   const std::string&) override
+    {
+        return 0;
+    }
+    bool WMAEncodeSetTag(EngineHandle, const std::string&, const std::string&, std::uint32_t) override { return false; }
+    bool WMAEncodeWrite(EngineHandle, const void*, std::uint32_t) override { return false; }
+    bool WMAEncodeClose(EngineHandle) override { return false; }
+
+    std::array<int, 3> initCall{};
+    std::vector<std::string> plugins;
+
+private:
+    int m_code;
+};
+
+const std::string Lines = "Error: Couldn't Initialize Digital Output, The program will not work correclty.\r\n"
+                          "The sound device may not be installed correclty.\r\n";
+
+TEST(InitAudioEngine, SuccessLoadsThePluginsInOrderAndFillsTheTagNames)
+{
+    InitFailingEngine engine(EngineCode::Ok);
+    RecordingMessageBox messages;
+    std::array<std::string, 8> tags;
+    EXPECT_TRUE(InitAudioEngine(engine, messages, tags));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(engine.initCall, (std::array<int, 3>{1, 44100, 0}));
+    EXPECT_EQ(engine.plugins,
+              (std::vector<std::string>{"basswma.dll", "bass_aac.dll", "bassmidi.dll", "bass_ac3.dll", "bass_alac.dll",
+                                        "bass_ape.dll", "bass_mpc.dll", "bass_ofr.dll", "bass_spx.dll", "bass_tta.dll",
+                                        "bassflac.dll", "basswv.dll", "bass_adx.dll", "basscd.dll"}));
+    EXPECT_EQ(tags, (std::array<std::string, 8>{"Title", "Author", "WM/AlbumTitle", "Description", "Rating",
+                                                "Copyright", "WM/Genre", "WM/Year"}));
+}
+
+TEST(InitAudioEngine, EachFailureCodeHasItsDialogAndEndsStartUp)
+{
+    const std::vector<std::tuple<int, std::string, std::string>> cases{
+        {23, "Error Code:BASS_ERROR_DEVICE", "Initialaization Error"},
+        {3, "Error Code:BASS_ERROR_DRIVER", "Digital output"},
+        {6, "Error Code:BASS_ERROR_FORMAT", "Digital output"},
+        {1, "Error Code:BASS_ERROR_MEM", "Digital output"},
+        {21, "Error Code:BASS_ERROR_NO3D", "Digital output"},
+        {-1, "Error Code:BASS_ERROR_UNKNOWN", "Digital output"},
+        {2, "Error Code:BASS_ERROR_UNKNOWN2", "Digital output"},
+        {38, "Error Code:BASS_ERROR_UNKNOWN2", "Digital output"},
+    };
+    for (const auto& [code, line, title] : cases) {
+        InitFailingEngine engine(code);
+        RecordingMessageBox messages;
+        std::array<std::string, 8> tags;
+        EXPECT_FALSE(InitAudioEngine(engine, messages, tags)) << code;
+        ASSERT_EQ(messages.shown.size(), 1u) << code;
+        EXPECT_EQ(messages.shown[0].text, Lines + line);
+        EXPECT_EQ(messages.shown[0].title, title);
+        EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
+        EXPECT_EQ(messages.shown[0].buttons, MessageButtons::Ok);
+        EXPECT_TRUE(engine.plugins.empty()) << code;
+    }
+}
+
+TEST(InitAudioEngine, AlreadyInitialisedGoesOn)
+{
+    InitFailingEngine engine(EngineCode::Already);
+    RecordingMessageBox messages;
+    std::array<std::string, 8> tags;
+    EXPECT_TRUE(InitAudioEngine(engine, messages, tags));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Error: Couldn't Initialize Digital Output.\r\nError Code:BASS_ERROR_ALREADY");
+    EXPECT_EQ(messages.shown[0].title, "Digital output");
+    EXPECT_EQ(engine.plugins.size(), 14u);
+    EXPECT_EQ(tags[7], "WM/Year");
+}
+
+TEST(InitAudioEngine, RealEngineWithoutAnAudioDriverEndsStartUp)
+{
+    ::setenv("SDL_AUDIODRIVER", "none-such", 1);
+    auto engine = makeEngine();
+    RecordingMessageBox messages;
+    std::array<std::string, 8> tags;
+    EXPECT_FALSE(InitAudioEngine(*engine, messages, tags));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Initialaization Error");
+    EXPECT_EQ(messages.shown[0].text, Lines + "Error Code:BASS_ERROR_DEVICE");
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+TEST(InitAudioEngine, RealEngineSecondStartGoesOnAndTheFamiliesOpen)
+{
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    auto engine = makeEngine();
+    RecordingMessageBox messages;
+    std::array<std::string, 8> tags;
+    ASSERT_TRUE(InitAudioEngine(*engine, messages, tags));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(InitAudioEngine(*engine, messages, tags));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Digital output");
+
+    TempDir dir;
+    makeTone(dir / "tone.flac", 1, 44100, 2, {"-c:a", "flac"});
+    const EngineHandle handle =
+        engine->StreamCreateFile((dir / "tone.flac").string(), 0, 0, StreamFlag::Loop | StreamFlag::Fx);
+    EXPECT_NE(handle, 0u);
+    EXPECT_TRUE(engine->ChannelPlay(handle, false));
+}
+
+} // namespace
