@@ -13,9 +13,12 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 namespace tunevale
@@ -34,6 +37,8 @@ constexpr std::array<std::uint32_t, 12> BitrateSteps{320000, 256000, 192000, 160
 constexpr int PayloadHeaderBytes = 17;
 constexpr int PacketHeaderBytes = 12;
 constexpr int TargetPacketBytes = 1600;
+// PCM that write() may hold for the encoding thread (about 6 s of CD audio) before it waits.
+constexpr std::size_t MaxQueuedBytes = 1 << 20;
 // A bitrate is offered only when the file it gives stays this close to it, framing included.
 constexpr double MaxFramingShare = 0.08;
 
@@ -169,6 +174,15 @@ struct WmaEncoder::State {
     bool headerWritten = false;
     bool closed = false;
 
+    // The encoding thread takes chunks from write() so that decoding and encoding overlap.
+    std::thread worker;
+    std::mutex queueMutex;
+    std::condition_variable queueChanged;
+    std::deque<std::vector<std::uint8_t>> queue;
+    std::size_t queuedBytes = 0;
+    bool ending = false;
+    int workerError = EngineCode::Ok; // the first failure of the encoding thread
+
     ~State()
     {
         swr_free(&resampler);
@@ -300,9 +314,72 @@ bool WmaEncoder::write(const void* pcm, std::size_t size, int& errorCode)
     }
     if (!writeHeader(errorCode))
         return false;
+    if (!s.worker.joinable())
+        s.worker = std::thread([this] { runWorker(); });
 
-    const std::size_t frameBytes = s.sourceFrameBytes;
     const auto* bytes = static_cast<const std::uint8_t*>(pcm);
+    std::unique_lock lock(s.queueMutex);
+    s.queueChanged.wait(lock, [&] { return s.queuedBytes < MaxQueuedBytes || s.workerError != EngineCode::Ok; });
+    if (s.workerError != EngineCode::Ok) {
+        errorCode = s.workerError;
+        return false;
+    }
+    s.queue.emplace_back(bytes, bytes + size);
+    s.queuedBytes += size;
+    s.queueChanged.notify_all();
+    return true;
+}
+
+void WmaEncoder::runWorker()
+{
+    State& s = *m_state;
+    for (;;) {
+        std::vector<std::uint8_t> chunk;
+        {
+            std::unique_lock lock(s.queueMutex);
+            s.queueChanged.wait(lock, [&] { return !s.queue.empty() || s.ending; });
+            if (s.queue.empty())
+                return;
+            chunk = std::move(s.queue.front());
+            s.queue.pop_front();
+            s.queuedBytes -= chunk.size();
+            s.queueChanged.notify_all();
+        }
+        int error = EngineCode::Ok;
+        if (!encodePcm(chunk.data(), chunk.size(), error)) {
+            const std::lock_guard lock(s.queueMutex);
+            s.workerError = error;
+            s.queue.clear();
+            s.queuedBytes = 0;
+            s.queueChanged.notify_all();
+            return;
+        }
+    }
+}
+
+// Lets the encoding thread finish what is queued; its first failure, if any, in errorCode.
+bool WmaEncoder::stopWorker(int& errorCode)
+{
+    State& s = *m_state;
+    if (s.worker.joinable()) {
+        {
+            const std::lock_guard lock(s.queueMutex);
+            s.ending = true;
+            s.queueChanged.notify_all();
+        }
+        s.worker.join();
+    }
+    if (s.workerError == EngineCode::Ok)
+        return true;
+    errorCode = s.workerError;
+    return false;
+}
+
+// Converts PCM to the encoder's format and encodes every whole frame; runs on the encoding thread.
+bool WmaEncoder::encodePcm(const std::uint8_t* bytes, std::size_t size, int& errorCode)
+{
+    State& s = *m_state;
+    const std::size_t frameBytes = s.sourceFrameBytes;
     std::vector<std::uint8_t> joined;
     if (!s.partialSample.empty()) {
         joined = s.partialSample;
@@ -399,7 +476,7 @@ bool WmaEncoder::close(int& errorCode)
     State& s = *m_state;
     if (s.closed)
         return true;
-    bool ok = writeHeader(errorCode);
+    bool ok = stopWorker(errorCode) && writeHeader(errorCode);
     if (ok) {
         // What the resampler still holds (its filter delay), then the last, padded frame.
         const int outChannels = s.codec->ch_layout.nb_channels;

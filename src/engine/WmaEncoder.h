@@ -36,7 +36,8 @@ public:
     // Adds a Windows Media tag ("Title", "Author", "WM/AlbumTitle", ...), stored under that name;
     // an empty name closes the tag list. Tags must come before the first write.
     bool setTag(const std::string& name, const std::string& value, int& errorCode);
-    // Encodes interleaved PCM of the rate, channel count and sample size given at open.
+    // Encodes interleaved PCM of the rate, channel count and sample size given at open. The encoding
+    // runs on a thread of its own, so a failure shows at a later write or at close().
     bool write(const void* pcm, std::size_t size, int& errorCode);
     // Encodes what is left and finishes the file (duration and index in its header).
     bool close(int& errorCode);
@@ -45,6 +46,9 @@ private:
     struct State;
     explicit WmaEncoder(std::unique_ptr<State> state);
     bool writeHeader(int& errorCode);
+    void runWorker();
+    bool stopWorker(int& errorCode);
+    bool encodePcm(const std::uint8_t* bytes, std::size_t size, int& errorCode);
     bool encodeBuffered(bool flush, int& errorCode);
     bool encodeFrame(bool last, int& errorCode);
 

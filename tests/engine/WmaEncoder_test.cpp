@@ -297,3 +297,26 @@ TEST(WmaEncoder, EightBitPcm)
     EXPECT_LT(source, -10.0);
     EXPECT_NEAR(meanVolume({"-i", (dir / "u8.wma").string()}), source, 1.5);
 }
+
+TEST(WmaEncoder, FullDiskIsReportedAndAnUnclosedEncoderFinishesOnDestruction)
+{
+    TempDir dir;
+    const std::string pcm = makePcm(dir, 10, 44100, 2);
+    int code = 0;
+    auto full = WmaEncoder::open(44100, 2, 320000, "/dev/full", code);
+    ASSERT_TRUE(full) << code;
+    bool failed = false;
+    for (std::size_t done = 0; done < pcm.size() && !failed; done += 20000)
+        failed = !full->write(pcm.data() + done, std::min<std::size_t>(20000, pcm.size() - done), code);
+    failed = !full->close(code) || failed;
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(code, EngineCode::Create);
+
+    {
+        auto unclosed = WmaEncoder::open(44100, 2, 128000, (dir / "unclosed.wma").string(), code);
+        ASSERT_TRUE(unclosed);
+        for (std::size_t done = 0; done < pcm.size(); done += 20000)
+            ASSERT_TRUE(unclosed->write(pcm.data() + done, std::min<std::size_t>(20000, pcm.size() - done), code));
+    }
+    EXPECT_NEAR(number(probeEntries(dir / "unclosed.wma"), "duration"), 10.0, 0.1);
+}
