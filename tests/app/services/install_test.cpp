@@ -1,0 +1,74 @@
+#include "Help.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tunevale
+{
+namespace
+{
+
+const std::filesystem::path kBuildDir = TUNEVALE_BUILD_DIR;
+
+// Installs the built tree into a temporary prefix, as a packager or `cmake --install` would.
+class InstallTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        prefix = new test::TempDir;
+        const auto result =
+            test::runProgram({"cmake", "--install", kBuildDir.string(), "--prefix", prefix->path().string()}, 240);
+        installOutput = result.output;
+        installed = result.exitCode == 0;
+    }
+    static void TearDownTestSuite() { delete prefix; }
+
+    void SetUp() override { ASSERT_TRUE(installed) << "cmake --install failed:\n" << installOutput; }
+
+    static std::filesystem::path at(const std::string& relative) { return prefix->path() / relative; }
+
+    static inline test::TempDir* prefix = nullptr;
+    static inline std::string installOutput;
+    static inline bool installed = false;
+};
+
+TEST_F(InstallTest, TreeHoldsProgramsManualDesktopEntryAndIcons)
+{
+    EXPECT_TRUE(std::filesystem::exists(at("bin/tunevale-cli")));
+    if (std::filesystem::exists(kBuildDir / "bin" / "tunevale")) {
+        EXPECT_TRUE(std::filesystem::exists(at("bin/tunevale")));
+    }
+    EXPECT_TRUE(std::filesystem::exists(at("share/applications/tunevale.desktop")));
+    EXPECT_TRUE(std::filesystem::exists(at("share/icons/hicolor/scalable/apps/tunevale.svg")));
+    EXPECT_TRUE(std::filesystem::exists(at("share/icons/hicolor/128x128/apps/tunevale.png")));
+    EXPECT_TRUE(std::filesystem::exists(at("share/tunevale/manual/index.html")));
+}
+
+TEST_F(InstallTest, DesktopEntryIsValidAndNamesTheInstalledProgramAndIcon)
+{
+    const auto entry = at("share/applications/tunevale.desktop");
+    const auto validation = test::runProgram({"desktop-file-validate", entry.string()}, 60);
+    EXPECT_EQ(validation.exitCode, 0) << validation.output;
+    EXPECT_EQ(validation.output, "");
+
+    const std::string text = test::readFile(entry);
+    EXPECT_NE(text.find("\nExec=tunevale\n"), std::string::npos);
+    EXPECT_NE(text.find("\nIcon=tunevale\n"), std::string::npos);
+    EXPECT_NE(text.find("\nName=Tunevale\n"), std::string::npos);
+}
+
+TEST_F(InstallTest, InstalledProgramFindsTheInstalledManual)
+{
+    EXPECT_EQ(findManual(at("bin")), at("share/tunevale/manual/index.html"));
+}
+
+TEST_F(InstallTest, InstalledCliRuns)
+{
+    const auto result = test::runProgram({at("bin/tunevale-cli").string()}, 60);
+    EXPECT_EQ(result.exitCode, 2) << result.output;
+    EXPECT_NE(result.output.find("usage"), std::string::npos) << result.output;
+}
+
+} // namespace
+} // namespace tunevale
