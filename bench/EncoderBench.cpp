@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -23,7 +24,7 @@ using namespace tunevale;
 namespace
 {
 
-constexpr int Rounds = 3;
+constexpr int Rounds = 5;
 
 bool run(const std::vector<std::string>& argv)
 {
@@ -40,14 +41,32 @@ bool run(const std::vector<std::string>& argv)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-template <typename Work> double seconds(Work work)
+struct Timing {
+    double wall = 0; // elapsed seconds
+    double cpu = 0;  // user + system seconds of this process and of the children it waited for
+};
+
+double cpuSeconds()
 {
+    double total = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        getrusage(who, &usage);
+        total +=
+            usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+    return total;
+}
+
+template <typename Work> Timing measure(Work work)
+{
+    const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     if (!work()) {
         std::fprintf(stderr, "a conversion failed\n");
         std::exit(1);
     }
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), cpuSeconds() - cpuStart};
 }
 
 // The MP3 writer's loop: a decode-only stream pulled in 256 KiB chunks into lame.
@@ -93,12 +112,26 @@ std::string shellQuoted(const std::string& text)
     return "'" + text + "'"; // the bench's own temporary names hold no quote
 }
 
-void report(const char* what, std::vector<double> ours, std::vector<double> reference)
+double median(std::vector<double> values)
 {
-    std::sort(ours.begin(), ours.end());
-    std::sort(reference.begin(), reference.end());
-    const double a = ours[ours.size() / 2], b = reference[reference.size() / 2];
-    std::printf("%-34s Tunevale %7.2f s   reference %7.2f s   ratio %.3f (goal <= 1.05)\n", what, a, b, a / b);
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Medians over the rounds. On a busy machine the wall times swing with the load; the CPU times do not.
+void report(const char* what, const std::vector<Timing>& ours, const std::vector<Timing>& reference)
+{
+    const auto pick = [](const std::vector<Timing>& timings, double Timing::*field) {
+        std::vector<double> values;
+        for (const auto& timing : timings)
+            values.push_back(timing.*field);
+        return median(values);
+    };
+    const double wall = pick(ours, &Timing::wall), referenceWall = pick(reference, &Timing::wall);
+    const double cpu = pick(ours, &Timing::cpu), referenceCpu = pick(reference, &Timing::cpu);
+    std::printf("%s\n  wall: Tunevale %7.2f s  reference %7.2f s  ratio %.3f (goal <= 1.05)\n"
+                "  cpu:  Tunevale %7.2f s  reference %7.2f s  ratio %.3f\n",
+                what, wall, referenceWall, wall / referenceWall, cpu, referenceCpu, cpu / referenceCpu);
 }
 
 } // namespace
@@ -148,12 +181,12 @@ int main(int argc, char** argv)
     for (const auto& argument : lameArguments)
         lameLine += " " + argument;
 
-    std::vector<double> ours, reference;
+    std::vector<Timing> ours, reference;
     for (int round = 0; round < Rounds; ++round) {
         auto withOutput = lameArguments;
         withOutput.push_back(mp3Ours);
-        ours.push_back(seconds([&] { return bridgeMp3(*engine, source, withOutput); }));
-        reference.push_back(seconds([&] {
+        ours.push_back(measure([&] { return bridgeMp3(*engine, source, withOutput); }));
+        reference.push_back(measure([&] {
             return run({"/bin/sh", "-c",
                         "ffmpeg -nostdin -v error -i " + shellQuoted(source) + " -f wav - | lame --quiet" + lameLine +
                             " " + shellQuoted(mp3Reference)});
@@ -166,8 +199,8 @@ int main(int argc, char** argv)
     const auto wmaOurs = (folder / "ours.wma").string();
     const auto wmaReference = (folder / "reference.wma").string();
     for (int round = 0; round < Rounds; ++round) {
-        ours.push_back(seconds([&] { return engineWma(*engine, source, wmaOurs); }));
-        reference.push_back(seconds([&] {
+        ours.push_back(measure([&] { return engineWma(*engine, source, wmaOurs); }));
+        reference.push_back(measure([&] {
             return run({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", source, "-c:a", "wmav2", "-b:a", "128k",
                         wmaReference});
         }));
