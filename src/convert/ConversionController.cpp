@@ -4,6 +4,7 @@
 #include "JobList.h"
 #include "MessageBox.h"
 #include "OutputSettings.h"
+#include "ShutdownWindows.h"
 
 namespace tunevale
 {
@@ -17,9 +18,9 @@ constexpr const char* ProductName = "Tunevale";
 
 ConversionController::ConversionController(BatchConverter& converter, ConversionFlags& flags, const JobList& jobs,
                                            const OutputSettings& settings, ConvertControls& controls,
-                                           MessageBox& messages, Shutdown shutdown)
+                                           MessageBox& messages, PowerOff* powerOff)
     : m_converter(converter), m_flags(flags), m_jobs(jobs), m_settings(settings), m_controls(controls),
-      m_messages(messages), m_shutdown(std::move(shutdown))
+      m_messages(messages), m_powerOff(powerOff)
 {
 }
 
@@ -67,8 +68,8 @@ void ConversionController::click(ConvertButton pressed, ConvertButton other, con
         EnableControls(false);
         m_controls.setButtonEnabled(other, false);
         const bool started = m_converter.ConvertFiles(selectedOnly);
-        if (started && m_settings.chkShutdown.value && m_shutdown)
-            m_shutdown(PowerOffMode);
+        if (started && m_settings.chkShutdown.value && m_powerOff)
+            ShutdownWindows(PowerOffMode, *m_powerOff);
     }
     m_controls.setCaption(pressed, caption);
     EnableControls(true);

@@ -4,7 +4,6 @@
 #include "ConvertControls.h"
 
 #include <array>
-#include <functional>
 
 namespace tunevale
 {
@@ -20,12 +19,11 @@ struct OutputSettings;
 class ConversionController
 {
 public:
-    // Ends the session as ShutdownWindows does: mode 8 powers the machine off.
-    using Shutdown = std::function<void(int mode)>;
-
+    // powerOff ends the session after a run when chkShutdown is ticked; null where nothing may
+    // power the machine off (the command-line program, where chkShutdown is never ticked).
     ConversionController(BatchConverter& converter, ConversionFlags& flags, const JobList& jobs,
                          const OutputSettings& settings, ConvertControls& controls, MessageBox& messages,
-                         Shutdown shutdown);
+                         PowerOff* powerOff);
 
     void cmdConvert_Click();
     void cmdConvertSelected_Click();
@@ -50,7 +48,7 @@ private:
     const OutputSettings& m_settings;
     ConvertControls& m_controls;
     MessageBox& m_messages;
-    Shutdown m_shutdown;
+    PowerOff* m_powerOff;
 };
 
 } // namespace tunevale

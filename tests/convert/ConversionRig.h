@@ -10,6 +10,7 @@
 #include "JobList.h"
 #include "MessageBox.h"
 #include "OutputSettings.h"
+#include "PowerOff.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,14 @@ public:
     }
     std::function<void()> hook;
     int passes = 0;
+};
+
+// Never powers anything off: records what was asked.
+class RecordingPowerOff : public PowerOff
+{
+public:
+    void request(Action action) override { requests.push_back(action); }
+    std::vector<Action> requests;
 };
 
 // The convert buttons and the fourteen controls as plain values.
@@ -89,8 +98,7 @@ struct ConversionRig {
         : engine(headlessEngine(tagNames)), settings(designOutputSettings((dir / "out").string())),
           log(dir / "Errors.log"), writers(engineOverride ? *engineOverride : *engine, log, tagNames),
           converter(jobs, settings, writers, pump, flags, outputNamer(settings, messages), [this] { ++previewStops; }),
-          controller(converter, flags, jobs, settings, controls, messages,
-                     [this](int mode) { shutdownModes.push_back(mode); })
+          controller(converter, flags, jobs, settings, controls, messages, &powerOff)
     {
         std::filesystem::create_directories(dir / "in");
     }
@@ -148,7 +156,7 @@ struct ConversionRig {
     BatchConverter converter;
     ConversionController controller;
     int previewStops = 0;
-    std::vector<int> shutdownModes;
+    RecordingPowerOff powerOff;
 };
 
 // Duration of the first audio stream's file in seconds, from ffprobe.

@@ -11,6 +11,8 @@ using namespace tunevale::test;
 namespace
 {
 
+using PowerOffs = std::vector<PowerOff::Action>;
+
 bool isProgress(const std::string& status)
 {
     return !status.empty() && (std::isdigit(static_cast<unsigned char>(status[0])) != 0);
@@ -106,7 +108,7 @@ TEST(ConvertFiles, StopDuringTheSecondOfFiveJobs)
         EXPECT_EQ(rig.jobs.rsJobs().at(1).statusColour, rgb(220, 10, 10));
         for (std::size_t row = 2; row < 5; ++row)
             EXPECT_EQ(rig.status(row), "Waiting Conversion");
-        EXPECT_EQ(rig.shutdownModes, std::vector<int>{8});
+        EXPECT_EQ(rig.powerOff.requests, PowerOffs{PowerOff::Action::PowerOff});
         EXPECT_EQ(rig.controls.captions[ConvertButton::cmdConvert], "Convert All");
         EXPECT_TRUE(rig.controls.enabled["cmdAddFile"]);
         EXPECT_FALSE(rig.flags.bConverting);
@@ -133,7 +135,7 @@ TEST(ConvertFiles, StopDuringTheSecondOfFiveJobs)
             EXPECT_EQ(rig.status(row), "Complete");
         expectAudio(rig.out("song1_Converted." + c.extension), c.codec, 44100, 2, 8.0, 0.05);
         EXPECT_EQ(rig.outputs().size(), 6u);
-        EXPECT_EQ(rig.shutdownModes, (std::vector<int>{8, 8}));
+        EXPECT_EQ(rig.powerOff.requests, PowerOffs(2, PowerOff::Action::PowerOff));
     }
 }
 
@@ -161,12 +163,12 @@ TEST(ConvertFiles, TakesWaitingAndCancelledJobsOnlyAndTickedOnesWhenSelected)
     EXPECT_EQ(rig.status(5), "Complete");
     EXPECT_EQ(rig.outputs().size(), 2u);
     EXPECT_EQ(rig.controls.captions[ConvertButton::cmdConvertSelected], "Convert Selected");
-    EXPECT_EQ(rig.shutdownModes, std::vector<int>{8});
+    EXPECT_EQ(rig.powerOff.requests, PowerOffs{PowerOff::Action::PowerOff});
 
     // Nothing ticked is waiting any more: the run starts no job and no shutdown follows.
     rig.controller.cmdConvertSelected_Click();
     EXPECT_EQ(rig.outputs().size(), 2u);
-    EXPECT_EQ(rig.shutdownModes, std::vector<int>{8});
+    EXPECT_EQ(rig.powerOff.requests, PowerOffs{PowerOff::Action::PowerOff});
     EXPECT_FALSE(rig.converter.ConvertFiles(true));
 
     rig.controller.cmdConvert_Click();
@@ -185,7 +187,7 @@ TEST(ConvertFiles, EmptyListOnlySaysSo)
     EXPECT_EQ(rig.messages.shown[0], "The list is empty, Please add Audio files from step 1");
     EXPECT_EQ(rig.messages.icons[0], MessageIcon::Information);
     EXPECT_EQ(rig.previewStops, 0);
-    EXPECT_TRUE(rig.shutdownModes.empty());
+    EXPECT_TRUE(rig.powerOff.requests.empty());
     EXPECT_TRUE(rig.controls.order.empty());
 }
 
