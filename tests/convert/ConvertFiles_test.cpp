@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <sys/mount.h>
 
 using namespace tunevale;
 using namespace tunevale::test;
@@ -269,4 +270,37 @@ TEST(ConvertFiles, NoFormatChosenLeavesJobsButCountsThemStarted)
     EXPECT_TRUE(rig.converter.ConvertFiles(false));
     EXPECT_EQ(rig.status(0), "Waiting Conversion");
     EXPECT_TRUE(rig.outputs().empty());
+}
+
+TEST(ConvertFiles, UnwritableOutputFolderEndsEveryFormatInError)
+{
+    ConversionRig rig;
+    const auto readOnly = rig.dir / "read-only";
+    std::filesystem::create_directories(readOnly);
+    // Read-only even for root, which may write anywhere else.
+    if (::mount("tunevale-test", readOnly.c_str(), "tmpfs", MS_RDONLY, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a read-only file system here";
+    struct Unmount {
+        std::filesystem::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{readOnly};
+
+    rig.settings.txtOutPath.text = readOnly.string();
+    const auto source = makeTone(rig.dir / "in" / "a.flac", 1.0);
+    std::size_t expectedLogLines = 0;
+    for (const FormatCase& c : AllFormats) {
+        SCOPED_TRACE(c.extension);
+        rig.jobs.replaceTable(JobList::NewJobTable());
+        rig.addJob(source);
+        rig.addJob(makeTone(rig.dir / "in" / ("next." + c.extension + ".flac"), 0.2));
+        rig.chooseFormat(c.format);
+        EXPECT_TRUE(rig.converter.ConvertFiles(false));
+        EXPECT_EQ(rig.status(0), "Error");
+        EXPECT_EQ(rig.status(1), "Error");
+        EXPECT_TRUE(std::filesystem::is_empty(readOnly));
+        // Only the encoder programs' failures go to the log.
+        if (c.format == FileFormat::MP3 || c.format == FileFormat::OGG || c.format == FileFormat::Ipod)
+            expectedLogLines += 2;
+        EXPECT_EQ(rig.logLines(), expectedLogLines);
+    }
 }
