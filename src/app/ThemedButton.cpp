@@ -1,5 +1,6 @@
 #include "ThemedButton.h"
 
+#include <QLinearGradient>
 #include <QPainter>
 #include <QStyleOptionButton>
 
@@ -40,8 +41,12 @@ void ThemedButton::paintEvent(QPaintEvent*)
         fill = fill.darker(115);
     else if (isEnabled() && underMouse())
         fill = fill.lighter(106);
-    painter.setPen(isEnabled() ? m_border : m_border.lighter(150));
-    painter.setBrush(fill);
+    // A light top edge and a darker outline keep a button readable on a panel of its own colour.
+    QLinearGradient gradient(0, 0, 0, height());
+    gradient.setColorAt(0, fill.lighter(112));
+    gradient.setColorAt(1, fill);
+    painter.setPen(isEnabled() ? m_border.darker(135) : m_border.darker(110));
+    painter.setBrush(gradient);
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextShowMnemonic, text());

@@ -7,7 +7,7 @@
 namespace tunevale
 {
 
-ThemedPanel::ThemedPanel(const QString& caption, QWidget* parent) : QFrame(parent), m_caption(caption)
+ThemedPanel::ThemedPanel(const QString& caption, QWidget* parent) : QWidget(parent), m_caption(caption)
 {
     setContentsMargins(6, caption.isEmpty() ? 6 : kHeaderHeight + 4, 6, 6);
 }
@@ -56,7 +56,7 @@ void ThemedPanel::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         emit pressed(event->globalPosition().toPoint());
-    QFrame::mousePressEvent(event);
+    QWidget::mousePressEvent(event);
 }
 
 } // namespace tunevale

@@ -1,14 +1,14 @@
 #pragma once
 
 #include <QColor>
-#include <QFrame>
 #include <QString>
+#include <QWidget>
 
 namespace tunevale
 {
 
 // A panel with a gradient body, a border and a header band carrying its caption.
-class ThemedPanel : public QFrame
+class ThemedPanel : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(QColor BodyColorBottomLeft MEMBER m_bodyBottomLeft WRITE setBodyColorBottomLeft)

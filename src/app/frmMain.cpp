@@ -19,7 +19,6 @@
 #include "PreviewPlayer.h"
 #include "QtEventPump.h"
 #include "SettingsBinder.h"
-#include "ShutdownWindows.h"
 #include "Theme.h"
 #include "ThemedButton.h"
 #include "ThemedPanel.h"
@@ -312,9 +311,9 @@ void frmMain::createConversion()
             return name.path;
         },
         [this] { m_player->clickStop(); });
-    m_controller = std::make_unique<ConversionController>(
-        *m_converter, m_flags, m_jobs, m_settings.settings(), static_cast<ConvertControls&>(*this), m_services.messages,
-        [this](int mode) { ShutdownWindows(mode, m_services.powerOff); });
+    m_controller = std::make_unique<ConversionController>(*m_converter, m_flags, m_jobs, m_settings.settings(),
+                                                          static_cast<ConvertControls&>(*this), m_services.messages,
+                                                          &m_services.powerOff);
 }
 
 void frmMain::LayoutMainWindow()

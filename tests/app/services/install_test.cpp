@@ -1,4 +1,5 @@
 #include "Help.h"
+#include "ProgramCopy.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,15 @@ TEST_F(InstallTest, InstalledCliRuns)
     const auto result = test::runProgram({at("bin/tunevale-cli").string()}, 60);
     EXPECT_EQ(result.exitCode, 2) << result.output;
     EXPECT_NE(result.output.find("usage"), std::string::npos) << result.output;
+}
+
+TEST_F(InstallTest, InstalledProgramStartsOffScreen)
+{
+    if (!std::filesystem::exists(kBuildDir / "bin" / "tunevale"))
+        GTEST_SKIP() << "the tunevale program is not built";
+    test::TempDir home;
+    test::ProgramCopy copy(at("bin/tunevale"), home.path(), "installed");
+    EXPECT_TRUE(copy.waitForStartUp());
 }
 
 } // namespace
