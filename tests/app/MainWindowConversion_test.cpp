@@ -1,0 +1,153 @@
+// A whole batch run from the real window: real engine, real lame, real files; the Status cell is
+// painted as a bar while a job converts, "Stop" ends the run, the close button refuses meanwhile.
+#include "JobGrid.h"
+#include "MainWindowFixture.h"
+#include "ProgressCell.h"
+
+#include <QAbstractButton>
+#include <QImage>
+
+namespace tunevale
+{
+namespace
+{
+
+using test::MainWindowFixture;
+
+const char* const kRunControls[] = {"cmdChangeFormat", "cmdRemove",      "cmdPlay",      "cmdPause",
+                                    "cmdStop",         "cmdPlayPrev",    "cmdPlayNext",  "cmdBrowse",
+                                    "optSameFolder",   "optOtherFolder", "chkSelectAll", "cmdAddFile",
+                                    "cmdAddFolder",    "cmdAddVideoFile"};
+
+class MainWindowConversion : public MainWindowFixture
+{
+protected:
+    std::vector<std::filesystem::path> sources;
+
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        std::filesystem::create_directory(dir / "in");
+        for (const char* name : {"one.flac", "two.flac", "three.flac"})
+            sources.push_back(test::makeTone(dir / "in" / name, 10, 44100, 2, {"-c:a", "flac"}));
+        ASSERT_TRUE(startWindow());
+        addThroughDialog((dir / "in").string() + std::string(1, '\0') + "one.flac" + std::string(1, '\0') + "two.flac" +
+                         std::string(1, '\0') + "three.flac");
+        ASSERT_EQ(window->jobs().rsJobs().size(), 3u);
+    }
+
+    // Calls onProgress (once per job, when its Status first reads as a percentage past 20).
+    void watchProgress(std::function<void(std::size_t row)> onProgress)
+    {
+        auto reported = std::make_shared<std::set<std::size_t>>();
+        QObject::connect(window->Grid().model(), &QAbstractItemModel::dataChanged, window.get(),
+                         [this, reported, onProgress](const QModelIndex& from) {
+                             const std::size_t row = from.row();
+                             const auto percent = ProgressCell::percentageOf(QString::fromStdString(status(row)));
+                             if (percent && *percent > 20 && reported->insert(row).second)
+                                 onProgress(row);
+                         });
+    }
+
+    std::filesystem::path output(const char* name) { return dir / "Converted Files" / name; }
+};
+
+TEST_F(MainWindowConversion, ConvertAllPaintsTheBarAndConvertsEveryJob)
+{
+    int barsSeen = 0;
+    watchProgress([&](std::size_t row) {
+        JobGrid& grid = window->Grid();
+        const QRect cell = grid.visualRect(grid.model()->index(static_cast<int>(row), 3));
+        const QImage image = grid.viewport()->grab(cell).toImage();
+        // The cell's left column is the bar's colour; its right column still the background.
+        if (image.pixelColor(1, image.height() / 2) == QColor(113, 135, 79) &&
+            image.pixelColor(image.width() - 3, 1) != QColor(113, 135, 79))
+            ++barsSeen;
+        // While the run lasts: "Stop", the other button and the fourteen controls disabled.
+        EXPECT_EQ(control<QAbstractButton>("cmdConvert")->text(), "Stop");
+        EXPECT_FALSE(control<QWidget>("cmdConvertSelected")->isEnabled());
+        for (const char* name : kRunControls)
+            EXPECT_FALSE(control<QWidget>(name)->isEnabled()) << name;
+        EXPECT_TRUE(window->conversionFlags().bConverting);
+    });
+    control<QAbstractButton>("cmdConvert")->click();
+
+    EXPECT_EQ(barsSeen, 3) << "every job showed its bar while it converted";
+    for (std::size_t row = 0; row < 3; ++row) {
+        EXPECT_EQ(status(row), "Complete");
+        EXPECT_EQ(window->jobs().rsJobs().at(row).statusColour, JobColour::Complete);
+    }
+    for (const char* name : {"one.mp3", "two.mp3", "three.mp3"}) {
+        ASSERT_TRUE(std::filesystem::exists(output(name))) << name;
+        EXPECT_EQ(test::ffprobe(output(name), "stream=codec_name"), "mp3");
+        EXPECT_EQ(test::ffprobe(output(name), "stream=bit_rate"), "128000");
+    }
+    EXPECT_EQ(control<QAbstractButton>("cmdConvert")->text(), "Convert All");
+    EXPECT_TRUE(control<QWidget>("cmdConvertSelected")->isEnabled());
+    for (const char* name : kRunControls)
+        EXPECT_TRUE(control<QWidget>(name)->isEnabled()) << name;
+    // Finished jobs are passed over by the next run.
+    control<QAbstractButton>("cmdConvert")->click();
+    EXPECT_FALSE(std::filesystem::exists(output("one_Converted.mp3")));
+    EXPECT_TRUE(powerOff.requests.empty());
+}
+
+TEST_F(MainWindowConversion, StopEndsTheRunAndTheNextRunTakesTheCancelledJob)
+{
+    watchProgress([&](std::size_t row) {
+        if (row == 1)
+            QTimer::singleShot(0, control<QAbstractButton>("cmdConvert"), &QAbstractButton::click);
+    });
+    control<QAbstractButton>("cmdConvert")->click();
+    ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }));
+
+    EXPECT_EQ(status(0), "Complete");
+    EXPECT_EQ(status(1), "Cancelled");
+    EXPECT_EQ(window->jobs().rsJobs().at(1).statusColour, JobColour::Failed);
+    EXPECT_EQ(status(2), "Waiting Conversion");
+    EXPECT_FALSE(std::filesystem::exists(output("three.mp3")));
+    EXPECT_EQ(control<QAbstractButton>("cmdConvert")->text(), "Convert All");
+    EXPECT_TRUE(control<QWidget>("cmdAddFile")->isEnabled());
+
+    control<QAbstractButton>("cmdConvert")->click();
+    EXPECT_EQ(status(1), "Complete");
+    EXPECT_EQ(status(2), "Complete");
+}
+
+TEST_F(MainWindowConversion, CloseIsRefusedDuringARunAndTheRunGoesOn)
+{
+    watchProgress([&](std::size_t row) {
+        if (row == 0)
+            QTimer::singleShot(0, control<QAbstractButton>("cmdClose"), &QAbstractButton::click);
+    });
+    control<QAbstractButton>("cmdConvert")->click();
+
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Please Stop Conversion first.");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(window->isVisible());
+    for (std::size_t row = 0; row < 3; ++row)
+        EXPECT_EQ(status(row), "Complete");
+
+    control<QAbstractButton>("cmdClose")->click();
+    EXPECT_FALSE(window->isVisible()) << "once the run is over the window closes";
+}
+
+TEST_F(MainWindowConversion, ShutdownAfterARunAsksForPowerOff)
+{
+    control<QAbstractButton>("chkShutdown")->click();
+    // Convert Selected with nothing ticked starts no job, so nothing is powered off.
+    control<QAbstractButton>("cmdConvertSelected")->click();
+    EXPECT_TRUE(powerOff.requests.empty());
+    EXPECT_EQ(status(0), "Waiting Conversion");
+
+    window->jobs().rsJobs().setCheckBox(2, -1);
+    control<QAbstractButton>("cmdConvertSelected")->click();
+    EXPECT_EQ(status(2), "Complete");
+    EXPECT_EQ(status(0), "Waiting Conversion");
+    ASSERT_EQ(powerOff.requests.size(), 1u);
+    EXPECT_EQ(powerOff.requests[0], PowerOff::Action::PowerOff);
+}
+
+} // namespace
+} // namespace tunevale
