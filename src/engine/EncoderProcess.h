@@ -22,7 +22,7 @@ namespace tunevale
 // Error codes (EngineCode):
 //  - FileOpen (2): the program was not found or could not be started;
 //  - Create (33): the program failed: it ended before its input did, exited with a non-zero status,
-//    was killed by a signal, or stopped reading for longer than the write time limit;
+//    was killed by a signal, or neither read nor ended for 60 s (it is then killed);
 //  - Format (6): the PCM format cannot be described (no channels or no sample rate).
 //
 // SIGPIPE is ignored process-wide from the first start on, so a dying encoder turns into a failed
