@@ -77,6 +77,7 @@ public:
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
         m_process.start(QString::fromStdString(program.string()), {});
+        m_process.waitForStarted(10000);
     }
     ~ProgramCopy() { end(); }
     ProgramCopy(const ProgramCopy&) = delete;
