@@ -3,6 +3,7 @@
 #include "StatedLength.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +24,15 @@ namespace
 std::int16_t clamp16(std::int64_t value)
 {
     return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -32768, 32767));
+}
+
+// Scales and rounds to nearest (even on ties, as lrintf does) with the float-mantissa trick, in a
+// form the compiler can vectorise: lossy decoders deliver floats, and this is their hot path.
+std::int16_t floatToInt16(float value)
+{
+    float scaled = value * 32768.0f;
+    scaled = scaled < -32768.0f ? -32768.0f : (scaled > 32767.0f ? 32767.0f : scaled);
+    return static_cast<std::int16_t>(std::bit_cast<std::int32_t>(scaled + 12582912.0f) - 0x4B400000);
 }
 
 // Walks the samples of a frame in interleaved order, planar or packed, handing each to store.
@@ -293,6 +303,11 @@ void FfmpegDecoder::convert(std::uint8_t* out, int offset, int frames)
         });
         return;
     case AV_SAMPLE_FMT_FLT:
+        if (!m_dither && !narrow) {
+            forEachSample<float>(m_frame, planar, channels, offset, frames,
+                                 [samples](std::size_t i, float v) { samples[i] = floatToInt16(v); });
+            return;
+        }
         forEachSample<float>(m_frame, planar, channels, offset, frames, [&](std::size_t i, float v) {
             const float step = m_dither ? static_cast<float>(noise()) * (1.0f / 65536.0f) : 0.0f;
             put(i, clamp16(std::lrintf(v * 32768.0f + step)));
