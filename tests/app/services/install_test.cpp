@@ -71,6 +71,24 @@ TEST_F(InstallTest, InstalledCliRuns)
     EXPECT_NE(result.output.find("usage"), std::string::npos) << result.output;
 }
 
+TEST_F(InstallTest, InstalledCliConvertsWithTheEncoderFoundOnPath)
+{
+    ASSERT_FALSE(std::filesystem::exists(at("bin/lame")));
+    test::TempDir home;
+    setenv("HOME", home.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    setenv("XDG_STATE_HOME", (home / "state").c_str(), 1);
+    const auto source = test::makeTone(home / "tone.wav", 2.0);
+
+    // The stored format starts as "Ipod Default": MP3 made by lame, into ~/Converted Files.
+    const auto result = test::runProgram({at("bin/tunevale-cli").string(), "convert", source.string()}, 120);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    const auto output = home / "Converted Files" / "tone.mp3";
+    ASSERT_TRUE(std::filesystem::exists(output)) << result.output;
+    EXPECT_EQ(test::ffprobe(output, "stream=codec_name"), "mp3");
+}
+
 TEST_F(InstallTest, InstalledProgramStartsOffScreen)
 {
     if (!std::filesystem::exists(kBuildDir / "bin" / "tunevale"))
