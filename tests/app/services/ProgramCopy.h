@@ -74,6 +74,10 @@ public:
         environment.insert("XDG_CONFIG_HOME", QString::fromStdString(m_config.string()));
         environment.insert("XDG_CACHE_HOME", QString::fromStdString((home / (name + "-cache")).string()));
         environment.insert("XDG_STATE_HOME", QString::fromStdString((home / (name + "-state")).string()));
+        // No bus at all: a copy under test can never reach the machine's login manager.
+        const QString noBus = QString::fromStdString("unix:path=" + (home / "no-bus").string());
+        environment.insert("DBUS_SYSTEM_BUS_ADDRESS", noBus);
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", noBus);
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
         m_process.start(QString::fromStdString(program.string()), {});
