@@ -47,12 +47,19 @@ protected:
     static void make(const std::string& name, const std::string& path)
     {
         static const std::map<std::string, std::vector<std::string>> fromTone{
-            {"stereo16.wav", {"-c:a", "pcm_s16le"}}, {"stereo.flac", {"-c:a", "flac"}},
-            {"stereo.m4a", {"-c:a", "alac"}},        {"stereo.tta", {"-c:a", "tta"}},
-            {"stereo.wv", {"-c:a", "wavpack"}},      {"stereo.mp2", {"-c:a", "mp2"}},
-            {"stereo.ogg", {"-c:a", "libvorbis"}},   {"stereo.wma", {"-c:a", "wmav2"}},
-            {"stereo.aac", {"-c:a", "aac"}},         {"aac.mp4", {"-c:a", "aac"}},
-            {"stereo.adx", {"-c:a", "adpcm_adx"}},   {"ffmpeg-cbr.mp3", {"-c:a", "libmp3lame", "-b:a", "128k"}},
+            {"stereo16.wav", {"-c:a", "pcm_s16le"}},
+            {"stereo.flac", {"-c:a", "flac"}},
+            {"stereo.aiff", {"-c:a", "pcm_s16be"}},
+            {"stereo.m4a", {"-c:a", "alac"}},
+            {"stereo.tta", {"-c:a", "tta"}},
+            {"stereo.wv", {"-c:a", "wavpack"}},
+            {"stereo.mp2", {"-c:a", "mp2"}},
+            {"stereo.ogg", {"-c:a", "libvorbis"}},
+            {"stereo.wma", {"-c:a", "wmav2"}},
+            {"stereo.aac", {"-c:a", "aac"}},
+            {"aac.mp4", {"-c:a", "aac"}},
+            {"stereo.adx", {"-c:a", "adpcm_adx"}},
+            {"ffmpeg-cbr.mp3", {"-c:a", "libmp3lame", "-b:a", "128k"}},
         };
         // Videos: a test picture with the tone as sound track.
         static const std::map<std::string, std::vector<std::string>> videos{
@@ -160,7 +167,8 @@ TEST_F(Decoding, LosslessSixteenBitSourcesAreBitExact)
 {
     const std::string original = ffmpegPcm(file("tone.wav"));
     ASSERT_EQ(original.size(), 3u * 44100 * 4);
-    for (const char* name : {"stereo16.wav", "stereo.flac", "stereo.m4a", "stereo.tta", "stereo.wv", "clip.mov"}) {
+    for (const char* name :
+         {"stereo16.wav", "stereo.aiff", "stereo.flac", "stereo.m4a", "stereo.tta", "stereo.wv", "clip.mov"}) {
         const std::string pcm = check({name, 3, 44100, 2, true, true});
         EXPECT_TRUE(pcm == original) << name << " differs from the original";
     }
