@@ -148,7 +148,13 @@ protected:
     int markersCreated = 0;
     std::unique_ptr<frmMain> window;
 
-    void SetUp() override { qtApp(); }
+    void SetUp() override
+    {
+        // No test may need a sound card: SDL plays into its dummy output.
+        if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
+            qputenv("SDL_AUDIODRIVER", "dummy");
+        qtApp();
+    }
     void TearDown() override { closeWindow(); }
 
     frmMain::Services services(Engine& e)
