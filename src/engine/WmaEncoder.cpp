@@ -178,6 +178,10 @@ struct WmaEncoder::State {
     std::thread worker;
     std::mutex queueMutex;
     std::condition_variable queueChanged;
+    // Who sleeps on queueChanged: each side wakes the other only when it waits, and a full queue
+    // wakes its writer once half of it is encoded, so that a chunk does not cost a wake-up.
+    bool writerWaiting = false;
+    bool workerWaiting = false;
     std::deque<std::vector<std::uint8_t>> queue;
     std::size_t queuedBytes = 0;
     bool ending = false;
@@ -319,14 +323,20 @@ bool WmaEncoder::write(const void* pcm, std::size_t size, int& errorCode)
 
     const auto* bytes = static_cast<const std::uint8_t*>(pcm);
     std::unique_lock lock(s.queueMutex);
-    s.queueChanged.wait(lock, [&] { return s.queuedBytes < MaxQueuedBytes || s.workerError != EngineCode::Ok; });
+    if (s.queuedBytes >= MaxQueuedBytes) {
+        s.writerWaiting = true;
+        s.queueChanged.wait(lock,
+                            [&] { return s.queuedBytes <= MaxQueuedBytes / 2 || s.workerError != EngineCode::Ok; });
+        s.writerWaiting = false;
+    }
     if (s.workerError != EngineCode::Ok) {
         errorCode = s.workerError;
         return false;
     }
     s.queue.emplace_back(bytes, bytes + size);
     s.queuedBytes += size;
-    s.queueChanged.notify_all();
+    if (s.workerWaiting)
+        s.queueChanged.notify_all();
     return true;
 }
 
@@ -337,13 +347,16 @@ void WmaEncoder::runWorker()
         std::vector<std::uint8_t> chunk;
         {
             std::unique_lock lock(s.queueMutex);
+            s.workerWaiting = true;
             s.queueChanged.wait(lock, [&] { return !s.queue.empty() || s.ending; });
+            s.workerWaiting = false;
             if (s.queue.empty())
                 return;
             chunk = std::move(s.queue.front());
             s.queue.pop_front();
             s.queuedBytes -= chunk.size();
-            s.queueChanged.notify_all();
+            if (s.writerWaiting && s.queuedBytes <= MaxQueuedBytes / 2)
+                s.queueChanged.notify_all();
         }
         int error = EngineCode::Ok;
         if (!encodePcm(chunk.data(), chunk.size(), error)) {
