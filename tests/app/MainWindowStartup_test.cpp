@@ -68,6 +68,21 @@ TEST_F(MainWindowStartup, StepsRunInOrder)
     EXPECT_TRUE(std::filesystem::exists(storeFile));
 }
 
+TEST_F(MainWindowStartup, WithoutAWmaEncoderTheNoticeTakesThePlaceOfTheWmaOptions)
+{
+    auto real = makeEngine();
+    test::ObservedEngine observed(*real, [](const std::string&) {});
+    observed.refuseWma = true;
+    ASSERT_TRUE(startWindow(&observed));
+    // The WMA page is not in front (Ipod Default is), so what counts is what the page would show.
+    EXPECT_FALSE(control<QWidget>("frFormat_5")->isHidden());
+    EXPECT_TRUE(control<QWidget>("sliderWMA")->parentWidget()->isHidden());
+    EXPECT_TRUE(messages.shown.empty()) << "start-up itself says nothing";
+    control<QAbstractButton>("cmdDownloadWMF")->click();
+    EXPECT_EQ(installer.downloads, 1);
+    closeWindow(); // while the engine it uses still exists
+}
+
 TEST_F(MainWindowStartup, NoSoundDeviceEndsStartupWithoutWritingSettings)
 {
     const QByteArray driver = qgetenv("SDL_AUDIODRIVER");

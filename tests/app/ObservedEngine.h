@@ -12,6 +12,8 @@ namespace tunevale::test
 class ObservedEngine : public Engine
 {
 public:
+    bool refuseWma = false; // stands for a system without a WMA encoder
+
     ObservedEngine(Engine& real, std::function<void(const std::string&)> before) : m_real(real), m_before(before) {}
 
     bool Init(int device, std::uint32_t freq, std::uint32_t flags) override
@@ -33,6 +35,8 @@ public:
                                    const std::string& path) override
     {
         m_before("WMAEncodeOpenFile");
+        if (refuseWma)
+            return 0;
         return m_real.WMAEncodeOpenFile(freq, chans, flags, bitrate, path);
     }
 
