@@ -15,10 +15,11 @@ std::optional<int> ProgressCell::percentageOf(const QString& status)
     const QString text = status.trimmed();
     if (text.isEmpty())
         return std::nullopt;
+    // The conversion writes a point as decimal separator; the user's own form is accepted too.
     bool ok = false;
-    double value = QLocale::system().toDouble(text, &ok);
+    double value = QLocale::c().toDouble(text, &ok);
     if (!ok)
-        value = QLocale::c().toDouble(text, &ok);
+        value = QLocale().toDouble(text, &ok);
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     // Anything outside 0..100 paints as its nearer end, so huge values need not fit an int.

@@ -5,6 +5,7 @@
 #include "Theme.h"
 
 #include <QImage>
+#include <QLocale>
 #include <QPainter>
 #include <QStandardItemModel>
 
@@ -60,6 +61,11 @@ TEST(StatusCellPainting, PercentagesRoundHalvesToEvenAndClamp)
     EXPECT_EQ(ProgressCell::percentageOf("37.5"), 38);
     EXPECT_EQ(ProgressCell::percentageOf("36.5"), 36);
     EXPECT_EQ(ProgressCell::percentageOf(" 7 "), 7);
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(ProgressCell::percentageOf("37.5"), 38) << "the conversion's point form, whatever the locale";
+    EXPECT_EQ(ProgressCell::percentageOf("36,5"), 36) << "the user's own decimal comma";
+    QLocale::setDefault(before);
     EXPECT_EQ(ProgressCell::percentageOf("1e300"), 101);
     EXPECT_EQ(ProgressCell::percentageOf("Complete"), std::nullopt);
     EXPECT_EQ(ProgressCell::percentageOf(""), std::nullopt);
