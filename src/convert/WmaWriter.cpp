@@ -44,8 +44,9 @@ JobOutcome ConvertToWMA(Engine& engine, JobContext& context, const std::string& 
     const std::int32_t bitrate = GetWMABitRateFromQuality(
         engine, static_cast<int>(info.freq), static_cast<int>(info.chans), options.quality, false, options.bitrateView);
     // -1 (no list) reaches the encoder as it stands, which refuses it.
-    encoder =
-        engine.WMAEncodeOpenFile(info.freq, info.chans, WmaEncodeFlags, static_cast<std::uint32_t>(bitrate), outFile);
+    // 8-bit sources are delivered as unsigned 8-bit PCM; the encoder must be told so.
+    const std::uint32_t flags = WmaEncodeFlags | (info.flags & StreamFlag::Sample8Bits);
+    encoder = engine.WMAEncodeOpenFile(info.freq, info.chans, flags, static_cast<std::uint32_t>(bitrate), outFile);
     if (encoder == 0)
         return fail();
 

@@ -439,7 +439,7 @@ std::vector<std::uint32_t> FfmpegEngine::WMAEncodeGetRates(std::uint32_t freq, s
     return rates;
 }
 
-EngineHandle FfmpegEngine::WMAEncodeOpenFile(std::uint32_t freq, std::uint32_t chans, std::uint32_t,
+EngineHandle FfmpegEngine::WMAEncodeOpenFile(std::uint32_t freq, std::uint32_t chans, std::uint32_t flags,
                                              std::uint32_t bitrate, const std::string& path)
 {
     {
@@ -451,7 +451,7 @@ EngineHandle FfmpegEngine::WMAEncodeOpenFile(std::uint32_t freq, std::uint32_t c
     }
     int error = EngineCode::Ok;
     auto slot = std::make_shared<WmaSlot>();
-    slot->encoder = WmaEncoder::open(freq, chans, bitrate, path, error);
+    slot->encoder = WmaEncoder::open(freq, chans, bitrate, path, error, flags);
     if (!slot->encoder)
         return fail(error);
     std::lock_guard lock(m_mutex);

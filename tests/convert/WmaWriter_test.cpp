@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <sys/mount.h>
 
 using namespace tunevale;
@@ -242,4 +244,37 @@ TEST(ConvertToWMA, TheSettingsPanelShowsTheListOfTheLastWmaJob)
     EXPECT_EQ(combo.itemData.at(0), monoRates[0]);
     EXPECT_EQ(combo.list.at(0), chooseWmaBitrate(monoRates, 100).entries.at(0).text);
     EXPECT_EQ(ffprobe(rig.dir / "m.wma", "stream=bit_rate"), std::to_string(chooseWmaBitrate(monoRates, 100).bitrate));
+}
+
+namespace
+{
+
+double rmsOfDecodedMono(const std::filesystem::path& file)
+{
+    const auto decoded = runProgram(
+        {"ffmpeg", "-nostdin", "-v", "error", "-i", file.string(), "-f", "s16le", "-ac", "1", "-ar", "22050", "-"});
+    EXPECT_EQ(decoded.exitCode, 0);
+    const auto count = decoded.output.size() / 2;
+    double sum = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::int16_t sample;
+        std::memcpy(&sample, decoded.output.data() + 2 * i, 2);
+        sum += double(sample) * sample;
+    }
+    return count ? std::sqrt(sum / count) : 0.0;
+}
+
+} // namespace
+
+TEST(ConvertToWMA, EightBitSourceKeepsItsSound)
+{
+    ConversionRig rig;
+    const auto source = makeTone(rig.dir / "in" / "u8.wav", 2.0, 22050, 1, {"-c:a", "pcm_u8"});
+    const auto out = rig.dir / "u8.wma";
+    Context context;
+    ASSERT_EQ(ConvertToWMA(*rig.engine, context, source.string(), out.string(), WmaOptions{}), JobOutcome::Complete);
+    expectAudio(out, "wmav2", 22050, 1, 2.0, 0.1);
+    // Unsigned 8-bit samples read as 16-bit ones would turn the quiet tone into loud noise.
+    const double expected = rmsOfDecodedMono(source);
+    EXPECT_NEAR(rmsOfDecodedMono(out), expected, expected * 0.25);
 }
