@@ -4,14 +4,16 @@
 #include <string>
 #include <vector>
 
-namespace tunevale {
+namespace tunevale
+{
 int InfoCommand(const std::vector<std::string>& arguments);
 int SettingsCommand(const std::vector<std::string>& arguments);
 int ProbeCommand(const std::vector<std::string>& arguments);
 int ConvertCommand(const std::vector<std::string>& arguments);
 } // namespace tunevale
 
-namespace {
+namespace
+{
 
 struct Command {
     const char* name;

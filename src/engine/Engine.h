@@ -4,13 +4,15 @@
 #include <string>
 #include <vector>
 
-namespace tunevale {
+namespace tunevale
+{
 
 // Names a stream, module or encoder of the engine; 0 means failure.
 using EngineHandle = std::uint32_t;
 
 // The engine's error codes, read with Engine::ErrorGetCode() right after a failed call.
-namespace EngineCode {
+namespace EngineCode
+{
 inline constexpr int Ok = 0;
 inline constexpr int Mem = 1;
 inline constexpr int FileOpen = 2;
@@ -40,7 +42,8 @@ inline constexpr int Decode = 38;
 inline constexpr int Unknown = -1;
 } // namespace EngineCode
 
-namespace StreamFlag {
+namespace StreamFlag
+{
 inline constexpr std::uint32_t Sample8Bits = 1; // channel info: unsigned 8-bit PCM
 inline constexpr std::uint32_t Loop = 4;
 inline constexpr std::uint32_t Fx = 128;
@@ -49,14 +52,16 @@ inline constexpr std::uint32_t DecodeOnly = 0x200000;
 inline constexpr std::uint32_t Unicode = 0x80000000; // accepted; paths are UTF-8 either way
 } // namespace StreamFlag
 
-namespace ChannelState {
+namespace ChannelState
+{
 inline constexpr std::uint32_t Stopped = 0;
 inline constexpr std::uint32_t Playing = 1;
 inline constexpr std::uint32_t Stalled = 2;
 inline constexpr std::uint32_t Paused = 3;
 } // namespace ChannelState
 
-namespace EngineConfig {
+namespace EngineConfig
+{
 inline constexpr std::uint32_t FloatDsp = 9;
 inline constexpr std::uint32_t WmaUseEngineFiles = 0x10103;
 } // namespace EngineConfig
@@ -67,9 +72,9 @@ inline constexpr std::uint32_t WmaEncodeFlags = 8192;
 inline constexpr std::uint64_t EngineFailure64 = static_cast<std::uint64_t>(-1);
 
 struct ChannelInfo {
-    std::uint32_t freq = 0;  // sample rate in Hz
-    std::uint32_t chans = 0; // channel count
-    std::uint32_t flags = 0; // StreamFlag::Sample8Bits for 8-bit PCM
+    std::uint32_t freq = 0;    // sample rate in Hz
+    std::uint32_t chans = 0;   // channel count
+    std::uint32_t flags = 0;   // StreamFlag::Sample8Bits for 8-bit PCM
     std::uint32_t origres = 0; // bits per sample of the source, 0 when unknown
 };
 
@@ -81,7 +86,8 @@ struct EncoderCommand {
 
 // The audio engine: decoding, playback and encoding behind 32-bit handles.
 // Thread-safe; the last error code is kept per thread. Paths are UTF-8.
-class Engine {
+class Engine
+{
 public:
     virtual ~Engine() = default;
 

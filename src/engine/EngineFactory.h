@@ -4,7 +4,8 @@
 
 #include <memory>
 
-namespace tunevale {
+namespace tunevale
+{
 
 // The engine on FFmpeg (decoding), SDL2 (output), FluidSynth (MIDI) and the encoder programs.
 std::unique_ptr<Engine> makeEngine();

@@ -1,9 +1,11 @@
 #pragma once
 
-namespace tunevale {
+namespace tunevale
+{
 
 // Lets the window process its pending events during long work; UI thread only.
-class EventPump {
+class EventPump
+{
 public:
     virtual ~EventPump() = default;
     virtual void processEvents() = 0;

@@ -1,9 +1,11 @@
 #pragma once
 
-namespace tunevale {
+namespace tunevale
+{
 
 // Ends the session, powers off or reboots the machine; failures are silent. Never real in tests.
-class PowerOff {
+class PowerOff
+{
 public:
     virtual ~PowerOff() = default;
     enum class Action { EndSession, PowerOff, Reboot };

@@ -4,7 +4,8 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace tunevale {
+namespace tunevale
+{
 
 std::filesystem::path programFolder()
 {

@@ -2,7 +2,8 @@
 
 #include <filesystem>
 
-namespace tunevale {
+namespace tunevale
+{
 
 // The folder that holds the running executable (encoders, manual and probe files live beside it).
 std::filesystem::path programFolder();

@@ -16,7 +16,8 @@
 
 extern char** environ;
 
-namespace tunevale::test {
+namespace tunevale::test
+{
 
 TempDir::TempDir()
 {
@@ -35,10 +36,9 @@ TempDir::~TempDir()
     // Give back any permission a test removed, so that everything can be deleted.
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, error);
          !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, error);
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                 error);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     error);
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, error);
     std::filesystem::remove_all(m_path, error);
 }
 
@@ -73,7 +73,8 @@ ProgramResult runProgram(const std::vector<std::string>& argv, int timeoutSecond
     char buffer[4096];
     for (;;) {
         pollfd fd{pipeFds[0], POLLIN, 0};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             ::kill(pid, SIGKILL);
             break;

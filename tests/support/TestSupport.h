@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
-namespace tunevale::test {
+namespace tunevale::test
+{
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class TempDir {
+class TempDir
+{
 public:
     TempDir();
     ~TempDir();
@@ -22,7 +24,7 @@ private:
 };
 
 struct ProgramResult {
-    int exitCode = -1; // -1 when the program could not start or was killed
+    int exitCode = -1;  // -1 when the program could not start or was killed
     std::string output; // standard output and standard error together
 };
 
@@ -34,8 +36,8 @@ void ffmpeg(const std::vector<std::string>& arguments);
 
 // Writes a sine tone made by ffmpeg: seconds long, at rate and channel count, encoded by the
 // arguments given (for example {"-c:a", "flac"}); the format follows the file's extension.
-std::filesystem::path makeTone(const std::filesystem::path& file, double seconds, int rate = 44100,
-                               int channels = 2, const std::vector<std::string>& encoding = {});
+std::filesystem::path makeTone(const std::filesystem::path& file, double seconds, int rate = 44100, int channels = 2,
+                               const std::vector<std::string>& encoding = {});
 
 // Reads a whole file.
 std::string readFile(const std::filesystem::path& file);
