@@ -1,4 +1,4 @@
-#include "../convert/ForwardingEngine.h"
+#include "ForwardingEngine.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
 #include "FileSizeText.h"
