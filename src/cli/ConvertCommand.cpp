@@ -1,5 +1,6 @@
 #include "BatchConverter.h"
 #include "CRegister.h"
+#include "ConsoleStandIns.h"
 #include "ConversionController.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
@@ -30,50 +31,6 @@ namespace tunevale
 
 namespace
 {
-
-class ConsoleMessages : public MessageBox
-{
-public:
-    explicit ConsoleMessages(bool quiet = false) : m_quiet(quiet) {}
-    MessageAnswer show(const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) override
-    {
-        if (!m_quiet) {
-            std::string line = text;
-            for (auto& c : line)
-                if (c == '\r')
-                    c = '\n';
-            std::fprintf(stderr, "%s\n", line.c_str());
-        }
-        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
-    }
-
-private:
-    bool m_quiet;
-};
-
-class NoDialogs : public FileDialogs
-{
-public:
-    std::optional<std::string> ShowOpenDialog(const std::vector<FileFilter>&, const std::string&, bool) override
-    {
-        return std::nullopt;
-    }
-    std::string BrowseForFolder(const std::string&, bool) override { return {}; }
-};
-
-class UntickedBox : public SelectAllBox
-{
-public:
-    int value() const override { return 0; }
-    void setValue(int) override {}
-};
-
-class NoPreview : public PreviewControl
-{
-public:
-    std::string PreviewFilePath() const override { return {}; }
-    void stopPreview() override {}
-};
 
 // The buttons of a window that is not there: captions are kept so that "Stop" works as in the window.
 class ConsoleControls : public ConvertControls
@@ -119,13 +76,6 @@ public:
 private:
     sigset_t m_interrupt;
 };
-
-std::string absolutePath(const std::string& file)
-{
-    std::error_code error;
-    const auto path = std::filesystem::absolute(file, error);
-    return error ? file : path.lexically_normal().string();
-}
 
 int usage()
 {

@@ -1,3 +1,4 @@
+#include "ConsoleStandIns.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
 #include "FileDialogs.h"
@@ -17,58 +18,6 @@
 
 namespace tunevale
 {
-
-namespace
-{
-
-// Messages go to standard error, with a line break for each carriage return; questions are
-// answered with Cancel (no one is there to ask).
-class ConsoleMessages : public MessageBox
-{
-public:
-    MessageAnswer show(const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) override
-    {
-        std::string line = text;
-        for (auto& c : line)
-            if (c == '\r')
-                c = '\n';
-        std::fprintf(stderr, "%s\n", line.c_str());
-        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
-    }
-};
-
-class NoDialogs : public FileDialogs
-{
-public:
-    std::optional<std::string> ShowOpenDialog(const std::vector<FileFilter>&, const std::string&, bool) override
-    {
-        return std::nullopt;
-    }
-    std::string BrowseForFolder(const std::string&, bool) override { return {}; }
-};
-
-class UntickedBox : public SelectAllBox
-{
-public:
-    int value() const override { return 0; }
-    void setValue(int) override {}
-};
-
-class NoPreview : public PreviewControl
-{
-public:
-    std::string PreviewFilePath() const override { return {}; }
-    void stopPreview() override {}
-};
-
-std::string absolutePath(const std::string& file)
-{
-    std::error_code error;
-    const auto path = std::filesystem::absolute(file, error);
-    return error ? file : path.string();
-}
-
-} // namespace
 
 // tunevale-cli probe FILE...: what adding each file to the list would give it, one line per file:
 // the path, then Status, Duration and FileSize separated by tabs, or "refused".

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "FileDialogs.h"
+#include "MessageBox.h"
+#include "PreviewControl.h"
+#include "SelectAllBox.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+// Messages go to standard error (unless quiet), with a line break for each carriage return;
+// questions are answered with Cancel, as no one is there to ask.
+class ConsoleMessages : public MessageBox
+{
+public:
+    explicit ConsoleMessages(bool quiet = false) : m_quiet(quiet) {}
+    MessageAnswer show(const std::string& text, const std::string& title, MessageIcon icon,
+                       MessageButtons buttons) override;
+
+private:
+    bool m_quiet;
+};
+
+// The window's dialogs, select-all box and preview, which the command line does not have.
+class NoDialogs : public FileDialogs
+{
+public:
+    std::optional<std::string> ShowOpenDialog(const std::vector<FileFilter>&, const std::string&, bool) override
+    {
+        return std::nullopt;
+    }
+    std::string BrowseForFolder(const std::string&, bool) override { return {}; }
+};
+
+class UntickedBox : public SelectAllBox
+{
+public:
+    int value() const override { return 0; }
+    void setValue(int) override {}
+};
+
+class NoPreview : public PreviewControl
+{
+public:
+    std::string PreviewFilePath() const override { return {}; }
+    void stopPreview() override {}
+};
+
+// The file's absolute, normalised path, or the name as given when it has none.
+std::string absolutePath(const std::string& file);
+
+} // namespace tunevale
