@@ -1,3 +1,4 @@
+#include "ConsoleStandIns.h"
 // Times adding files to the job list (duplicate test, engine probe, size text) against a loop of
 // `ffprobe -show_entries format=duration` over the same files, and shows how the cost per file
 // grows with the length of the list.
@@ -65,36 +66,6 @@ template <typename Work> double seconds(Work work)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-class SilentMessages : public MessageBox
-{
-public:
-    MessageAnswer show(const std::string& text, const std::string&, MessageIcon, MessageButtons) override
-    {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        return MessageAnswer::Cancel;
-    }
-};
-class NoDialogs : public FileDialogs
-{
-public:
-    std::optional<std::string> ShowOpenDialog(const std::vector<FileFilter>&, const std::string&, bool) override
-    {
-        return std::nullopt;
-    }
-    std::string BrowseForFolder(const std::string&, bool) override { return {}; }
-};
-class Box : public SelectAllBox
-{
-public:
-    int value() const override { return 0; }
-    void setValue(int) override {}
-};
-class NoPreview : public PreviewControl
-{
-public:
-    std::string PreviewFilePath() const override { return {}; }
-    void stopPreview() override {}
-};
 class FixedDuration : public DurationSource
 {
 public:
@@ -104,9 +75,9 @@ public:
 // Adds the files to an empty list as one dialog choice; returns the seconds taken.
 double addToEmptyList(DurationSource& durations, const std::vector<std::string>& files)
 {
-    SilentMessages messages;
+    ConsoleMessages messages;
     NoDialogs dialogs;
-    Box box;
+    UntickedBox box;
     NoPreview preview;
     JobList jobs;
     JobSelection selection(jobs, box, preview);
