@@ -10,85 +10,11 @@
 #include <QSignalBlocker>
 #include <QStackedWidget>
 
-#include <stdexcept>
-
 namespace tunevale
 {
 
 namespace
 {
-
-const OptionButton& optionOf(const OutputSettings& s, OutputControl control, int index)
-{
-    switch (control) {
-    case OutputControl::optOtherFolder:
-        return s.optOtherFolder;
-    case OutputControl::optSameFolder:
-        return s.optSameFolder;
-    case OutputControl::optFileFormat:
-        return s.optFileFormat.at(index);
-    case OutputControl::optMP3CBR:
-        return s.optMP3CBR;
-    case OutputControl::optMP3ABR:
-        return s.optMP3ABR;
-    case OutputControl::optMP3VBR:
-        return s.optMP3VBR;
-    case OutputControl::optOGGCBR:
-        return s.optOGGCBR;
-    case OutputControl::optOGGVBR:
-        return s.optOGGVBR;
-    default:
-        throw std::logic_error("not an option control");
-    }
-}
-
-const CheckBox& checkOf(const OutputSettings& s, OutputControl control)
-{
-    return control == OutputControl::chkWMAFileTags ? s.chkWMAFileTags : s.chkShutdown;
-}
-
-const TextBox& textOf(const OutputSettings& s, OutputControl control, int index)
-{
-    return control == OutputControl::txtOutPath ? s.txtOutPath : s.txtWMATags.at(index);
-}
-
-const SliderSetting& sliderOf(const OutputSettings& s, OutputControl control)
-{
-    switch (control) {
-    case OutputControl::sliderWMA:
-        return s.sliderWMA;
-    case OutputControl::SliderMP3EncoderQuality:
-        return s.SliderMP3EncoderQuality;
-    case OutputControl::SliderMP3VBR:
-        return s.SliderMP3VBR;
-    case OutputControl::sliderOGG:
-        return s.sliderOGG;
-    default:
-        throw std::logic_error("not a slider control");
-    }
-}
-
-const ComboBox& comboOf(const OutputSettings& s, OutputControl control)
-{
-    switch (control) {
-    case OutputControl::cmbWMAEncodingBitrate:
-        return s.cmbWMAEncodingBitrate;
-    case OutputControl::cmbMP3StereoMode:
-        return s.cmbMP3StereoMode;
-    case OutputControl::cmbMP3Freq:
-        return s.cmbMP3Freq;
-    case OutputControl::cmbMP3CBitrate:
-        return s.cmbMP3CBitrate;
-    case OutputControl::cmbMP3ABitrate:
-        return s.cmbMP3ABitrate;
-    case OutputControl::cmbOGGCBitrate:
-        return s.cmbOGGCBitrate;
-    case OutputControl::cmbOGGVBitrate:
-        return s.cmbOGGVBitrate;
-    default:
-        throw std::logic_error("not a combo control");
-    }
-}
 
 void setEnabledIfChanged(QWidget* widget, bool enabled)
 {
@@ -136,7 +62,7 @@ void SettingsBinder::option(QRadioButton* widget, OutputControl control, int ind
         widget->setFocus();
     });
     m_refreshers.push_back([this, widget, control, index](const OutputSettings& s) {
-        const OptionButton& option = optionOf(s, control, index);
+        const OptionButton& option = optionField(s, control, index);
         if (widget->isChecked() != option.value) {
             const QSignalBlocker block(widget);
             widget->setChecked(option.value);
@@ -149,7 +75,7 @@ void SettingsBinder::check(QCheckBox* widget, OutputControl control)
 {
     connect(widget, &QCheckBox::clicked, this, [this, control](bool ticked) { m_model.clickCheck(control, ticked); });
     m_refreshers.push_back([this, widget, control](const OutputSettings& s) {
-        const CheckBox& box = checkOf(s, control);
+        const CheckBox& box = checkField(s, control);
         if (widget->isChecked() != box.value) {
             const QSignalBlocker block(widget);
             widget->setChecked(box.value);
@@ -163,7 +89,7 @@ void SettingsBinder::text(QLineEdit* widget, OutputControl control, int index)
     connect(widget, &QLineEdit::textEdited, this,
             [this, control, index](const QString& text) { m_model.setText(control, text.toStdString(), index); });
     m_refreshers.push_back([this, widget, control, index](const OutputSettings& s) {
-        const TextBox& box = textOf(s, control, index);
+        const TextBox& box = textField(s, control, index);
         const QString text = QString::fromStdString(box.text);
         if (widget->text() != text) {
             const QSignalBlocker block(widget);
@@ -177,7 +103,7 @@ void SettingsBinder::combo(QComboBox* widget, OutputControl control)
 {
     connect(widget, &QComboBox::activated, this, [this, control](int index) { m_model.setComboIndex(control, index); });
     m_refreshers.push_back([this, widget, control](const OutputSettings& s) {
-        const ComboBox& combo = comboOf(s, control);
+        const ComboBox& combo = comboField(s, control);
         const QSignalBlocker block(widget);
         bool sameList = widget->count() == static_cast<int>(combo.list.size());
         for (int i = 0; sameList && i < widget->count(); ++i)
@@ -197,7 +123,7 @@ void SettingsBinder::combo(QComboBox* widget, OutputControl control)
 
 void SettingsBinder::slider(Slider* widget, OutputControl control, QLabel* number)
 {
-    const SliderSetting& range = sliderOf(m_model.settings(), control);
+    const SliderSetting& range = sliderField(m_model.settings(), control);
     widget->setMax(range.max);
     widget->setMin(range.min);
     connect(widget, &Slider::Change, this, [this, widget, control] {
@@ -205,7 +131,7 @@ void SettingsBinder::slider(Slider* widget, OutputControl control, QLabel* numbe
             m_model.setSliderValue(control, widget->value());
     });
     m_refreshers.push_back([this, widget, control, number](const OutputSettings& s) {
-        const SliderSetting& slider = sliderOf(s, control);
+        const SliderSetting& slider = sliderField(s, control);
         if (widget->value() != slider.value)
             widget->setValue(slider.value);
         number->setText(QString::number(slider.value));

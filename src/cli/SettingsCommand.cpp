@@ -53,63 +53,11 @@ bool sameText(const std::string& a, const std::string& b)
     return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
 }
 
-const OptionButton& optionOf(const OutputSettings& s, OutputControl control)
-{
-    switch (control) {
-    case OutputControl::optOtherFolder:
-        return s.optOtherFolder;
-    case OutputControl::optSameFolder:
-        return s.optSameFolder;
-    case OutputControl::optMP3CBR:
-        return s.optMP3CBR;
-    case OutputControl::optMP3ABR:
-        return s.optMP3ABR;
-    case OutputControl::optMP3VBR:
-        return s.optMP3VBR;
-    case OutputControl::optOGGCBR:
-        return s.optOGGCBR;
-    default:
-        return s.optOGGVBR;
-    }
-}
-
-const SliderSetting& sliderOf(const OutputSettings& s, OutputControl control)
-{
-    switch (control) {
-    case OutputControl::sliderWMA:
-        return s.sliderWMA;
-    case OutputControl::SliderMP3EncoderQuality:
-        return s.SliderMP3EncoderQuality;
-    case OutputControl::SliderMP3VBR:
-        return s.SliderMP3VBR;
-    default:
-        return s.sliderOGG;
-    }
-}
-
-const ComboBox& comboOf(const OutputSettings& s, OutputControl control)
-{
-    switch (control) {
-    case OutputControl::cmbMP3StereoMode:
-        return s.cmbMP3StereoMode;
-    case OutputControl::cmbMP3Freq:
-        return s.cmbMP3Freq;
-    case OutputControl::cmbMP3CBitrate:
-        return s.cmbMP3CBitrate;
-    case OutputControl::cmbMP3ABitrate:
-        return s.cmbMP3ABitrate;
-    case OutputControl::cmbOGGCBitrate:
-        return s.cmbOGGCBitrate;
-    default:
-        return s.cmbOGGVBitrate;
-    }
-}
-
 std::string shownValue(const OutputSettings& s, const StoredSetting& setting)
 {
     switch (setting.kind) {
     case Kind::Option:
-        return optionText(optionOf(s, setting.control).value);
+        return optionText(optionField(s, setting.control).value);
     case Kind::Text:
         return s.txtOutPath.text;
     case Kind::FormatIndex: {
@@ -120,9 +68,9 @@ std::string shownValue(const OutputSettings& s, const StoredSetting& setting)
         return std::to_string(index) + " (" + kFormatCaptions[static_cast<std::size_t>(index)] + ")";
     }
     case Kind::Slider:
-        return std::to_string(sliderOf(s, setting.control).value);
+        return std::to_string(sliderField(s, setting.control).value);
     case Kind::Combo: {
-        const ComboBox& box = comboOf(s, setting.control);
+        const ComboBox& box = comboField(s, setting.control);
         return std::to_string(box.listIndex) + " (" + box.text() + ")";
     }
     }
@@ -181,7 +129,7 @@ std::optional<std::string> apply(OutputSettingsModel& model, const StoredSetting
         return std::nullopt;
     }
     case Kind::Combo: {
-        const ComboBox& box = comboOf(model.settings(), setting.control);
+        const ComboBox& box = comboField(model.settings(), setting.control);
         const auto index = indexOf(value, box.list);
         if (!index)
             return "expects 0 to " + std::to_string(box.list.size() - 1) + " or one of " + joined(box.list);

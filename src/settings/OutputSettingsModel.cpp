@@ -31,13 +31,6 @@ const std::vector<OutputControl>* groupOf(OutputControl option)
     throw std::logic_error(std::string("OutputSettingsModel: not a ") + what);
 }
 
-std::size_t checkedIndex(int index, int count, const char* what)
-{
-    if (index < 0 || index >= count)
-        wrongControl(what);
-    return static_cast<std::size_t>(index);
-}
-
 } // namespace
 
 OutputSettingsModel::OutputSettingsModel(CRegister& registry, std::string defaultOutPath)
@@ -57,89 +50,6 @@ void OutputSettingsModel::notify(OutputControl control, int index)
         handler(control, index);
 }
 
-OptionButton& OutputSettingsModel::option(OutputControl control, int index)
-{
-    auto& s = m_settings;
-    switch (control) {
-    case OutputControl::optOtherFolder:
-        return s.optOtherFolder;
-    case OutputControl::optSameFolder:
-        return s.optSameFolder;
-    case OutputControl::optFileFormat:
-        return s.optFileFormat[checkedIndex(index, kFileFormatCount, "format index")];
-    case OutputControl::optMP3CBR:
-        return s.optMP3CBR;
-    case OutputControl::optMP3ABR:
-        return s.optMP3ABR;
-    case OutputControl::optMP3VBR:
-        return s.optMP3VBR;
-    case OutputControl::optOGGCBR:
-        return s.optOGGCBR;
-    case OutputControl::optOGGVBR:
-        return s.optOGGVBR;
-    default:
-        wrongControl("option button");
-    }
-}
-
-CheckBox& OutputSettingsModel::check(OutputControl control)
-{
-    if (control == OutputControl::chkWMAFileTags)
-        return m_settings.chkWMAFileTags;
-    if (control == OutputControl::chkShutdown)
-        return m_settings.chkShutdown;
-    wrongControl("check box");
-}
-
-TextBox& OutputSettingsModel::textBox(OutputControl control, int index)
-{
-    if (control == OutputControl::txtOutPath)
-        return m_settings.txtOutPath;
-    if (control == OutputControl::txtWMATags)
-        return m_settings.txtWMATags[checkedIndex(index, kWMATagCount, "tag index")];
-    wrongControl("text box");
-}
-
-SliderSetting& OutputSettingsModel::slider(OutputControl control)
-{
-    auto& s = m_settings;
-    switch (control) {
-    case OutputControl::sliderWMA:
-        return s.sliderWMA;
-    case OutputControl::SliderMP3EncoderQuality:
-        return s.SliderMP3EncoderQuality;
-    case OutputControl::SliderMP3VBR:
-        return s.SliderMP3VBR;
-    case OutputControl::sliderOGG:
-        return s.sliderOGG;
-    default:
-        wrongControl("slider");
-    }
-}
-
-ComboBox& OutputSettingsModel::combo(OutputControl control)
-{
-    auto& s = m_settings;
-    switch (control) {
-    case OutputControl::cmbWMAEncodingBitrate:
-        return s.cmbWMAEncodingBitrate;
-    case OutputControl::cmbMP3StereoMode:
-        return s.cmbMP3StereoMode;
-    case OutputControl::cmbMP3Freq:
-        return s.cmbMP3Freq;
-    case OutputControl::cmbMP3CBitrate:
-        return s.cmbMP3CBitrate;
-    case OutputControl::cmbMP3ABitrate:
-        return s.cmbMP3ABitrate;
-    case OutputControl::cmbOGGCBitrate:
-        return s.cmbOGGCBitrate;
-    case OutputControl::cmbOGGVBitrate:
-        return s.cmbOGGVBitrate;
-    default:
-        wrongControl("drop-down list");
-    }
-}
-
 bool& OutputSettingsModel::enabledFlag(OutputControl control, int index)
 {
     switch (control) {
@@ -147,15 +57,15 @@ bool& OutputSettingsModel::enabledFlag(OutputControl control, int index)
         return m_settings.cmdBrowse.enabled;
     case OutputControl::txtOutPath:
     case OutputControl::txtWMATags:
-        return textBox(control, index).enabled;
+        return textField(m_settings, control, index).enabled;
     case OutputControl::chkWMAFileTags:
     case OutputControl::chkShutdown:
-        return check(control).enabled;
+        return checkField(m_settings, control).enabled;
     case OutputControl::sliderWMA:
     case OutputControl::SliderMP3EncoderQuality:
     case OutputControl::SliderMP3VBR:
     case OutputControl::sliderOGG:
-        return slider(control).enabled;
+        return sliderField(m_settings, control).enabled;
     case OutputControl::cmbWMAEncodingBitrate:
     case OutputControl::cmbMP3StereoMode:
     case OutputControl::cmbMP3Freq:
@@ -163,18 +73,18 @@ bool& OutputSettingsModel::enabledFlag(OutputControl control, int index)
     case OutputControl::cmbMP3ABitrate:
     case OutputControl::cmbOGGCBitrate:
     case OutputControl::cmbOGGVBitrate:
-        return combo(control).enabled;
+        return comboField(m_settings, control).enabled;
     case OutputControl::frFormat:
     case OutputControl::lblFormat:
         wrongControl("control with an enabled state");
     default:
-        return option(control, index).enabled;
+        return optionField(m_settings, control, index).enabled;
     }
 }
 
 void OutputSettingsModel::setOption(OutputControl control, bool on, int index)
 {
-    OptionButton& button = option(control, index);
+    OptionButton& button = optionField(m_settings, control, index);
     if (on) {
         // The other members of the group go off first, as a group of option buttons does.
         if (control == OutputControl::optFileFormat) {
@@ -185,8 +95,8 @@ void OutputSettingsModel::setOption(OutputControl control, bool on, int index)
                 }
         } else if (const auto* group = groupOf(control)) {
             for (OutputControl member : *group)
-                if (member != control && option(member, 0).value) {
-                    option(member, 0).value = false;
+                if (member != control && optionField(m_settings, member, 0).value) {
+                    optionField(m_settings, member, 0).value = false;
                     notify(member);
                 }
         }
@@ -199,7 +109,7 @@ void OutputSettingsModel::setOption(OutputControl control, bool on, int index)
 
 void OutputSettingsModel::setCheck(OutputControl control, bool ticked)
 {
-    CheckBox& box = check(control);
+    CheckBox& box = checkField(m_settings, control);
     if (box.value != ticked) {
         box.value = ticked;
         notify(control);
@@ -208,7 +118,7 @@ void OutputSettingsModel::setCheck(OutputControl control, bool ticked)
 
 void OutputSettingsModel::setText(OutputControl control, const std::string& text, int index)
 {
-    TextBox& box = textBox(control, index);
+    TextBox& box = textField(m_settings, control, index);
     if (box.text != text) {
         box.text = text;
         notify(control, index);
@@ -217,7 +127,7 @@ void OutputSettingsModel::setText(OutputControl control, const std::string& text
 
 void OutputSettingsModel::setSliderValue(OutputControl control, int value)
 {
-    SliderSetting& s = slider(control);
+    SliderSetting& s = sliderField(m_settings, control);
     const int before = s.value;
     s.setValue(value);
     if (s.value != before)
@@ -226,7 +136,7 @@ void OutputSettingsModel::setSliderValue(OutputControl control, int value)
 
 bool OutputSettingsModel::setComboIndex(OutputControl control, int listIndex)
 {
-    ComboBox& box = combo(control);
+    ComboBox& box = comboField(m_settings, control);
     if (!box.hasIndex(listIndex))
         return false;
     if (box.listIndex != listIndex) {
@@ -239,7 +149,7 @@ bool OutputSettingsModel::setComboIndex(OutputControl control, int listIndex)
 void OutputSettingsModel::setComboList(OutputControl control, std::vector<std::string> list,
                                        std::vector<std::int64_t> itemData)
 {
-    ComboBox& box = combo(control);
+    ComboBox& box = comboField(m_settings, control);
     itemData.resize(list.size(), 0);
     box.list = std::move(list);
     box.itemData = std::move(itemData);
@@ -258,7 +168,8 @@ void OutputSettingsModel::setEnabled(OutputControl control, bool enabled, int in
 
 void OutputSettingsModel::bringFormatToFront(int index)
 {
-    checkedIndex(index, kFileFormatCount, "format panel index");
+    if (index < 0 || index >= kFileFormatCount)
+        wrongControl("format panel index");
     if (m_settings.frFormat != index) {
         m_settings.frFormat = index;
         notify(OutputControl::frFormat, index);

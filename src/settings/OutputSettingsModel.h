@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CRegister.h"
+#include "OutputControl.h"
 #include "OutputSettings.h"
 
 #include <functional>
@@ -9,36 +10,6 @@
 
 namespace tunevale
 {
-
-// Names the controls of the record, for change notification and for the generic setters.
-enum class OutputControl {
-    optOtherFolder,
-    optSameFolder,
-    txtOutPath,
-    cmdBrowse,
-    optFileFormat, // index 0-4
-    frFormat,      // index of the panel brought to the front
-    sliderWMA,
-    cmbWMAEncodingBitrate,
-    chkWMAFileTags,
-    txtWMATags, // index 0-7
-    cmbMP3StereoMode,
-    cmbMP3Freq,
-    SliderMP3EncoderQuality,
-    optMP3CBR,
-    optMP3ABR,
-    optMP3VBR,
-    SliderMP3VBR,
-    cmbMP3CBitrate,
-    cmbMP3ABitrate,
-    sliderOGG,
-    optOGGCBR,
-    optOGGVBR,
-    cmbOGGCBitrate,
-    cmbOGGVBitrate,
-    chkShutdown,
-    lblFormat,
-};
 
 // The registry key of the output settings, below RegistryRoot::LocalMachine.
 inline constexpr const char* SettingsKey = "Software\\Brindle Tunevale\\Settings";
@@ -86,11 +57,6 @@ public:
     void bringFormatToFront(int index);
 
 private:
-    OptionButton& option(OutputControl control, int index);
-    CheckBox& check(OutputControl control);
-    TextBox& textBox(OutputControl control, int index);
-    SliderSetting& slider(OutputControl control);
-    ComboBox& combo(OutputControl control);
     bool& enabledFlag(OutputControl control, int index);
     void notify(OutputControl control, int index = 0);
 
