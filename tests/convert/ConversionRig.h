@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <sys/mount.h>
 
 namespace tunevale::test
 {
@@ -89,6 +90,32 @@ inline std::unique_ptr<Engine> headlessEngine(std::array<std::string, 8>& tagNam
     InitAudioEngine(*engine, quiet, tagNames);
     return engine;
 }
+
+// A small tmpfs mounted at a new folder for the test's life (flags: for example MS_RDONLY, which
+// holds even for root); mounted() is false where this machine does not allow mounting.
+class ScratchMount
+{
+public:
+    ScratchMount(std::filesystem::path at, const char* size, unsigned long flags = 0) : m_at(std::move(at))
+    {
+        std::filesystem::create_directories(m_at);
+        m_mounted = ::mount("tunevale-test", m_at.c_str(), "tmpfs", flags, (std::string("size=") + size).c_str()) == 0;
+    }
+    ~ScratchMount()
+    {
+        if (m_mounted)
+            ::umount2(m_at.c_str(), MNT_DETACH);
+    }
+    ScratchMount(const ScratchMount&) = delete;
+    ScratchMount& operator=(const ScratchMount&) = delete;
+
+    bool mounted() const { return m_mounted; }
+    const std::filesystem::path& path() const { return m_at; }
+
+private:
+    std::filesystem::path m_at;
+    bool m_mounted = false;
+};
 
 // Everything a conversion run needs, over real files in a temporary folder: the real engine and
 // encoders, the window's job list and settings, an error log of its own.

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <sys/mount.h>
 
 using namespace tunevale;
 using namespace tunevale::test;
@@ -275,15 +274,11 @@ TEST(ConvertFiles, NoFormatChosenLeavesJobsButCountsThemStarted)
 TEST(ConvertFiles, UnwritableOutputFolderEndsEveryFormatInError)
 {
     ConversionRig rig;
-    const auto readOnly = rig.dir / "read-only";
-    std::filesystem::create_directories(readOnly);
     // Read-only even for root, which may write anywhere else.
-    if (::mount("tunevale-test", readOnly.c_str(), "tmpfs", MS_RDONLY, "size=64k") != 0)
+    const ScratchMount mount(rig.dir / "read-only", "64k", MS_RDONLY);
+    if (!mount.mounted())
         GTEST_SKIP() << "cannot mount a read-only file system here";
-    struct Unmount {
-        std::filesystem::path at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{readOnly};
+    const auto& readOnly = mount.path();
 
     rig.settings.txtOutPath.text = readOnly.string();
     const auto source = makeTone(rig.dir / "in" / "a.flac", 1.0);

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
-
 using namespace tunevale;
 using namespace tunevale::test;
 
@@ -222,14 +220,10 @@ TEST(ConvertToMP3_OGG, ExistingFileUnderTheNameIsNeverOverwritten)
 TEST(ConvertToMP3_OGG, FullDiskEndsInErrorWithoutAPartialFile)
 {
     ConversionRig rig;
-    const auto small = rig.dir / "small";
-    std::filesystem::create_directories(small);
-    if (::mount("tunevale-test", small.c_str(), "tmpfs", 0, "size=300k") != 0)
+    const ScratchMount mount(rig.dir / "small", "300k");
+    if (!mount.mounted())
         GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        std::filesystem::path at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{small};
+    const auto& small = mount.path();
 
     const auto source = makeTone(rig.dir / "in" / "big.flac", 15.0); // about 600 KB at 320 kbit/s
     for (const std::string program : {"lame", "oggenc"}) {

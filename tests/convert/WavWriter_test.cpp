@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sys/mount.h>
 
 using namespace tunevale;
 using namespace tunevale::test;
@@ -217,14 +216,10 @@ TEST(ConvertToWAV, ReadFailureMidwayRemovesThePartialFile)
 TEST(ConvertToWAV, FullDiskEndsInErrorWithoutAPartialFile)
 {
     ConversionRig rig;
-    const auto small = rig.dir / "small";
-    std::filesystem::create_directories(small);
-    if (::mount("tunevale-test", small.c_str(), "tmpfs", 0, "size=300k") != 0)
+    const ScratchMount mount(rig.dir / "small", "300k");
+    if (!mount.mounted())
         GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        std::filesystem::path at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{small};
+    const auto& small = mount.path();
 
     const auto source = makeTone(rig.dir / "in" / "big.flac", 5.0); // 882,000 bytes of samples
     PlainContext context;

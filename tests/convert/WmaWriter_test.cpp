@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <sys/mount.h>
 
 using namespace tunevale;
 using namespace tunevale::test;
@@ -203,14 +202,10 @@ TEST(ConvertToWMA, FailuresEndInErrorAndLeaveNothingBehind)
 TEST(ConvertToWMA, FullDiskEndsInErrorWithoutAPartialFile)
 {
     ConversionRig rig;
-    const auto small = rig.dir / "small";
-    std::filesystem::create_directories(small);
-    if (::mount("tunevale-test", small.c_str(), "tmpfs", 0, "size=300k") != 0)
+    const ScratchMount mount(rig.dir / "small", "300k");
+    if (!mount.mounted())
         GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        std::filesystem::path at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{small};
+    const auto& small = mount.path();
     const auto source = makeTone(rig.dir / "in" / "big.flac", 30.0); // about 480 KB at 128 kbit/s
     WmaOptions options = tagged(rig.tagNames);
     options.quality = qualityFor(*rig.engine, 128000);

@@ -106,31 +106,6 @@ int lameMethod(const std::filesystem::path& file, std::string& tagName)
     return 0;
 }
 
-std::vector<int> childProcesses()
-{
-    std::vector<int> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        const std::string stat = readFile(entry.path() / "stat");
-        const auto close = stat.rfind(')');
-        char state = 0;
-        int parent = 0;
-        if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2 &&
-            parent == ::getpid())
-            children.push_back(std::stoi(name));
-    }
-    return children;
-}
-
-std::filesystem::path writeScript(const std::filesystem::path& file, const std::string& body)
-{
-    writeFile(file, "#!/bin/sh\n" + body + "\n");
-    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
-    return file;
-}
-
 // A FLAC source of 8 s at 48 kHz: a tone over noise, so that encoders have something to work on.
 std::filesystem::path makeFlac(const TempDir& dir, int channels = 2)
 {

@@ -20,33 +20,6 @@ using namespace tunevale::test;
 namespace
 {
 
-// Process ids whose parent is this process, read from /proc (zombies included).
-std::vector<int> childProcesses()
-{
-    std::vector<int> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        const std::string stat = readFile(entry.path() / "stat");
-        const auto close = stat.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        char state = 0;
-        int parent = 0;
-        if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == ::getpid())
-            children.push_back(std::stoi(name));
-    }
-    return children;
-}
-
-std::filesystem::path writeScript(const std::filesystem::path& file, const std::string& body)
-{
-    writeFile(file, "#!/bin/sh\n" + body + "\n");
-    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
-    return file;
-}
-
 ChannelInfo format(std::uint32_t freq, std::uint32_t chans, std::uint32_t flags = 0)
 {
     ChannelInfo info;

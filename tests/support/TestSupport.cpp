@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
@@ -123,6 +124,33 @@ void writeFile(const std::filesystem::path& file, const std::string& bytes)
 {
     std::ofstream out(file, std::ios::binary);
     out << bytes;
+}
+
+std::filesystem::path writeScript(const std::filesystem::path& file, const std::string& body)
+{
+    writeFile(file, "#!/bin/sh\n" + body + "\n");
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+    return file;
+}
+
+std::vector<int> childProcesses()
+{
+    std::vector<int> children;
+    std::error_code error;
+    // Processes come and go while the folder is read: one that is gone has an empty stat.
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string stat = readFile(entry.path() / "stat");
+        const auto close = stat.rfind(')');
+        char state = 0;
+        int parent = 0;
+        if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2 &&
+            parent == ::getpid())
+            children.push_back(std::stoi(name));
+    }
+    return children;
 }
 
 std::string ffprobe(const std::filesystem::path& file, const std::string& entry)

@@ -42,6 +42,11 @@ std::filesystem::path makeTone(const std::filesystem::path& file, double seconds
 // Reads a whole file.
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
+// Writes a /bin/sh script with the given body and makes it executable by its owner.
+std::filesystem::path writeScript(const std::filesystem::path& file, const std::string& body);
+
+// The process ids whose parent is this process, zombies included, read from /proc.
+std::vector<int> childProcesses();
 
 // The value of one ffprobe entry such as "stream=codec_name" or "format=duration" for the first
 // audio stream ("" when absent).
