@@ -7,14 +7,8 @@
 
 #include "DurationProbe.h"
 #include "EngineFactory.h"
-#include "FileDialogs.h"
 #include "InitAudioEngine.h"
-#include "JobAdder.h"
-#include "JobList.h"
-#include "JobSelection.h"
 #include "MessageBox.h"
-#include "PreviewControl.h"
-#include "SelectAllBox.h"
 #include "SelectionText.h"
 
 #include <algorithm>
@@ -76,14 +70,10 @@ public:
 double addToEmptyList(DurationSource& durations, const std::vector<std::string>& files)
 {
     ConsoleMessages messages;
-    NoDialogs dialogs;
-    UntickedBox box;
-    NoPreview preview;
-    JobList jobs;
-    JobSelection selection(jobs, box, preview);
-    JobAdder adder(jobs, selection, durations, dialogs, messages);
+    ConsoleJobList list(durations, messages);
+    const JobList& jobs = list.jobs;
     const auto selectionText = tunevale::selectionText(files);
-    const double taken = seconds([&] { adder.AddAudioFiles(selectionText); });
+    const double taken = seconds([&] { list.adder.AddAudioFiles(selectionText); });
     if (jobs.rsJobs().size() != files.size()) {
         std::fprintf(stderr, "only %zu of %zu files were added\n", jobs.rsJobs().size(), files.size());
         std::exit(1);

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "DurationSource.h"
 #include "FileDialogs.h"
+#include "JobAdder.h"
+#include "JobList.h"
+#include "JobSelection.h"
 #include "MessageBox.h"
 #include "PreviewControl.h"
 #include "SelectAllBox.h"
@@ -48,6 +52,22 @@ class NoPreview : public PreviewControl
 public:
     std::string PreviewFilePath() const override { return {}; }
     void stopPreview() override {}
+};
+
+// A job list with what adding files to it needs, the window's dialogs, select-all box and preview
+// stood in for (declared first: the selection and the adder hold on to them).
+struct ConsoleJobList {
+    ConsoleJobList(DurationSource& durations, MessageBox& messages)
+        : selection(jobs, chkSelectAll, preview), adder(jobs, selection, durations, dialogs, messages)
+    {
+    }
+
+    NoDialogs dialogs;
+    UntickedBox chkSelectAll;
+    NoPreview preview;
+    JobList jobs;
+    JobSelection selection;
+    JobAdder adder;
 };
 
 // The file's absolute, normalised path, or the name as given when it has none.

@@ -6,16 +6,10 @@
 #include "EngineFactory.h"
 #include "ErrorLog.h"
 #include "EventPump.h"
-#include "FileDialogs.h"
 #include "FormatWriters.h"
 #include "InitAudioEngine.h"
-#include "JobAdder.h"
-#include "JobList.h"
-#include "JobSelection.h"
 #include "MessageBox.h"
 #include "OutputSettingsModel.h"
-#include "PreviewControl.h"
-#include "SelectAllBox.h"
 #include "WmaSupport.h"
 
 #include <csignal>
@@ -122,18 +116,14 @@ int ConvertCommand(const std::vector<std::string>& arguments)
     const OutputSettings& settings = model.settings();
 
     ConsoleMessages messages;
-    NoDialogs dialogs;
-    UntickedBox chkSelectAll;
-    NoPreview preview;
     DurationProbe probe(*engine, nullptr, wmaProbeFile());
-    JobList jobs;
-    JobSelection selection(jobs, chkSelectAll, preview);
-    JobAdder adder(jobs, selection, probe, dialogs, messages);
+    ConsoleJobList list(probe, messages);
+    JobList& jobs = list.jobs;
 
     bool failed = false;
     for (const std::string& file : files) {
         std::string path = absolutePath(file);
-        if (!adder.AddFile2Grid(path)) {
+        if (!list.adder.AddFile2Grid(path)) {
             std::fprintf(stderr, "%s: not added (already listed or not a supported file)\n", path.c_str());
             failed = true;
         } else if (selectedOnly) {

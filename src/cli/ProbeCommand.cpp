@@ -1,14 +1,8 @@
 #include "ConsoleStandIns.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
-#include "FileDialogs.h"
 #include "InitAudioEngine.h"
-#include "JobAdder.h"
-#include "JobList.h"
-#include "JobSelection.h"
 #include "MessageBox.h"
-#include "PreviewControl.h"
-#include "SelectAllBox.h"
 #include "WmaSupport.h"
 
 #include <cstdio>
@@ -36,17 +30,13 @@ int ProbeCommand(const std::vector<std::string>& arguments)
         engine->PluginLoad(plugin, 0);
 
     ConsoleMessages messages;
-    NoDialogs dialogs;
-    UntickedBox chkSelectAll;
-    NoPreview preview;
     DurationProbe probe(*engine, nullptr, wmaProbeFile());
-    JobList jobs;
-    JobSelection selection(jobs, chkSelectAll, preview);
-    JobAdder adder(jobs, selection, probe, dialogs, messages);
+    ConsoleJobList list(probe, messages);
+    JobList& jobs = list.jobs;
 
     for (const auto& file : arguments) {
         std::string path = absolutePath(file);
-        if (adder.AddFile2Grid(path)) {
+        if (list.adder.AddFile2Grid(path)) {
             const Job& job = jobs.rsJobs().at(jobs.rsJobs().size() - 1);
             std::printf("%s\t%s\t%s\t%s\n", path.c_str(), job.Status.c_str(), job.Duration.c_str(),
                         job.FileSize.c_str());
