@@ -44,6 +44,26 @@ std::string fileHead(const std::string& path, std::size_t size)
     return head;
 }
 
+// Takes the entry of handle out of table and hands it over; nullptr when there is none.
+template <typename Table> typename Table::mapped_type takeEntry(Table& table, EngineHandle handle)
+{
+    const auto it = table.find(handle);
+    if (it == table.end())
+        return nullptr;
+    auto entry = std::move(it->second);
+    table.erase(it);
+    return entry;
+}
+
+// Ends the channel's encoder, if it has one, where nobody asks how it ended.
+void discardEncoder(EngineChannel& channel)
+{
+    if (auto encoder = channel.detachEncoder()) {
+        int ignored = EngineCode::Ok;
+        encoder->stop(ignored);
+    }
+}
+
 } // namespace
 
 FfmpegEngine::FfmpegEngine(std::vector<std::string> soundFonts) : m_soundFonts(std::move(soundFonts))
@@ -109,10 +129,7 @@ bool FfmpegEngine::Free()
     // The output goes first so that its thread no longer reads the channels.
     output.reset();
     for (auto& [handle, channel] : channels)
-        if (auto encoder = channel->detachEncoder()) {
-            int error = EngineCode::Ok;
-            encoder->stop(error);
-        }
+        discardEncoder(*channel);
     for (auto& [handle, slot] : wmaEncoders) {
         std::lock_guard lock(slot->mutex);
         if (slot->encoder) {
@@ -236,19 +253,14 @@ bool FfmpegEngine::StreamFree(EngineHandle handle)
     std::shared_ptr<EngineChannel> channel;
     {
         std::lock_guard lock(m_mutex);
-        const auto it = m_channels.find(handle);
-        if (it == m_channels.end())
+        channel = takeEntry(m_channels, handle);
+        if (!channel)
             return fail(EngineCode::Handle);
-        channel = std::move(it->second);
-        m_channels.erase(it);
         std::erase_if(m_encoderChannels, [handle](const auto& entry) { return entry.second == handle; });
         if (m_output)
             m_output->remove(channel.get());
     }
-    if (auto encoder = channel->detachEncoder()) {
-        int error = EngineCode::Ok;
-        encoder->stop(error);
-    }
+    discardEncoder(*channel);
     return succeed(true);
 }
 
@@ -397,8 +409,7 @@ EngineHandle FfmpegEngine::EncodeStart(EngineHandle handle, const EncoderCommand
     std::lock_guard lock(m_mutex);
     if (!m_channels.count(handle)) {
         // Freed meanwhile by another thread.
-        if (auto orphan = channel->detachEncoder())
-            orphan->stop(error);
+        discardEncoder(*channel);
         return fail(EngineCode::Handle);
     }
     const EngineHandle encoderHandle = newHandle();
@@ -501,12 +512,10 @@ bool FfmpegEngine::WMAEncodeClose(EngineHandle encoder)
     std::shared_ptr<WmaSlot> slot;
     {
         std::lock_guard lock(m_mutex);
-        const auto it = m_wmaEncoders.find(encoder);
-        if (it == m_wmaEncoders.end())
-            return fail(EngineCode::Handle);
-        slot = std::move(it->second);
-        m_wmaEncoders.erase(it);
+        slot = takeEntry(m_wmaEncoders, encoder);
     }
+    if (!slot)
+        return fail(EngineCode::Handle);
     std::lock_guard lock(slot->mutex);
     int error = EngineCode::Ok;
     const bool closed = slot->encoder->close(error);
