@@ -3,15 +3,16 @@
 #include "CRegister.h"
 #include "EngineFactory.h"
 #include "FileDialogs.h"
-#include "MessageBox.h"
-#include "PowerOff.h"
-#include "QtTestApp.h"
-#include "Shell.h"
+#include "QtApplication.h"
+#include "RecordingInstaller.h"
+#include "RecordingMessageBox.h"
+#include "RecordingPowerOff.h"
+#include "RecordingShell.h"
 #include "TestSupport.h"
-#include "WmaSupportInstaller.h"
 #include "frmMain.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
@@ -27,40 +28,6 @@
 
 namespace tunevale::test
 {
-
-// Message boxes that record what they were asked and answer from a script (OK by default).
-class ScriptedMessages : public MessageBox
-{
-public:
-    struct Shown {
-        std::string text, title;
-        MessageIcon icon;
-    };
-    std::vector<Shown> shown;
-    std::deque<MessageAnswer> answers;
-    std::function<void(const std::string&)> onShow;
-
-    MessageAnswer show(const std::string& text, const std::string& title, MessageIcon icon,
-                       MessageButtons buttons) override
-    {
-        shown.push_back({text, title, icon});
-        if (onShow)
-            onShow(text);
-        if (!answers.empty()) {
-            const MessageAnswer answer = answers.front();
-            answers.pop_front();
-            return answer;
-        }
-        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
-    }
-    std::vector<std::string> texts() const
-    {
-        std::vector<std::string> all;
-        for (const Shown& s : shown)
-            all.push_back(s.text);
-        return all;
-    }
-};
 
 // File dialogs answering from a script: the user's choice, or cancel when nothing is queued.
 class ScriptedDialogs : public FileDialogs
@@ -90,33 +57,6 @@ public:
     }
 };
 
-class RecordingShell : public Shell
-{
-public:
-    std::vector<std::string> opened;
-    bool open(const std::string& pathOrUrl) override
-    {
-        opened.push_back(pathOrUrl);
-        return true;
-    }
-};
-
-// Never powers anything off: it only remembers what it was asked.
-class RecordingPowerOff : public PowerOff
-{
-public:
-    std::vector<Action> requests;
-    void request(Action action) override { requests.push_back(action); }
-};
-
-class RecordingInstaller : public WmaSupportInstaller
-{
-public:
-    int downloads = 0, pages = 0;
-    void downloadAndInstall() override { ++downloads; }
-    void openSupportPage() override { ++pages; }
-};
-
 // Waits, handling events, until the condition holds or the time is up.
 inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000)
 {
@@ -140,7 +80,7 @@ protected:
     std::filesystem::path storeFile = dir / "config" / "registry.ini";
     std::unique_ptr<Engine> engine;
     std::unique_ptr<CRegister> registry;
-    ScriptedMessages messages;
+    RecordingMessageBox messages;
     ScriptedDialogs dialogs;
     RecordingShell shell;
     RecordingPowerOff powerOff;
@@ -153,7 +93,7 @@ protected:
         // No test may need a sound card: SDL plays into its dummy output.
         if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
             qputenv("SDL_AUDIODRIVER", "dummy");
-        qtApp();
+        qtApplication<QApplication>();
     }
     void TearDown() override { closeWindow(); }
 

@@ -1,10 +1,11 @@
 // The Qt forms of the message box and of the open dialog's type list.
 #include "FileFilter.h"
+#include "QtApplication.h"
 #include "QtFileDialogs.h"
 #include "QtMessageBox.h"
-#include "QtTestApp.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTimer>
@@ -37,7 +38,7 @@ TEST(QtPlatform, FilterPatternsIgnoreLetterCase)
 
 TEST(QtPlatform, MessageBoxShowsTextTitleIconAndReturnsTheAnswer)
 {
-    test::qtApp();
+    test::qtApplication<QApplication>();
     QString seenText, seenTitle;
     QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
     QTimer::singleShot(50, [&] {

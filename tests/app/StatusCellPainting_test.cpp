@@ -1,9 +1,10 @@
 // The Status cell of a converting job, painted by the grid's delegate into an image.
 #include "ProgressCell.h"
-#include "QtTestApp.h"
+#include "QtApplication.h"
 #include "StatusCellDelegate.h"
 #include "Theme.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QLocale>
 #include <QPainter>
@@ -27,7 +28,7 @@ const QRect kCell(10, 5, 100, 20);
 
 QImage paintStatus(const QString& status, bool selected = false)
 {
-    test::qtApp();
+    test::qtApplication<QApplication>();
     QStandardItemModel model(1, 1);
     model.setData(model.index(0, 0), status);
     StatusCellDelegate delegate;

@@ -7,10 +7,11 @@
 #include "EventPump.h"
 #include "FormatWriters.h"
 #include "InitAudioEngine.h"
+#include "JobContext.h"
 #include "JobList.h"
-#include "MessageBox.h"
 #include "OutputSettings.h"
-#include "PowerOff.h"
+#include "RecordingMessageBox.h"
+#include "RecordingPowerOff.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,18 +25,17 @@
 namespace tunevale::test
 {
 
-// Records message boxes instead of showing them.
-class RecordingMessages : public MessageBox
+// A job context that writes nowhere but asks to stop after stopAfter event passes (never at 0).
+class PlainContext : public JobContext
 {
 public:
-    MessageAnswer show(const std::string& text, const std::string&, MessageIcon icon, MessageButtons) override
-    {
-        shown.push_back(text);
-        icons.push_back(icon);
-        return MessageAnswer::Ok;
-    }
-    std::vector<std::string> shown;
-    std::vector<MessageIcon> icons;
+    void setStatus(const std::string& text, std::optional<CellColour>) override { statuses.push_back(text); }
+    void processEvents() override { ++passes; }
+    bool cancelRequested() const override { return stopAfter > 0 && passes >= stopAfter; }
+    bool converting() const override { return true; }
+    std::vector<std::string> statuses;
+    int passes = 0;
+    int stopAfter = 0;
 };
 
 // The window's event pump: runs the test's hook, as pending clicks would run.
@@ -50,14 +50,6 @@ public:
     }
     std::function<void()> hook;
     int passes = 0;
-};
-
-// Never powers anything off: records what was asked.
-class RecordingPowerOff : public PowerOff
-{
-public:
-    void request(Action action) override { requests.push_back(action); }
-    std::vector<Action> requests;
 };
 
 // The convert buttons and the fourteen controls as plain values.
@@ -86,7 +78,7 @@ inline std::unique_ptr<Engine> headlessEngine(std::array<std::string, 8>& tagNam
 {
     auto engine = makeEngine();
     engine->Init(0, 44100, 0);
-    RecordingMessages quiet;
+    RecordingMessageBox quiet;
     InitAudioEngine(*engine, quiet, tagNames);
     return engine;
 }
@@ -176,7 +168,7 @@ struct ConversionRig {
     JobList jobs;
     ConversionFlags flags;
     HookPump pump;
-    RecordingMessages messages;
+    RecordingMessageBox messages;
     RecordingControls controls;
     ErrorLog log;
     FormatWriters writers;

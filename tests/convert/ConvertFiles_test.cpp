@@ -87,8 +87,8 @@ TEST(ConvertFiles, StopDuringTheSecondOfFiveJobs)
             EXPECT_FALSE(rig.controls.buttonEnabled[ConvertButton::cmdConvertSelected]);
             EXPECT_FALSE(rig.controls.enabled["cmdRemove"]);
             EXPECT_FALSE(rig.controller.cmdClose_Click());
-            EXPECT_EQ(rig.messages.shown.back(), "Please Stop Conversion first.");
-            EXPECT_EQ(rig.messages.icons.back(), MessageIcon::Exclamation);
+            EXPECT_EQ(rig.messages.shown.back().text, "Please Stop Conversion first.");
+            EXPECT_EQ(rig.messages.shown.back().icon, MessageIcon::Exclamation);
 
             rig.controller.cmdConvert_Click(); // "Stop"
             stopped = true;
@@ -184,8 +184,8 @@ TEST(ConvertFiles, EmptyListOnlySaysSo)
     rig.controller.cmdConvert_Click();
     rig.controller.cmdConvertSelected_Click();
     ASSERT_EQ(rig.messages.shown.size(), 2u);
-    EXPECT_EQ(rig.messages.shown[0], "The list is empty, Please add Audio files from step 1");
-    EXPECT_EQ(rig.messages.icons[0], MessageIcon::Information);
+    EXPECT_EQ(rig.messages.shown[0].text, "The list is empty, Please add Audio files from step 1");
+    EXPECT_EQ(rig.messages.shown[0].icon, MessageIcon::Information);
     EXPECT_EQ(rig.previewStops, 0);
     EXPECT_TRUE(rig.powerOff.requests.empty());
     EXPECT_TRUE(rig.controls.order.empty());

@@ -1,7 +1,6 @@
+#include "DecodingEngine.h"
 #include "DurationProbe.h"
-#include "EngineFactory.h"
 #include "ForwardingEngine.h"
-#include "InitAudioEngine.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +9,6 @@ namespace tunevale
 {
 namespace
 {
-
-// The real engine, opened without sound output and with every format family it can load.
-std::unique_ptr<Engine> openEngine()
-{
-    auto engine = makeEngine();
-    EXPECT_TRUE(engine->Init(0, 44100, 0));
-    for (const char* plugin : enginePluginNames())
-        engine->PluginLoad(plugin, 0);
-    return engine;
-}
 
 class DurationProbeTest : public ::testing::Test
 {
@@ -30,7 +19,7 @@ protected:
         return probe.GetDurationText(file.string());
     }
     test::TempDir dir;
-    std::unique_ptr<Engine> engine = openEngine();
+    std::unique_ptr<Engine> engine = test::decodingEngine();
 };
 
 TEST_F(DurationProbeTest, MeasuresRealFilesToTheRoundedSecond)

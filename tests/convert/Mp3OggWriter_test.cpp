@@ -35,21 +35,6 @@ void fakeEncoder(const std::filesystem::path& folder, const std::string& name, c
     std::filesystem::permissions(folder / name, std::filesystem::perms::owner_all);
 }
 
-class StopAfter : public JobContext
-{
-public:
-    explicit StopAfter(int passes) : m_stopAfter(passes) {}
-    void setStatus(const std::string& text, std::optional<CellColour>) override { statuses.push_back(text); }
-    void processEvents() override { ++m_passes; }
-    bool cancelRequested() const override { return m_stopAfter > 0 && m_passes >= m_stopAfter; }
-    bool converting() const override { return true; }
-    std::vector<std::string> statuses;
-
-private:
-    int m_stopAfter;
-    int m_passes = 0;
-};
-
 EncoderCommand lameCbr(const std::filesystem::path& out)
 {
     return {"lame", {"--cbr", "-b", "320", "-m", "j", "--resample", "0", "-q", "4", "-", out.string()}};
@@ -130,7 +115,8 @@ TEST(ConvertToMP3_OGG, StopLeavesAShorterPlayableFile)
         const EncoderCommand command =
             program == "lame" ? lameCbr(out)
                               : EncoderCommand{"oggenc", {"-b", "128", "--quality", "3", "-", "-o", out.string()}};
-        StopAfter context(2); // two reads of 262,144 bytes: about 3 s of audio
+        PlainContext context;
+        context.stopAfter = 2; // two reads of 262,144 bytes: about 3 s of audio
         ASSERT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command),
                   JobOutcome::Cancelled);
         EXPECT_EQ(context.statuses.back(), "Cancelled");
@@ -147,7 +133,7 @@ TEST(ConvertToMP3_OGG, UnreadableSourceIsAnErrorWithOneLogLineAndNoEncoder)
     const auto damaged = rig.dir / "in" / "damaged.mp3";
     writeFile(damaged, std::string(5000, '\x55'));
     const auto out = rig.dir / "damaged.out.mp3";
-    StopAfter context(0);
+    PlainContext context;
     EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, damaged.string(), out.string(), lameCbr(out)),
               JobOutcome::Error);
     EXPECT_EQ(context.statuses.back(), "Error");
@@ -186,7 +172,7 @@ TEST(ConvertToMP3_OGG, FailedEncoderIsAnErrorWithALogLineAndNoFile)
         if (!c.script.empty())
             fakeEncoder(bin, "lame", c.script);
         const auto out = rig.dir / (c.name + ".mp3");
-        StopAfter context(0);
+        PlainContext context;
         {
             ScopedPath path((bin.string()));
             EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
@@ -199,7 +185,7 @@ TEST(ConvertToMP3_OGG, FailedEncoderIsAnErrorWithALogLineAndNoFile)
 
     // The real encoder that cannot create its output file.
     const auto out = rig.dir / "no such folder" / "t.mp3";
-    StopAfter context(0);
+    PlainContext context;
     EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
               JobOutcome::Error);
     EXPECT_EQ(rig.logLines(), ++lines);
@@ -211,7 +197,7 @@ TEST(ConvertToMP3_OGG, ExistingFileUnderTheNameIsNeverOverwritten)
     const auto source = makeTone(rig.dir / "in" / "t.flac", 1.0);
     const auto out = rig.dir / "taken.mp3";
     writeFile(out, "the user's");
-    StopAfter context(0);
+    PlainContext context;
     EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
               JobOutcome::Error);
     EXPECT_EQ(readFile(out), "the user's");
@@ -232,7 +218,7 @@ TEST(ConvertToMP3_OGG, FullDiskEndsInErrorWithoutAPartialFile)
         const EncoderCommand command =
             program == "lame" ? lameCbr(out)
                               : EncoderCommand{"oggenc", {"--managed", "-b", "320", "-", "-o", out.string()}};
-        StopAfter context(0);
+        PlainContext context;
         EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command),
                   JobOutcome::Error);
         EXPECT_FALSE(std::filesystem::exists(out));

@@ -1,7 +1,7 @@
 #include "OutputFileName.h"
 
-#include "MessageBox.h"
 #include "OutputSettings.h"
+#include "RecordingMessageBox.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,25 +16,13 @@ using Outcome = OutputFileName::Outcome;
 namespace
 {
 
-// Records the messages instead of showing them.
-class RecordingMessageBox : public MessageBox
-{
-public:
-    std::vector<std::string> texts;
-    MessageAnswer show(const std::string& text, const std::string&, MessageIcon, MessageButtons) override
-    {
-        texts.push_back(text);
-        return MessageAnswer::Ok;
-    }
-};
-
 class OutputFileNameTest : public ::testing::Test
 {
 protected:
     TempDir dir;
     std::string music = (dir / "Music").string();
     OutputSettings settings = designOutputSettings((dir / "Converted Files").string());
-    RecordingMessageBox messages;
+    test::RecordingMessageBox messages;
 
     void SetUp() override { std::filesystem::create_directory(music); }
 
@@ -77,7 +65,7 @@ TEST_F(OutputFileNameTest, SameFolderSkipsTheSourceThenNumbers)
 
     // Another extension is free at once.
     EXPECT_EQ(name(source, "ogg").path, music + "/song.ogg");
-    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(OutputFileNameTest, BaseNamesEndingInConverted)
@@ -100,7 +88,7 @@ TEST_F(OutputFileNameTest, OtherFolderIsCreatedWhenMissing)
     EXPECT_EQ(result.outcome, Outcome::Name);
     EXPECT_EQ(result.path, out + "/song.mp3");
     EXPECT_TRUE(std::filesystem::is_directory(out));
-    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(messages.shown.empty());
 
     // A trailing separator is not doubled.
     otherFolder(out + "/");
@@ -121,7 +109,7 @@ TEST_F(OutputFileNameTest, AFolderThatCannotBeCreatedSkipsTheJobSilently)
     // A file where the folder should be.
     otherFolder(touch((dir / "notafolder").string()));
     EXPECT_EQ(name(music + "/song.flac", "wav").outcome, Outcome::FolderCreationFailed);
-    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(OutputFileNameTest, AFolderOfThatNameIsNotAFile)
@@ -157,7 +145,7 @@ TEST_F(OutputFileNameTest, AllNumberedNamesTakenGivesTheEmptyName)
     const OutputFileName result = name(music + "/song.flac", "wav");
     EXPECT_EQ(result.outcome, Outcome::EmptyName);
     EXPECT_EQ(result.path, "");
-    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(OutputFileNameTest, SameFolderOfAFileWithoutAFolderPart)

@@ -34,19 +34,6 @@ std::string decodedSamples(const std::filesystem::path& file, const std::string&
     return readFile(raw);
 }
 
-// A job context that writes nowhere but may ask to stop after a number of event passes.
-class PlainContext : public JobContext
-{
-public:
-    void setStatus(const std::string& text, std::optional<CellColour>) override { statuses.push_back(text); }
-    void processEvents() override { ++passes; }
-    bool cancelRequested() const override { return stopAfter > 0 && passes >= stopAfter; }
-    bool converting() const override { return true; }
-    std::vector<std::string> statuses;
-    int passes = 0;
-    int stopAfter = 0;
-};
-
 void expectValidSizes(const std::string& bytes)
 {
     ASSERT_GE(bytes.size(), 44u);

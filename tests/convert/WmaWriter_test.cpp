@@ -17,18 +17,6 @@ using namespace tunevale::test;
 namespace
 {
 
-class Context : public JobContext
-{
-public:
-    void setStatus(const std::string& text, std::optional<CellColour>) override { statuses.push_back(text); }
-    void processEvents() override { ++passes; }
-    bool cancelRequested() const override { return stopAfter > 0 && passes >= stopAfter; }
-    bool converting() const override { return true; }
-    std::vector<std::string> statuses;
-    int passes = 0;
-    int stopAfter = 0;
-};
-
 class ShownList : public WmaBitrateListView
 {
 public:
@@ -96,7 +84,7 @@ TEST(ConvertToWMA, EncodesAt128kWithTheDefaultTagWords)
     const auto out = rig.dir / "tone.wma";
     WmaOptions options = tagged(rig.tagNames);
     options.quality = qualityFor(*rig.engine, 128000);
-    Context context;
+    PlainContext context;
     ASSERT_EQ(ConvertToWMA(*rig.engine, context, source.string(), out.string(), options), JobOutcome::Complete);
     EXPECT_EQ(context.statuses.back(), "Complete");
     EXPECT_GT(context.statuses.size(), 3u);
@@ -117,7 +105,7 @@ TEST(ConvertToWMA, EmptiedBoxWritesNoTagAndUntickedBoxWritesNone)
     options.tags[0].clear();
     options.tags[1] = "Ünïcode Ärtist";
     const auto out = rig.dir / "some.wma";
-    Context context;
+    PlainContext context;
     ASSERT_EQ(ConvertToWMA(*rig.engine, context, source.string(), out.string(), options), JobOutcome::Complete);
     expectAudio(out, "wmav2", 22050, 1, 1.0, 0.1);
     EXPECT_EQ(ffprobe(out, "format_tags=title"), "");
@@ -135,7 +123,7 @@ TEST(ConvertToWMA, StopLeavesAShorterClosedFile)
     ConversionRig rig;
     const auto source = makeTone(rig.dir / "in" / "long.flac", 10.0);
     const auto out = rig.dir / "long.wma";
-    Context context;
+    PlainContext context;
     context.stopAfter = 2 * 40; // two event passes per chunk of 20,000 bytes: 40 chunks, about 4.5 s
     ASSERT_EQ(ConvertToWMA(*rig.engine, context, source.string(), out.string(), tagged(rig.tagNames)),
               JobOutcome::Cancelled);
@@ -174,7 +162,7 @@ TEST(ConvertToWMA, FailuresEndInErrorAndLeaveNothingBehind)
     writeFile(damaged, readFile(source).substr(0, 40));
 
     auto expectError = [&](Engine& engine, const std::filesystem::path& from, const std::filesystem::path& out) {
-        Context context;
+        PlainContext context;
         EXPECT_EQ(ConvertToWMA(engine, context, from.string(), out.string(), tagged(rig.tagNames)), JobOutcome::Error)
             << out;
         EXPECT_EQ(context.statuses.back(), "Error");
@@ -193,7 +181,7 @@ TEST(ConvertToWMA, FailuresEndInErrorAndLeaveNothingBehind)
 
     const auto taken = rig.dir / "taken.wma";
     writeFile(taken, "the user's");
-    Context context;
+    PlainContext context;
     EXPECT_EQ(ConvertToWMA(*rig.engine, context, source.string(), taken.string(), tagged(rig.tagNames)),
               JobOutcome::Error);
     EXPECT_EQ(readFile(taken), "the user's");
@@ -209,7 +197,7 @@ TEST(ConvertToWMA, FullDiskEndsInErrorWithoutAPartialFile)
     const auto source = makeTone(rig.dir / "in" / "big.flac", 30.0); // about 480 KB at 128 kbit/s
     WmaOptions options = tagged(rig.tagNames);
     options.quality = qualityFor(*rig.engine, 128000);
-    Context context;
+    PlainContext context;
     EXPECT_EQ(ConvertToWMA(*rig.engine, context, source.string(), (small / "big.wma").string(), options),
               JobOutcome::Error);
     EXPECT_FALSE(std::filesystem::exists(small / "big.wma"));
@@ -227,7 +215,7 @@ TEST(ConvertToWMA, TheSettingsPanelShowsTheListOfTheLastWmaJob)
     WmaOptions options = tagged(rig.tagNames);
     options.bitrateView = &shown;
     options.quality = 100;
-    Context context;
+    PlainContext context;
     ASSERT_EQ(ConvertToWMA(*rig.engine, context, stereo.string(), (rig.dir / "s.wma").string(), options),
               JobOutcome::Complete);
     ASSERT_EQ(ConvertToWMA(*rig.engine, context, mono.string(), (rig.dir / "m.wma").string(), options),
@@ -266,7 +254,7 @@ TEST(ConvertToWMA, EightBitSourceKeepsItsSound)
     ConversionRig rig;
     const auto source = makeTone(rig.dir / "in" / "u8.wav", 2.0, 22050, 1, {"-c:a", "pcm_u8"});
     const auto out = rig.dir / "u8.wma";
-    Context context;
+    PlainContext context;
     ASSERT_EQ(ConvertToWMA(*rig.engine, context, source.string(), out.string(), WmaOptions{}), JobOutcome::Complete);
     expectAudio(out, "wmav2", 22050, 1, 2.0, 0.1);
     // Unsigned 8-bit samples read as 16-bit ones would turn the quiet tone into loud noise.

@@ -1,9 +1,10 @@
 #include "ComponentDownload.h"
 #include "Endpoints.h"
 #include "LocalHttpServer.h"
-#include "MessageBox.h"
 #include "NetworkConnectivity.h"
-#include "Shell.h"
+#include "QtApplication.h"
+#include "RecordingMessageBox.h"
+#include "RecordingShell.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,48 +25,6 @@ namespace
 {
 
 constexpr int kPayloadSize = 3 * 1024 * 1024 + 7;
-
-QApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "component_download_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
-struct WithApplication {
-    WithApplication() { application(); }
-};
-
-struct RecordedMessage {
-    std::string text, title;
-    MessageIcon icon;
-    MessageButtons buttons;
-};
-
-class RecordingMessageBox : public MessageBox
-{
-public:
-    MessageAnswer show(const std::string& text, const std::string& title, MessageIcon icon,
-                       MessageButtons buttons) override
-    {
-        shown.push_back({text, title, icon, buttons});
-        return MessageAnswer::Ok;
-    }
-    std::vector<RecordedMessage> shown;
-};
-
-class RecordingShell : public Shell
-{
-public:
-    bool open(const std::string& pathOrUrl) override
-    {
-        opened.push_back(pathOrUrl);
-        return false;
-    }
-    std::vector<std::string> opened;
-};
 
 class FixedConnectivity : public Connectivity
 {
@@ -107,19 +66,20 @@ private:
     int m_ticks = 0;
 };
 
-class ComponentDownloadTest : public ::testing::Test, private WithApplication
+class ComponentDownloadTest : public ::testing::Test, private test::WithQtApplication<QApplication>
 {
 protected:
     ComponentDownloadTest() : server(test::testPayload(kPayloadSize)), download(messages, shell, connectivity, network)
     {
         network.setProxy(QNetworkProxy::NoProxy);
+        shell.succeeds = false; // no program opens anything here, as when the file never arrived
     }
 
     std::string destination() const { return (folder / "wmfdist.exe").string(); }
 
     test::LocalHttpServer server;
-    RecordingMessageBox messages;
-    RecordingShell shell;
+    test::RecordingMessageBox messages;
+    test::RecordingShell shell;
     FixedConnectivity connectivity;
     QNetworkAccessManager network;
     ComponentDownload download;

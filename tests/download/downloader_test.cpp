@@ -1,5 +1,6 @@
 #include "Downloader.h"
 #include "LocalHttpServer.h"
+#include "QtApplication.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,15 +20,6 @@ namespace
 constexpr int kPayloadSize = 4 * 1024 * 1024 + 123;
 constexpr int kWaitMs = 60000;
 
-QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "downloader_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
 std::vector<std::string> namesIn(const std::filesystem::path& folder)
 {
     std::vector<std::string> names;
@@ -36,12 +28,7 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder)
     return names;
 }
 
-// Qt objects need the application to exist before they are made.
-struct WithApplication {
-    WithApplication() { application(); }
-};
-
-class DownloaderTest : public ::testing::Test, private WithApplication
+class DownloaderTest : public ::testing::Test, private test::WithQtApplication<QCoreApplication>
 {
 protected:
     DownloaderTest() : server(test::testPayload(kPayloadSize)) { network.setProxy(QNetworkProxy::NoProxy); }

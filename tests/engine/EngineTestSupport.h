@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DecodingEngine.h"
 #include "EngineErrorText.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
@@ -15,17 +16,6 @@
 
 namespace tunevale::test
 {
-
-// A real engine opened without a sound card (device 0), with every plug-in loaded or none.
-inline std::unique_ptr<Engine> decodingEngine(bool plugins = true)
-{
-    auto engine = makeEngine();
-    EXPECT_TRUE(engine->Init(0, 44100, 0)) << engine->ErrorGetCode();
-    if (plugins)
-        for (const char* plugin : enginePluginNames())
-            engine->PluginLoad(plugin, 0);
-    return engine;
-}
 
 // Pulls a decode-only channel until it turns inactive, the way the converters do. A pull that
 // returns 0 or fails while the channel still claims to be active fails the test.
@@ -51,18 +41,6 @@ inline std::string ffmpegPcm(const std::filesystem::path& file, const std::strin
     const auto raw = dir / "pcm.raw";
     ffmpeg({"-i", file.string(), "-map", "0:a:0", "-f", format, raw.string()});
     return readFile(raw);
-}
-
-// Waits up to timeoutMs for condition, polling.
-inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
 }
 
 // A Standard MIDI File: 120 beats per minute, 480 ticks per beat; one note from 0 to 1 s and the

@@ -1,4 +1,6 @@
 #include "EngineTestSupport.h"
+#include "NullEngine.h"
+#include "RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -10,77 +12,24 @@ using namespace tunevale::test;
 namespace
 {
 
-class RecordingMessageBox : public MessageBox
-{
-public:
-    struct Shown {
-        std::string text, title;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
-    MessageAnswer show(const std::string& text, const std::string& title, MessageIcon icon,
-                       MessageButtons buttons) override
-    {
-        shown.push_back({text, title, icon, buttons});
-        return MessageAnswer::Ok;
-    }
-    std::vector<Shown> shown;
-};
-
 // Forces Init's result and records the plug-ins asked for; nothing else is used by start-up.
-class InitFailingEngine : public Engine
+class InitFailingEngine : public NullEngine
 {
 public:
-    explicit InitFailingEngine(int code) : m_code(code) {}
+    using NullEngine::NullEngine;
     bool Init(int device, std::uint32_t freq, std::uint32_t flags) override
     {
         initCall = {device, static_cast<int>(freq), static_cast<int>(flags)};
-        return m_code == EngineCode::Ok;
+        return ErrorGetCode() == EngineCode::Ok;
     }
-    int ErrorGetCode() override { return m_code; }
     EngineHandle PluginLoad(const std::string& file, std::uint32_t) override
     {
         plugins.push_back(file);
         return 0;
     }
-    bool Free() override { return true; }
-    bool SetConfig(std::uint32_t, std::uint32_t) override { return false; }
-    EngineHandle StreamCreateFile(const std::string&, std::uint64_t, std::uint64_t, std::uint32_t) override
-    {
-        return 0;
-    }
-    EngineHandle MusicLoad(const std::string&, std::uint64_t, std::uint32_t, std::uint32_t, std::uint32_t) override
-    {
-        return 0;
-    }
-    bool StreamFree(EngineHandle) override { return false; }
-    std::uint64_t ChannelGetLength(EngineHandle, std::uint32_t) override { return EngineFailure64; }
-    std::uint64_t ChannelGetPosition(EngineHandle, std::uint32_t) override { return EngineFailure64; }
-    double ChannelBytes2Seconds(EngineHandle, std::uint64_t) override { return -1; }
-    bool ChannelGetInfo(EngineHandle, ChannelInfo&) override { return false; }
-    bool ChannelGetAttribute(EngineHandle, std::uint32_t, float&) override { return false; }
-    bool ChannelPlay(EngineHandle, bool) override { return false; }
-    bool ChannelPause(EngineHandle) override { return false; }
-    bool ChannelStop(EngineHandle) override { return false; }
-    std::uint32_t ChannelIsActive(EngineHandle) override { return 0; }
-    std::int32_t ChannelGetData(EngineHandle, void*, std::uint32_t) override { return -1; }
-    EngineHandle EncodeStart(EngineHandle, const EncoderCommand&, std::uint32_t) override { return 0; }
-    bool EncodeStop(EngineHandle) override { return false; }
-    std::vector<std::uint32_t> WMAEncodeGetRates(std::uint32_t, std::uint32_t, std::uint32_t) override { return {}; }
-    EngineHandle WMAEncodeOpenFile(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                                   const std::string&) override
-    {
-        return 0;
-    }
-    bool WMAEncodeSetTag(EngineHandle, const std::string&, const std::string&, std::uint32_t) override { return false; }
-    bool WMAEncodeWrite(EngineHandle, const void*, std::uint32_t) override { return false; }
-    bool WMAEncodeClose(EngineHandle) override { return false; }
 
     std::array<int, 3> initCall{};
     std::vector<std::string> plugins;
-
-private:
-    int m_code;
 };
 
 const std::string Lines = "Error: Couldn't Initialize Digital Output, The program will not work correclty.\r\n"

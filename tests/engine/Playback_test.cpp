@@ -46,7 +46,7 @@ TEST_F(Playback, PlayPauseResumeStop)
 
     ASSERT_TRUE(m_engine->ChannelPlay(handle, false));
     EXPECT_EQ(m_engine->ChannelIsActive(handle), ChannelState::Playing);
-    EXPECT_TRUE(waitFor([&] { return position(handle) > 0; }));
+    EXPECT_TRUE(eventually([&] { return position(handle) > 0; }, 5000));
 
     ASSERT_TRUE(m_engine->ChannelPause(handle));
     EXPECT_EQ(m_engine->ChannelIsActive(handle), ChannelState::Paused);
@@ -57,7 +57,7 @@ TEST_F(Playback, PlayPauseResumeStop)
 
     ASSERT_TRUE(m_engine->ChannelPlay(handle, false));
     EXPECT_EQ(m_engine->ChannelIsActive(handle), ChannelState::Playing);
-    EXPECT_TRUE(waitFor([&] { return position(handle) > paused; }));
+    EXPECT_TRUE(eventually([&] { return position(handle) > paused; }, 5000));
 
     ASSERT_TRUE(m_engine->ChannelStop(handle));
     EXPECT_EQ(m_engine->ChannelIsActive(handle), ChannelState::Stopped);
@@ -71,12 +71,12 @@ TEST_F(Playback, AStreamWithoutLoopStopsAtItsEnd)
 {
     const EngineHandle handle = open("short.wav", 0.3, StreamFlag::Fx, 22050, 1);
     ASSERT_TRUE(m_engine->ChannelPlay(handle, false));
-    EXPECT_TRUE(waitFor([&] { return m_engine->ChannelIsActive(handle) == ChannelState::Stopped; }, 10000));
+    EXPECT_TRUE(eventually([&] { return m_engine->ChannelIsActive(handle) == ChannelState::Stopped; }, 10000));
     EXPECT_EQ(position(handle), m_engine->ChannelGetLength(handle, 0));
     // Played again, it starts from the beginning.
     ASSERT_TRUE(m_engine->ChannelPlay(handle, false));
     EXPECT_EQ(m_engine->ChannelIsActive(handle), ChannelState::Playing);
-    EXPECT_TRUE(waitFor([&] { return m_engine->ChannelIsActive(handle) == ChannelState::Stopped; }, 10000));
+    EXPECT_TRUE(eventually([&] { return m_engine->ChannelIsActive(handle) == ChannelState::Stopped; }, 10000));
 }
 
 TEST_F(Playback, ALoopingStreamPlaysOnPastItsEnd)
@@ -85,7 +85,7 @@ TEST_F(Playback, ALoopingStreamPlaysOnPastItsEnd)
     ASSERT_TRUE(m_engine->ChannelPlay(handle, false));
     // The position climbs towards the end, then starts again from the beginning.
     std::uint64_t last = 0;
-    EXPECT_TRUE(waitFor(
+    EXPECT_TRUE(eventually(
         [&] {
             const std::uint64_t now = position(handle);
             const bool wrapped = now < last;
@@ -107,11 +107,11 @@ TEST_F(Playback, SeveralChannelsAndMidiPlayTogether)
     for (EngineHandle handle : {first, second, midi})
         ASSERT_TRUE(m_engine->ChannelPlay(handle, false));
     for (EngineHandle handle : {first, second, midi})
-        EXPECT_TRUE(waitFor([&] { return position(handle) > 0; }));
+        EXPECT_TRUE(eventually([&] { return position(handle) > 0; }, 5000));
     // Freeing a playing channel is safe while the others play on.
     EXPECT_TRUE(m_engine->StreamFree(second));
     const std::uint64_t before = position(first);
-    EXPECT_TRUE(waitFor([&] { return position(first) != before; }));
+    EXPECT_TRUE(eventually([&] { return position(first) != before; }, 5000));
 }
 
 TEST_F(Playback, DecodeOnlyStreamsNeverPlay)

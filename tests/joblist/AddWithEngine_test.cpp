@@ -1,15 +1,14 @@
-#include "ForwardingEngine.h"
+#include "DecodingEngine.h"
 #include "DurationProbe.h"
-#include "EngineFactory.h"
+#include "EngineWithoutWma.h"
 #include "FileSizeText.h"
-#include "InitAudioEngine.h"
 #include "JobAdder.h"
 #include "JobList.h"
 #include "JobListFakes.h"
 #include "JobSelection.h"
+#include "RecordingInstaller.h"
 #include "TestSupport.h"
 #include "WmaSupport.h"
-#include "WmaSupportInstaller.h"
 
 #include <gtest/gtest.h>
 
@@ -22,35 +21,6 @@ namespace
 
 using namespace std::string_literals;
 
-std::unique_ptr<Engine> openEngine()
-{
-    auto engine = makeEngine();
-    EXPECT_TRUE(engine->Init(0, 44100, 0));
-    for (const char* plugin : enginePluginNames())
-        engine->PluginLoad(plugin, 0);
-    return engine;
-}
-
-// The real engine on a system whose FFmpeg has no WMA encoder.
-class EngineWithoutWma : public test::ForwardingEngine
-{
-public:
-    using ForwardingEngine::ForwardingEngine;
-    EngineHandle WMAEncodeOpenFile(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                                   const std::string&) override
-    {
-        return 0;
-    }
-};
-
-class CountingInstaller : public WmaSupportInstaller
-{
-public:
-    void downloadAndInstall() override { ++downloads; }
-    void openSupportPage() override { ++pages; }
-    int downloads = 0, pages = 0;
-};
-
 // The job list wired as the window wires it, with the real engine measuring each file.
 struct Window {
     explicit Window(Engine& engine) : probe(engine, &prompt, dir / "CheckWMASupport.wma") {}
@@ -61,7 +31,7 @@ struct Window {
     test::PlayingPreview preview;
     test::ScriptedDialogs dialogs;
     test::RecordingMessageBox messages;
-    CountingInstaller installer;
+    test::RecordingInstaller installer;
     WmaInstallPrompt prompt{messages, installer};
     DurationProbe probe;
     JobSelection selection{jobs, chkSelectAll, preview};
@@ -76,7 +46,7 @@ struct Window {
 
 TEST(AddWithEngine, MeasuresDecodableFilesAndMarksDamagedOnes)
 {
-    auto engine = openEngine();
+    auto engine = test::decodingEngine();
     Window window(*engine);
     const auto flac = test::makeTone(window.dir / "tone.flac", 3, 44100, 2);
     const auto mp3 = test::makeTone(window.dir / "tone.mp3", 65, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k"});
@@ -104,11 +74,11 @@ TEST(AddWithEngine, MeasuresDecodableFilesAndMarksDamagedOnes)
 
 TEST(AddWithEngine, AddsAWindowsMediaFileAsNotSupportedWhateverThePromptsAnswer)
 {
-    auto real = openEngine();
-    EngineWithoutWma engine(*real);
+    auto real = test::decodingEngine();
+    test::EngineWithoutWma engine(*real);
     Window window(engine);
-    window.messages.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::No, MessageAnswer::Ok,
-                               MessageAnswer::Cancel};
+    // The restart notice after Yes and No is OK-only and takes no queued answer.
+    window.messages.answers = {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Cancel};
     for (const char* name : {"a.wma", "b.wmv", "c.asf"}) {
         test::writeFile(window.dir / name, std::string(2000, 'x'));
         std::string path = (window.dir / name).string();
@@ -124,7 +94,7 @@ TEST(AddWithEngine, AddsAWindowsMediaFileAsNotSupportedWhateverThePromptsAnswer)
 
 TEST(AddWithEngine, AddsAFolderOfAudioFilesButNotItsSubfolder)
 {
-    auto engine = openEngine();
+    auto engine = test::decodingEngine();
     Window window(*engine);
     test::makeTone(window.dir / "a.mp3", 2, 22050, 1);
     test::makeTone(window.dir / ".b.wav", 1, 8000, 1);

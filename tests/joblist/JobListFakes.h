@@ -4,13 +4,12 @@
 #include "FileDialogs.h"
 #include "JobTable.h"
 #include "JobTableObserver.h"
-#include "MessageBox.h"
 #include "PreviewControl.h"
+#include "RecordingMessageBox.h"
 #include "SelectAllBox.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -19,30 +18,6 @@
 
 namespace tunevale::test
 {
-
-// Stands in for the window's message boxes: records each one and gives the queued answers (OK/Yes
-// when none is queued).
-class RecordingMessageBox : public MessageBox
-{
-public:
-    struct Shown {
-        std::string text, title;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
-    MessageAnswer show(const std::string& text, const std::string& title, MessageIcon icon,
-                       MessageButtons buttons) override
-    {
-        shown.push_back({text, title, icon, buttons});
-        if (answers.empty())
-            return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
-        const auto answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::vector<Shown> shown;
-    std::deque<MessageAnswer> answers;
-};
 
 // Stands in for the open dialog and folder browser: answers what the test queued.
 class ScriptedDialogs : public FileDialogs

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Engine.h"
-#include "MessageBox.h"
 #include "PreviewGrid.h"
 
 #include <map>
@@ -37,17 +36,6 @@ public:
             selectedRows.erase(row);
             rowsWithSelectedCell.erase(row);
         }
-    }
-};
-
-class RecordingMessages : public MessageBox
-{
-public:
-    std::vector<std::string> texts;
-    MessageAnswer show(const std::string& text, const std::string& title, MessageIcon icon, MessageButtons) override
-    {
-        texts.push_back(text + "|" + title + "|" + (icon == MessageIcon::Critical ? "critical" : "other"));
-        return MessageAnswer::Ok;
     }
 };
 

@@ -3,6 +3,7 @@
 #include "FakePreview.h"
 #include "InitAudioEngine.h"
 #include "PreviewPlayer.h"
+#include "RecordingMessageBox.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ protected:
     test::TempDir dir;
     std::unique_ptr<Engine> engine;
     test::FakeGrid grid;
-    test::RecordingMessages messages;
+    test::RecordingMessageBox messages;
     std::unique_ptr<PreviewPlayer> player;
 };
 
@@ -61,7 +62,7 @@ TEST_F(PreviewPlayerEngine, PlaysPausesResumesAndStopsARealFile)
 
     player->clickStop();
     EXPECT_EQ(player->PreviewChannel(), 0u);
-    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(PreviewPlayerEngine, AFileTheEngineCannotOpenIsSilent)
@@ -71,7 +72,7 @@ TEST_F(PreviewPlayerEngine, AFileTheEngineCannotOpenIsSilent)
     grid.activeRow = 0;
     player->clickPlay();
     EXPECT_EQ(player->PreviewChannel(), 0u);
-    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 } // namespace

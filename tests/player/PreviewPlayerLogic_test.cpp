@@ -1,7 +1,9 @@
 // The player's choices of row, its captions and its engine calls, against an engine that records
 // what it is asked and can be told to fail.
 #include "FakePreview.h"
+#include "NullEngine.h"
 #include "PreviewPlayer.h"
+#include "RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +15,11 @@ namespace
 {
 
 using test::FakeGrid;
-using test::RecordingMessages;
+using test::RecordingMessageBox;
 
 // Opens every path ending in ".mp3" as a stream and ".mod" as music; plays, pauses and stops
 // succeed unless told otherwise.
-class RecordingEngine : public Engine
+class RecordingEngine : public test::NullEngine
 {
 public:
     std::vector<std::string> calls;
@@ -25,7 +27,8 @@ public:
     std::map<EngineHandle, std::uint32_t> state;
     EngineHandle next = 100;
     bool failPlay = false, failPause = false, failStop = false;
-    int lastError = 0;
+
+    RecordingEngine() : NullEngine(EngineCode::Ok) {}
 
     EngineHandle StreamCreateFile(const std::string& path, std::uint64_t, std::uint64_t, std::uint32_t flags) override
     {
@@ -74,45 +77,27 @@ public:
         open.erase(h);
         return true;
     }
-    int ErrorGetCode() override { return lastError; }
-
-    bool Init(int, std::uint32_t, std::uint32_t) override { return true; }
-    bool Free() override { return true; }
-    EngineHandle PluginLoad(const std::string&, std::uint32_t) override { return 1; }
-    bool SetConfig(std::uint32_t, std::uint32_t) override { return true; }
-    std::uint64_t ChannelGetLength(EngineHandle, std::uint32_t) override { return 0; }
-    std::uint64_t ChannelGetPosition(EngineHandle, std::uint32_t) override { return 0; }
-    double ChannelBytes2Seconds(EngineHandle, std::uint64_t) override { return 0; }
-    bool ChannelGetInfo(EngineHandle, ChannelInfo&) override { return false; }
-    bool ChannelGetAttribute(EngineHandle, std::uint32_t, float&) override { return false; }
-    std::uint32_t ChannelIsActive(EngineHandle h) override { return state[h]; }
-    std::int32_t ChannelGetData(EngineHandle, void*, std::uint32_t) override { return -1; }
-    EngineHandle EncodeStart(EngineHandle, const EncoderCommand&, std::uint32_t) override { return 0; }
-    bool EncodeStop(EngineHandle) override { return false; }
-    std::vector<std::uint32_t> WMAEncodeGetRates(std::uint32_t, std::uint32_t, std::uint32_t) override { return {}; }
-    EngineHandle WMAEncodeOpenFile(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                                   const std::string&) override
-    {
-        return 0;
-    }
-    bool WMAEncodeSetTag(EngineHandle, const std::string&, const std::string&, std::uint32_t) override { return false; }
-    bool WMAEncodeWrite(EngineHandle, const void*, std::uint32_t) override { return false; }
-    bool WMAEncodeClose(EngineHandle) override { return false; }
 
 private:
     int fail(int code)
     {
-        lastError = code;
+        setErrorCode(code);
         return 0;
     }
 };
+
+// A message box as the tests compare it: "text|title|critical" (or "other" for any other icon).
+std::string describe(const test::RecordingMessageBox::Shown& box)
+{
+    return box.text + "|" + box.title + "|" + (box.icon == MessageIcon::Critical ? "critical" : "other");
+}
 
 class PreviewPlayerLogic : public ::testing::Test
 {
 protected:
     RecordingEngine engine;
     FakeGrid grid;
-    RecordingMessages messages;
+    RecordingMessageBox messages;
     PreviewPlayer player{engine, grid, messages};
     std::vector<std::string> captions;
 
@@ -168,7 +153,7 @@ TEST_F(PreviewPlayerLogic, ModulesOpenThroughMusicLoadAndUnreadableFilesStaySile
     player.clickPlay();
     EXPECT_EQ(player.PreviewChannel(), 0u);
     EXPECT_EQ(player.PreviewFilePath(), "/m/broken.txt");
-    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(engine.open.empty()) << "the module played before is released";
 }
 
@@ -181,7 +166,7 @@ TEST_F(PreviewPlayerLogic, PlayWithEmptyListOrNothingMarkedDoesNothing)
     player.clickPlay();
     EXPECT_EQ(player.PreviewChannel(), 0u);
     EXPECT_TRUE(engine.calls.empty());
-    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(PreviewPlayerLogic, PauseResumeAndStopFlipTheCaption)
@@ -211,19 +196,19 @@ TEST_F(PreviewPlayerLogic, EngineFailuresShowTheCodeAndTheCaptionStillFlips)
     grid.activeRow = 0;
     engine.failPlay = true;
     player.clickPlay();
-    ASSERT_EQ(messages.texts.size(), 1u);
-    EXPECT_EQ(messages.texts[0], "(Error code: 9)|Tunevale|critical");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(describe(messages.shown[0]), "(Error code: 9)|Tunevale|critical");
     EXPECT_NE(player.PreviewChannel(), 0u);
 
     engine.failPlay = false;
     engine.failPause = true;
     player.clickPause();
-    EXPECT_EQ(messages.texts.back(), "(Error code: 24)|Tunevale|critical");
+    EXPECT_EQ(describe(messages.shown.back()), "(Error code: 24)|Tunevale|critical");
     EXPECT_EQ(player.pauseCaption(), "Resume");
 
     engine.failStop = true;
     player.clickStop();
-    EXPECT_EQ(messages.texts.back(), "(Error code: 5)|Tunevale|critical");
+    EXPECT_EQ(describe(messages.shown.back()), "(Error code: 5)|Tunevale|critical");
     EXPECT_EQ(player.PreviewChannel(), 0u);
     EXPECT_EQ(player.pauseCaption(), "Pause");
 }

@@ -1,5 +1,6 @@
 #include "CRegister.h"
 
+#include "RegistryFileTest.h"
 #include "TestSupport.h"
 
 #include <QLockFile>
@@ -24,12 +25,8 @@ namespace
 constexpr auto HKLM = RegistryRoot::LocalMachine;
 const std::string kKey = "Software\\Brindle Tunevale\\Settings";
 
-class CRegisterTest : public ::testing::Test
+class CRegisterTest : public test::RegistryFileTest
 {
-protected:
-    TempDir dir;
-    std::filesystem::path file = dir / "Tunevale" / "registry.ini";
-    CRegister reg{file};
 };
 
 // Waits for a child process at most timeoutSeconds; its exit code, or -1 (then it is killed).

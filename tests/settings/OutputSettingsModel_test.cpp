@@ -1,5 +1,6 @@
 #include "OutputSettingsModel.h"
 
+#include "RegistryFileTest.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 #include <utility>
 
 using namespace tunevale;
-using tunevale::test::TempDir;
 using C = OutputControl;
 
 namespace
@@ -20,13 +20,9 @@ namespace
 constexpr auto HKLM = RegistryRoot::LocalMachine;
 const std::string kDefaultPath = "/home/tester/Converted Files";
 
-class OutputSettingsModelTest : public ::testing::Test
+class OutputSettingsModelTest : public test::RegistryFileTest
 {
 protected:
-    TempDir dir;
-    std::filesystem::path file = dir / "Tunevale" / "registry.ini";
-    CRegister reg{file};
-
     void store(const std::string& name, const std::string& value)
     {
         ASSERT_TRUE(reg.REGSaveSetting(HKLM, SettingsKey, name, value));

@@ -43,6 +43,17 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, error);
 }
 
+bool eventually(const std::function<bool()>& condition, int timeoutMs, int pollMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+    }
+    return condition();
+}
+
 ProgramResult runProgram(const std::vector<std::string>& argv, int timeoutSeconds)
 {
     ProgramResult result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct ProgramResult {
     int exitCode = -1;  // -1 when the program could not start or was killed
     std::string output; // standard output and standard error together
 };
+
+// Polls condition every pollMs until it holds or timeoutMs has passed; its last answer.
+bool eventually(const std::function<bool()>& condition, int timeoutMs, int pollMs = 10);
 
 // Runs a program with an argument vector (no shell), waiting at most timeoutSeconds.
 ProgramResult runProgram(const std::vector<std::string>& argv, int timeoutSeconds = 120);

@@ -47,17 +47,6 @@ inline pid_t markerHolder()
     return 0;
 }
 
-// Waits at most a minute for a condition.
-template <typename Condition> bool eventually(Condition condition)
-{
-    for (int tries = 0; tries < 600; ++tries) {
-        if (condition())
-            return true;
-        ::usleep(100000);
-    }
-    return condition();
-}
-
 // One running copy of the tunevale program, off screen, with home, configuration, cache and state
 // folders of its own: the settings file appears in its configuration folder once its start-up has
 // loaded the settings.
@@ -93,7 +82,7 @@ public:
     // Waits until start-up has loaded the settings; false when the program ended or took too long.
     bool waitForStartUp()
     {
-        return eventually([this] { return startedUp() || !running(); }) && running();
+        return eventually([this] { return startedUp() || !running(); }, 60000, 100) && running();
     }
 
     void end()

@@ -2,6 +2,8 @@
 #include "Endpoints.h"
 #include "Help.h"
 #include "ProgramFolder.h"
+#include "QtApplication.h"
+#include "RecordingShell.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +16,6 @@ namespace tunevale
 {
 namespace
 {
-
-class RecordingShell : public Shell
-{
-public:
-    bool open(const std::string& pathOrUrl) override
-    {
-        opened.push_back(pathOrUrl);
-        return true;
-    }
-    std::vector<std::string> opened;
-};
 
 // Stands in for the desktop's opener, so that no browser or viewer starts during the tests.
 class UrlCatcher : public QObject
@@ -46,15 +37,6 @@ public:
 public slots:
     void handle(const QUrl& url) { urls.append(url); }
 };
-
-QGuiApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "help_test";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-    return app;
-}
 
 std::filesystem::path makeManual(const std::filesystem::path& folder)
 {
@@ -79,7 +61,7 @@ TEST(HelpTest, ManualIsFoundBesideTheProgramOrInTheInstalledDataFolder)
 
 TEST(HelpTest, HelpButtonOpensTheManualBesideTheBuiltProgram)
 {
-    RecordingShell shell;
+    test::RecordingShell shell;
     openHelp(shell);
     ASSERT_EQ(shell.opened.size(), 1u);
     EXPECT_EQ(shell.opened[0], (programFolder() / "manual" / "index.html").string());
@@ -88,14 +70,14 @@ TEST(HelpTest, HelpButtonOpensTheManualBesideTheBuiltProgram)
 
 TEST(HelpTest, WebSiteLabelOpensTheMakersSite)
 {
-    RecordingShell shell;
+    test::RecordingShell shell;
     openMakerWebSite(shell);
     EXPECT_EQ(shell.opened, std::vector<std::string>{endpoints::kMakerWebSite});
 }
 
 TEST(DesktopShellTest, OpensWebAddressesAndExistingFilesOnly)
 {
-    application();
+    test::qtApplication<QGuiApplication>();
     UrlCatcher catcher;
     DesktopShell shell;
     test::TempDir folder;

@@ -81,17 +81,6 @@ private:
     bool m_held = false;
 };
 
-// Waits at most ten seconds for a condition.
-template <typename Condition> bool eventually(Condition condition)
-{
-    for (int tries = 0; tries < 1000; ++tries) {
-        if (condition())
-            return true;
-        ::usleep(10000);
-    }
-    return condition();
-}
-
 TEST(InstanceMarkerTest, VisibleWhileAnyCopyRunsAndGoneAfterTheLast)
 {
     if (markerVisible())
@@ -110,7 +99,7 @@ TEST(InstanceMarkerTest, VisibleWhileAnyCopyRunsAndGoneAfterTheLast)
     // The first copy ends; the name stays while the second runs.
     EXPECT_TRUE(first->stop());
     first.reset();
-    EXPECT_TRUE(eventually([] { return markerVisible(); }));
+    EXPECT_TRUE(test::eventually([] { return markerVisible(); }, 10000));
 
     EXPECT_TRUE(second.stop());
     EXPECT_FALSE(markerVisible());
@@ -128,7 +117,7 @@ TEST(InstanceMarkerTest, WaitingCopyTakesTheNameOverAndReleasesItWithTheObject)
         EXPECT_FALSE(waiting.held());
 
         holder.reset();
-        EXPECT_TRUE(eventually([&] { return waiting.held() != alsoWaiting.held(); }));
+        EXPECT_TRUE(test::eventually([&] { return waiting.held() != alsoWaiting.held(); }, 10000));
         EXPECT_TRUE(markerVisible(name));
     }
     EXPECT_FALSE(markerVisible(name));

@@ -30,7 +30,7 @@ TEST(TwoCopiesTest, RunSideBySideAndTheMarkerLastsWhileEitherRuns)
     // The marker stays while either copy runs, and goes with the last one.
     first.end();
     EXPECT_TRUE(second.running());
-    EXPECT_TRUE(test::eventually([&] { return test::markerHolder() == secondPid; }));
+    EXPECT_TRUE(test::eventually([&] { return test::markerHolder() == secondPid; }, 60000, 100));
 
     second.end();
     EXPECT_FALSE(test::markerVisible()) << "held by process " << test::markerHolder();

@@ -1,4 +1,5 @@
 #include "MemoryPropertyBag.h"
+#include "QtApplication.h"
 #include "Slider.h"
 #include "SliderMetrics.h"
 
@@ -18,17 +19,6 @@ namespace
 
 using namespace SliderMetrics;
 using ::testing::ElementsAre;
-
-// The one application object of the program. It is never destroyed: tearing it down among the
-// other static objects at exit crashes inside Qt.
-QApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "slider-widget-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
-    return *instance;
-}
 
 QColor toQColor(SliderRgb rgb)
 {
@@ -91,7 +81,7 @@ protected:
     // Moves the mouse without a button, as the pointer does before a click.
     void hover(QPoint position) { QTest::mouseMove(&slider, position); }
 
-    QApplication& app = application(); // before any widget
+    QApplication& app = test::qtApplication<QApplication>(); // before any widget
     Slider slider;
     std::vector<std::string> events;
     std::vector<qint32> dblClickValues;
@@ -279,7 +269,7 @@ TEST_F(SliderWidgetTest, LoadingKeepsTheDesignedLength)
 
 TEST(SliderHiddenWidgetTest, PropertySetsUseTheSizeGivenWhileHidden)
 {
-    application();
+    test::qtApplication<QApplication>();
     Slider slider;
     slider.resize(300, 20); // hidden: Qt keeps the resize event until the widget is shown
     slider.setSliderStyle(SliderModel::StyleVertical);
