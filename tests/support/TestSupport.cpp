@@ -148,12 +148,18 @@ std::vector<int> childProcesses()
 {
     std::vector<int> children;
     std::error_code error;
-    // Processes come and go while the folder is read: one that is gone has an empty stat.
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
         const std::string name = entry.path().filename();
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        const std::string stat = readFile(entry.path() / "stat");
+        // Processes come and go while the folder is read; reading the stat of one that has just
+        // gone fails with ESRCH (a stream would throw), and it is no child any more.
+        std::string stat(512, '\0');
+        const int fd = ::open((entry.path() / "stat").c_str(), O_RDONLY | O_CLOEXEC);
+        const ssize_t got = fd < 0 ? -1 : ::read(fd, stat.data(), stat.size() - 1);
+        if (fd >= 0)
+            ::close(fd);
+        stat.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
         const auto close = stat.rfind(')');
         char state = 0;
         int parent = 0;
