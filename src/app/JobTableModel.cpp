@@ -7,16 +7,6 @@
 namespace tunevale
 {
 
-namespace
-{
-
-QColor cellColour(CellColour colour)
-{
-    return QColor(colour & 0xFF, colour >> 8 & 0xFF, colour >> 16 & 0xFF);
-}
-
-} // namespace
-
 JobTableModel::JobTableModel(JobList& jobs, QObject* parent) : QAbstractTableModel(parent), m_jobs(jobs)
 {
     m_jobs.setObserver(this);
@@ -45,13 +35,8 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const
     const auto column = static_cast<JobColumn>(index.column());
     if (role == Qt::CheckStateRole && column == JobColumn::CheckBox)
         return job.ticked() ? Qt::Checked : Qt::Unchecked;
-    if (role == Qt::ForegroundRole) {
-        if (column == JobColumn::Status && job.statusColour)
-            return cellColour(*job.statusColour);
-        if (column == JobColumn::Duration && job.durationColour)
-            return cellColour(*job.durationColour);
-        return {};
-    }
+    if (role == Qt::ForegroundRole)
+        return foreground(static_cast<std::size_t>(index.row()), column);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     switch (column) {
@@ -62,7 +47,7 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const
     case JobColumn::FilePath:
         return QString::fromStdString(job.FilePath);
     case JobColumn::Status:
-        return QString::fromStdString(job.Status);
+        return QString::fromStdString(statusText(job));
     case JobColumn::Duration:
         return QString::fromStdString(job.Duration);
     case JobColumn::FileSize:
@@ -144,6 +129,35 @@ void JobTableModel::rowChanged(std::size_t row)
     emit dataChanged(index(static_cast<int>(row), 0), index(static_cast<int>(row), JobColumnCount - 1));
 }
 
+QVariant JobTableModel::foreground(std::size_t row, JobColumn column) const
+{
+    if (m_plainRows.contains(row))
+        return {};
+    const JobState state = m_jobs.rsJobs().at(row).State;
+    if (column == JobColumn::Status) {
+        switch (state) {
+        case JobState::Complete:
+            return kCompleteColour;
+        case JobState::Cancelled:
+        case JobState::Error:
+        case JobState::CodecNotSupported:
+            return kFailedColour;
+        case JobState::WaitingConversion:
+        case JobState::Converting:
+            break;
+        }
+    }
+    if (column == JobColumn::Duration && state == JobState::CodecNotSupported)
+        return kFailedColour;
+    return {};
+}
+
+void JobTableModel::stateChanged(std::size_t row)
+{
+    m_plainRows.erase(row);
+    rowChanged(row);
+}
+
 void JobTableModel::aboutToReplaceTable()
 {
     beginResetModel();
@@ -151,6 +165,9 @@ void JobTableModel::aboutToReplaceTable()
 
 void JobTableModel::tableReplaced()
 {
+    m_plainRows.clear();
+    for (std::size_t row = 0; row < m_jobs.rsJobs().size(); ++row)
+        m_plainRows.insert(row);
     endResetModel();
 }
 

@@ -2,22 +2,18 @@
 
 #include "AboutPanel.h"
 #include "ApplyTheme.h"
-#include "BatchConverter.h"
 #include "ConversionController.h"
 #include "DurationProbe.h"
 #include "ErrorLog.h"
 #include "FileDialogs.h"
 #include "FormatOptionsPanel.h"
-#include "FormatWriters.h"
 #include "Help.h"
 #include "InitAudioEngine.h"
 #include "JobAdder.h"
 #include "JobGrid.h"
 #include "JobSelection.h"
 #include "JobTableModel.h"
-#include "OutputFileName.h"
 #include "PreviewPlayer.h"
-#include "QtEventPump.h"
 #include "SettingsBinder.h"
 #include "Theme.h"
 #include "ThemedButton.h"
@@ -31,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QThread>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -79,7 +76,7 @@ int pixels(int twips)
 
 frmMain::frmMain(Services services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_services(std::move(services)),
-      m_settings(m_services.registry, m_services.defaultOutPath), m_events(std::make_unique<QtEventPump>())
+      m_settings(m_services.registry, m_services.defaultOutPath)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tunevale"));
@@ -107,6 +104,14 @@ frmMain::frmMain(Services services, QWidget* parent)
     m_binder->refresh();
     connectCommands();
 
+    m_tmrProgress.setObjectName(QStringLiteral("tmrProgress"));
+    m_tmrProgress.setInterval(kProgressIntervalMs);
+    connect(&m_tmrProgress, &QTimer::timeout, this, [this] {
+        if (m_controller)
+            m_controller->tick();
+        if (!m_flags.bConverting)
+            m_tmrProgress.stop();
+    });
     m_tmrAnimate.setObjectName(QStringLiteral("tmrAnimate"));
     connect(&m_tmrAnimate, &QTimer::timeout, this, [this] { m_slide.tick(); });
 }
@@ -273,10 +278,12 @@ void frmMain::connectCommands()
     connect(cmdConvert, &QPushButton::clicked, this, [this] {
         if (m_controller)
             m_controller->cmdConvert_Click();
+        followRun();
     });
     connect(cmdConvertSelected, &QPushButton::clicked, this, [this] {
         if (m_controller)
             m_controller->cmdConvertSelected_Click();
+        followRun();
     });
 }
 
@@ -297,23 +304,25 @@ bool frmMain::Load()
     return true;
 }
 
+void frmMain::followRun()
+{
+    if (m_flags.bConverting && !m_tmrProgress.isActive())
+        m_tmrProgress.start();
+}
+
 void frmMain::createConversion()
 {
-    m_writers = std::make_unique<FormatWriters>(m_services.engine, *m_errorLog, m_WMATagNames,
-                                                static_cast<WmaBitrateListView*>(this));
-    m_converter = std::make_unique<BatchConverter>(
-        m_jobs, m_settings.settings(), *m_writers, *m_events, m_flags,
-        [this](const std::string& source, const std::string& extension) -> std::optional<std::string> {
-            const OutputFileName name =
-                GetOutputFileName(source, extension, m_settings.settings(), m_services.messages);
-            if (name.outcome == OutputFileName::Outcome::FolderCreationFailed)
-                return std::nullopt;
-            return name.path;
-        },
-        [this] { m_player->clickStop(); });
-    m_controller = std::make_unique<ConversionController>(*m_converter, m_flags, m_jobs, m_settings.settings(),
-                                                          static_cast<ConvertControls&>(*this), m_services.messages,
-                                                          &m_services.powerOff);
+    ConversionController::Services services{m_services.engine,
+                                            *m_errorLog,
+                                            m_jobs,
+                                            m_settings.settings(),
+                                            m_WMATagNames,
+                                            static_cast<ConvertControls&>(*this),
+                                            m_services.messages,
+                                            &m_services.powerOff,
+                                            [this] { m_player->clickStop(); },
+                                            static_cast<WmaBitrateListView*>(this)};
+    m_controller = std::make_unique<ConversionController>(std::move(services), m_flags);
 }
 
 void frmMain::LayoutMainWindow()
@@ -407,6 +416,10 @@ void frmMain::DragWindow()
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    // Closed by the window manager or the session during a run: the run stops as "Stop" stops it
+    // and ends before the engine goes; a machine is never powered off by closing.
+    if (m_controller)
+        m_controller->stopAndWait();
     if (m_loaded && !m_unloaded) {
         m_unloaded = true;
         m_settings.SaveSettings();
@@ -509,6 +522,12 @@ void frmMain::stopPreview()
 
 void frmMain::showBitrates(const std::vector<WmaBitrateEntry>& entries, int selected)
 {
+    // A WMA job reports its list from its worker thread; the list box is changed on the window's.
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, entries, selected] { showBitrates(entries, selected); }, Qt::QueuedConnection);
+        return;
+    }
     std::vector<std::string> texts;
     std::vector<std::int64_t> data;
     for (const WmaBitrateEntry& entry : entries) {

@@ -28,14 +28,12 @@ namespace tunevale
 {
 
 class AboutPanel;
-class BatchConverter;
 class ConversionController;
 class DurationProbe;
 class Engine;
 class ErrorLog;
 class FileDialogs;
 class FormatOptionsPanel;
-class FormatWriters;
 class JobAdder;
 class JobGrid;
 class JobSelection;
@@ -43,7 +41,6 @@ class JobTableModel;
 class MessageBox;
 class PowerOff;
 class PreviewPlayer;
-class QtEventPump;
 class SettingsBinder;
 class Shell;
 class ThemedButton;
@@ -94,6 +91,7 @@ public:
     OutputSettingsModel& settings() { return m_settings; }
     PreviewPlayer& player() { return *m_player; }
     const ConversionFlags& conversionFlags() const { return m_flags; }
+    ConversionController& conversion() { return *m_controller; }
     JobGrid& Grid() { return *m_grid; }
     const std::array<std::string, 8>& WMATagNames() const { return m_WMATagNames; }
     bool tmrAnimateRunning() const { return m_tmrAnimate.isActive(); }
@@ -113,6 +111,8 @@ private:
     void LayoutMainWindow();
     bool SetupJobGrid();
     void createConversion();
+    // Keeps the grid following a run that a click started, until it ends.
+    void followRun();
 
     void cmdChangeFormat_Click();
     void cmdAbout_Click();
@@ -158,7 +158,6 @@ private:
     ConversionFlags m_flags;
     std::array<std::string, 8> m_WMATagNames;
 
-    std::unique_ptr<QtEventPump> m_events;
     std::unique_ptr<JobTableModel> m_jobModel;
     std::unique_ptr<WmaInstallPrompt> m_wmaPrompt;
     std::unique_ptr<DurationProbe> m_durations;
@@ -166,12 +165,12 @@ private:
     std::unique_ptr<JobAdder> m_adder;
     std::unique_ptr<PreviewPlayer> m_player;
     std::unique_ptr<ErrorLog> m_errorLog;
-    std::unique_ptr<FormatWriters> m_writers;
-    std::unique_ptr<BatchConverter> m_converter;
     std::unique_ptr<ConversionController> m_controller;
 
     PanelSlide m_slide{*this};
     QTimer m_tmrAnimate;
+    QTimer m_tmrProgress;
+    static constexpr int kProgressIntervalMs = 100;
     QWidget* m_movingPanel = nullptr;
     std::map<const QWidget*, int> m_panelTopTwips;
 

@@ -1,22 +1,20 @@
-#include "BatchConverter.h"
 #include "CRegister.h"
 #include "ConsoleStandIns.h"
-#include "ConversionController.h"
+#include "ConversionRun.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
 #include "ErrorLog.h"
-#include "EventPump.h"
-#include "FormatWriters.h"
 #include "InitAudioEngine.h"
 #include "MessageBox.h"
 #include "OutputSettingsModel.h"
+#include "RunPlan.h"
 #include "WmaSupport.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -26,49 +24,34 @@ namespace tunevale
 namespace
 {
 
-// The buttons of a window that is not there: captions are kept so that "Stop" works as in the window.
-class ConsoleControls : public ConvertControls
+// Ctrl+C, SIGTERM and SIGHUP are held pending (blocked, and ignored so that encoder processes
+// started meanwhile inherit "ignore" and finish their files) and taken by the waiting main thread
+// as a click on "Stop". Set up before any thread exists, so that every thread keeps them pending.
+class StopSignals
 {
 public:
-    std::string caption(ConvertButton button) const override { return m_captions.at(button); }
-    void setCaption(ConvertButton button, const std::string& text) override { m_captions[button] = text; }
-    void setButtonEnabled(ConvertButton, bool) override {}
-    void setControlEnabled(const std::string&, bool) override {}
-
-private:
-    std::map<ConvertButton, std::string> m_captions{
-        {ConvertButton::cmdConvert, ConversionController::ConvertAllCaption},
-        {ConvertButton::cmdConvertSelected, ConversionController::ConvertSelectedCaption}};
-};
-
-// Ctrl+C is held pending (blocked and ignored, so that encoder processes started meanwhile
-// inherit "ignore" and finish their files) and taken between chunks as a click on "Stop".
-class InterruptPump : public EventPump
-{
-public:
-    InterruptPump()
+    StopSignals()
     {
-        sigemptyset(&m_interrupt);
-        sigaddset(&m_interrupt, SIGINT);
-        std::signal(SIGINT, SIG_IGN);
-        pthread_sigmask(SIG_BLOCK, &m_interrupt, nullptr);
-    }
-
-    void processEvents() override
-    {
-        const timespec now{0, 0};
-        if (sigtimedwait(&m_interrupt, nullptr, &now) == SIGINT) {
-            interrupted = true;
-            if (onInterrupt)
-                onInterrupt();
+        sigemptyset(&m_signals);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&m_signals, signal);
+            std::signal(signal, SIG_IGN);
         }
+        pthread_sigmask(SIG_BLOCK, &m_signals, nullptr);
     }
 
-    std::function<void()> onInterrupt;
-    bool interrupted = false;
+    // Waits up to the timeout for a stop signal; the signal, or 0.
+    int wait(std::chrono::milliseconds timeout)
+    {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+        const timespec limit{static_cast<time_t>(seconds.count()),
+                             static_cast<long>(std::chrono::nanoseconds(timeout - seconds).count())};
+        const int signal = sigtimedwait(&m_signals, nullptr, &limit);
+        return signal > 0 ? signal : 0;
+    }
 
 private:
-    sigset_t m_interrupt;
+    sigset_t m_signals;
 };
 
 int usage()
@@ -81,9 +64,10 @@ int usage()
 
 // tunevale-cli convert [--selected] FILE...: adds the files to a list as the window does, converts
 // them in one run with the stored output settings ("Convert All", or with --selected "Convert
-// Selected" with the named files ticked) and prints each job's final Status and path. Ctrl+C is
-// "Stop". Exit status: 0 when every job completed, 1 when a job ended "Error" or a file could not
-// be converted at all, 130 when stopped, 2 for wrong arguments.
+// Selected" with the named files ticked) and prints each job's final Status and path. Ctrl+C,
+// SIGTERM and SIGHUP are "Stop". Exit status: 0 when every job completed, 1 when a job did not
+// (an error, a file that could not be added or converted), 128 + the signal when stopped, 2 for
+// wrong arguments.
 int ConvertCommand(const std::vector<std::string>& arguments)
 {
     bool selectedOnly = false;
@@ -97,8 +81,7 @@ int ConvertCommand(const std::vector<std::string>& arguments)
     if (files.empty())
         return usage();
 
-    // Before any thread exists, so that every thread keeps Ctrl+C pending for the pump.
-    InterruptPump pump;
+    StopSignals stopSignals;
 
     auto engine = makeEngine();
     if (!engine->Init(0, 44100, 0)) {
@@ -134,32 +117,34 @@ int ConvertCommand(const std::vector<std::string>& arguments)
         return 1;
 
     ErrorLog log(ErrorLog::defaultPath());
-    FormatWriters writers(*engine, log, WMATagNames);
-    ConversionFlags flags;
-    BatchConverter converter(jobs, settings, writers, pump, flags, outputNamer(settings, messages), nullptr);
-    ConsoleControls controls;
-    // chkShutdown is never stored, so a run from here never powers the machine off.
-    ConversionController controller(converter, flags, jobs, settings, controls, messages, nullptr);
-    // The button that starts the run is the one whose "Stop" ends it.
-    auto clickConvert = [&] {
-        if (selectedOnly)
-            controller.cmdConvertSelected_Click();
-        else
-            controller.cmdConvert_Click();
-    };
-    pump.onInterrupt = clickConvert;
-    clickConvert();
+    const ConversionOptions options = conversionOptions(settings, WMATagNames);
+    RunPlan plan = planRun(jobs.rsJobs(), selectedOnly, options);
+    if (plan.unmadeFolders > 0)
+        messages.show("Output Folder is not exist and can not be created.", "Tunevale", MessageIcon::Critical,
+                      MessageButtons::Ok);
+    int stoppedBy = 0;
+    if (!plan.jobs.empty()) {
+        ConversionRun run(*engine, log, options, std::move(plan.jobs), 0);
+        run.start();
+        while (!run.finished()) {
+            if (const int signal = stopSignals.wait(std::chrono::milliseconds(100)); signal && !stoppedBy) {
+                stoppedBy = signal;
+                run.requestStop();
+            }
+        }
+        showRunProgress(jobs.rsJobs(), run);
+    }
 
     for (const Job& job : jobs.rsJobs().jobs()) {
-        std::printf("%s\t%s\n", job.Status.c_str(), job.FilePath.c_str());
-        if (job.Status == JobStatus::Error || job.Status == JobStatus::CodecNotSupported)
+        std::printf("%s\t%s\n", statusText(job).c_str(), job.FilePath.c_str());
+        if (job.State != JobState::Complete && !(stoppedBy && job.convertible()))
             failed = true;
     }
     std::fflush(stdout);
     engine->Free();
-    if (failed)
-        return 1;
-    return pump.interrupted ? 130 : 0;
+    if (stoppedBy)
+        return 128 + stoppedBy;
+    return failed ? 1 : 0;
 }
 
 } // namespace tunevale

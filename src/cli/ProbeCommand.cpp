@@ -38,7 +38,7 @@ int ProbeCommand(const std::vector<std::string>& arguments)
         std::string path = absolutePath(file);
         if (list.adder.AddFile2Grid(path)) {
             const Job& job = jobs.rsJobs().at(jobs.rsJobs().size() - 1);
-            std::printf("%s\t%s\t%s\t%s\n", path.c_str(), job.Status.c_str(), job.Duration.c_str(),
+            std::printf("%s\t%s\t%s\t%s\n", path.c_str(), statusText(job).c_str(), job.Duration.c_str(),
                         job.FileSize.c_str());
         } else {
             std::printf("%s\trefused\n", path.c_str());

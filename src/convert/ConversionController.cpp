@@ -1,9 +1,9 @@
 #include "ConversionController.h"
 
-#include "BatchConverter.h"
 #include "JobList.h"
 #include "MessageBox.h"
 #include "OutputSettings.h"
+#include "RunPlan.h"
 #include "ShutdownWindows.h"
 
 namespace tunevale
@@ -14,15 +14,20 @@ namespace
 
 constexpr const char* ProductName = "Tunevale";
 
+ConvertButton otherButton(ConvertButton button)
+{
+    return button == ConvertButton::cmdConvert ? ConvertButton::cmdConvertSelected : ConvertButton::cmdConvert;
+}
+
 } // namespace
 
-ConversionController::ConversionController(BatchConverter& converter, ConversionFlags& flags, const JobList& jobs,
-                                           const OutputSettings& settings, ConvertControls& controls,
-                                           MessageBox& messages, PowerOff* powerOff)
-    : m_converter(converter), m_flags(flags), m_jobs(jobs), m_settings(settings), m_controls(controls),
-      m_messages(messages), m_powerOff(powerOff)
+ConversionController::ConversionController(Services services, ConversionFlags& flags)
+    : m_services(std::move(services)), m_flags(flags)
 {
 }
+
+// A run still going is stopped by its own destructor, which waits for its workers.
+ConversionController::~ConversionController() = default;
 
 const std::array<const char*, 14>& ConversionController::controlledControls()
 {
@@ -36,7 +41,7 @@ const std::array<const char*, 14>& ConversionController::controlledControls()
 void ConversionController::EnableControls(bool enabled)
 {
     for (const char* name : controlledControls())
-        m_controls.setControlEnabled(name, enabled);
+        m_services.controls.setControlEnabled(name, enabled);
 }
 
 void ConversionController::cmdConvert_Click()
@@ -51,36 +56,101 @@ void ConversionController::cmdConvertSelected_Click()
 
 void ConversionController::click(ConvertButton pressed, ConvertButton other, const char* caption, bool selectedOnly)
 {
-    if (m_jobs.rsJobs().empty()) {
-        m_messages.show("The list is empty, Please add Audio files from step 1", ProductName, MessageIcon::Information,
-                        MessageButtons::Ok);
+    ConvertControls& controls = m_services.controls;
+    if (m_services.jobs.rsJobs().empty()) {
+        m_services.messages.show("The list is empty, Please add Audio files from step 1", ProductName,
+                                 MessageIcon::Information, MessageButtons::Ok);
         return;
     }
-    if (m_controls.caption(pressed) == StopCaption) {
+    if (controls.caption(pressed) == StopCaption) {
         m_flags.bCancelConversion = true;
-    } else {
-        // "Stop" gives the buttons back at once while the stopped run still unwinds; a new run
-        // must wait until that run has returned.
-        if (m_flags.bConverting)
-            return;
-        m_controls.setCaption(pressed, StopCaption);
-        m_flags.bCancelConversion = false;
-        EnableControls(false);
-        m_controls.setButtonEnabled(other, false);
-        const bool started = m_converter.ConvertFiles(selectedOnly);
-        if (started && m_settings.chkShutdown.value && m_powerOff)
-            ShutdownWindows(PowerOffMode, *m_powerOff);
+        if (m_run)
+            m_run->requestStop();
+        // The buttons come back at once; the stopped jobs end after their current chunk.
+        restoreButtons();
+        return;
     }
-    m_controls.setCaption(pressed, caption);
+    // "Stop" gives the buttons back while the stopped run still unwinds; a new run must wait.
+    if (m_flags.bConverting)
+        return;
+    m_pressed = pressed;
+    m_caption = caption;
+    m_buttonsRestored = false;
+    controls.setCaption(pressed, StopCaption);
+    m_flags.bCancelConversion = false;
+    EnableControls(false);
+    controls.setButtonEnabled(other, false);
+    if (!ConvertFiles(selectedOnly))
+        endRun(false);
+}
+
+bool ConversionController::ConvertFiles(bool bSelectedOnly)
+{
+    if (m_services.stopPreview)
+        m_services.stopPreview();
+    const ConversionOptions options = conversionOptions(m_services.settings, m_services.wmaTagNames);
+    RunPlan plan = planRun(m_services.jobs.rsJobs(), bSelectedOnly, options);
+    // Jobs whose folder cannot be made keep waiting; the user is told why, once a run.
+    if (plan.unmadeFolders > 0)
+        m_services.messages.show("Output Folder is not exist and can not be created.", ProductName,
+                                 MessageIcon::Critical, MessageButtons::Ok);
+    if (plan.jobs.empty())
+        return false;
+    m_flags.bConverting = true;
+    m_run = std::make_unique<ConversionRun>(m_services.engine, m_services.log, options, std::move(plan.jobs),
+                                            m_parallel, m_services.bitrateView);
+    m_run->start();
+    return true;
+}
+
+void ConversionController::tick()
+{
+    if (!m_run)
+        return;
+    showRunProgress(m_services.jobs.rsJobs(), *m_run);
+    if (m_run->finished())
+        endRun(true);
+}
+
+void ConversionController::stopAndWait()
+{
+    if (!m_run)
+        return;
+    m_flags.bCancelConversion = true;
+    m_run->requestStop();
+    while (!m_run->waitFor(std::chrono::milliseconds(100))) {
+    }
+    showRunProgress(m_services.jobs.rsJobs(), *m_run);
+    endRun(false);
+}
+
+void ConversionController::endRun(bool mayPowerOff)
+{
+    const bool started = m_run && m_run->startedCount() > 0;
+    m_run.reset();
+    m_flags.bConverting = false;
+    m_flags.bCancelConversion = false;
+    restoreButtons();
+    if (mayPowerOff && started && m_services.settings.chkShutdown.value && m_services.powerOff)
+        ShutdownWindows(PowerOffMode, *m_services.powerOff);
+}
+
+void ConversionController::restoreButtons()
+{
+    if (m_buttonsRestored)
+        return;
+    m_buttonsRestored = true;
+    m_services.controls.setCaption(m_pressed, m_caption);
     EnableControls(true);
-    m_controls.setButtonEnabled(other, true);
+    m_services.controls.setButtonEnabled(otherButton(m_pressed), true);
 }
 
 bool ConversionController::cmdClose_Click()
 {
     if (!m_flags.bConverting)
         return true;
-    m_messages.show("Please Stop Conversion first.", ProductName, MessageIcon::Exclamation, MessageButtons::Ok);
+    m_services.messages.show("Please Stop Conversion first.", ProductName, MessageIcon::Exclamation,
+                             MessageButtons::Ok);
     return false;
 }
 

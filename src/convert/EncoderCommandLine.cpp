@@ -1,8 +1,8 @@
 #include "EncoderCommandLine.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cstdlib>
 
 namespace tunevale
 {
@@ -27,24 +27,35 @@ EncoderCommandLine makeCommandLine(const std::string& program, std::vector<std::
     return line;
 }
 
-std::string modeLetter(const std::string& stereoMode)
-{
-    if (stereoMode.empty())
-        return {};
-    return std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(stereoMode.front()))));
-}
-
 std::vector<std::string> mp3TailArguments(const Mp3EncoderOptions& options)
 {
-    return {"-m",         modeLetter(options.stereoMode),
-            "--resample", leadingNumber(options.frequency),
+    return {"-m",         options.stereoMode ? std::string(1, options.stereoMode) : std::string(),
+            "--resample", kiloHertzText(options.resampleHz),
             "-q",         std::to_string(9 - options.encoderQuality),
             "-"};
+}
+
+std::string shortestFixed(double value)
+{
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value == 0 ? 0.0 : value, std::chars_format::fixed);
+    return std::string(buffer, result.ptr);
 }
 
 } // namespace
 
 std::string leadingNumber(const std::string& text)
+{
+    return shortestFixed(leadingValue(text));
+}
+
+std::string kiloHertzText(int hertz)
+{
+    return shortestFixed(hertz / 1000.0);
+}
+
+double leadingValue(const std::string& text)
 {
     std::size_t end = 0;
     while (end < text.size() && (text[end] == ' ' || text[end] == '\t'))
@@ -64,12 +75,12 @@ std::string leadingNumber(const std::string& text)
             break;
     }
     if (!seenDigit)
-        return "0";
-    const double value = std::strtod(text.substr(begin, end - begin).c_str(), nullptr);
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value == 0 ? 0.0 : value, std::chars_format::fixed);
-    return std::string(buffer, result.ptr);
+        return 0;
+    // from_chars takes no '+' and never reads the user's locale (a decimal comma).
+    const std::size_t from = text[begin] == '+' ? begin + 1 : begin;
+    double value = 0;
+    std::from_chars(text.data() + from, text.data() + end, value, std::chars_format::fixed);
+    return value;
 }
 
 EncoderCommandLine mp3CommandLine(const Mp3EncoderOptions& options, const std::string& outFile)
@@ -77,10 +88,10 @@ EncoderCommandLine mp3CommandLine(const Mp3EncoderOptions& options, const std::s
     std::vector<std::string> arguments;
     switch (options.mode) {
     case Mp3EncoderOptions::Mode::ConstantBitrate:
-        arguments = {"--cbr", "-b", leadingNumber(options.constantBitrate)};
+        arguments = {"--cbr", "-b", std::to_string(options.constantKbps)};
         break;
     case Mp3EncoderOptions::Mode::AverageBitrate:
-        arguments = {"--abr", leadingNumber(options.averageBitrate)};
+        arguments = {"--abr", std::to_string(options.averageKbps)};
         break;
     case Mp3EncoderOptions::Mode::VariableBitrate:
         arguments = {"-V", std::to_string(9 - options.vbrQuality)};
@@ -99,11 +110,11 @@ EncoderCommandLine ipodDefaultCommandLine(const std::string& outFile)
 EncoderCommandLine oggCommandLine(const OggEncoderOptions& options, const std::string& outFile)
 {
     if (options.variable)
-        return makeCommandLine(
-            "oggenc",
-            {"-b", leadingNumber(options.variableBitrate), "--quality", std::to_string(options.quality), "-", "-o"},
-            outFile);
-    return makeCommandLine("oggenc", {"--managed", "-b", leadingNumber(options.constantBitrate), "-", "-o"}, outFile);
+        return makeCommandLine("oggenc",
+                               {"-b", std::to_string(options.variableKbps), "--quality",
+                                std::to_string(std::max(options.quality, kLowestOggencQuality)), "-", "-o"},
+                               outFile);
+    return makeCommandLine("oggenc", {"--managed", "-b", std::to_string(options.constantKbps), "-", "-o"}, outFile);
 }
 
 } // namespace tunevale

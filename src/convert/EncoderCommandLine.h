@@ -7,25 +7,28 @@
 namespace tunevale
 {
 
-// MP3 options as the settings panel holds them: the texts of its drop-down lists and its slider values.
+// MP3 options as numbers, read once from the settings panel's lists and sliders.
 struct Mp3EncoderOptions {
     enum class Mode { ConstantBitrate, AverageBitrate, VariableBitrate };
     Mode mode = Mode::ConstantBitrate;
-    std::string constantBitrate = "128 Kbps"; // text of cmbMP3CBitrate
-    std::string averageBitrate = "128 Kbps";  // text of cmbMP3ABitrate
-    std::string stereoMode = "Joint Stereo";  // text of cmbMP3StereoMode
-    std::string frequency = "Auto Sampling";  // text of cmbMP3Freq
-    int vbrQuality = 5;                       // value of SliderMP3VBR, 0 to 9
-    int encoderQuality = 5;                   // value of SliderMP3EncoderQuality, 0 to 9
+    int constantKbps = 128; // cmbMP3CBitrate
+    int averageKbps = 128;  // cmbMP3ABitrate
+    char stereoMode = 'j';  // first letter of cmbMP3StereoMode, lower case; 0 when none is chosen
+    int resampleHz = 0;     // cmbMP3Freq; 0 for "Auto Sampling"
+    int vbrQuality = 5;     // SliderMP3VBR, 0 to 9
+    int encoderQuality = 5; // SliderMP3EncoderQuality, 0 to 9
 };
 
-// OGG options: optOGGVBR, the texts of the two bitrate lists and the value of sliderOGG (-2 to 10).
+// OGG options: optOGGVBR, the two bitrate lists and sliderOGG (-2 to 10).
 struct OggEncoderOptions {
-    bool variable = true;                     // optOGGVBR
-    std::string constantBitrate = "128 Kbps"; // text of cmbOGGCBitrate
-    std::string variableBitrate = "128 Kbps"; // text of cmbOGGVBitrate
+    bool variable = true;   // optOGGVBR
+    int constantKbps = 128; // cmbOGGCBitrate
+    int variableKbps = 128; // cmbOGGVBitrate
     int quality = 3;
 };
+
+// The lowest quality the oggenc of Linux distributions accepts: the slider's -2 passes this.
+inline constexpr int kLowestOggencQuality = -1;
 
 // An encoder's program and arguments, and the same command as one line for logs and comparisons
 // (the output path in double quotes).
@@ -40,7 +43,13 @@ EncoderCommandLine ipodDefaultCommandLine(const std::string& outFile);
 EncoderCommandLine oggCommandLine(const OggEncoderOptions& options, const std::string& outFile);
 
 // The leading decimal number of a list text in its shortest form: "44.1 KHz" gives "44.1",
-// "128 Kbps" gives "128", a text that starts with no digit ("Auto Sampling") gives "0".
+// "128 Kbps" gives "128", a text that starts with no digit ("Auto Sampling") gives "0". Read
+// without the user's locale: the point is the decimal separator.
 std::string leadingNumber(const std::string& text);
+// The leading number of a list text as a value: "44.1 KHz" gives 44.1, "Auto Sampling" 0.
+double leadingValue(const std::string& text);
+
+// A sample rate in Hz as the encoder's kHz text: 44100 gives "44.1", 8000 "8", 0 "0".
+std::string kiloHertzText(int hertz);
 
 } // namespace tunevale

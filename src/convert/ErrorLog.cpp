@@ -33,14 +33,26 @@ std::string ErrorLog::entryText(const QDateTime& when, int code, const std::stri
            EngineErrorText(code) + " " + std::to_string(code) + " occured when Korvel tried to play/convert: " + source;
 }
 
-bool ErrorLog::append(int code, const std::string& source)
+bool ErrorLog::append(int code, const std::string& source, const std::string& detail)
 {
-    const std::string line = entryText(QDateTime::currentDateTime(), code, source) + "\r\n";
+    std::string line = entryText(QDateTime::currentDateTime(), code, source) + "\r\n";
+    std::size_t start = 0;
+    while (start < detail.size()) {
+        std::size_t end = detail.find('\n', start);
+        if (end == std::string::npos)
+            end = detail.size();
+        std::string text = detail.substr(start, end - start);
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        if (!text.empty())
+            line += "    " + text + "\r\n";
+        start = end + 1;
+    }
     const std::lock_guard lock(m_mutex);
     const int fd = ::open(m_file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    // One write call keeps the line whole when another process appends at the same time.
+    // One write call keeps the entry whole when another process appends at the same time.
     const ssize_t written = ::write(fd, line.data(), line.size());
     const bool closed = ::close(fd) == 0;
     return written == static_cast<ssize_t>(line.size()) && closed;

@@ -26,8 +26,10 @@ public:
     // play/convert: <source>", the date in the system locale's short form.
     static std::string entryText(const QDateTime& when, int code, const std::string& source);
 
-    // Appends one entry for the engine error code; false when the file could not be written.
-    bool append(int code, const std::string& source);
+    // Appends one entry for the engine error code, and the detail (what the encoder said, how much
+    // was decoded) as lines of their own after it, each indented; false when the file could not be
+    // written.
+    bool append(int code, const std::string& source, const std::string& detail = {});
 
     const std::filesystem::path& path() const { return m_file; }
 

@@ -1,41 +1,58 @@
 #include "JobContext.h"
 
 #include "Engine.h"
+#include "EngineErrorText.h"
+#include "ErrorLog.h"
 
 #include <charconv>
 
 namespace tunevale
 {
 
-std::string progressText(float percent)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, percent, std::chars_format::general, 7);
-    return std::string(buffer, result.ptr);
-}
-
 void reportProgress(JobContext& context, std::uint64_t position, std::uint64_t length)
 {
-    if (!context.converting() || position == EngineFailure64 || length == EngineFailure64 || length == 0)
+    if (position == EngineFailure64 || length == EngineFailure64 || length == 0)
         return;
     const float fraction = static_cast<float>(position) / static_cast<float>(length);
-    context.setStatus(progressText(fraction * 100.0f), std::nullopt);
+    context.setProgress(fraction * 100.0f);
 }
 
-JobOutcome finishJob(JobContext& context, JobOutcome outcome)
+int engineFailureCode(Engine& engine)
 {
-    switch (outcome) {
-    case JobOutcome::Complete:
-        context.setStatus(JobStatus::Complete, JobColour::Complete);
-        break;
-    case JobOutcome::Cancelled:
-        context.setStatus(JobStatus::Cancelled, JobColour::Failed);
-        break;
-    case JobOutcome::Error:
-        context.setStatus(JobStatus::Error, JobColour::Failed);
-        break;
-    }
-    return outcome;
+    const int code = engine.ErrorGetCode();
+    return code > 0 ? code : EngineCode::Unknown;
+}
+
+JobResult engineFailure(int code, const std::string& origfile, ErrorLog* log, const std::string& detail)
+{
+    if (log)
+        log->append(code, origfile, detail);
+    std::string reason = EngineErrorText(code);
+    if (reason.empty())
+        reason = "engine error " + std::to_string(code);
+    if (!detail.empty())
+        reason += ": " + detail;
+    return JobResult::error(std::move(reason));
+}
+
+namespace
+{
+
+std::string seconds(double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
+    return std::string(buffer, result.ptr) + " s";
+}
+
+} // namespace
+
+JobResult truncatedSource(Engine& engine, std::uint32_t stream, const std::string& origfile, ErrorLog& log)
+{
+    const double decoded = engine.ChannelBytes2Seconds(stream, engine.ChannelGetPosition(stream, 0));
+    const double stated = engine.ChannelBytes2Seconds(stream, engine.ChannelGetLength(stream, 0));
+    return engineFailure(EngineCode::Truncated, origfile, &log,
+                         "decoded " + seconds(decoded) + " of " + seconds(stated));
 }
 
 } // namespace tunevale

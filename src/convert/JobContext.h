@@ -1,41 +1,49 @@
 #pragma once
 
-#include "Job.h"
-
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace tunevale
 {
 
+class Engine;
+class ErrorLog;
+
 enum class JobOutcome { Complete, Cancelled, Error };
 
-// What a writer may touch while it converts one job: that job's Status, the event pump and the
-// run's flags. Called on the thread that runs the writer.
+// How a job ended, and for an error the reason shown to the user.
+struct JobResult {
+    JobOutcome outcome = JobOutcome::Complete;
+    std::string failure;
+
+    static JobResult error(std::string why) { return {JobOutcome::Error, std::move(why)}; }
+};
+
+// What a writer reports to and asks of its run while it converts one job. Called on the thread
+// that runs the writer, which may be any worker of the run.
 class JobContext
 {
 public:
     virtual ~JobContext() = default;
-    // Writes the job's Status text; a colour also sets its fore colour, none keeps it.
-    virtual void setStatus(const std::string& text, std::optional<CellColour> colour) = 0;
-    // Lets the window handle pending events (a "Stop" click among them).
-    virtual void processEvents() = 0;
-    // bCancelConversion: "Stop" was clicked.
+    // The percentage of the job done so far.
+    virtual void setProgress(float percent) = 0;
+    // "Stop" was clicked: the writer ends the job as "Cancelled" after its current chunk.
     virtual bool cancelRequested() const = 0;
-    // bConverting: a run is active, so progress may be written.
-    virtual bool converting() const = 0;
 };
 
-// Progress in percent as Status text: the single-precision value with at most 7 significant
-// digits and a point as decimal separator whatever the locale ("12.5", "37.51234", "100").
-std::string progressText(float percent);
-
-// Writes position ÷ length × 100 as the job's progress, when a run is active and both counts are
-// usable (a failed position, an unknown or zero length write nothing).
+// Reports position ÷ length × 100 as the job's progress when both counts are usable (a failed
+// position, an unknown or zero length report nothing).
 void reportProgress(JobContext& context, std::uint64_t position, std::uint64_t length);
 
-// Writes the final word of a job in its colour and returns the outcome.
-JobOutcome finishJob(JobContext& context, JobOutcome outcome);
+// The engine's last error code on this thread, or "unknown" when a call failed without leaving one.
+int engineFailureCode(Engine& engine);
+
+// An "Error" result for an engine failure with the engine's text for code; when log is given the
+// failure is also appended to it, with detail as its following lines.
+JobResult engineFailure(int code, const std::string& origfile, ErrorLog* log, const std::string& detail = {});
+
+// The failure of a decode that broke off in a damaged file: how much of the stated length was
+// delivered, logged and given as the reason.
+JobResult truncatedSource(Engine& engine, std::uint32_t stream, const std::string& origfile, ErrorLog& log);
 
 } // namespace tunevale

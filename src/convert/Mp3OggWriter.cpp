@@ -1,7 +1,6 @@
 #include "Mp3OggWriter.h"
 
 #include "ErrorLog.h"
-#include "NewOutputFile.h"
 
 #include <vector>
 
@@ -13,40 +12,27 @@ namespace
 
 constexpr std::uint32_t ReadBufferSize = 0x40000;
 
-// The engine's error code, or "unknown" when a call failed without leaving one.
-int failureCode(Engine& engine)
-{
-    const int code = engine.ErrorGetCode();
-    return code > 0 ? code : EngineCode::Unknown;
-}
-
 } // namespace
 
-JobOutcome ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
-                            const std::string& outFile, const EncoderCommand& command)
+JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
+                           ClaimedOutputFile& output, const EncoderCommand& command)
 {
-    NewOutputFile output(outFile);
-    if (!output.claimable())
-        return finishJob(context, JobOutcome::Error);
-
     engine.SetConfig(EngineConfig::FloatDsp, 0);
     const EngineHandle stream = engine.StreamCreateFile(origfile, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
     if (stream == 0) {
-        log.append(failureCode(engine), origfile);
-        return finishJob(context, JobOutcome::Error);
+        output.discard();
+        return engineFailure(engineFailureCode(engine), origfile, &log);
     }
 
-    auto fail = [&](int code) {
+    auto fail = [&](JobResult result) {
         engine.EncodeStop(stream);
         engine.StreamFree(stream);
         output.discard();
-        if (code != EngineCode::Ok)
-            log.append(code, origfile);
-        return finishJob(context, JobOutcome::Error);
+        return result;
     };
 
     if (engine.EncodeStart(stream, command, 0) == 0)
-        return fail(failureCode(engine));
+        return fail(engineFailure(engineFailureCode(engine), origfile, &log));
 
     std::vector<char> buffer(ReadBufferSize);
     JobOutcome outcome = JobOutcome::Complete;
@@ -54,11 +40,14 @@ JobOutcome ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, 
         const std::int32_t read = engine.ChannelGetData(stream, buffer.data(), ReadBufferSize);
         if (read <= 0) {
             // A read that fails because the encoder died is an engine error; one that merely
-            // delivers nothing ends the job without a log line when no code was left.
+            // delivers nothing ends the job without a log entry when no code was left.
             const int code = engine.ErrorGetCode();
-            return fail(code > 0 ? code : EngineCode::Ok);
+            if (code == EngineCode::Truncated)
+                return fail(truncatedSource(engine, stream, origfile, log));
+            if (code > 0)
+                return fail(engineFailure(code, origfile, &log));
+            return fail(JobResult::error("the source delivered no audio"));
         }
-        context.processEvents();
         const std::uint64_t length = engine.ChannelGetLength(stream, 0);
         reportProgress(context, engine.ChannelGetPosition(stream, 0), length);
         if (context.cancelRequested()) {
@@ -70,19 +59,17 @@ JobOutcome ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, 
     // Closing the encoder's input lets it finish the file; a failed encoder is an error even after
     // all the audio went in, and so is one that ended without writing the file.
     const bool encoderSucceeded = engine.EncodeStop(stream);
-    const int stopCode = encoderSucceeded ? EngineCode::Ok : failureCode(engine);
+    const int stopCode = encoderSucceeded ? EngineCode::Ok : engineFailureCode(engine);
     engine.StreamFree(stream);
     if (!encoderSucceeded) {
         output.discard();
-        log.append(stopCode, origfile);
-        return finishJob(context, JobOutcome::Error);
+        return engineFailure(stopCode, origfile, &log);
     }
     if (!output.written()) {
         output.discard();
-        log.append(EngineCode::Create, origfile);
-        return finishJob(context, JobOutcome::Error);
+        return engineFailure(EngineCode::Create, origfile, &log);
     }
-    return finishJob(context, outcome);
+    return {outcome, {}};
 }
 
 } // namespace tunevale

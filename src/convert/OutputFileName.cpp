@@ -52,44 +52,60 @@ bool fileExists(const std::string& path)
 
 } // namespace
 
-OutputFileName GetOutputFileName(const std::string& sourceFile, const std::string& extension,
-                                 const OutputSettings& settings, MessageBox& messageBox)
+std::optional<std::string> outputFolderFor(const std::string& sourceFile, bool sameFolder, const std::string& outPath)
 {
-    std::string folder = settings.optSameFolder.value ? parentFolder(sourceFile) : settings.txtOutPath.text;
-
+    const std::string folder = sameFolder ? parentFolder(sourceFile) : outPath;
     if (!isFolder(folder)) {
         std::error_code error;
         if (folder.empty() || !std::filesystem::create_directory(folder, error) || error)
-            return {OutputFileName::Outcome::FolderCreationFailed, {}};
+            return std::nullopt;
     }
-    if (!isFolder(folder)) {
+    return folder;
+}
+
+std::string firstOutputName(const std::string& folder, const std::string& sourceFile, const std::string& extension,
+                            const std::function<bool(const std::string& candidate)>& take)
+{
+    std::string base = baseName(sourceFile);
+    const std::string prefix = folder.ends_with('/') ? folder : folder + '/';
+    const std::string suffix = "." + extension;
+
+    std::string candidate = prefix + base + suffix;
+    if (take(candidate))
+        return candidate;
+
+    if (!base.ends_with(kConverted)) {
+        base += kConverted;
+        candidate = prefix + base + suffix;
+        if (take(candidate))
+            return candidate;
+    }
+
+    for (int i = 0; i <= kLastNumberedCandidate; ++i) {
+        candidate = prefix + base + "_" + std::to_string(i) + suffix;
+        if (take(candidate))
+            return candidate;
+    }
+    return {};
+}
+
+OutputFileName GetOutputFileName(const std::string& sourceFile, const std::string& extension,
+                                 const OutputSettings& settings, MessageBox& messageBox)
+{
+    const std::optional<std::string> folder =
+        outputFolderFor(sourceFile, settings.optSameFolder.value, settings.txtOutPath.text);
+    if (!folder)
+        return {OutputFileName::Outcome::FolderCreationFailed, {}};
+    if (!isFolder(*folder)) {
         messageBox.show("Output Folder is not exist and can not be created.", "Tunevale", MessageIcon::Critical,
                         MessageButtons::Ok);
         return {OutputFileName::Outcome::EmptyName, {}};
     }
-
-    std::string base = baseName(sourceFile);
-    if (folder.back() != '/')
-        folder += '/';
-    const std::string suffix = "." + extension;
-
-    std::string candidate = folder + base + suffix;
-    if (!fileExists(candidate))
-        return {OutputFileName::Outcome::Name, candidate};
-
-    if (!base.ends_with(kConverted)) {
-        base += kConverted;
-        candidate = folder + base + suffix;
-        if (!fileExists(candidate))
-            return {OutputFileName::Outcome::Name, candidate};
-    }
-
-    for (int i = 0; i <= kLastNumberedCandidate; ++i) {
-        candidate = folder + base + "_" + std::to_string(i) + suffix;
-        if (!fileExists(candidate))
-            return {OutputFileName::Outcome::Name, candidate};
-    }
-    return {OutputFileName::Outcome::EmptyName, {}};
+    std::string name = firstOutputName(*folder, sourceFile, extension,
+                                       [](const std::string& candidate) { return !fileExists(candidate); });
+    if (name.empty())
+        return {OutputFileName::Outcome::EmptyName, {}};
+    return {OutputFileName::Outcome::Name, std::move(name)};
 }
 
 } // namespace tunevale

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace tunevale
@@ -25,5 +27,15 @@ struct OutputFileName {
 // A folder that still does not exist after creation is reported through messageBox. UI thread.
 OutputFileName GetOutputFileName(const std::string& sourceFile, const std::string& extension,
                                  const OutputSettings& settings, MessageBox& messageBox);
+
+// The output folder of a source: its own folder (sameFolder) or outPath, created when missing (one
+// level); nothing when there is none and it could not be created. UI thread, as it may touch
+// folders the user is looking at.
+std::optional<std::string> outputFolderFor(const std::string& sourceFile, bool sameFolder, const std::string& outPath);
+
+// Offers the names an output may take in folder, in order (base, base_Converted, base_Converted_0
+// ... base_Converted_10000), until take returns true; the name taken, or "" when none was.
+std::string firstOutputName(const std::string& folder, const std::string& sourceFile, const std::string& extension,
+                            const std::function<bool(const std::string& candidate)>& take);
 
 } // namespace tunevale

@@ -1,11 +1,10 @@
 #include "WavWriter.h"
 
-#include "NewOutputFile.h"
 #include "WavHeader.h"
 
 #include <cerrno>
 #include <cmath>
-#include <fcntl.h>
+#include <cstring>
 #include <unistd.h>
 #include <vector>
 
@@ -57,38 +56,39 @@ WavFormat streamFormat(Engine& engine, EngineHandle stream)
 
 } // namespace
 
-JobOutcome ConvertToWAV(Engine& engine, JobContext& context, const std::string& origfile, const std::string& outFile)
+JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
+                       ClaimedOutputFile& output)
 {
-    NewOutputFile output(outFile);
-    if (!output.claimable())
-        return finishJob(context, JobOutcome::Error);
-
     engine.SetConfig(EngineConfig::FloatDsp, 0);
     const EngineHandle stream = engine.StreamCreateFile(origfile, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
-    if (stream == 0)
-        return finishJob(context, JobOutcome::Error);
+    if (stream == 0) {
+        output.discard();
+        return engineFailure(engineFailureCode(engine), origfile, nullptr);
+    }
 
     const WavFormat format = streamFormat(engine, stream);
     int fd = -1;
-    auto fail = [&] {
+    auto fail = [&](JobResult result) {
         engine.ChannelStop(stream);
         engine.StreamFree(stream);
-        if (fd >= 0) {
+        if (fd >= 0)
             ::close(fd);
-            output.discard();
-        }
-        return finishJob(context, JobOutcome::Error);
+        output.discard();
+        return result;
+    };
+    auto writeFailure = [] {
+        return JobResult::error(std::string("the output could not be written: ") + std::strerror(errno));
     };
     if (format.channels == 0)
-        return fail();
+        return fail(engineFailure(engineFailureCode(engine), origfile, nullptr));
 
-    // O_EXCL: the name was free when it was chosen; never write over a file that appeared since.
-    fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return fail();
+    // The claimed file itself, never anything that took its name since.
+    fd = output.valid() ? ::dup(output.fd()) : -1;
+    if (fd < 0 || !output.written(0))
+        return fail(writeFailure());
     const auto header = makeWavHeader(format);
     if (!writeAll(fd, header.data(), header.size()))
-        return fail();
+        return fail(writeFailure());
 
     const std::uint64_t length = engine.ChannelGetLength(stream, 0);
     std::vector<char> buffer(ReadBufferSize);
@@ -96,15 +96,17 @@ JobOutcome ConvertToWAV(Engine& engine, JobContext& context, const std::string& 
     JobOutcome outcome = JobOutcome::Complete;
     while (engine.ChannelIsActive(stream) != ChannelState::Stopped) {
         const std::int32_t read = engine.ChannelGetData(stream, buffer.data(), ReadBufferSize);
-        if (read <= 0)
-            return fail();
+        if (read <= 0) {
+            const int code = engineFailureCode(engine);
+            return fail(code == EngineCode::Truncated ? truncatedSource(engine, stream, origfile, log)
+                                                      : engineFailure(code, origfile, nullptr));
+        }
         if (dataSize + static_cast<std::uint64_t>(read) > WavMaxDataSize)
-            return fail();
+            return fail(JobResult::error("the audio is too long for a WAV file"));
         if (!writeAll(fd, buffer.data(), static_cast<std::size_t>(read)))
-            return fail();
+            return fail(writeFailure());
         dataSize += static_cast<std::uint64_t>(read);
         reportProgress(context, engine.ChannelGetPosition(stream, 0), length);
-        context.processEvents();
         if (context.cancelRequested()) {
             outcome = JobOutcome::Cancelled;
             break;
@@ -116,11 +118,13 @@ JobOutcome ConvertToWAV(Engine& engine, JobContext& context, const std::string& 
     // The sizes count the bytes written, which is what the decoding position says as well.
     const auto size = static_cast<std::uint32_t>(dataSize);
     const bool finished = writeAt(fd, size + 36, WavRiffSizeOffset) && writeAt(fd, size, WavDataSizeOffset);
-    if (::close(fd) != 0 || !finished) {
+    const bool closed = ::close(fd) == 0;
+    // A folder removed or a file replaced meanwhile leaves nothing of this job at the name.
+    if (!finished || !closed || !output.sizeIs(header.size() + dataSize)) {
         output.discard();
-        return finishJob(context, JobOutcome::Error);
+        return JobResult::error("the output file was not written completely");
     }
-    return finishJob(context, outcome);
+    return {outcome, {}};
 }
 
 } // namespace tunevale

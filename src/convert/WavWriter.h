@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClaimedOutputFile.h"
 #include "Engine.h"
 #include "JobContext.h"
 
@@ -8,9 +9,10 @@
 namespace tunevale
 {
 
-// Converts one job to PCM WAV written by the program itself: the source's sample rate and channel
-// count, 16-bit (8-bit for 8-bit sources). Ends the job "Complete", "Cancelled" (a valid, shorter
-// file) or "Error" (no file left behind).
-JobOutcome ConvertToWAV(Engine& engine, JobContext& context, const std::string& origfile, const std::string& outFile);
+// Converts one job to PCM WAV written by the program itself into the claimed output: the source's
+// sample rate and channel count, 16-bit (8-bit for 8-bit sources). Ends "Complete", "Cancelled" (a
+// valid, shorter file) or "Error" (no file left behind); a source that breaks off is logged.
+JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
+                       ClaimedOutputFile& output);
 
 } // namespace tunevale

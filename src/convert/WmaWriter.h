@@ -1,28 +1,21 @@
 #pragma once
 
+#include "ClaimedOutputFile.h"
+#include "ConversionOptions.h"
 #include "Engine.h"
 #include "GetWMABitRateFromQuality.h"
 #include "JobContext.h"
 
-#include <array>
 #include <string>
 
 namespace tunevale
 {
 
-// What the WMA writer reads from the settings panel.
-struct WmaOptions {
-    int quality = 50;                          // sliderWMA, 0 to 100
-    bool setTags = false;                      // chkWMAFileTags
-    std::array<std::string, 8> tags;           // txtWMATags 0 to 7; an empty box writes no tag
-    std::array<std::string, 8> tagNames;       // WMATagNames: the Windows Media names of those tags
-    WmaBitrateListView* bitrateView = nullptr; // cmbWMAEncodingBitrate, when there is one
-};
-
-// Converts one job to WMA at the source's rate and channel count, with the bitrate that the quality
-// picks from the encoder's list and the optional tags. Ends the job "Complete", "Cancelled" (a
-// shorter, closed file) or "Error" (no file left behind).
-JobOutcome ConvertToWMA(Engine& engine, JobContext& context, const std::string& origfile, const std::string& outFile,
-                        const WmaOptions& options);
+// Converts one job to WMA at the source's rate and channel count into the claimed output, with the
+// bitrate that the quality picks from the encoder's list (shown in the view when one is given) and
+// the optional tags. Ends "Complete", "Cancelled" (a shorter, closed file) or "Error" (no file
+// left behind); a source that breaks off is logged.
+JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
+                       ClaimedOutputFile& output, const WmaOptions& options, WmaBitrateListView* bitrateView);
 
 } // namespace tunevale

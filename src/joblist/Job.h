@@ -1,27 +1,15 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace tunevale
 {
 
-// A text colour as 0x00BBGGRR: red in the low byte, green in the second, blue in the third.
-using CellColour = std::uint32_t;
+// Where a job stands. A run takes the waiting and the cancelled ones.
+enum class JobState { WaitingConversion, Converting, Complete, Cancelled, Error, CodecNotSupported };
 
-constexpr CellColour rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
-{
-    return CellColour(red) | CellColour(green) << 8 | CellColour(blue) << 16;
-}
-
-namespace JobColour
-{
-inline constexpr CellColour Complete = rgb(113, 177, 98);
-inline constexpr CellColour Failed = rgb(220, 10, 10); // "Cancelled", "Error", "Codec Not Supported"
-} // namespace JobColour
-
-// The words a job's Status holds; while a job converts it holds a decimal percentage instead.
+// The words the Status cell shows for each state; while a job converts it shows its percentage.
 namespace JobStatus
 {
 inline constexpr const char* WaitingConversion = "Waiting Conversion";
@@ -39,17 +27,23 @@ struct Job {
     std::int32_t ID = 0;       // written as 0, copied on rebuild, read by nobody
     std::int32_t CheckBox = 0; // 0 unticked, any other value ticked (the grid may store -1)
     std::string FilePath;      // unique in the list, compared exactly
-    std::string Status;
+    JobState State = JobState::WaitingConversion;
+    float Progress = 0;  // percent done while Converting
+    std::string Failure; // why the job last ended "Error", for the view and the command line
     std::string Duration;
     std::string FileSize;
 
-    // Text colours of the Status and Duration cells, unset for the grid's own. They belong to the
-    // cells shown, not to the record: rebuilding the list does not carry them over.
-    std::optional<CellColour> statusColour;
-    std::optional<CellColour> durationColour;
-
     bool ticked() const { return CheckBox != 0; }
+    // Whether a run converts this job: it waits, or a run was stopped during it.
+    bool convertible() const { return State == JobState::WaitingConversion || State == JobState::Cancelled; }
 };
+
+// Progress in percent as text: the single-precision value with at most 7 significant digits and a
+// point as decimal separator whatever the locale ("12.5", "37.51234", "100").
+std::string progressText(float percent);
+
+// The Status text of a job: its state's word, or its percentage while it converts.
+std::string statusText(const Job& job);
 
 // The columns of the grid, in table order.
 enum class JobColumn { ID, CheckBox, FilePath, Status, Duration, FileSize };

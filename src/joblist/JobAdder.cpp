@@ -104,13 +104,7 @@ bool JobAdder::AddFile2Grid(std::string& sFilePath)
         }
         job.FileSize = FormatFileSize(size);
     }
-    if (job.Duration == DurationError) {
-        job.Status = JobStatus::CodecNotSupported;
-        job.statusColour = JobColour::Failed;
-        job.durationColour = JobColour::Failed;
-    } else {
-        job.Status = JobStatus::WaitingConversion;
-    }
+    job.State = job.Duration == DurationError ? JobState::CodecNotSupported : JobState::WaitingConversion;
     // The path was checked above; a probe that re-entered the list could still have added it.
     if (!m_jobs.rsJobs().append(std::move(job)))
         return false;

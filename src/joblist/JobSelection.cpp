@@ -42,7 +42,9 @@ void JobSelection::removeTickedJobs()
             copy.ID = job.ID;
             copy.CheckBox = job.CheckBox;
             copy.FilePath = job.FilePath;
-            copy.Status = job.Status;
+            copy.State = job.State;
+            copy.Progress = job.Progress;
+            copy.Failure = job.Failure;
             copy.Duration = job.Duration;
             copy.FileSize = job.FileSize;
             kept->append(std::move(copy));

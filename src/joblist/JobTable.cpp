@@ -35,16 +35,16 @@ void JobTable::setCheckBox(std::size_t row, std::int32_t value)
     changed(row);
 }
 
-void JobTable::setStatus(std::size_t row, const std::string& status)
+void JobTable::setState(std::size_t row, JobState state, float progress, std::string failure)
 {
-    m_jobs.at(row).Status = status;
-    changed(row);
-}
-
-void JobTable::setStatusColour(std::size_t row, std::optional<CellColour> colour)
-{
-    m_jobs.at(row).statusColour = colour;
-    changed(row);
+    auto& job = m_jobs.at(row);
+    if (job.State == state && job.Progress == progress && job.Failure == failure)
+        return;
+    job.State = state;
+    job.Progress = progress;
+    job.Failure = std::move(failure);
+    if (m_observer)
+        m_observer->stateChanged(row);
 }
 
 void JobTable::changed(std::size_t row)

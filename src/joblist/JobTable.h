@@ -34,10 +34,9 @@ public:
     bool FileInList(const std::string& path) const { return m_rowOfPath.contains(path); }
     std::optional<std::size_t> rowOf(const std::string& path) const;
 
-    // Field writes of the grid (ticks) and of the conversion (status and its colour).
+    // Field writes of the grid (ticks) and of the conversion (state, progress, failure).
     void setCheckBox(std::size_t row, std::int32_t value);
-    void setStatus(std::size_t row, const std::string& status);
-    void setStatusColour(std::size_t row, std::optional<CellColour> colour);
+    void setState(std::size_t row, JobState state, float progress = 0, std::string failure = {});
 
     // The observer is told of changes of this table; nullptr for none.
     void setObserver(JobTableObserver* observer) { m_observer = observer; }

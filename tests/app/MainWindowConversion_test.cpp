@@ -1,6 +1,8 @@
 // A whole batch run from the real window: real engine, real lame, real files; the Status cell is
 // painted as a bar while a job converts, "Stop" ends the run, the close button refuses meanwhile.
+#include "ConversionController.h"
 #include "JobGrid.h"
+#include "JobTableModel.h"
 #include "MainWindowFixture.h"
 #include "ProgressCell.h"
 
@@ -50,6 +52,18 @@ protected:
     }
 
     std::filesystem::path output(const char* name) { return dir / "Converted Files" / name; }
+
+    // Clicks a convert button and lets the window run until the conversion has ended.
+    void convert(const char* button)
+    {
+        control<QAbstractButton>(button)->click();
+        ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }, 120000));
+    }
+
+    QVariant statusColour(std::size_t row)
+    {
+        return window->Grid().model()->index(static_cast<int>(row), 3).data(Qt::ForegroundRole);
+    }
 };
 
 TEST_F(MainWindowConversion, ConvertAllPaintsTheBarAndConvertsEveryJob)
@@ -70,12 +84,12 @@ TEST_F(MainWindowConversion, ConvertAllPaintsTheBarAndConvertsEveryJob)
             EXPECT_FALSE(control<QWidget>(name)->isEnabled()) << name;
         EXPECT_TRUE(window->conversionFlags().bConverting);
     });
-    control<QAbstractButton>("cmdConvert")->click();
+    convert("cmdConvert");
 
     EXPECT_EQ(barsSeen, 3) << "every job showed its bar while it converted";
     for (std::size_t row = 0; row < 3; ++row) {
         EXPECT_EQ(status(row), "Complete");
-        EXPECT_EQ(window->jobs().rsJobs().at(row).statusColour, JobColour::Complete);
+        EXPECT_EQ(statusColour(row), JobTableModel::kCompleteColour);
     }
     for (const char* name : {"one.mp3", "two.mp3", "three.mp3"}) {
         ASSERT_TRUE(std::filesystem::exists(output(name))) << name;
@@ -87,13 +101,14 @@ TEST_F(MainWindowConversion, ConvertAllPaintsTheBarAndConvertsEveryJob)
     for (const char* name : kRunControls)
         EXPECT_TRUE(control<QWidget>(name)->isEnabled()) << name;
     // Finished jobs are passed over by the next run.
-    control<QAbstractButton>("cmdConvert")->click();
+    convert("cmdConvert");
     EXPECT_FALSE(std::filesystem::exists(output("one_Converted.mp3")));
     EXPECT_TRUE(powerOff.requests.empty());
 }
 
 TEST_F(MainWindowConversion, StopEndsTheRunAndTheNextRunTakesTheCancelledJob)
 {
+    window->conversion().setParallelJobs(1);
     watchProgress([&](std::size_t row) {
         if (row == 1)
             QTimer::singleShot(0, control<QAbstractButton>("cmdConvert"), &QAbstractButton::click);
@@ -103,13 +118,13 @@ TEST_F(MainWindowConversion, StopEndsTheRunAndTheNextRunTakesTheCancelledJob)
 
     EXPECT_EQ(status(0), "Complete");
     EXPECT_EQ(status(1), "Cancelled");
-    EXPECT_EQ(window->jobs().rsJobs().at(1).statusColour, JobColour::Failed);
+    EXPECT_EQ(statusColour(1), JobTableModel::kFailedColour);
     EXPECT_EQ(status(2), "Waiting Conversion");
     EXPECT_FALSE(std::filesystem::exists(output("three.mp3")));
     EXPECT_EQ(control<QAbstractButton>("cmdConvert")->text(), "Convert All");
     EXPECT_TRUE(control<QWidget>("cmdAddFile")->isEnabled());
 
-    control<QAbstractButton>("cmdConvert")->click();
+    convert("cmdConvert");
     EXPECT_EQ(status(1), "Complete");
     EXPECT_EQ(status(2), "Complete");
 }
@@ -120,7 +135,7 @@ TEST_F(MainWindowConversion, CloseIsRefusedDuringARunAndTheRunGoesOn)
         if (row == 0)
             QTimer::singleShot(0, control<QAbstractButton>("cmdClose"), &QAbstractButton::click);
     });
-    control<QAbstractButton>("cmdConvert")->click();
+    convert("cmdConvert");
 
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Please Stop Conversion first.");
@@ -133,16 +148,60 @@ TEST_F(MainWindowConversion, CloseIsRefusedDuringARunAndTheRunGoesOn)
     EXPECT_FALSE(window->isVisible()) << "once the run is over the window closes";
 }
 
+TEST_F(MainWindowConversion, TwoJobsShowTheirBarsAtOnceWhileTheWindowStaysResponsive)
+{
+    window->conversion().setParallelJobs(2);
+    int mostBarsAtOnce = 0;
+    bool aboutOpened = false;
+    watchProgress([&](std::size_t) {
+        int bars = 0;
+        for (std::size_t row = 0; row < 3; ++row)
+            bars += ProgressCell::percentageOf(QString::fromStdString(status(row))).has_value();
+        mostBarsAtOnce = std::max(mostBarsAtOnce, bars);
+    });
+    control<QAbstractButton>("cmdConvert")->click();
+    // During the run the window answers: About slides up, the close button warns.
+    ASSERT_TRUE(test::waitFor([&] { return window->jobs().rsJobs().at(0).Progress > 0; }, 60000));
+    control<QAbstractButton>("cmdAbout")->click();
+    const auto aboutTop = [&] { return window->panelTopTwips(control<QWidget>("frAbout")); };
+    aboutOpened = test::waitFor([&] { return aboutTop() == 2715; }, 10000);
+    control<QAbstractButton>("cmdCloseHelp")->click();
+    ASSERT_TRUE(test::waitFor([&] { return !window->tmrAnimateRunning() && aboutTop() > 2715; }, 10000));
+    control<QAbstractButton>("cmdClose")->click();
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }, 120000));
+
+    EXPECT_EQ(mostBarsAtOnce, 2) << "two running jobs each showed a bar";
+    EXPECT_TRUE(aboutOpened);
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_EQ(messages.shown.back().text, "Please Stop Conversion first.");
+    for (std::size_t row = 0; row < 3; ++row)
+        EXPECT_EQ(status(row), "Complete");
+}
+
+TEST_F(MainWindowConversion, ClosedByTheWindowManagerDuringARunStopsItFirst)
+{
+    control<QAbstractButton>("chkShutdown")->click();
+    control<QAbstractButton>("cmdConvert")->click();
+    ASSERT_TRUE(test::waitFor([&] { return window->jobs().rsJobs().at(0).Progress > 0; }, 60000));
+    window->close(); // Alt+F4, the taskbar, the session's end
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->conversionFlags().bConverting);
+    EXPECT_EQ(status(0), "Cancelled");
+    EXPECT_EQ(status(2), "Waiting Conversion");
+    EXPECT_TRUE(powerOff.requests.empty()) << "closing never powers the machine off";
+}
+
 TEST_F(MainWindowConversion, ShutdownAfterARunAsksForPowerOff)
 {
     control<QAbstractButton>("chkShutdown")->click();
     // Convert Selected with nothing ticked starts no job, so nothing is powered off.
-    control<QAbstractButton>("cmdConvertSelected")->click();
+    convert("cmdConvertSelected");
     EXPECT_TRUE(powerOff.requests.empty());
     EXPECT_EQ(status(0), "Waiting Conversion");
 
     window->jobs().rsJobs().setCheckBox(2, -1);
-    control<QAbstractButton>("cmdConvertSelected")->click();
+    convert("cmdConvertSelected");
     EXPECT_EQ(status(2), "Complete");
     EXPECT_EQ(status(0), "Waiting Conversion");
     ASSERT_EQ(powerOff.requests.size(), 1u);

@@ -151,7 +151,7 @@ protected:
         control<QAbstractButton>("cmdAddFile")->click();
     }
 
-    std::string status(std::size_t row) { return window->jobs().rsJobs().at(row).Status; }
+    std::string status(std::size_t row) { return statusText(window->jobs().rsJobs().at(row)); }
 };
 
 } // namespace tunevale::test

@@ -1,55 +1,48 @@
 #pragma once
 
-#include "BatchConverter.h"
+#include "ClaimedOutputFile.h"
 #include "ConversionController.h"
 #include "EngineFactory.h"
 #include "ErrorLog.h"
-#include "EventPump.h"
-#include "FormatWriters.h"
 #include "InitAudioEngine.h"
 #include "JobContext.h"
 #include "JobList.h"
+#include "Mp3OggWriter.h"
 #include "OutputSettings.h"
 #include "RecordingMessageBox.h"
 #include "RecordingPowerOff.h"
 #include "TestSupport.h"
+#include "WavWriter.h"
+#include "WmaWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <sys/mount.h>
+#include <thread>
 
 namespace tunevale::test
 {
 
-// A job context that writes nowhere but asks to stop after stopAfter event passes (never at 0).
+// A job context that records the progress reported and asks to stop after stopAfter reports
+// (never at 0).
 class PlainContext : public JobContext
 {
 public:
-    void setStatus(const std::string& text, std::optional<CellColour>) override { statuses.push_back(text); }
-    void processEvents() override { ++passes; }
-    bool cancelRequested() const override { return stopAfter > 0 && passes >= stopAfter; }
-    bool converting() const override { return true; }
-    std::vector<std::string> statuses;
-    int passes = 0;
-    int stopAfter = 0;
-};
-
-// The window's event pump: runs the test's hook, as pending clicks would run.
-class HookPump : public EventPump
-{
-public:
-    void processEvents() override
+    void setProgress(float percent) override
     {
-        ++passes;
-        if (hook)
-            hook();
+        progress.push_back(percent);
+        ++reports;
     }
-    std::function<void()> hook;
-    int passes = 0;
+    bool cancelRequested() const override { return stopAfter > 0 && reports >= stopAfter; }
+    std::vector<float> progress;
+    std::string failure;
+    int reports = 0;
+    int stopAfter = 0;
 };
 
 // The convert buttons and the fourteen controls as plain values.
@@ -110,16 +103,18 @@ private:
 };
 
 // Everything a conversion run needs, over real files in a temporary folder: the real engine and
-// encoders, the window's job list and settings, an error log of its own.
+// encoders, the window's job list and settings, an error log of its own. Runs one job at a time
+// unless a test asks for more.
 struct ConversionRig {
     ConversionRig() : ConversionRig(nullptr) {}
     explicit ConversionRig(Engine* engineOverride)
         : engine(headlessEngine(tagNames)), settings(designOutputSettings((dir / "out").string())),
-          log(dir / "Errors.log"), writers(engineOverride ? *engineOverride : *engine, log, tagNames),
-          converter(jobs, settings, writers, pump, flags, outputNamer(settings, messages), [this] { ++previewStops; }),
-          controller(converter, flags, jobs, settings, controls, messages, &powerOff)
+          log(dir / "Errors.log"), controller({engineOverride ? *engineOverride : *engine, log, jobs, settings,
+                                               tagNames, controls, messages, &powerOff, [this] { ++previewStops; }},
+                                              flags)
     {
         std::filesystem::create_directories(dir / "in");
+        controller.setParallelJobs(1);
     }
 
     void chooseFormat(FileFormat format)
@@ -129,19 +124,48 @@ struct ConversionRig {
         settings.optFileFormat[static_cast<std::size_t>(format)].value = true;
     }
 
-    std::size_t addJob(const std::filesystem::path& file, const std::string& status = JobStatus::WaitingConversion,
+    std::size_t addJob(const std::filesystem::path& file, JobState state = JobState::WaitingConversion,
                        std::int32_t checkBox = 0)
     {
         Job job;
         job.FilePath = file.string();
-        job.Status = status;
+        job.State = state;
         job.CheckBox = checkBox;
         EXPECT_TRUE(jobs.rsJobs().append(job));
         return jobs.rsJobs().size() - 1;
     }
 
-    const std::string& status(std::size_t row) const { return jobs.rsJobs().at(row).Status; }
+    // Clicks a convert button and lets the window's timer run until the run has ended (two minutes
+    // at most); onTick runs after each copy of the progress into the list.
+    void convert(ConvertButton button = ConvertButton::cmdConvert, const std::function<void()>& onTick = nullptr)
+    {
+        if (button == ConvertButton::cmdConvert)
+            controller.cmdConvert_Click();
+        else
+            controller.cmdConvertSelected_Click();
+        finish(onTick);
+    }
+    void finish(const std::function<void()>& onTick = nullptr)
+    {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (flags.bConverting && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            controller.tick();
+            if (onTick)
+                onTick();
+        }
+        ASSERT_FALSE(flags.bConverting) << "the run did not end";
+    }
+
+    std::string status(std::size_t row) const { return statusText(jobs.rsJobs().at(row)); }
+    JobState state(std::size_t row) const { return jobs.rsJobs().at(row).State; }
     std::filesystem::path out(const std::string& name) const { return dir / "out" / name; }
+    // Claims an output in the rig's output folder for a writer called directly.
+    ClaimedOutputFile claim(const std::filesystem::path& source, const std::string& extension) const
+    {
+        std::filesystem::create_directories(dir / "out");
+        return ClaimedOutputFile::claim((dir / "out").string(), source.string(), extension);
+    }
     std::vector<std::filesystem::path> outputs() const
     {
         std::vector<std::filesystem::path> files;
@@ -167,16 +191,51 @@ struct ConversionRig {
     OutputSettings settings;
     JobList jobs;
     ConversionFlags flags;
-    HookPump pump;
     RecordingMessageBox messages;
     RecordingControls controls;
     ErrorLog log;
-    FormatWriters writers;
-    BatchConverter converter;
-    ConversionController controller;
-    int previewStops = 0;
     RecordingPowerOff powerOff;
+    int previewStops = 0;
+    ConversionController controller;
 };
+
+// Claims exactly the name out, as a run claims the name it chose (a name already taken gives the
+// next free one, as in a run).
+inline ClaimedOutputFile claimAt(const std::filesystem::path& out)
+{
+    if (out.empty())
+        return {};
+    return ClaimedOutputFile::claim(out.parent_path().string(), out.string(), out.extension().string().substr(1));
+}
+
+// The writers called directly into a name claimed at out, as a run calls them; the failure is kept
+// in the context.
+inline JobOutcome runWAV(Engine& engine, PlainContext& context, ErrorLog& log, const std::string& source,
+                         const std::string& out)
+{
+    ClaimedOutputFile output = claimAt(out);
+    JobResult result = ConvertToWAV(engine, context, log, source, output);
+    context.failure = std::move(result.failure);
+    return result.outcome;
+}
+
+inline JobOutcome runWMA(Engine& engine, PlainContext& context, ErrorLog& log, const std::string& source,
+                         const std::string& out, const WmaOptions& options, WmaBitrateListView* view = nullptr)
+{
+    ClaimedOutputFile output = claimAt(out);
+    JobResult result = ConvertToWMA(engine, context, log, source, output, options, view);
+    context.failure = std::move(result.failure);
+    return result.outcome;
+}
+
+inline JobOutcome runMP3_OGG(Engine& engine, PlainContext& context, ErrorLog& log, const std::string& source,
+                             const std::string& out, const EncoderCommand& command)
+{
+    ClaimedOutputFile output = claimAt(out);
+    JobResult result = ConvertToMP3_OGG(engine, context, log, source, output, command);
+    context.failure = std::move(result.failure);
+    return result.outcome;
+}
 
 // Duration of the first audio stream's file in seconds, from ffprobe.
 inline double probedDuration(const std::filesystem::path& file)

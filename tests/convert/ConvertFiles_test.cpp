@@ -13,11 +13,6 @@ namespace
 
 using PowerOffs = std::vector<PowerOff::Action>;
 
-bool isProgress(const std::string& status)
-{
-    return !status.empty() && (std::isdigit(static_cast<unsigned char>(status[0])) != 0);
-}
-
 std::uint32_t field32(const std::string& bytes, std::size_t at)
 {
     std::uint32_t value = 0;
@@ -53,7 +48,8 @@ TEST(ConvertFiles, EveryFormatConvertsFilesWithOddNames)
         for (const auto& name : names)
             rig.addJob(rig.dir / "in" / (name + ".flac"));
         rig.chooseFormat(c.format);
-        EXPECT_TRUE(rig.converter.ConvertFiles(false));
+        rig.controller.setParallelJobs(0);
+        rig.convert();
         for (std::size_t row = 0; row < names.size(); ++row) {
             SCOPED_TRACE(names[row]);
             EXPECT_EQ(rig.status(row), "Complete");
@@ -79,8 +75,8 @@ TEST(ConvertFiles, StopDuringTheSecondOfFiveJobs)
             rig.addJob(makeTone(rig.dir / "in" / ("song" + std::to_string(i) + ".flac"), 8.0));
 
         bool stopped = false;
-        rig.pump.hook = [&] {
-            if (stopped || rig.jobs.CurrentRow != 1u || !isProgress(rig.status(1)))
+        rig.convert(ConvertButton::cmdConvert, [&] {
+            if (stopped || rig.state(1) != JobState::Converting || rig.jobs.rsJobs().at(1).Progress <= 0)
                 return;
             // The look of a running batch.
             EXPECT_EQ(rig.controls.captions[ConvertButton::cmdConvert], "Stop");
@@ -100,12 +96,10 @@ TEST(ConvertFiles, StopDuringTheSecondOfFiveJobs)
             rig.controller.cmdConvert_Click();
             rig.controller.cmdConvertSelected_Click();
             EXPECT_EQ(rig.previewStops, 1);
-        };
-        rig.controller.cmdConvert_Click();
+        });
         ASSERT_TRUE(stopped);
         EXPECT_EQ(rig.status(0), "Complete");
         EXPECT_EQ(rig.status(1), "Cancelled");
-        EXPECT_EQ(rig.jobs.rsJobs().at(1).statusColour, rgb(220, 10, 10));
         for (std::size_t row = 2; row < 5; ++row)
             EXPECT_EQ(rig.status(row), "Waiting Conversion");
         EXPECT_EQ(rig.powerOff.requests, PowerOffs{PowerOff::Action::PowerOff});
@@ -129,8 +123,7 @@ TEST(ConvertFiles, StopDuringTheSecondOfFiveJobs)
         EXPECT_EQ(rig.outputs().size(), 2u);
 
         // The next run takes the cancelled job again and the waiting ones; the complete one stays.
-        rig.pump.hook = nullptr;
-        rig.controller.cmdConvert_Click();
+        rig.convert();
         for (std::size_t row = 0; row < 5; ++row)
             EXPECT_EQ(rig.status(row), "Complete");
         expectAudio(rig.out("song1_Converted." + c.extension), c.codec, 44100, 2, 8.0, 0.05);
@@ -147,14 +140,14 @@ TEST(ConvertFiles, TakesWaitingAndCancelledJobsOnlyAndTickedOnesWhenSelected)
     std::vector<std::filesystem::path> sources;
     for (int i = 0; i < 6; ++i)
         sources.push_back(makeTone(rig.dir / "in" / ("f" + std::to_string(i) + ".wav"), 0.5));
-    rig.addJob(sources[0], "Complete", 1);
-    rig.addJob(sources[1], "Error", 1);
-    rig.addJob(sources[2], "Codec Not Supported", 1);
-    rig.addJob(sources[3], "Waiting Conversion", 0);
-    rig.addJob(sources[4], "Waiting Conversion", -1); // the grid's own value for ticked
-    rig.addJob(sources[5], "Cancelled", 1);
+    rig.addJob(sources[0], JobState::Complete, 1);
+    rig.addJob(sources[1], JobState::Error, 1);
+    rig.addJob(sources[2], JobState::CodecNotSupported, 1);
+    rig.addJob(sources[3], JobState::WaitingConversion, 0);
+    rig.addJob(sources[4], JobState::WaitingConversion, -1); // the grid's own value for ticked
+    rig.addJob(sources[5], JobState::Cancelled, 1);
 
-    rig.controller.cmdConvertSelected_Click();
+    rig.convert(ConvertButton::cmdConvertSelected);
     EXPECT_EQ(rig.status(0), "Complete");
     EXPECT_EQ(rig.status(1), "Error");
     EXPECT_EQ(rig.status(2), "Codec Not Supported");
@@ -166,12 +159,14 @@ TEST(ConvertFiles, TakesWaitingAndCancelledJobsOnlyAndTickedOnesWhenSelected)
     EXPECT_EQ(rig.powerOff.requests, PowerOffs{PowerOff::Action::PowerOff});
 
     // Nothing ticked is waiting any more: the run starts no job and no shutdown follows.
-    rig.controller.cmdConvertSelected_Click();
+    rig.convert(ConvertButton::cmdConvertSelected);
     EXPECT_EQ(rig.outputs().size(), 2u);
     EXPECT_EQ(rig.powerOff.requests, PowerOffs{PowerOff::Action::PowerOff});
-    EXPECT_FALSE(rig.converter.ConvertFiles(true));
+    EXPECT_EQ(rig.controls.captions[ConvertButton::cmdConvertSelected], "Convert Selected");
+    EXPECT_TRUE(rig.controls.buttonEnabled[ConvertButton::cmdConvert]);
+    EXPECT_FALSE(rig.controller.ConvertFiles(true));
 
-    rig.controller.cmdConvert_Click();
+    rig.convert();
     EXPECT_EQ(rig.status(3), "Complete");
     EXPECT_EQ(rig.outputs().size(), 3u);
     EXPECT_EQ(rig.previewStops, 4);
@@ -217,7 +212,7 @@ TEST(ConvertFiles, AFailedJobEndsInErrorAndTheRunGoesOn)
     rig.addJob(good);
     std::filesystem::remove(removed);
 
-    EXPECT_TRUE(rig.converter.ConvertFiles(false));
+    rig.convert();
     EXPECT_EQ(rig.status(0), "Error");
     EXPECT_EQ(rig.status(1), "Error");
     EXPECT_EQ(rig.status(2), "Complete");
@@ -231,32 +226,36 @@ TEST(ConvertFiles, AFailedJobEndsInErrorAndTheRunGoesOn)
     rig.addJob(again);
     {
         ScopedPath path(bin.string()); // no encoder on the way
-        rig.converter.ConvertFiles(false);
+        rig.convert();
     }
     EXPECT_EQ(rig.status(3), "Error");
     EXPECT_EQ(rig.logLines(), 3u);
     EXPECT_EQ(rig.outputs().size(), 1u);
 }
 
-TEST(ConvertFiles, OutputNamesThatCannotBeGiven)
+TEST(ConvertFiles, OutputFolderThatCannotBeMadeKeepsTheJobsWaitingAndSaysSoOnce)
 {
     ConversionRig rig;
     rig.chooseFormat(FileFormat::OGG);
-    const auto source = makeTone(rig.dir / "in" / "a.flac", 0.5);
-    rig.addJob(source);
+    rig.settings.chkShutdown.value = true;
+    rig.addJob(makeTone(rig.dir / "in" / "a.flac", 0.5));
+    rig.addJob(makeTone(rig.dir / "in" / "b.flac", 0.5));
 
-    // A folder whose parent is missing cannot be created: the job is skipped and keeps its Status.
-    rig.settings.txtOutPath.text = (rig.dir / "missing" / "deeper").string();
-    EXPECT_TRUE(rig.converter.ConvertFiles(false));
-    EXPECT_EQ(rig.status(0), "Waiting Conversion");
-
-    // No name at all: the job ends "Error" before any writer starts.
-    BatchConverter noName(
-        rig.jobs, rig.settings, rig.writers, rig.pump, rig.flags,
-        [](const std::string&, const std::string&) { return std::string(); }, nullptr);
-    EXPECT_TRUE(noName.ConvertFiles(false));
-    EXPECT_EQ(rig.status(0), "Error");
-    EXPECT_EQ(rig.jobs.rsJobs().at(0).statusColour, rgb(220, 10, 10));
+    // A folder whose parent is missing cannot be created, nor one under a file.
+    writeFile(rig.dir / "a file", "x");
+    for (const auto& folder : {rig.dir / "missing" / "deeper", rig.dir / "a file" / "out"}) {
+        rig.messages.shown.clear();
+        rig.settings.txtOutPath.text = folder.string();
+        rig.convert();
+        EXPECT_EQ(rig.status(0), "Waiting Conversion");
+        EXPECT_EQ(rig.status(1), "Waiting Conversion");
+        ASSERT_EQ(rig.messages.shown.size(), 1u);
+        EXPECT_EQ(rig.messages.shown[0].text, "Output Folder is not exist and can not be created.");
+        EXPECT_EQ(rig.messages.shown[0].icon, MessageIcon::Critical);
+    }
+    EXPECT_TRUE(rig.powerOff.requests.empty());
+    EXPECT_EQ(rig.controls.captions[ConvertButton::cmdConvert], "Convert All");
+    EXPECT_TRUE(rig.controls.enabled["cmdAddFile"]);
     EXPECT_EQ(rig.logLines(), 0u);
 }
 
@@ -266,9 +265,11 @@ TEST(ConvertFiles, NoFormatChosenLeavesJobsButCountsThemStarted)
     for (auto& option : rig.settings.optFileFormat)
         option.value = false;
     rig.addJob(makeTone(rig.dir / "in" / "a.flac", 0.5));
-    EXPECT_TRUE(rig.converter.ConvertFiles(false));
+    rig.settings.chkShutdown.value = true;
+    rig.convert();
     EXPECT_EQ(rig.status(0), "Waiting Conversion");
     EXPECT_TRUE(rig.outputs().empty());
+    EXPECT_EQ(rig.powerOff.requests, PowerOffs{PowerOff::Action::PowerOff});
 }
 
 TEST(ConvertFiles, UnwritableOutputFolderEndsEveryFormatInError)
@@ -282,20 +283,18 @@ TEST(ConvertFiles, UnwritableOutputFolderEndsEveryFormatInError)
 
     rig.settings.txtOutPath.text = readOnly.string();
     const auto source = makeTone(rig.dir / "in" / "a.flac", 1.0);
-    std::size_t expectedLogLines = 0;
     for (const FormatCase& c : AllFormats) {
         SCOPED_TRACE(c.extension);
         rig.jobs.replaceTable(JobList::NewJobTable());
         rig.addJob(source);
         rig.addJob(makeTone(rig.dir / "in" / ("next." + c.extension + ".flac"), 0.2));
         rig.chooseFormat(c.format);
-        EXPECT_TRUE(rig.converter.ConvertFiles(false));
+        rig.convert();
         EXPECT_EQ(rig.status(0), "Error");
         EXPECT_EQ(rig.status(1), "Error");
+        EXPECT_NE(rig.jobs.rsJobs().at(0).Failure.find("no output file name could be claimed"), std::string::npos);
         EXPECT_TRUE(std::filesystem::is_empty(readOnly));
-        // Only the encoder programs' failures go to the log.
-        if (c.format == FileFormat::MP3 || c.format == FileFormat::OGG || c.format == FileFormat::Ipod)
-            expectedLogLines += 2;
-        EXPECT_EQ(rig.logLines(), expectedLogLines);
+        // No name could be claimed, so no encoder was started and nothing was logged.
+        EXPECT_EQ(rig.logLines(), 0u);
     }
 }

@@ -96,9 +96,8 @@ TEST(ConvertToMP3_OGG, EveryMp3AndOggModeMakesTheExpectedFile)
         const auto copy = rig.dir / "in" / (mode.name + ".flac");
         std::filesystem::copy_file(source, copy);
         const std::size_t row = rig.addJob(copy);
-        EXPECT_TRUE(rig.converter.ConvertFiles(false));
+        rig.convert();
         EXPECT_EQ(rig.status(row), "Complete");
-        EXPECT_EQ(rig.jobs.rsJobs().at(row).statusColour, rgb(113, 177, 98));
         const std::string extension = mode.format == FileFormat::OGG ? ".ogg" : ".mp3";
         expectAudio(rig.out(mode.name + extension), mode.codec, mode.rate, mode.channels, seconds, 0.05);
     }
@@ -117,9 +116,8 @@ TEST(ConvertToMP3_OGG, StopLeavesAShorterPlayableFile)
                               : EncoderCommand{"oggenc", {"-b", "128", "--quality", "3", "-", "-o", out.string()}};
         PlainContext context;
         context.stopAfter = 2; // two reads of 262,144 bytes: about 3 s of audio
-        ASSERT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command),
+        ASSERT_EQ(runMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command),
                   JobOutcome::Cancelled);
-        EXPECT_EQ(context.statuses.back(), "Cancelled");
         const double duration = probedDuration(out);
         EXPECT_GT(duration, 2.0);
         EXPECT_LT(duration, 4.0);
@@ -134,17 +132,15 @@ TEST(ConvertToMP3_OGG, UnreadableSourceIsAnErrorWithOneLogLineAndNoEncoder)
     writeFile(damaged, std::string(5000, '\x55'));
     const auto out = rig.dir / "damaged.out.mp3";
     PlainContext context;
-    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, damaged.string(), out.string(), lameCbr(out)),
+    EXPECT_EQ(runMP3_OGG(*rig.engine, context, rig.log, damaged.string(), out.string(), lameCbr(out)),
               JobOutcome::Error);
-    EXPECT_EQ(context.statuses.back(), "Error");
     EXPECT_FALSE(std::filesystem::exists(out));
     ASSERT_EQ(rig.logLines(), 1u);
     EXPECT_NE(readFile(rig.log.path()).find(" occured when Korvel tried to play/convert: " + damaged.string() + "\r\n"),
               std::string::npos);
 
     const auto gone = rig.dir / "in" / "gone.flac";
-    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, gone.string(), out.string(), lameCbr(out)),
-              JobOutcome::Error);
+    EXPECT_EQ(runMP3_OGG(*rig.engine, context, rig.log, gone.string(), out.string(), lameCbr(out)), JobOutcome::Error);
     EXPECT_EQ(rig.logLines(), 2u);
 }
 
@@ -175,32 +171,36 @@ TEST(ConvertToMP3_OGG, FailedEncoderIsAnErrorWithALogLineAndNoFile)
         PlainContext context;
         {
             ScopedPath path((bin.string()));
-            EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
+            EXPECT_EQ(runMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
                       JobOutcome::Error);
         }
-        EXPECT_EQ(context.statuses.back(), "Error");
         EXPECT_FALSE(std::filesystem::exists(out));
         EXPECT_EQ(rig.logLines(), ++lines);
     }
 
-    // The real encoder that cannot create its output file.
-    const auto out = rig.dir / "no such folder" / "t.mp3";
+    // The real encoder that cannot create its output file: its folder went after the name was claimed.
+    std::filesystem::create_directories(rig.dir / "gone");
+    ClaimedOutputFile output = claimAt(rig.dir / "gone" / "t.mp3");
+    std::filesystem::remove_all(rig.dir / "gone");
     PlainContext context;
-    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
+    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), output, lameCbr(output.path())).outcome,
               JobOutcome::Error);
     EXPECT_EQ(rig.logLines(), ++lines);
 }
 
-TEST(ConvertToMP3_OGG, ExistingFileUnderTheNameIsNeverOverwritten)
+TEST(ConvertToMP3_OGG, AFileThatTookTheClaimedNameIsNeverRemoved)
 {
     ConversionRig rig;
     const auto source = makeTone(rig.dir / "in" / "t.flac", 1.0);
-    const auto out = rig.dir / "taken.mp3";
-    writeFile(out, "the user's");
+    // The claimed file replaced by someone else's; the encoder then fails: theirs stays.
+    ClaimedOutputFile output = claimAt(rig.dir / "taken.mp3");
+    std::filesystem::remove(output.path());
+    writeFile(output.path(), "the user's");
     PlainContext context;
-    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), lameCbr(out)),
+    const EncoderCommand failing{"lame", {"--no-such-option", "-", output.path()}};
+    EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), output, failing).outcome,
               JobOutcome::Error);
-    EXPECT_EQ(readFile(out), "the user's");
+    EXPECT_EQ(readFile(rig.dir / "taken.mp3"), "the user's");
 }
 
 TEST(ConvertToMP3_OGG, FullDiskEndsInErrorWithoutAPartialFile)
@@ -219,8 +219,7 @@ TEST(ConvertToMP3_OGG, FullDiskEndsInErrorWithoutAPartialFile)
             program == "lame" ? lameCbr(out)
                               : EncoderCommand{"oggenc", {"--managed", "-b", "320", "-", "-o", out.string()}};
         PlainContext context;
-        EXPECT_EQ(ConvertToMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command),
-                  JobOutcome::Error);
+        EXPECT_EQ(runMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command), JobOutcome::Error);
         EXPECT_FALSE(std::filesystem::exists(out));
     }
 }

@@ -79,7 +79,7 @@ TEST(OutputsPlayElsewhere, EveryWrittenFileDecodesInOtherProgramsAsTheSourceSoun
         for (const Source& source : sources)
             rig.addJob(rig.dir / "in" / (source.name + ".flac"));
         rig.chooseFormat(output.format);
-        EXPECT_TRUE(rig.converter.ConvertFiles(false));
+        rig.convert();
 
         for (std::size_t row = 0; row < sources.size(); ++row) {
             const Source& source = sources[row];

@@ -1,5 +1,6 @@
+#include "ClaimedOutputFile.h"
+#include "Job.h"
 #include "JobContext.h"
-#include "NewOutputFile.h"
 #include "TestSupport.h"
 #include "WavHeader.h"
 
@@ -80,67 +81,56 @@ namespace
 class RecordingContext : public JobContext
 {
 public:
-    void setStatus(const std::string& text, std::optional<CellColour> colour) override
-    {
-        texts.push_back(text);
-        colours.push_back(colour);
-    }
-    void processEvents() override {}
+    void setProgress(float percent) override { texts.push_back(progressText(percent)); }
     bool cancelRequested() const override { return false; }
-    bool converting() const override { return running; }
-
-    bool running = true;
     std::vector<std::string> texts;
-    std::vector<std::optional<CellColour>> colours;
 };
 
 } // namespace
 
-TEST(ProgressText, ReportedOnlyWhileConvertingWithUsableCounts)
+TEST(ProgressText, ReportedOnlyWithUsableCounts)
 {
     RecordingContext context;
     reportProgress(context, 50, 200);
     reportProgress(context, 10, 0);
     reportProgress(context, static_cast<std::uint64_t>(-1), 200);
-    context.running = false;
-    reportProgress(context, 100, 200);
-    ASSERT_EQ(context.texts.size(), 1u);
-    EXPECT_EQ(context.texts[0], "25");
-    EXPECT_FALSE(context.colours[0].has_value());
-
-    EXPECT_EQ(finishJob(context, JobOutcome::Complete), JobOutcome::Complete);
-    EXPECT_EQ(context.texts.back(), "Complete");
-    EXPECT_EQ(context.colours.back(), rgb(113, 177, 98));
-    finishJob(context, JobOutcome::Cancelled);
-    EXPECT_EQ(context.texts.back(), "Cancelled");
-    EXPECT_EQ(context.colours.back(), rgb(220, 10, 10));
-    finishJob(context, JobOutcome::Error);
-    EXPECT_EQ(context.texts.back(), "Error");
-    EXPECT_EQ(context.colours.back(), rgb(220, 10, 10));
+    reportProgress(context, 100, static_cast<std::uint64_t>(-1));
+    reportProgress(context, 1, 3);
+    EXPECT_EQ(context.texts, (std::vector<std::string>{"25", "33.33334"}));
 }
 
-TEST(NewOutputFile, RemovesOnlyWhatTheJobCreated)
+TEST(ClaimedOutputFile, ClaimsAFreeNameAndRemovesOnlyWhatTheJobCreated)
 {
     test::TempDir dir;
-    const auto fresh = (dir / "fresh.wav").string();
-    NewOutputFile output(fresh);
-    EXPECT_TRUE(output.claimable());
-    EXPECT_FALSE(output.written());
-    test::writeFile(fresh, "data");
-    EXPECT_TRUE(output.written());
-    output.discard();
-    EXPECT_FALSE(std::filesystem::exists(fresh));
+    const std::string folder = dir.path().string();
+    ClaimedOutputFile fresh = ClaimedOutputFile::claim(folder, "/music/fresh.flac", "wav");
+    ASSERT_TRUE(fresh.valid());
+    EXPECT_EQ(fresh.path(), folder + "/fresh.wav");
+    EXPECT_TRUE(std::filesystem::exists(fresh.path())) << "the name is held from the moment it is chosen";
+    EXPECT_FALSE(fresh.written());
+    test::writeFile(fresh.path(), "data");
+    EXPECT_TRUE(fresh.written());
+    EXPECT_TRUE(fresh.sizeIs(4));
+    fresh.discard();
+    EXPECT_FALSE(std::filesystem::exists(fresh.path()));
 
-    // A file that was there before the job is never the job's to remove.
-    const auto users = (dir / "users.wav").string();
-    test::writeFile(users, "keep");
-    NewOutputFile taken(users);
-    EXPECT_FALSE(taken.claimable());
-    taken.discard();
-    EXPECT_EQ(test::readFile(users), "keep");
+    // Names held by a file, a folder or a dangling link are passed over, never touched.
+    test::writeFile(dir / "song.wav", "keep");
+    std::filesystem::create_directory(dir / "song_Converted.wav");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "song_Converted_0.wav");
+    ClaimedOutputFile next = ClaimedOutputFile::claim(folder, "/music/song.flac", "wav");
+    EXPECT_EQ(next.path(), folder + "/song_Converted_1.wav");
+    EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
 
-    EXPECT_FALSE(NewOutputFile("").claimable());
-    EXPECT_FALSE(NewOutputFile(dir.path().string()).claimable());
-    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.wav");
-    EXPECT_FALSE(NewOutputFile((dir / "dangling.wav").string()).claimable());
+    // A file that took the claimed name meanwhile is not the job's to remove.
+    std::filesystem::remove(next.path());
+    test::writeFile(next.path(), "theirs");
+    EXPECT_FALSE(next.written());
+    next.discard();
+    EXPECT_EQ(test::readFile(next.path()), "theirs");
+    EXPECT_EQ(test::readFile(dir / "song.wav"), "keep");
+
+    // No folder, no claim.
+    EXPECT_FALSE(ClaimedOutputFile::claim((dir / "missing").string(), "/a.flac", "wav").valid());
+    EXPECT_FALSE(ClaimedOutputFile().valid());
 }

@@ -52,9 +52,8 @@ TEST(ConvertToWAV, StereoSixteenBitIsBitExactWithItsHeader)
         const auto out = rig.out(name + ".out.wav");
         std::filesystem::create_directories(out.parent_path());
         PlainContext context;
-        ASSERT_EQ(ConvertToWAV(*rig.engine, context, source.string(), out.string()), JobOutcome::Complete);
-        EXPECT_EQ(context.statuses.back(), "Complete");
-        EXPECT_GT(context.statuses.size(), 2u); // progress numbers before the final word
+        ASSERT_EQ(runWAV(*rig.engine, context, rig.log, source.string(), out.string()), JobOutcome::Complete);
+        EXPECT_GT(context.progress.size(), 2u); // progress numbers before the final word
 
         const std::string bytes = readFile(out);
         EXPECT_EQ(bytes.substr(0, 4), "RIFF");
@@ -77,7 +76,7 @@ TEST(ConvertToWAV, MonoEightBitStaysEightBit)
     const auto source = makeTone(rig.dir / "in" / "u8.wav", 1.0, 8000, 1, {"-c:a", "pcm_u8"});
     const auto out = rig.dir / "u8.out.wav";
     PlainContext context;
-    ASSERT_EQ(ConvertToWAV(*rig.engine, context, source.string(), out.string()), JobOutcome::Complete);
+    ASSERT_EQ(runWAV(*rig.engine, context, rig.log, source.string(), out.string()), JobOutcome::Complete);
     const std::string bytes = readFile(out);
     EXPECT_EQ(field16(bytes, 22), 1u);
     EXPECT_EQ(field16(bytes, 34), 8u);
@@ -94,7 +93,7 @@ TEST(ConvertToWAV, SourceWithoutSamplesGivesAnEmptyValidFile)
     ffmpeg({"-f", "lavfi", "-i", "anullsrc=r=44100:cl=stereo", "-t", "0", "-c:a", "pcm_s16le", source.string()});
     const auto out = rig.dir / "empty.out.wav";
     PlainContext context;
-    ASSERT_EQ(ConvertToWAV(*rig.engine, context, source.string(), out.string()), JobOutcome::Complete);
+    ASSERT_EQ(runWAV(*rig.engine, context, rig.log, source.string(), out.string()), JobOutcome::Complete);
     const std::string bytes = readFile(out);
     ASSERT_EQ(bytes.size(), 44u);
     EXPECT_EQ(field32(bytes, 4), 36u);
@@ -107,7 +106,7 @@ TEST(ConvertToWAV, MoreThanTwoChannelsKeepTheirTrueCount)
     const auto source = makeTone(rig.dir / "in" / "six.flac", 1.5, 48000, 6);
     const auto out = rig.dir / "six.wav";
     PlainContext context;
-    ASSERT_EQ(ConvertToWAV(*rig.engine, context, source.string(), out.string()), JobOutcome::Complete);
+    ASSERT_EQ(runWAV(*rig.engine, context, rig.log, source.string(), out.string()), JobOutcome::Complete);
     const std::string bytes = readFile(out);
     EXPECT_EQ(field16(bytes, 22), 6u);
     EXPECT_EQ(field16(bytes, 32), 12u);
@@ -123,8 +122,7 @@ TEST(ConvertToWAV, StopLeavesAValidShorterFile)
     const auto out = rig.dir / "long.wav";
     PlainContext context;
     context.stopAfter = 20; // 20 chunks of 20,000 bytes
-    ASSERT_EQ(ConvertToWAV(*rig.engine, context, source.string(), out.string()), JobOutcome::Cancelled);
-    EXPECT_EQ(context.statuses.back(), "Cancelled");
+    ASSERT_EQ(runWAV(*rig.engine, context, rig.log, source.string(), out.string()), JobOutcome::Cancelled);
     const std::string bytes = readFile(out);
     EXPECT_EQ(bytes.size(), 44u + 20 * 20000);
     expectValidSizes(bytes);
@@ -142,8 +140,7 @@ TEST(ConvertToWAV, FailuresEndInErrorAndLeaveNothingBehind)
     for (const auto& source : {damaged, rig.dir / "in" / "gone.flac"}) {
         PlainContext context;
         const auto out = rig.dir / (source.stem().string() + ".wav");
-        EXPECT_EQ(ConvertToWAV(*rig.engine, context, source.string(), out.string()), JobOutcome::Error) << source;
-        EXPECT_EQ(context.statuses.back(), "Error");
+        EXPECT_EQ(runWAV(*rig.engine, context, rig.log, source.string(), out.string()), JobOutcome::Error) << source;
         EXPECT_FALSE(std::filesystem::exists(out));
     }
 
@@ -153,21 +150,38 @@ TEST(ConvertToWAV, FailuresEndInErrorAndLeaveNothingBehind)
     std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (::geteuid() != 0) {
         PlainContext context;
-        EXPECT_EQ(ConvertToWAV(*rig.engine, context, good.string(), (locked / "x.wav").string()), JobOutcome::Error);
+        EXPECT_EQ(runWAV(*rig.engine, context, rig.log, good.string(), (locked / "x.wav").string()), JobOutcome::Error);
         EXPECT_FALSE(std::filesystem::exists(locked / "x.wav"));
     }
     PlainContext missingFolder;
-    EXPECT_EQ(ConvertToWAV(*rig.engine, missingFolder, good.string(), (rig.dir / "no" / "x.wav").string()),
+    EXPECT_EQ(runWAV(*rig.engine, missingFolder, rig.log, good.string(), (rig.dir / "no" / "x.wav").string()),
               JobOutcome::Error);
     PlainContext emptyName;
-    EXPECT_EQ(ConvertToWAV(*rig.engine, emptyName, good.string(), ""), JobOutcome::Error);
+    EXPECT_EQ(runWAV(*rig.engine, emptyName, rig.log, good.string(), ""), JobOutcome::Error);
 
-    // A file that appeared under the chosen name is never overwritten.
-    const auto taken = rig.dir / "taken.wav";
-    writeFile(taken, "the user's");
+    // The claimed file replaced by someone else's during the job: theirs is neither written nor removed.
+    ClaimedOutputFile output = claimAt(rig.dir / "taken.wav");
+    std::filesystem::remove(output.path());
+    writeFile(output.path(), "the user's");
     PlainContext context;
-    EXPECT_EQ(ConvertToWAV(*rig.engine, context, good.string(), taken.string()), JobOutcome::Error);
-    EXPECT_EQ(readFile(taken), "the user's");
+    EXPECT_EQ(ConvertToWAV(*rig.engine, context, rig.log, good.string(), output).outcome, JobOutcome::Error);
+    EXPECT_EQ(readFile(rig.dir / "taken.wav"), "the user's");
+
+    // The output's folder removed during the job: no file, so no success.
+    std::filesystem::create_directories(rig.dir / "gone");
+    ClaimedOutputFile vanishing = claimAt(rig.dir / "gone" / "t.wav");
+    class RemovingContext : public PlainContext
+    {
+    public:
+        void setProgress(float percent) override
+        {
+            PlainContext::setProgress(percent);
+            std::filesystem::remove_all(folder);
+        }
+        std::filesystem::path folder;
+    } removing;
+    removing.folder = rig.dir / "gone";
+    EXPECT_EQ(ConvertToWAV(*rig.engine, removing, rig.log, good.string(), vanishing).outcome, JobOutcome::Error);
 }
 
 namespace
@@ -196,7 +210,7 @@ TEST(ConvertToWAV, ReadFailureMidwayRemovesThePartialFile)
     FailingReads engine(*rig.engine);
     PlainContext context;
     const auto out = rig.dir / "t.wav";
-    EXPECT_EQ(ConvertToWAV(engine, context, source.string(), out.string()), JobOutcome::Error);
+    EXPECT_EQ(runWAV(engine, context, rig.log, source.string(), out.string()), JobOutcome::Error);
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
@@ -210,11 +224,11 @@ TEST(ConvertToWAV, FullDiskEndsInErrorWithoutAPartialFile)
 
     const auto source = makeTone(rig.dir / "in" / "big.flac", 5.0); // 882,000 bytes of samples
     PlainContext context;
-    EXPECT_EQ(ConvertToWAV(*rig.engine, context, source.string(), (small / "big.wav").string()), JobOutcome::Error);
+    EXPECT_EQ(runWAV(*rig.engine, context, rig.log, source.string(), (small / "big.wav").string()), JobOutcome::Error);
     EXPECT_FALSE(std::filesystem::exists(small / "big.wav"));
     // The space is free again for the next job.
     const auto shortSource = makeTone(rig.dir / "in" / "short.flac", 0.5);
     PlainContext next;
-    EXPECT_EQ(ConvertToWAV(*rig.engine, next, shortSource.string(), (small / "short.wav").string()),
+    EXPECT_EQ(runWAV(*rig.engine, next, rig.log, shortSource.string(), (small / "short.wav").string()),
               JobOutcome::Complete);
 }

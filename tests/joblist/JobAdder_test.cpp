@@ -64,11 +64,9 @@ TEST(AddFile2Grid, AppendsAWaitingJobWithDurationAndSize)
     EXPECT_EQ(job.ID, 0);
     EXPECT_EQ(job.CheckBox, 0);
     EXPECT_EQ(job.FilePath, path);
-    EXPECT_EQ(job.Status, "Waiting Conversion");
+    EXPECT_EQ(job.State, JobState::WaitingConversion);
     EXPECT_EQ(job.Duration, "03:07");
     EXPECT_EQ(job.FileSize, "1.5 KB");
-    EXPECT_FALSE(job.statusColour);
-    EXPECT_FALSE(job.durationColour);
     EXPECT_TRUE(window.messages.shown.empty());
     ASSERT_EQ(window.view.rows.size(), 1u);
     EXPECT_EQ(window.view.rows[0].Duration, "03:07");
@@ -133,10 +131,8 @@ TEST(AddFile2Grid, AddsUndecodableFilesAsCodecNotSupportedInRed)
     window.durations.answers[path] = "Error";
     EXPECT_TRUE(window.add(path));
     const Job& job = window.jobs.rsJobs().at(0);
-    EXPECT_EQ(job.Status, "Codec Not Supported");
+    EXPECT_EQ(job.State, JobState::CodecNotSupported);
     EXPECT_EQ(job.Duration, "Error");
-    EXPECT_EQ(job.statusColour, rgb(220, 10, 10));
-    EXPECT_EQ(job.durationColour, rgb(220, 10, 10));
     EXPECT_TRUE(window.messages.shown.empty());
 }
 

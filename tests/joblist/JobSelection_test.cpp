@@ -22,7 +22,6 @@ struct Window {
         for (const char* path : paths) {
             Job job;
             job.FilePath = path;
-            job.Status = JobStatus::WaitingConversion;
             job.Duration = "00:10";
             job.FileSize = "1 MB";
             jobs.rsJobs().append(std::move(job));
@@ -95,20 +94,18 @@ TEST(Remove, TakesJobsTickedWithMinusOneOrAnyOtherValue)
     EXPECT_EQ(window.paths(), Paths{"/b.mp3"});
 }
 
-TEST(Remove, KeepsTheFieldsOfKeptJobsButNotTheirCellColours)
+TEST(Remove, KeepsTheFieldsOfKeptJobs)
 {
     Window window{"/a.mp3", "/b.mp3", "/c.mp3"};
-    window.jobs.rsJobs().setStatus(0, JobStatus::Complete);
-    window.jobs.rsJobs().setStatusColour(0, JobColour::Complete);
+    window.jobs.rsJobs().setState(0, JobState::Complete);
     window.tick(1);
     window.selection.removeTickedJobs();
     ASSERT_EQ(window.paths(), (Paths{"/a.mp3", "/c.mp3"}));
     const Job& kept = window.jobs.rsJobs().at(0);
-    EXPECT_EQ(kept.Status, "Complete");
+    EXPECT_EQ(kept.State, JobState::Complete);
     EXPECT_EQ(kept.Duration, "00:10");
     EXPECT_EQ(kept.FileSize, "1 MB");
     EXPECT_EQ(kept.ID, 0);
-    EXPECT_FALSE(kept.statusColour);
     EXPECT_TRUE(window.jobs.FileInList("/c.mp3"));
     EXPECT_FALSE(window.jobs.FileInList("/b.mp3")) << "a removed file can be added again";
 }

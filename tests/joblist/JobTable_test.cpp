@@ -12,7 +12,6 @@ Job jobFor(const std::string& path)
 {
     Job job;
     job.FilePath = path;
-    job.Status = JobStatus::WaitingConversion;
     job.Duration = "00:01";
     job.FileSize = "1 KB";
     return job;
@@ -73,14 +72,13 @@ TEST(JobList, TellsTheViewOfAppendsChangesAndReplacements)
     list.rsJobs().append(jobFor("/a.flac"));
     EXPECT_EQ(view.appends, 2);
     list.rsJobs().setCheckBox(1, -1);
-    list.rsJobs().setStatus(0, "37.5");
-    list.rsJobs().setStatusColour(0, JobColour::Complete);
-    EXPECT_EQ(view.changes, 3);
+    list.rsJobs().setState(0, JobState::Converting, 37.5f);
+    list.rsJobs().setState(0, JobState::Converting, 37.5f); // no change, no notice
+    EXPECT_EQ(view.changes, 2);
     ASSERT_EQ(view.rows.size(), 2u);
     EXPECT_EQ(view.rows[1].CheckBox, -1);
     EXPECT_TRUE(view.rows[1].ticked());
-    EXPECT_EQ(view.rows[0].Status, "37.5");
-    EXPECT_EQ(view.rows[0].statusColour, JobColour::Complete);
+    EXPECT_EQ(statusText(view.rows[0]), "37.5");
 
     auto fresh = JobList::NewJobTable();
     fresh->append(jobFor("/c.flac"));

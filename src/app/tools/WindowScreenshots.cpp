@@ -123,7 +123,8 @@ int main(int argc, char* argv[])
     bool pictured = false;
     bool ok = true;
     QObject::connect(window.Grid().model(), &QAbstractItemModel::dataChanged, &window, [&] {
-        const auto percent = ProgressCell::percentageOf(QString::fromStdString(window.jobs().rsJobs().at(last).Status));
+        const auto percent =
+            ProgressCell::percentageOf(QString::fromStdString(statusText(window.jobs().rsJobs().at(last))));
         if (!pictured && percent && *percent >= 35) {
             pictured = true;
             ok = save(window, out.filePath(QStringLiteral("main-window.png"))) && ok;

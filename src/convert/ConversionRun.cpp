@@ -1,0 +1,191 @@
+#include "ConversionRun.h"
+
+#include "ClaimedOutputFile.h"
+#include "Mp3OggWriter.h"
+#include "WavWriter.h"
+#include "WmaWriter.h"
+
+#include <algorithm>
+
+namespace tunevale
+{
+
+// The shared state of one job: written by the worker that converts it, read by the owner.
+class ConversionRun::Slot : public JobContext
+{
+public:
+    explicit Slot(const std::atomic<bool>& stop) : m_stop(stop) {}
+
+    void setProgress(float percent) override { m_progress = percent; }
+    bool cancelRequested() const override { return m_stop; }
+
+    void begin() { m_state = JobState::Converting; }
+    void end(RunJobStatus status)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_output = std::move(status.output);
+        m_failure = std::move(status.failure);
+        m_seconds = status.seconds;
+        m_state = status.state;
+    }
+
+    RunJobStatus status() const
+    {
+        RunJobStatus status;
+        status.state = m_state;
+        status.progress = m_progress;
+        const std::lock_guard lock(m_mutex);
+        status.output = m_output;
+        status.failure = m_failure;
+        status.seconds = m_seconds;
+        return status;
+    }
+
+private:
+    const std::atomic<bool>& m_stop;
+    std::atomic<JobState> m_state{JobState::WaitingConversion};
+    std::atomic<float> m_progress{0};
+    mutable std::mutex m_mutex;
+    std::string m_output;
+    std::string m_failure;
+    double m_seconds = 0;
+};
+
+namespace
+{
+
+JobResult convertJob(Engine& engine, ErrorLog& log, const ConversionOptions& options, FileFormat format,
+                     const std::string& source, ClaimedOutputFile& output, JobContext& context,
+                     WmaBitrateListView* bitrateView)
+{
+    switch (format) {
+    case FileFormat::WAV:
+        return ConvertToWAV(engine, context, log, source, output);
+    case FileFormat::WMA:
+        return ConvertToWMA(engine, context, log, source, output, options.wma, bitrateView);
+    case FileFormat::MP3:
+    case FileFormat::OGG:
+    case FileFormat::Ipod:
+        break;
+    }
+    const EncoderCommandLine command = *encoderCommand(options, output.path());
+    return ConvertToMP3_OGG(engine, context, log, source, output, command.command);
+}
+
+JobState finalState(JobOutcome outcome)
+{
+    switch (outcome) {
+    case JobOutcome::Complete:
+        return JobState::Complete;
+    case JobOutcome::Cancelled:
+        return JobState::Cancelled;
+    case JobOutcome::Error:
+        break;
+    }
+    return JobState::Error;
+}
+
+} // namespace
+
+unsigned ConversionRun::automaticParallel()
+{
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+ConversionRun::ConversionRun(Engine& engine, ErrorLog& log, ConversionOptions options, std::vector<RunJob> jobs,
+                             unsigned parallel, WmaBitrateListView* bitrateView)
+    : m_engine(engine), m_log(log), m_options(std::move(options)), m_jobs(std::move(jobs)),
+      m_parallel(std::clamp<unsigned>(parallel == 0 ? automaticParallel() : parallel, 1,
+                                      std::max<std::size_t>(1, m_jobs.size()))),
+      m_bitrateView(bitrateView)
+{
+    for (std::size_t i = 0; i < m_jobs.size(); ++i)
+        m_slots.push_back(std::make_unique<Slot>(m_stop));
+}
+
+ConversionRun::~ConversionRun()
+{
+    m_stop = true;
+    for (auto& worker : m_workers)
+        if (worker.joinable())
+            worker.join();
+}
+
+void ConversionRun::start()
+{
+    const std::lock_guard lock(m_endMutex);
+    m_running = m_parallel;
+    for (unsigned i = 0; i < m_parallel; ++i)
+        m_workers.emplace_back([this] { work(); });
+}
+
+bool ConversionRun::finished() const
+{
+    const std::lock_guard lock(m_endMutex);
+    return m_running == 0;
+}
+
+bool ConversionRun::waitFor(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_endMutex);
+    return m_ended.wait_for(lock, timeout, [this] { return m_running == 0; });
+}
+
+RunJobStatus ConversionRun::status(std::size_t index) const
+{
+    return m_slots.at(index)->status();
+}
+
+std::size_t ConversionRun::startedCount() const
+{
+    return m_started;
+}
+
+void ConversionRun::work()
+{
+    for (;;) {
+        std::size_t index = 0;
+        ClaimedOutputFile output;
+        {
+            // Jobs are taken and their names claimed in record order, so two jobs never meet on
+            // one name and each gets the name a one-at-a-time run would give it.
+            const std::lock_guard lock(m_startMutex);
+            if (m_stop || m_next >= m_jobs.size())
+                break;
+            index = m_next++;
+            ++m_started;
+            // With no format chosen a job is passed over and keeps its state.
+            if (!m_options.format)
+                continue;
+            m_slots[index]->begin();
+            const RunJob& job = m_jobs[index];
+            output = ClaimedOutputFile::claim(job.folder, job.source, outputExtension(*m_options.format));
+        }
+        convert(index, output);
+    }
+    const std::lock_guard lock(m_endMutex);
+    if (--m_running == 0)
+        m_ended.notify_all();
+}
+
+void ConversionRun::convert(std::size_t index, ClaimedOutputFile& output)
+{
+    const auto began = std::chrono::steady_clock::now();
+    Slot& slot = *m_slots[index];
+    const RunJob& job = m_jobs[index];
+    RunJobStatus status;
+    JobResult result = output.valid() ? convertJob(m_engine, m_log, m_options, *m_options.format, job.source, output,
+                                                   slot, m_bitrateView)
+                                      : JobResult::error("no output file name could be claimed in " + job.folder);
+    status.state = finalState(result.outcome);
+    status.progress = slot.status().progress;
+    status.failure = std::move(result.failure);
+    if (result.outcome != JobOutcome::Error)
+        status.output = output.path();
+    status.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    slot.end(status);
+    if (onJobEnded)
+        onJobEnded(index, status);
+}
+
+} // namespace tunevale

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "ConversionOptions.h"
+#include "Job.h"
+#include "JobContext.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tunevale
+{
+
+class ClaimedOutputFile;
+class Engine;
+class ErrorLog;
+class WmaBitrateListView;
+
+// One job of a run: the source, its row in the job list and its output folder, which the run's
+// owner has made sure exists.
+struct RunJob {
+    std::size_t row = 0;
+    std::string source;
+    std::string folder;
+};
+
+// How a job of the run stands: its state, its progress, and once it has ended the output it
+// wrote, why it failed and how long it took.
+struct RunJobStatus {
+    JobState state = JobState::WaitingConversion;
+    float progress = 0;
+    std::string output;
+    std::string failure;
+    double seconds = 0;
+};
+
+// A conversion run: converts its jobs with up to `parallel` at once on worker threads, starting
+// them in record order, each claiming its output name the moment it starts. Progress is kept per
+// job for the owner's thread to read at its own pace; no job list, model or widget is touched from
+// a worker. A stop ends the running jobs "Cancelled" and starts no more: those keep waiting.
+class ConversionRun
+{
+public:
+    // parallel 0 takes one job per online core.
+    ConversionRun(Engine& engine, ErrorLog& log, ConversionOptions options, std::vector<RunJob> jobs, unsigned parallel,
+                  WmaBitrateListView* bitrateView = nullptr);
+    // Stops the run and waits for its workers.
+    ~ConversionRun();
+    ConversionRun(const ConversionRun&) = delete;
+    ConversionRun& operator=(const ConversionRun&) = delete;
+
+    // Called on a worker thread as each job ends, in the order they end; set before start().
+    std::function<void(std::size_t index, const RunJobStatus& status)> onJobEnded;
+
+    void start();
+    void requestStop() { m_stop = true; }
+    bool stopRequested() const { return m_stop; }
+    // True once every worker has ended.
+    bool finished() const;
+    // Waits until the run has finished or the time is up; true when it has finished.
+    bool waitFor(std::chrono::milliseconds timeout);
+
+    const std::vector<RunJob>& jobs() const { return m_jobs; }
+    RunJobStatus status(std::size_t index) const;
+    // How many jobs were handed to a writer.
+    std::size_t startedCount() const;
+    unsigned workerCount() const { return m_parallel; }
+
+    static unsigned automaticParallel();
+
+private:
+    class Slot;
+    void work();
+    void convert(std::size_t index, ClaimedOutputFile& output);
+
+    Engine& m_engine;
+    ErrorLog& m_log;
+    const ConversionOptions m_options;
+    const std::vector<RunJob> m_jobs;
+    const unsigned m_parallel;
+    WmaBitrateListView* m_bitrateView;
+
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_startMutex; // jobs are taken and their names claimed one at a time, in order
+    std::size_t m_next = 0;
+    std::atomic<std::size_t> m_started{0};
+
+    mutable std::mutex m_endMutex;
+    std::condition_variable m_ended;
+    unsigned m_running = 0;
+    std::vector<std::thread> m_workers;
+};
+
+} // namespace tunevale

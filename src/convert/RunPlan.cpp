@@ -1,0 +1,51 @@
+#include "RunPlan.h"
+
+#include "JobTable.h"
+#include "OutputFileName.h"
+
+#include <optional>
+
+namespace tunevale
+{
+
+RunPlan planRun(const JobTable& table, bool selectedOnly, const ConversionOptions& options)
+{
+    RunPlan plan;
+    // The one output folder is tried once a run, however many jobs go there.
+    std::optional<std::optional<std::string>> outputFolder;
+    for (std::size_t row = 0; row < table.size(); ++row) {
+        const Job& job = table.at(row);
+        if (!job.convertible() || (selectedOnly && !job.ticked()))
+            continue;
+        std::optional<std::string> made;
+        if (options.sameFolder) {
+            made = outputFolderFor(job.FilePath, true, {});
+        } else {
+            if (!outputFolder)
+                outputFolder = outputFolderFor(job.FilePath, false, options.outPath);
+            made = *outputFolder;
+        }
+        if (!made) {
+            ++plan.unmadeFolders;
+            continue;
+        }
+        plan.jobs.push_back({row, job.FilePath, *made});
+    }
+    return plan;
+}
+
+void showRunProgress(JobTable& table, const ConversionRun& run)
+{
+    const auto& jobs = run.jobs();
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const RunJobStatus status = run.status(i);
+        if (status.state == JobState::WaitingConversion)
+            continue;
+        // The list only grows during a run; the row still holds the job's own path.
+        if (jobs[i].row >= table.size() || table.at(jobs[i].row).FilePath != jobs[i].source)
+            continue;
+        table.setState(jobs[i].row, status.state, status.progress, status.failure);
+    }
+}
+
+} // namespace tunevale
