@@ -1,21 +1,23 @@
-// Times whole conversion runs (ConvertFiles over a list of one-minute FLAC files) to MP3 128 kbit/s,
-// OGG quality 3, WMA 128 kbit/s and WAV against the same files converted one after another by the
-// equivalent ffmpeg / lame / oggenc pipelines, and shows that the converter's peak memory does not
-// grow with the number or the length of the files.
+// Times whole conversion runs (a list of one-minute FLAC files) to MP3 128 kbit/s, OGG quality 3,
+// "Ipod Default", WMA 128 kbit/s and WAV, with one job per core and with one job at a time, against
+// the same files converted one after another by the equivalent ffmpeg / lame / oggenc pipelines and,
+// where it is installed, by SoundConverter with one job per core. Shows the peak memory of both runs
+// and that it does not grow with the number or the length of the files.
 //
 //   convert_bench [files] [minutes] [rounds]   (defaults: 20 files of 1 minute, 2 rounds; the
 //   best round of each side counts, so that a busy moment of the machine favours neither)
 
-#include "BatchConverter.h"
+#include "ConversionRun.h"
 #include "EngineFactory.h"
 #include "ErrorLog.h"
-#include "EventPump.h"
-#include "FormatWriters.h"
 #include "GetWMABitRateFromQuality.h"
 #include "InitAudioEngine.h"
 #include "JobList.h"
 #include "MessageBox.h"
 #include "OutputSettings.h"
+#include "RunPlan.h"
+
+#include <thread>
 
 #include <algorithm>
 #include <chrono>
@@ -41,18 +43,24 @@ namespace
 struct Target {
     FileFormat format;
     const char* name;
+    const char* key;
     const char* extension;
     // The reference pipeline for one file, as a shell command with $IN and $OUT.
     const char* reference;
+    // SoundConverter's options for the same output, or nullptr where it has none.
+    const char* soundConverter;
 };
 
 const std::vector<Target> Targets{
-    {FileFormat::MP3, "MP3 128k", "mp3",
-     "ffmpeg -v error -i \"$IN\" -f wav - | lame --quiet --cbr -b 128 -m j --resample 0 -q 4 - \"$OUT\""},
-    {FileFormat::OGG, "OGG q3", "ogg",
-     "ffmpeg -v error -i \"$IN\" -f wav - | oggenc -Q -b 128 --quality 3 - -o \"$OUT\""},
-    {FileFormat::WMA, "WMA 128k", "wma", "ffmpeg -v error -i \"$IN\" -c:a wmav2 -b:a 128k \"$OUT\""},
-    {FileFormat::WAV, "WAV", "wav", "ffmpeg -v error -i \"$IN\" -c:a pcm_s16le \"$OUT\""},
+    {FileFormat::MP3, "MP3 128k", "mp3", "mp3",
+     "ffmpeg -v error -i \"$IN\" -f wav - | lame --quiet --cbr -b 128 -m j --resample 0 -q 4 - \"$OUT\"",
+     "-f mp3 -m cbr -q 128"},
+    {FileFormat::OGG, "OGG q3", "ogg", "ogg",
+     "ffmpeg -v error -i \"$IN\" -f wav - | oggenc -Q -b 128 --quality 3 - -o \"$OUT\"", "-f ogg -q 0.3"},
+    {FileFormat::Ipod, "Ipod", "ipod", "mp3",
+     "ffmpeg -v error -i \"$IN\" -f wav - | lame --quiet --cbr -b 128 -m s --resample 44.1 -q 0 - \"$OUT\"", nullptr},
+    {FileFormat::WMA, "WMA 128k", "wma", "wma", "ffmpeg -v error -i \"$IN\" -c:a wmav2 -b:a 128k \"$OUT\"", nullptr},
+    {FileFormat::WAV, "WAV", "wav", "wav", "ffmpeg -v error -i \"$IN\" -c:a pcm_s16le \"$OUT\"", nullptr},
 };
 
 int runShell(const std::string& script, const std::map<std::string, std::string>& variables = {})
@@ -84,12 +92,6 @@ long peakKilobytes()
     return -1;
 }
 
-class NoEvents : public EventPump
-{
-public:
-    void processEvents() override {}
-};
-
 class NoMessages : public MessageBox
 {
 public:
@@ -99,13 +101,13 @@ public:
     }
 };
 
-// The child run: converts every FLAC file of a folder through ConvertFiles, prints the seconds it
-// took and the process's peak memory.
-int convertFolder(const std::string& formatName, const fs::path& sources, const fs::path& out)
+// The child run: converts every FLAC file of a folder in one run with `parallel` jobs at once (0:
+// one per core), prints the seconds it took and the process's peak memory.
+int convertFolder(const std::string& formatName, unsigned parallel, const fs::path& sources, const fs::path& out)
 {
     const Target* target = nullptr;
     for (const Target& t : Targets)
-        if (formatName == t.extension)
+        if (formatName == t.key)
             target = &t;
     if (!target)
         return 2;
@@ -133,21 +135,20 @@ int convertFolder(const std::string& formatName, const fs::path& sources, const 
     for (const auto& file : files) {
         Job job;
         job.FilePath = file.string();
-        job.Status = JobStatus::WaitingConversion;
         jobs.rsJobs().append(job);
     }
     ErrorLog log(out / "Errors.log");
-    FormatWriters writers(*engine, log, tagNames);
-    NoEvents events;
-    ConversionFlags flags;
-    BatchConverter converter(jobs, settings, writers, events, flags, outputNamer(settings, messages), nullptr);
 
     const double start = now();
-    converter.ConvertFiles(false);
+    const ConversionOptions options = conversionOptions(settings, tagNames);
+    ConversionRun run(*engine, log, options, planRun(jobs.rsJobs(), false, options).jobs, parallel);
+    run.start();
+    run.waitFor(std::chrono::hours(24));
     const double elapsed = now() - start;
+    showRunProgress(jobs.rsJobs(), run);
     for (const Job& job : jobs.rsJobs().jobs())
-        if (job.Status != JobStatus::Complete) {
-            std::fprintf(stderr, "%s: %s\n", job.FilePath.c_str(), job.Status.c_str());
+        if (job.State != JobState::Complete) {
+            std::fprintf(stderr, "%s: %s %s\n", job.FilePath.c_str(), statusText(job).c_str(), job.Failure.c_str());
             return 1;
         }
     std::printf("%.3f %ld\n", elapsed, peakKilobytes());
@@ -159,13 +160,14 @@ struct ChildResult {
     long peakKb = 0;
 };
 
-ChildResult runChild(const std::string& self, const Target& target, const fs::path& sources, const fs::path& out)
+ChildResult runChild(const std::string& self, const Target& target, unsigned parallel, const fs::path& sources,
+                     const fs::path& out)
 {
     fs::remove_all(out);
     fs::create_directories(out);
     const fs::path report = out.parent_path() / "child.txt";
-    const std::string script = "\"" + self + "\" --child " + target.extension + " \"" + sources.string() + "\" \"" +
-                               out.string() + "\" > \"" + report.string() + "\"";
+    const std::string script = "\"" + self + "\" --child " + target.key + " " + std::to_string(parallel) + " \"" +
+                               sources.string() + "\" \"" + out.string() + "\" > \"" + report.string() + "\"";
     if (runShell(script) != 0) {
         std::fprintf(stderr, "the converter failed for %s\n", target.name);
         std::exit(1);
@@ -191,6 +193,23 @@ double runReference(const Target& target, const fs::path& sources, const fs::pat
             std::exit(1);
         }
     }
+    return now() - start;
+}
+
+// SoundConverter in batch mode with one job per core over the folder's files; 0 when it is not
+// installed or has no such output.
+double runSoundConverter(const Target& target, const fs::path& sources, const fs::path& out)
+{
+    if (!target.soundConverter || runShell("command -v soundconverter >/dev/null") != 0)
+        return 0;
+    fs::remove_all(out);
+    fs::create_directories(out);
+    const std::string script = "soundconverter -b -j " + std::to_string(std::thread::hardware_concurrency()) + " \"" +
+                               sources.string() + "\"/*.flac " + target.soundConverter + " -o \"" + out.string() +
+                               "\" >/dev/null 2>&1";
+    const double start = now();
+    if (runShell(script) != 0)
+        return 0;
     return now() - start;
 }
 
@@ -221,8 +240,8 @@ void makeSources(const fs::path& folder, int count, double minutes)
 
 int main(int argc, char** argv)
 {
-    if (argc == 5 && std::string(argv[1]) == "--child")
-        return convertFolder(argv[2], argv[3], argv[4]);
+    if (argc == 6 && std::string(argv[1]) == "--child")
+        return convertFolder(argv[2], static_cast<unsigned>(std::atoi(argv[3])), argv[4], argv[5]);
 
     const int files = argc > 1 ? std::atoi(argv[1]) : 20;
     const double minutes = argc > 2 ? std::atof(argv[2]) : 1.0;
@@ -232,23 +251,35 @@ int main(int argc, char** argv)
     makeSources(work / "batch", files, minutes);
     makeSources(work / "few", 2, minutes);
     makeSources(work / "long", 2, minutes * 5);
+    const unsigned cores = ConversionRun::automaticParallel();
 
-    std::printf("%d files of %.1f min, FLAC 44.1 kHz stereo 16-bit\n", files, minutes);
-    std::printf("%-9s %12s %12s %7s   %s\n", "format", "Tunevale s", "reference s", "ratio",
-                "peak memory: 2 files / all files / 2 files 5x longer (MB)");
+    std::printf("%d files of %.1f min, FLAC 44.1 kHz stereo 16-bit; %u cores\n", files, minutes, cores);
+    std::printf("%-9s %9s %9s %8s %9s %9s %8s  %s\n", "format", "auto s", "1 job s", "speed-up", "serial s", "SoundC s",
+                "auto/SC", "peak MB: auto / 1 job / 2 files / 2 files 5x longer");
     for (const Target& target : Targets) {
-        ChildResult ours{1e9, 0};
+        ChildResult automatic{1e9, 0};
+        ChildResult single{1e9, 0};
         double reference = 1e9;
+        double soundConverter = 1e9;
         for (int round = 0; round < rounds; ++round) {
-            const ChildResult run = runChild(self, target, work / "batch", work / "out");
-            ours.seconds = std::min(ours.seconds, run.seconds);
-            ours.peakKb = std::max(ours.peakKb, run.peakKb);
+            const ChildResult run = runChild(self, target, 0, work / "batch", work / "out");
+            automatic.seconds = std::min(automatic.seconds, run.seconds);
+            automatic.peakKb = std::max(automatic.peakKb, run.peakKb);
+            const ChildResult one = runChild(self, target, 1, work / "batch", work / "out");
+            single.seconds = std::min(single.seconds, one.seconds);
+            single.peakKb = std::max(single.peakKb, one.peakKb);
             reference = std::min(reference, runReference(target, work / "batch", work / "ref"));
+            if (const double sc = runSoundConverter(target, work / "batch", work / "sc"); sc > 0)
+                soundConverter = std::min(soundConverter, sc);
         }
-        const ChildResult few = runChild(self, target, work / "few", work / "out");
-        const ChildResult longer = runChild(self, target, work / "long", work / "out");
-        std::printf("%-9s %12.2f %12.2f %7.3f   %.1f / %.1f / %.1f\n", target.name, ours.seconds, reference,
-                    ours.seconds / reference, few.peakKb / 1024.0, ours.peakKb / 1024.0, longer.peakKb / 1024.0);
+        const ChildResult few = runChild(self, target, 0, work / "few", work / "out");
+        const ChildResult longer = runChild(self, target, 0, work / "long", work / "out");
+        const bool haveSc = soundConverter < 1e9;
+        std::printf("%-9s %9.2f %9.2f %8.2f %9.2f %9s %8s  %.1f / %.1f / %.1f / %.1f\n", target.name, automatic.seconds,
+                    single.seconds, single.seconds / automatic.seconds, reference,
+                    haveSc ? std::to_string(soundConverter).substr(0, 6).c_str() : "-",
+                    haveSc ? std::to_string(automatic.seconds / soundConverter).substr(0, 5).c_str() : "-",
+                    automatic.peakKb / 1024.0, single.peakKb / 1024.0, few.peakKb / 1024.0, longer.peakKb / 1024.0);
         std::fflush(stdout);
     }
     fs::remove_all(work);
