@@ -223,20 +223,6 @@ bool CRegister::REGSaveSetting(RegistryRoot regHKEY, const std::string& sSection
            }) == StoreChange::Written;
 }
 
-bool CRegister::REGSaveSettings(RegistryRoot regHKEY, const std::string& sSection,
-                                const std::vector<std::pair<std::string, std::string>>& values)
-{
-    const std::string path = TrimKeySlashes(sSection);
-    if (!RegistryIni::isValidPath(sectionOf(regHKEY, path)))
-        return false;
-    return changeStore(m_storeFile, [&](RegistryIni& ini) {
-               RegistryIni::Key& key = ini.createKey(sectionOf(regHKEY, path));
-               for (const auto& [name, value] : values)
-                   RegistryIni::setValue(key, valueName(name), value);
-               return true;
-           }) == StoreChange::Written;
-}
-
 bool CRegister::REGMergeSettings(RegistryRoot regHKEY, const std::string& sSection,
                                  const std::vector<RegistryWrite>& writes)
 {

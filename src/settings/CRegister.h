@@ -32,7 +32,7 @@ private:
 struct RegistryWrite {
     std::string name;
     std::string value;
-    std::optional<std::string> onlyOver;
+    std::optional<std::string> onlyOver = std::nullopt;
 };
 
 // Reads, writes and deletes string values in the project's registry store: one INI-style file whose
@@ -63,10 +63,6 @@ public:
     // True when the value was written (missing keys along the path are created).
     bool REGSaveSetting(RegistryRoot regHKEY, const std::string& sSection, const std::string& sKey,
                         const std::string& sValue);
-    // Writes several values of one key in a single replacement of the store, in the given order
-    // (name, value); true when all were written. Another running copy sees all of them or none.
-    bool REGSaveSettings(RegistryRoot regHKEY, const std::string& sSection,
-                         const std::vector<std::pair<std::string, std::string>>& values);
     // Writes the values of one key in a single replacement of the store, each only where its
     // condition holds (see RegistryWrite); the file is left alone when nothing changes. True unless
     // the store could not be read or written.

@@ -321,14 +321,14 @@ TEST_F(CRegisterTest, TwoProcessesWritingAtOnceLoseNothing)
 TEST_F(CRegisterTest, SeveralValuesGoInOneReplacement)
 {
     ASSERT_TRUE(reg.REGSaveSetting(HKLM, kKey, "B", "old"));
-    ASSERT_TRUE(reg.REGSaveSettings(HKLM, "\\" + kKey, {{"a", "1"}, {"b", "2"}, {"*", "3"}, {"c", ""}}));
+    ASSERT_TRUE(reg.REGMergeSettings(HKLM, "\\" + kKey, {{"a", "1"}, {"b", "2"}, {"*", "3"}, {"c", ""}}));
     EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "A", ""), "1");
     EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "B", ""), "2");
     EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "*", ""), "3");
     EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "c", "dflt"), "dflt");
     const std::string text = test::readFile(file);
     EXPECT_LT(text.find("B=2"), text.find("a=1")); // an existing value keeps its place and spelling
-    EXPECT_FALSE(reg.REGSaveSettings(HKLM, "A\\\\B", {{"a", "1"}}));
+    EXPECT_FALSE(reg.REGMergeSettings(HKLM, "A\\\\B", {{"a", "1"}}));
 }
 
 TEST_F(CRegisterTest, ALockLeftByACrashedCopyDoesNotBlockWrites)
@@ -347,13 +347,13 @@ TEST_F(CRegisterTest, ALockLeftByACrashedCopyDoesNotBlockWrites)
 
 TEST_F(CRegisterTest, ACopyKilledWhileWritingLeavesAWholeFile)
 {
-    ASSERT_TRUE(reg.REGSaveSettings(HKLM, kKey, {{"round", "0"}, {"check", "0"}}));
+    ASSERT_TRUE(reg.REGMergeSettings(HKLM, kKey, {{"round", "0"}, {"check", "0"}}));
     const pid_t pid = ::fork();
     if (pid == 0) {
         CRegister store(file);
         const std::string padding(20000, 'p');
         for (int round = 1;; ++round)
-            store.REGSaveSettings(
+            store.REGMergeSettings(
                 HKLM, kKey, {{"round", std::to_string(round)}, {"padding", padding}, {"check", std::to_string(round)}});
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -367,7 +367,7 @@ TEST_F(CRegisterTest, ACopyKilledWhileWritingLeavesAWholeFile)
 
 TEST_F(CRegisterTest, AMergeWritesOnlyWhereItsConditionHolds)
 {
-    ASSERT_TRUE(reg.REGSaveSettings(HKLM, kKey, {{"read", "old"}, {"newer", "theirs"}, {"same", "x"}}));
+    ASSERT_TRUE(reg.REGMergeSettings(HKLM, kKey, {{"read", "old"}, {"newer", "theirs"}, {"same", "x"}}));
     ASSERT_TRUE(reg.REGMergeSettings(HKLM, kKey,
                                      {{"read", "mine", "old"},        // still as read: written
                                       {"newer", "mine", "old"},       // changed by another copy: kept
@@ -396,7 +396,7 @@ TEST_F(CRegisterTest, AMergeWritesOnlyWhereItsConditionHolds)
 
 TEST_F(CRegisterTest, OneReadingGivesEveryValueOfAKey)
 {
-    ASSERT_TRUE(reg.REGSaveSettings(HKLM, kKey, {{"a", "1"}, {"B", "2"}, {"*", "3"}, {"empty", ""}}));
+    ASSERT_TRUE(reg.REGMergeSettings(HKLM, kKey, {{"a", "1"}, {"B", "2"}, {"*", "3"}, {"empty", ""}}));
     ASSERT_TRUE(reg.REGSaveSetting(HKLM, kKey + "\\Sub", "a", "other"));
     const RegistryValues values = reg.REGGetSettings(HKLM, "\\" + kKey + "\\");
     EXPECT_EQ(values.find("A"), "1");
