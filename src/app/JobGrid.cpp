@@ -9,6 +9,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <cmath>
+
 namespace tunevale
 {
 
@@ -17,6 +19,11 @@ namespace
 constexpr int kTwipsPerPixel = 15;
 constexpr int kCheckColumn = static_cast<int>(JobColumn::CheckBox);
 constexpr int kPathColumn = static_cast<int>(JobColumn::FilePath);
+
+int pixelsFromTwips(int twips)
+{
+    return static_cast<int>(std::nearbyint(static_cast<double>(twips) / kTwipsPerPixel));
+}
 } // namespace
 
 JobGrid::JobGrid(JobTableModel& model, QWidget* parent) : QTableView(parent)
@@ -25,7 +32,7 @@ JobGrid::JobGrid(JobTableModel& model, QWidget* parent) : QTableView(parent)
     setItemDelegateForColumn(static_cast<int>(JobColumn::Status), new StatusCellDelegate(this));
     setColumnHidden(static_cast<int>(JobColumn::ID), true);
     for (int column = kCheckColumn; column < JobColumnCount; ++column)
-        setColumnWidth(column, JobTableModel::columnWidthTwips(static_cast<JobColumn>(column)) / kTwipsPerPixel);
+        setColumnWidth(column, pixelsFromTwips(JobTableModel::columnWidthTwips(static_cast<JobColumn>(column))));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     // The rows are the table's: no editing, no moving, no re-ordering through the grid.
@@ -40,7 +47,8 @@ JobGrid::JobGrid(JobTableModel& model, QWidget* parent) : QTableView(parent)
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(20);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setStretchLastSection(true);
+    // Every column keeps its own width; room to the right of the last one stays empty.
+    horizontalHeader()->setStretchLastSection(false);
 }
 
 int JobGrid::rowCount() const
@@ -73,11 +81,12 @@ bool JobGrid::isRowMarked(int row) const
 
 void JobGrid::setRowSelected(int row, bool selected)
 {
+    // The active row stays where the user put it: Play starts from it as well as from the selection.
     const QModelIndex cell = model()->index(row, kCheckColumn);
     selectionModel()->select(cell, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
                                        QItemSelectionModel::Rows);
     if (selected)
-        selectionModel()->setCurrentIndex(model()->index(row, kPathColumn), QItemSelectionModel::NoUpdate);
+        scrollTo(cell);
 }
 
 std::vector<std::string> JobGrid::droppedFiles(const QMimeData& data)

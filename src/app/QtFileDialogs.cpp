@@ -39,18 +39,25 @@ QString QtFileDialogs::filterText(const std::vector<FileFilter>& filters)
     return entries.join(QStringLiteral(";;"));
 }
 
+void QtFileDialogs::setUpOpenDialog(QFileDialog& dialog, const std::vector<FileFilter>& filters,
+                                    const std::string& title, bool multiSelect)
+{
+    dialog.setWindowTitle(QString::fromStdString(title));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    // The labels already name their types; the case-free patterns behind them are for matching only.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(filterText(filters));
+}
+
 std::optional<std::string> QtFileDialogs::ShowOpenDialog(const std::vector<FileFilter>& filters,
                                                          const std::string& title, bool multiSelect)
 {
-    const QString caption = QString::fromStdString(title);
-    QStringList files;
-    if (multiSelect) {
-        files = QFileDialog::getOpenFileNames(m_owner, caption, QString(), filterText(filters));
-    } else {
-        const QString file = QFileDialog::getOpenFileName(m_owner, caption, QString(), filterText(filters));
-        if (!file.isEmpty())
-            files << file;
-    }
+    QFileDialog dialog(m_owner);
+    setUpOpenDialog(dialog, filters, title, multiSelect);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
     if (files.isEmpty())
         return std::nullopt;
     std::vector<std::string> paths;

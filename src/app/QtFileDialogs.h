@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 namespace tunevale
@@ -23,6 +24,10 @@ public:
     // The dialog's filter text: each label followed by its patterns in parentheses, letter case
     // ignored ("*.mp3" matches "*.[mM][pP]3"), entries joined by ";;".
     static QString filterText(const std::vector<FileFilter>& filters);
+    // Sets up an open dialog: title, type list (showing the labels alone, the patterns hidden),
+    // existing files only, one or several.
+    static void setUpOpenDialog(QFileDialog& dialog, const std::vector<FileFilter>& filters, const std::string& title,
+                                bool multiSelect);
 
 private:
     QWidget* m_owner;

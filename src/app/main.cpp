@@ -10,6 +10,7 @@
 #include "OutputSettings.h"
 #include "QtFileDialogs.h"
 #include "QtMessageBox.h"
+#include "TerminationSignals.h"
 #include "WmaSupport.h"
 #include "frmMain.h"
 
@@ -42,6 +43,8 @@ int main(int argc, char* argv[])
                     defaultOutputFolder()});
     messages.setOwner(&window);
     dialogs.setOwner(&window);
+    // Set up before the engine starts, whose audio library otherwise takes these signals.
+    closeOnEndRequests(window);
     if (!window.Load())
         return 1;
     window.show();

@@ -60,6 +60,12 @@ StoreContents readStore(const std::filesystem::path& file)
         contents.state = ReadState::Unreadable;
         return contents;
     }
+    // Parsing is linear, but a file this large is no store the program wrote: reading it would
+    // only stall every start.
+    if (input.size() > CRegister::kMaxStoreBytes) {
+        contents.state = ReadState::Damaged;
+        return contents;
+    }
     const QByteArray text = input.readAll();
     if (input.error() != QFileDevice::NoError) {
         contents.state = ReadState::Unreadable;
@@ -92,35 +98,60 @@ bool setDamagedStoreAside(const std::filesystem::path& file)
     return false;
 }
 
+enum class StoreChange { Failed, Unchanged, Written };
+
 // Re-reads the store under its lock, applies the change and replaces the file atomically.
 // The change returns false when it has nothing to do (the file is then left alone).
-bool changeStore(const std::filesystem::path& file, const std::function<bool(RegistryIni&)>& change)
+StoreChange changeStore(const std::filesystem::path& file, const std::function<bool(RegistryIni&)>& change)
 {
     const QString folder = qPath(file.parent_path());
     if (!QDir().mkpath(folder))
-        return false;
+        return StoreChange::Failed;
     QLockFile lock(qPath(file) + ".lock");
     if (!lock.tryLock(kLockTimeoutMs))
-        return false;
+        return StoreChange::Failed;
 
     StoreContents contents = readStore(file);
     if (contents.state == ReadState::Unreadable)
-        return false;
+        return StoreChange::Failed;
     if (!change(contents.ini))
-        return false;
+        return StoreChange::Unchanged;
     if (contents.state == ReadState::Damaged && !setDamagedStoreAside(file))
-        return false;
+        return StoreChange::Failed;
 
+    // A file over the limit would read as damaged next time: the write fails instead.
+    const QByteArray text = contents.ini.serialize();
+    if (text.size() > CRegister::kMaxStoreBytes)
+        return StoreChange::Failed;
     QSaveFile output(qPath(file));
     if (!output.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray text = contents.ini.serialize();
+        return StoreChange::Failed;
     if (output.write(text) != text.size())
-        return false;
-    return output.commit();
+        return StoreChange::Failed;
+    return output.commit() ? StoreChange::Written : StoreChange::Failed;
+}
+
+// The stored text of a value as conditions compare it: "" when missing.
+std::string storedText(const RegistryIni::Key& key, const std::string& name)
+{
+    const RegistryIni::Value* value = RegistryIni::findValue(key, name);
+    return value == nullptr ? std::string() : value->data;
 }
 
 } // namespace
+
+std::optional<std::string> RegistryValues::find(const std::string& name) const
+{
+    const auto found = m_byFoldedName.find(RegistryIni::foldedName(name));
+    if (found == m_byFoldedName.end() || found->second.empty())
+        return std::nullopt;
+    return found->second;
+}
+
+void RegistryValues::set(const std::string& name, const std::string& text)
+{
+    m_byFoldedName[RegistryIni::foldedName(name)] = text;
+}
 
 CRegister::CRegister(std::filesystem::path storeFile) : m_storeFile(std::move(storeFile)) {}
 
@@ -150,7 +181,7 @@ std::string CRegister::REGGetSetting(RegistryRoot regHKEY, const std::string& sS
                                      const std::string& sDefault) const
 {
     const std::string path = TrimKeySlashes(sSection);
-    if (!RegistryIni::isValidPath(path))
+    if (!RegistryIni::isValidPath(sectionOf(regHKEY, path)))
         return sDefault;
     const StoreContents contents = readStore(m_storeFile);
     if (contents.state != ReadState::Read)
@@ -165,50 +196,74 @@ std::string CRegister::REGGetSetting(RegistryRoot regHKEY, const std::string& sS
     return value->data;
 }
 
+RegistryValues CRegister::REGGetSettings(RegistryRoot regHKEY, const std::string& sSection) const
+{
+    RegistryValues values;
+    const std::string path = TrimKeySlashes(sSection);
+    if (!RegistryIni::isValidPath(sectionOf(regHKEY, path)))
+        return values;
+    const StoreContents contents = readStore(m_storeFile);
+    if (contents.state != ReadState::Read)
+        return values;
+    if (const RegistryIni::Key* key = contents.ini.findKey(sectionOf(regHKEY, path)))
+        for (const RegistryIni::Value& value : key->values)
+            values.set(value.name.empty() ? kUnnamedValue : value.name, value.data);
+    return values;
+}
+
 bool CRegister::REGSaveSetting(RegistryRoot regHKEY, const std::string& sSection, const std::string& sKey,
                                const std::string& sValue)
 {
     const std::string path = TrimKeySlashes(sSection);
-    if (!RegistryIni::isValidPath(path))
+    if (!RegistryIni::isValidPath(sectionOf(regHKEY, path)))
         return false;
     return changeStore(m_storeFile, [&](RegistryIni& ini) {
-        RegistryIni::setValue(ini.createKey(sectionOf(regHKEY, path)), valueName(sKey), sValue);
-        return true;
-    });
+               RegistryIni::setValue(ini.createKey(sectionOf(regHKEY, path)), valueName(sKey), sValue);
+               return true;
+           }) == StoreChange::Written;
 }
 
-bool CRegister::REGSaveSettings(RegistryRoot regHKEY, const std::string& sSection,
-                                const std::vector<std::pair<std::string, std::string>>& values)
+bool CRegister::REGMergeSettings(RegistryRoot regHKEY, const std::string& sSection,
+                                 const std::vector<RegistryWrite>& writes)
 {
     const std::string path = TrimKeySlashes(sSection);
-    if (!RegistryIni::isValidPath(path))
+    if (!RegistryIni::isValidPath(sectionOf(regHKEY, path)))
         return false;
     return changeStore(m_storeFile, [&](RegistryIni& ini) {
-        RegistryIni::Key& key = ini.createKey(sectionOf(regHKEY, path));
-        for (const auto& [name, value] : values)
-            RegistryIni::setValue(key, valueName(name), value);
-        return true;
-    });
+               const std::string section = sectionOf(regHKEY, path);
+               bool changed = false;
+               for (const RegistryWrite& write : writes) {
+                   const std::string name = valueName(write.name);
+                   const RegistryIni::Key* key = ini.findKey(section);
+                   const bool present = key != nullptr && RegistryIni::findValue(*key, name) != nullptr;
+                   const std::string stored = key == nullptr ? std::string() : storedText(*key, name);
+                   if ((write.onlyOver && stored != *write.onlyOver) || (present && stored == write.value))
+                       continue;
+                   RegistryIni::setValue(ini.createKey(section), name, write.value);
+                   changed = true;
+               }
+               return changed;
+           }) != StoreChange::Failed;
 }
 
 bool CRegister::REGDeleteSetting(RegistryRoot regHKEY, const std::string& sSection, const std::string& sKey)
 {
     if (!sKey.empty()) {
         const std::string path = TrimKeySlashes(sSection);
-        if (!RegistryIni::isValidPath(path))
+        if (!RegistryIni::isValidPath(sectionOf(regHKEY, path)))
             return false;
         return changeStore(m_storeFile, [&](RegistryIni& ini) {
-            RegistryIni::Key* key = ini.findKey(sectionOf(regHKEY, path));
-            return key != nullptr && RegistryIni::removeValue(*key, valueName(sKey));
-        });
+                   RegistryIni::Key* key = ini.findKey(sectionOf(regHKEY, path));
+                   return key != nullptr && RegistryIni::removeValue(*key, valueName(sKey));
+               }) == StoreChange::Written;
     }
     // The whole key, named exactly as passed; the root itself cannot be deleted.
-    if (sSection.empty() || !RegistryIni::isValidPath(sSection))
+    if (sSection.empty() || !RegistryIni::isValidPath(sectionOf(regHKEY, sSection)))
         return false;
     return changeStore(m_storeFile, [&](RegistryIni& ini) {
-        const std::string section = sectionOf(regHKEY, sSection);
-        return !ini.hasSubKeys(section) && ini.removeKey(section);
-    });
+               const std::string section = sectionOf(regHKEY, sSection);
+               return !ini.hasSubKeys(section) && ini.removeKey(section);
+           }) == StoreChange::Written;
 }
 
 } // namespace tunevale

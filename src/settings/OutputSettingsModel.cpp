@@ -215,9 +215,27 @@ void OutputSettingsModel::clickCheck(OutputControl control, bool ticked)
 
 std::string OutputSettingsModel::read(const char* name, const std::string& defaultText) const
 {
-    if (!m_readStore)
-        return defaultText;
-    return m_registry.REGGetSetting(kRoot, SettingsKey, name, defaultText);
+    return m_stored.find(name).value_or(defaultText);
+}
+
+bool OutputSettingsModel::write(const std::vector<std::pair<std::string, std::string>>& values, bool ownChanges)
+{
+    std::vector<RegistryWrite> writes;
+    for (const auto& [name, value] : values) {
+        const auto before = m_stored.find(name);
+        if (before == value)
+            continue;
+        // A gap is filled only while it is one: another copy may have filled it meanwhile.
+        if (ownChanges && before)
+            writes.push_back({name, value, std::nullopt});
+        else
+            writes.push_back({name, value, before.value_or(std::string())});
+    }
+    if (!m_registry.REGMergeSettings(kRoot, SettingsKey, writes))
+        return false;
+    for (const RegistryWrite& written : writes)
+        m_stored.set(written.name, written.value);
+    return true;
 }
 
 void OutputSettingsModel::loadOption(OutputControl control, const char* name, const char* defaultText)
@@ -241,6 +259,8 @@ void OutputSettingsModel::loadCombo(OutputControl control, const char* name, int
 void OutputSettingsModel::LoadSettings(bool writeBackFolder)
 {
     using C = OutputControl;
+    // One reading of the store for every value.
+    m_stored = m_readStore ? m_registry.REGGetSettings(kRoot, SettingsKey) : RegistryValues();
     loadOption(C::optOtherFolder, "optOtherFolder", "True");
     loadOption(C::optSameFolder, "optSameFolder", "False");
     setText(C::txtOutPath, read("txtOutPath", m_defaultOutPath));
@@ -251,9 +271,7 @@ void OutputSettingsModel::LoadSettings(bool writeBackFolder)
     setEnabled(C::cmdBrowse, !sameFolder);
 
     if (writeBackFolder)
-        m_registry.REGSaveSettings(
-            kRoot, SettingsKey,
-            {{"optSameFolder", optionText(sameFolder)}, {"txtOutPath", m_settings.txtOutPath.text}});
+        write({{"optSameFolder", optionText(sameFolder)}, {"txtOutPath", m_settings.txtOutPath.text}}, false);
 
     if (const auto format = parseIntegerText(read("optFileFormat", "4"));
         format && *format >= 0 && *format < kFileFormatCount) {
@@ -316,9 +334,9 @@ bool OutputSettingsModel::SaveSettings()
     values.emplace_back("optOGGVBR", optionText(s.optOGGVBR.value));
     values.emplace_back("cmbOGGCBitrate", std::to_string(s.cmbOGGCBitrate.listIndex));
     values.emplace_back("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
-    // One replacement of the store: quicker at exit, and a second running copy saving at the same
-    // moment cannot leave a mix of both windows' settings.
-    return m_registry.REGSaveSettings(kRoot, SettingsKey, values);
+    // One replacement of the store, quick at exit; values this copy did not change stay as another
+    // running copy may have saved them.
+    return write(values, true);
 }
 
 void OutputSettingsModel::ShowFormatSummary()

@@ -36,7 +36,9 @@ public:
 
     // writeBackFolder false reads only (for showing the stored settings without a window).
     void LoadSettings(bool writeBackFolder = true);
-    // True when every value was written; the window ignores a failed write and runs on.
+    // Writes the values this copy changed since it loaded them, and those the store lacks; a value
+    // this copy left alone keeps what another running copy may have written since. True unless the
+    // store could not be written; the window ignores a failed write and runs on.
     bool SaveSettings();
     void ShowFormatSummary();
     // The defaults button: deletes the whole settings key, then loads every default.
@@ -61,6 +63,10 @@ private:
     void notify(OutputControl control, int index = 0);
 
     std::string read(const char* name, const std::string& defaultText) const;
+    // Writes values in one replacement of the store, where they differ from what this copy read.
+    // ownChanges: the user's changes, written over a newer value of another copy; otherwise each is
+    // written only while the store holds what this copy read.
+    bool write(const std::vector<std::pair<std::string, std::string>>& values, bool ownChanges);
     void loadOption(OutputControl control, const char* name, const char* defaultText);
     void loadSlider(OutputControl control, const char* name, int defaultValue);
     void loadCombo(OutputControl control, const char* name, int defaultValue);
@@ -70,6 +76,8 @@ private:
     OutputSettings m_settings;
     bool m_bLoading = true;
     bool m_readStore = true; // false while the defaults button loads the defaults over a stuck store
+    // The stored values as this copy last read or wrote them: what a save compares against.
+    RegistryValues m_stored;
     std::vector<ChangeHandler> m_handlers;
 };
 

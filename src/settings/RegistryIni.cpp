@@ -12,6 +12,9 @@ namespace tunevale
 namespace
 {
 
+// As deep as a registry key path may go.
+constexpr std::size_t kMaxPathDepth = 512;
+
 QString folded(const std::string& text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toCaseFolded();
@@ -135,10 +138,11 @@ bool RegistryIni::isValidPath(const std::string& path)
 {
     if (path.empty())
         return true;
+    std::size_t parts = 0;
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = path.find('\\', start);
-        if (end == start || start == path.size())
+        if (end == start || start == path.size() || ++parts > kMaxPathDepth)
             return false;
         if (end == std::string::npos)
             return true;
@@ -148,9 +152,8 @@ bool RegistryIni::isValidPath(const std::string& path)
 
 const RegistryIni::Key* RegistryIni::findKey(const std::string& path) const
 {
-    const auto found =
-        std::find_if(m_keys.begin(), m_keys.end(), [&](const Key& key) { return sameName(key.path, path); });
-    return found == m_keys.end() ? nullptr : &*found;
+    const auto found = m_keyIndex.find(foldedName(path));
+    return found == m_keyIndex.end() ? nullptr : &m_keys[found->second];
 }
 
 RegistryIni::Key* RegistryIni::findKey(const std::string& path)
@@ -160,14 +163,19 @@ RegistryIni::Key* RegistryIni::findKey(const std::string& path)
 
 RegistryIni::Key& RegistryIni::createKey(const std::string& path)
 {
-    // Parents first, so that each key of the path exists as in a registry.
-    for (std::size_t separator = path.find('\\'); separator != std::string::npos;
-         separator = path.find('\\', separator + 1))
-        if (findKey(path.substr(0, separator)) == nullptr)
-            m_keys.push_back(Key{path.substr(0, separator), {}});
-    if (Key* key = findKey(path))
-        return *key;
-    m_keys.push_back(Key{path, {}});
+    const std::string foldedPath = foldedName(path);
+    if (const auto found = m_keyIndex.find(foldedPath); found != m_keyIndex.end())
+        return m_keys[found->second];
+    // Parents first, so that each key of the path exists as in a registry. Folding leaves the
+    // separators alone, so the n-th separator of both texts ends the same parent.
+    std::size_t separator = path.find('\\');
+    std::size_t foldedSeparator = foldedPath.find('\\');
+    for (; separator != std::string::npos;
+         separator = path.find('\\', separator + 1), foldedSeparator = foldedPath.find('\\', foldedSeparator + 1))
+        if (m_keyIndex.try_emplace(foldedPath.substr(0, foldedSeparator), m_keys.size()).second)
+            m_keys.push_back(Key{path.substr(0, separator), {}, {}});
+    m_keyIndex.emplace(foldedPath, m_keys.size());
+    m_keys.push_back(Key{path, {}, {}});
     return m_keys.back();
 }
 
@@ -178,42 +186,56 @@ bool RegistryIni::hasSubKeys(const std::string& path) const
 
 bool RegistryIni::removeKey(const std::string& path)
 {
-    const auto found =
-        std::find_if(m_keys.begin(), m_keys.end(), [&](const Key& key) { return sameName(key.path, path); });
-    if (found == m_keys.end())
+    const auto found = m_keyIndex.find(foldedName(path));
+    if (found == m_keyIndex.end())
         return false;
-    m_keys.erase(found);
+    m_keys.erase(m_keys.begin() + static_cast<std::ptrdiff_t>(found->second));
+    reindexKeys();
     return true;
+}
+
+void RegistryIni::reindexKeys()
+{
+    m_keyIndex.clear();
+    for (std::size_t i = 0; i < m_keys.size(); ++i)
+        m_keyIndex.emplace(foldedName(m_keys[i].path), i);
 }
 
 const RegistryIni::Value* RegistryIni::findValue(const Key& key, const std::string& name)
 {
-    const auto found = std::find_if(key.values.begin(), key.values.end(),
-                                    [&](const Value& value) { return sameName(value.name, name); });
-    return found == key.values.end() ? nullptr : &*found;
+    const auto found = key.valueIndex.find(foldedName(name));
+    return found == key.valueIndex.end() ? nullptr : &key.values[found->second];
 }
 
 void RegistryIni::setValue(Key& key, const std::string& name, const std::string& data)
 {
-    if (auto* value = const_cast<Value*>(findValue(key, name)))
-        value->data = data;
-    else
+    const auto [place, added] = key.valueIndex.try_emplace(foldedName(name), key.values.size());
+    if (added)
         key.values.push_back(Value{name, data});
+    else
+        key.values[place->second].data = data;
 }
 
 bool RegistryIni::removeValue(Key& key, const std::string& name)
 {
-    const auto found = std::find_if(key.values.begin(), key.values.end(),
-                                    [&](const Value& value) { return sameName(value.name, name); });
-    if (found == key.values.end())
+    const auto found = key.valueIndex.find(foldedName(name));
+    if (found == key.valueIndex.end())
         return false;
-    key.values.erase(found);
+    key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(found->second));
+    key.valueIndex.clear();
+    for (std::size_t i = 0; i < key.values.size(); ++i)
+        key.valueIndex.emplace(foldedName(key.values[i].name), i);
     return true;
 }
 
 bool RegistryIni::sameName(const std::string& a, const std::string& b)
 {
-    return a == b || folded(a) == folded(b);
+    return a == b || foldedName(a) == foldedName(b);
+}
+
+std::string RegistryIni::foldedName(const std::string& name)
+{
+    return folded(name).toStdString();
 }
 
 } // namespace tunevale

@@ -6,6 +6,7 @@
 #include "Theme.h"
 
 #include <QAbstractButton>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMimeData>
 #include <QUrl>
@@ -80,7 +81,6 @@ TEST_F(MainWindowJobs, DialogRoadsAddJobsAndWarnOnceAboutRefusedFiles)
     EXPECT_EQ(cell(1, 4).toString(), "00:03");
     EXPECT_EQ(cell(0, 1, Qt::CheckStateRole).toInt(), Qt::Unchecked);
     EXPECT_FALSE(grid().model()->flags(grid().model()->index(0, 2)).testFlag(Qt::ItemIsEditable));
-    EXPECT_EQ(grid().columnWidth(2), 5200 / 15);
     EXPECT_EQ(grid().model()->headerData(1, Qt::Horizontal).toString(), " ");
 
     // Ticking in the grid goes straight into the job.
@@ -171,6 +171,58 @@ TEST_F(MainWindowJobs, PreviewButtonsPlayTheLowerSelectedRowAndStepThroughTheLis
     EXPECT_EQ(window->player().PreviewChannel(), 0u);
     EXPECT_EQ(pause->text(), "Pause");
     EXPECT_EQ(window->jobs().rsJobs().size(), 1u);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(MainWindowJobs, GridColumnsAreTheirTwipWidthsRoundedToPixels)
+{
+    addThroughDialog(tone("w.wav").string());
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(grid().isVisible());
+    EXPECT_TRUE(grid().isColumnHidden(0));
+    // 500, 5200, 2000, 1200 and 1200 twips at 15 twips a pixel, to the nearest pixel.
+    const std::vector<int> widths{33, 347, 133, 80, 80};
+    for (int column = 1; column <= 5; ++column)
+        EXPECT_EQ(grid().columnWidth(column), widths[static_cast<std::size_t>(column - 1)]) << "column " << column;
+    // Nothing stretches the last column over the grid's spare room.
+    grid().resize(grid().width() + 200, grid().height());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid().columnWidth(5), 80);
+    EXPECT_EQ(grid().horizontalHeader()->sectionSize(5), 80);
+}
+
+TEST_F(MainWindowJobs, PlayAfterNextOrPreviousStartsFromTheActiveRowAsWell)
+{
+    for (const char* name : {"a0.wav", "a1.wav", "a2.wav"})
+        addThroughDialog(tone(name).string());
+    const auto path = [&](int row) { return window->jobs().rsJobs().at(static_cast<std::size_t>(row)).FilePath; };
+    const auto clickRow = [&](int row) {
+        QTest::mouseClick(grid().viewport(), Qt::LeftButton, Qt::NoModifier,
+                          grid().visualRect(grid().model()->index(row, 2)).center());
+    };
+
+    clickRow(2);
+    control<QAbstractButton>("cmdPlay")->click();
+    ASSERT_EQ(window->player().PreviewFilePath(), path(2));
+    control<QAbstractButton>("cmdPlayPrev")->click();
+    EXPECT_EQ(window->player().PreviewFilePath(), path(1));
+    EXPECT_EQ(grid().currentIndex().row(), 2) << "stepping moves the selection, not the active row";
+    EXPECT_TRUE(grid().selectionModel()->isRowSelected(1));
+    EXPECT_FALSE(grid().selectionModel()->isRowSelected(2));
+    // The active row is the lowest of the rows Play starts from.
+    control<QAbstractButton>("cmdPlay")->click();
+    EXPECT_EQ(window->player().PreviewFilePath(), path(2));
+
+    clickRow(0);
+    control<QAbstractButton>("cmdPlay")->click();
+    ASSERT_EQ(window->player().PreviewFilePath(), path(0));
+    control<QAbstractButton>("cmdPlayNext")->click();
+    EXPECT_EQ(window->player().PreviewFilePath(), path(1));
+    EXPECT_EQ(grid().currentIndex().row(), 0);
+    // Here the selected row lies below the active one, so Play plays it.
+    control<QAbstractButton>("cmdPlay")->click();
+    EXPECT_EQ(window->player().PreviewFilePath(), path(1));
+    EXPECT_EQ(previewState(), ChannelState::Playing);
     EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -3,9 +3,14 @@
 #include "QtApplication.h"
 #include "QtFileDialogs.h"
 #include "QtMessageBox.h"
+#include "TestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QListView>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTimer>
@@ -56,6 +61,56 @@ TEST(QtPlatform, MessageBoxShowsTextTitleIconAndReturnsTheAnswer)
     EXPECT_EQ(seenText, "first\nsecond");
     EXPECT_EQ(seenTitle, "Tunevale");
     EXPECT_EQ(seenIcon, QMessageBox::Critical);
+}
+
+// The names the open dialog's file list shows, once it has read the folder.
+QStringList shownFiles(QFileDialog& dialog)
+{
+    auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
+    if (list == nullptr)
+        return {};
+    QStringList names;
+    test::eventually(
+        [&] {
+            QCoreApplication::processEvents();
+            names.clear();
+            const QModelIndex root = list->rootIndex();
+            for (int row = 0; row < list->model()->rowCount(root); ++row)
+                names << list->model()->index(row, 0, root).data().toString();
+            return names.size() >= 3;
+        },
+        10000);
+    names.sort();
+    return names;
+}
+
+TEST(QtPlatform, OpenDialogListsTheLabelsAsWrittenAndStillMatchesAnyLetterCase)
+{
+    test::qtApplication<QApplication>();
+    test::TempDir folder;
+    for (const char* name : {"LOUD.WAV", "quiet.wav", "Mixed.Mp3", "notes.txt", "clip.ogg.txt"})
+        test::writeFile(folder / name, "x");
+
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QtFileDialogs::setUpOpenDialog(dialog, audioFileFilters(), "Select one or more audio files", true);
+    EXPECT_EQ(dialog.windowTitle(), "Select one or more audio files");
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFiles);
+
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    ASSERT_EQ(types->count(), static_cast<int>(audioFileFilters().size()));
+    for (int i = 0; i < types->count(); ++i)
+        EXPECT_EQ(types->itemText(i).toStdString(), audioFileFilters()[static_cast<std::size_t>(i)].label);
+    EXPECT_EQ(types->itemText(1), "Common Audio Files(*.wav,*.wma,*.mp3,*.ogg)");
+
+    dialog.setDirectory(QString::fromStdString(folder.path().string()));
+    dialog.selectNameFilter(dialog.nameFilters().at(1));
+    EXPECT_EQ(shownFiles(dialog), (QStringList{"LOUD.WAV", "Mixed.Mp3", "quiet.wav"}));
+
+    QFileDialog single;
+    QtFileDialogs::setUpOpenDialog(single, videoFileFilters(), "Select one or more video files", false);
+    EXPECT_EQ(single.fileMode(), QFileDialog::ExistingFile);
 }
 
 } // namespace

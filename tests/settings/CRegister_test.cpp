@@ -321,14 +321,14 @@ TEST_F(CRegisterTest, TwoProcessesWritingAtOnceLoseNothing)
 TEST_F(CRegisterTest, SeveralValuesGoInOneReplacement)
 {
     ASSERT_TRUE(reg.REGSaveSetting(HKLM, kKey, "B", "old"));
-    ASSERT_TRUE(reg.REGSaveSettings(HKLM, "\\" + kKey, {{"a", "1"}, {"b", "2"}, {"*", "3"}, {"c", ""}}));
+    ASSERT_TRUE(reg.REGMergeSettings(HKLM, "\\" + kKey, {{"a", "1"}, {"b", "2"}, {"*", "3"}, {"c", ""}}));
     EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "A", ""), "1");
     EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "B", ""), "2");
     EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "*", ""), "3");
     EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "c", "dflt"), "dflt");
     const std::string text = test::readFile(file);
     EXPECT_LT(text.find("B=2"), text.find("a=1")); // an existing value keeps its place and spelling
-    EXPECT_FALSE(reg.REGSaveSettings(HKLM, "A\\\\B", {{"a", "1"}}));
+    EXPECT_FALSE(reg.REGMergeSettings(HKLM, "A\\\\B", {{"a", "1"}}));
 }
 
 TEST_F(CRegisterTest, ALockLeftByACrashedCopyDoesNotBlockWrites)
@@ -347,13 +347,13 @@ TEST_F(CRegisterTest, ALockLeftByACrashedCopyDoesNotBlockWrites)
 
 TEST_F(CRegisterTest, ACopyKilledWhileWritingLeavesAWholeFile)
 {
-    ASSERT_TRUE(reg.REGSaveSettings(HKLM, kKey, {{"round", "0"}, {"check", "0"}}));
+    ASSERT_TRUE(reg.REGMergeSettings(HKLM, kKey, {{"round", "0"}, {"check", "0"}}));
     const pid_t pid = ::fork();
     if (pid == 0) {
         CRegister store(file);
         const std::string padding(20000, 'p');
         for (int round = 1;; ++round)
-            store.REGSaveSettings(
+            store.REGMergeSettings(
                 HKLM, kKey, {{"round", std::to_string(round)}, {"padding", padding}, {"check", std::to_string(round)}});
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -363,4 +363,102 @@ TEST_F(CRegisterTest, ACopyKilledWhileWritingLeavesAWholeFile)
     EXPECT_NE(round, "damaged");
     EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "check", ""), round);
     EXPECT_TRUE(reg.REGSaveSetting(HKLM, kKey, "after", "1"));
+}
+
+TEST_F(CRegisterTest, AMergeWritesOnlyWhereItsConditionHolds)
+{
+    ASSERT_TRUE(reg.REGMergeSettings(HKLM, kKey, {{"read", "old"}, {"newer", "theirs"}, {"same", "x"}}));
+    ASSERT_TRUE(reg.REGMergeSettings(HKLM, kKey,
+                                     {{"read", "mine", "old"},        // still as read: written
+                                      {"newer", "mine", "old"},       // changed by another copy: kept
+                                      {"gap", "filled", ""},          // missing: filled
+                                      {"same", "y", std::nullopt},    // unconditional
+                                      {"NEWER", "late", "theirs"}})); // names compare without case
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "read", ""), "mine");
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "newer", ""), "late");
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "gap", ""), "filled");
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "same", ""), "y");
+
+    // Nothing to change leaves the file itself alone.
+    const auto before = std::filesystem::last_write_time(file);
+    const auto inode = [&] {
+        struct stat info {
+        };
+        ::stat(file.c_str(), &info);
+        return info.st_ino;
+    };
+    const auto firstInode = inode();
+    EXPECT_TRUE(reg.REGMergeSettings(HKLM, kKey, {{"gap", "other", ""}, {"same", "y", std::nullopt}}));
+    EXPECT_EQ(inode(), firstInode);
+    EXPECT_EQ(std::filesystem::last_write_time(file), before);
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "gap", ""), "filled");
+}
+
+TEST_F(CRegisterTest, OneReadingGivesEveryValueOfAKey)
+{
+    ASSERT_TRUE(reg.REGMergeSettings(HKLM, kKey, {{"a", "1"}, {"B", "2"}, {"*", "3"}, {"empty", ""}}));
+    ASSERT_TRUE(reg.REGSaveSetting(HKLM, kKey + "\\Sub", "a", "other"));
+    const RegistryValues values = reg.REGGetSettings(HKLM, "\\" + kKey + "\\");
+    EXPECT_EQ(values.find("A"), "1");
+    EXPECT_EQ(values.find("b"), "2");
+    EXPECT_EQ(values.find("*"), "3");
+    EXPECT_EQ(values.find("empty"), std::nullopt);
+    EXPECT_EQ(values.find("missing"), std::nullopt);
+    EXPECT_EQ(reg.REGGetSettings(HKLM, "Software\\Nothing").find("a"), std::nullopt);
+    EXPECT_EQ(reg.REGGetSettings(RegistryRoot::CurrentUser, kKey).find("a"), std::nullopt);
+}
+
+TEST_F(CRegisterTest, AnOversizedStoreIsTreatedAsDamagedAndKeptWhole)
+{
+    // A well-formed file, only too large: one value padded past the limit.
+    std::string big = "[HKEY_LOCAL_MACHINE\\" + kKey + "]\nsliderOGG=7\npadding=";
+    big += std::string(static_cast<std::size_t>(CRegister::kMaxStoreBytes), 'p') + "\n";
+    std::filesystem::create_directories(file.parent_path());
+    test::writeFile(file, big);
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "sliderOGG", "dflt"), "dflt");
+    EXPECT_EQ(reg.REGGetSettings(HKLM, kKey).find("sliderOGG"), std::nullopt);
+    EXPECT_EQ(test::readFile(file), big);
+
+    ASSERT_TRUE(reg.REGSaveSetting(HKLM, kKey, "sliderOGG", "2"));
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "sliderOGG", ""), "2");
+    EXPECT_EQ(test::readFile(file.string() + ".damaged"), big);
+}
+
+TEST_F(CRegisterTest, AStoreJustUnderTheLimitWithManyKeysAndValuesReadsWhole)
+{
+    // Many keys and many values in one key: each is found by name, whatever its letter case.
+    std::string text;
+    for (int k = 0; k < 4000; ++k)
+        text += "[HKEY_LOCAL_MACHINE\\Many\\K" + std::to_string(k) + "]\nv=" + std::to_string(k) + "\n";
+    text += "[HKEY_LOCAL_MACHINE\\" + kKey + "]\n";
+    // Room left for the blank lines and the parent key that a rewrite adds.
+    for (int v = 0; text.size() < static_cast<std::size_t>(CRegister::kMaxStoreBytes) - 10000; ++v)
+        text += "Name" + std::to_string(v) + "=" + std::to_string(v * 3) + "\n";
+    std::filesystem::create_directories(file.parent_path());
+    test::writeFile(file, text);
+    ASSERT_LE(text.size(), static_cast<std::size_t>(CRegister::kMaxStoreBytes));
+    EXPECT_EQ(reg.REGGetSetting(HKLM, "many\\k3999", "V", ""), "3999");
+    const RegistryValues values = reg.REGGetSettings(HKLM, kKey);
+    EXPECT_EQ(values.find("name0"), "0");
+    EXPECT_EQ(values.find("NAME40000"), "120000");
+    ASSERT_TRUE(reg.REGSaveSetting(HKLM, kKey, "name1", "changed"));
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "Name1", ""), "changed");
+    EXPECT_EQ(reg.REGGetSetting(HKLM, "Many\\K0", "v", ""), "0");
+    EXPECT_FALSE(std::filesystem::exists(file.string() + ".damaged"));
+
+    // A write that would take the store past the limit fails and changes nothing.
+    const std::string before = test::readFile(file);
+    EXPECT_FALSE(reg.REGSaveSetting(HKLM, kKey, "huge", std::string(20000, 'h')));
+    EXPECT_EQ(test::readFile(file), before);
+}
+
+TEST_F(CRegisterTest, KeyPathsGoNoDeeperThanARegistryAllows)
+{
+    std::string path = "Software";
+    for (int depth = 2; depth <= 511; ++depth)
+        path += "\\p";
+    ASSERT_TRUE(reg.REGSaveSetting(HKLM, path, "a", "deep")); // 511 parts below the root's name
+    EXPECT_EQ(reg.REGGetSetting(HKLM, path, "a", ""), "deep");
+    EXPECT_FALSE(reg.REGSaveSetting(HKLM, path + "\\p", "a", "deeper"));
+    EXPECT_EQ(reg.REGGetSetting(HKLM, "Software\\p", "a", "none"), "none"); // the parents exist, empty
 }

@@ -484,3 +484,50 @@ TEST_F(OutputSettingsModelTest, AReadOnlyStoreLoadsAndTheProgramRunsOn)
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(stored("sliderWMA"), "10");
 }
+
+TEST_F(OutputSettingsModelTest, TwoCopiesKeepEachOthersChanges)
+{
+    store("sliderOGG", "3");
+    store("cmbMP3Freq", "0");
+    OutputSettingsModel first = loaded();
+    CRegister secondStore(file);
+    OutputSettingsModel second(secondStore, kDefaultPath);
+    second.LoadSettings();
+
+    first.setSliderValue(C::sliderOGG, 8);
+    ASSERT_TRUE(first.SaveSettings());
+    second.setComboIndex(C::cmbMP3Freq, 7);
+    ASSERT_TRUE(second.SaveSettings());
+    EXPECT_EQ(stored("sliderOGG"), "8");
+    EXPECT_EQ(stored("cmbMP3Freq"), "7");
+
+    // A copy that changed nothing keeps what the other saved; one loading afterwards sees both.
+    OutputSettingsModel idle = loaded();
+    store("sliderOGG", "9");
+    ASSERT_TRUE(idle.SaveSettings());
+    EXPECT_EQ(stored("sliderOGG"), "9");
+    // Its own change wins over an older one.
+    idle.setSliderValue(C::sliderOGG, 1);
+    ASSERT_TRUE(idle.SaveSettings());
+    EXPECT_EQ(stored("sliderOGG"), "1");
+}
+
+TEST_F(OutputSettingsModelTest, AStartWritesTheFolderBackOnlyOverWhatItRead)
+{
+    store("optSameFolder", "1");
+    store("txtOutPath", "/music/out");
+    OutputSettingsModel model(reg, kDefaultPath);
+    // Another copy saves a new folder while this one is between reading and writing back: as if it
+    // did so just before, from the change handler of the first value read.
+    bool once = false;
+    model.addChangeHandler([&](OutputControl control, int) {
+        if (control == C::txtOutPath && !once) {
+            once = true;
+            CRegister(file).REGSaveSetting(HKLM, SettingsKey, "txtOutPath", "/newer");
+        }
+    });
+    model.LoadSettings();
+    EXPECT_EQ(model.settings().txtOutPath.text, "/music/out");
+    EXPECT_EQ(stored("txtOutPath"), "/newer");
+    EXPECT_EQ(stored("optSameFolder"), "True"); // the spelling is the window's, the value the same
+}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <future>
 #include <unistd.h>
 
 using namespace tunevale;
@@ -87,4 +88,18 @@ TEST_F(SettingsCommandTest, AnyBadArgumentChangesNothing)
     }
     EXPECT_EQ(test::readFile(file), before);
     EXPECT_EQ(stored("sliderOGG"), "7");
+}
+
+TEST_F(SettingsCommandTest, CopiesChangingDifferentSettingsAtOnceLoseNothing)
+{
+    ASSERT_EQ(run({"sliderOGG=0", "sliderWMA=0"}).exitCode, 0);
+    constexpr int kRounds = 40;
+    for (int round = 1; round <= kRounds; ++round) {
+        auto ogg = std::async(std::launch::async, [&] { return run({"sliderOGG=" + std::to_string(round % 10)}); });
+        auto wma = std::async(std::launch::async, [&] { return run({"sliderWMA=" + std::to_string(round)}); });
+        ASSERT_EQ(ogg.get().exitCode, 0);
+        ASSERT_EQ(wma.get().exitCode, 0);
+        ASSERT_EQ(stored("sliderOGG"), std::to_string(round % 10)) << "round " << round;
+        ASSERT_EQ(stored("sliderWMA"), std::to_string(round)) << "round " << round;
+    }
 }

@@ -77,12 +77,22 @@ public:
     ProgramCopy& operator=(const ProgramCopy&) = delete;
 
     pid_t pid() const { return static_cast<pid_t>(m_process.processId()); }
+    const std::filesystem::path& configFolder() const { return m_config; }
     bool running() { return m_process.state() == QProcess::Running && !m_process.waitForFinished(0); }
     bool startedUp() { return std::filesystem::exists(m_config / "Tunevale" / "registry.ini"); }
     // Waits until start-up has loaded the settings; false when the program ended or took too long.
     bool waitForStartUp()
     {
         return eventually([this] { return startedUp() || !running(); }, 60000, 100) && running();
+    }
+
+    // Waits at most timeoutMs for the program to end by itself: its exit status, or -1 when it
+    // crashed, was killed by a signal or still runs.
+    int waitForExit(int timeoutMs)
+    {
+        if (!m_process.waitForFinished(timeoutMs) && m_process.state() != QProcess::NotRunning)
+            return -1;
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
 
     void end()
