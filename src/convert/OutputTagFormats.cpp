@@ -169,8 +169,7 @@ bool writeId3v2Tags(const std::string& path, const SourceTags& tags, std::vector
                  error);
 }
 
-bool writeVorbisComments(const std::string& path, const SourceTags& tags, std::vector<TagField>& leftOut,
-                         std::string& error)
+bool writeVorbisComments(const std::string& path, const SourceTags& tags, std::string& error)
 {
     TagLib::Ogg::Vorbis::File file(path.c_str(), false);
     if (!opened(file, error))
@@ -203,7 +202,6 @@ bool writeVorbisComments(const std::string& path, const SourceTags& tags, std::v
         picture->setData(bytes(tags.frontCover.bytes));
         comment.addPicture(picture.release());
     }
-    (void)leftOut; // Vorbis comments have a place for every field
     return saved(file.save(), error);
 }
 

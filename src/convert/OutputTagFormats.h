@@ -10,8 +10,8 @@ namespace tunevale
 // to leftOut. Returns false, with error set, when TagLib cannot read or save the file.
 bool writeId3v2Tags(const std::string& path, const SourceTags& tags, std::vector<TagField>& leftOut,
                     std::string& error);
-bool writeVorbisComments(const std::string& path, const SourceTags& tags, std::vector<TagField>& leftOut,
-                         std::string& error);
+// Vorbis comments have a place for every field.
+bool writeVorbisComments(const std::string& path, const SourceTags& tags, std::string& error);
 bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const std::optional<TypedWmaTags>& typed,
                         std::vector<TagField>& leftOut, std::string& error);
 bool writeRiffInfo(const std::string& path, const SourceTags& tags, std::vector<TagField>& leftOut, std::string& error);

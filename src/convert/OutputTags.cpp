@@ -3,7 +3,9 @@
 #include "OutputTagFormats.h"
 #include "TagText.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <string_view>
 #include <unistd.h>
@@ -61,7 +63,7 @@ bool tagFile(const std::string& path, OutputTagFormat format, const SourceTags& 
     case OutputTagFormat::Mp3:
         return writeId3v2Tags(path, tags, result.leftOut, result.error);
     case OutputTagFormat::Ogg:
-        return writeVorbisComments(path, tags, result.leftOut, result.error);
+        return writeVorbisComments(path, tags, result.error);
     case OutputTagFormat::Wma:
         return writeAsfAttributes(path, tags, typedWma, result.leftOut, result.error);
     case OutputTagFormat::Wav:
@@ -69,6 +71,18 @@ bool tagFile(const std::string& path, OutputTagFormat format, const SourceTags& 
     }
     result.error = "unknown output format";
     return false;
+}
+
+// Puts the file's bytes on disk, so that after a crash the name holds the tagged audio or the old
+// audio, never an empty file.
+bool flushedToDisk(const std::string& path)
+{
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    const bool flushed = ::fsync(descriptor) == 0;
+    ::close(descriptor);
+    return flushed;
 }
 
 TagWriteResult failure(std::string error, TagWriteResult result)
@@ -112,6 +126,10 @@ TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat forma
         discardCopy();
         return failure(result.error, result);
     }
+    if (!flushedToDisk(copyName)) {
+        discardCopy();
+        return failure("could not write the tagged copy to disk", result);
+    }
     fs::rename(copyName, target, fsError);
     if (fsError) {
         discardCopy();
@@ -119,6 +137,33 @@ TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat forma
     }
     result.status = TagWriteStatus::Written;
     return result;
+}
+
+OutputTagFormat tagFormatOf(FileFormat format)
+{
+    switch (format) {
+    case FileFormat::WAV:
+        return OutputTagFormat::Wav;
+    case FileFormat::WMA:
+        return OutputTagFormat::Wma;
+    case FileFormat::OGG:
+        return OutputTagFormat::Ogg;
+    case FileFormat::MP3:
+    case FileFormat::Ipod:
+        break;
+    }
+    return OutputTagFormat::Mp3;
+}
+
+std::optional<TypedWmaTags> typedWmaTags(const OutputSettings& settings, const std::array<std::string, 8>& names)
+{
+    if (!settings.chkWMAFileTags.value)
+        return std::nullopt;
+    TypedWmaTags typed;
+    typed.names = names;
+    for (std::size_t i = 0; i < typed.values.size(); ++i)
+        typed.values[i] = settings.txtWMATags[i].text;
+    return typed;
 }
 
 const char* tagFieldName(TagField field)

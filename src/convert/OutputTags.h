@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutputSettings.h"
 #include "SourceTags.h"
 
 #include <array>
@@ -57,6 +58,12 @@ struct TagWriteResult {
 // Text that is not valid UTF-8 is repaired; values too large for the format are left out.
 TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
                                const std::optional<TypedWmaTags>& typedWma = std::nullopt);
+
+// The tag layout of an output format; the iPod default format is an MP3.
+OutputTagFormat tagFormatOf(FileFormat format);
+
+// The typed WMA tags when "Set WMA File ID Tags" is ticked, none otherwise. names: WMATagNames.
+std::optional<TypedWmaTags> typedWmaTags(const OutputSettings& settings, const std::array<std::string, 8>& names);
 
 // The field's name as shown to the user ("Title", "Album Artist", "Cover" ...).
 const char* tagFieldName(TagField field);

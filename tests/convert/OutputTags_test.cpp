@@ -86,7 +86,11 @@ TEST_F(OutputTags, Mp3GetsId3v23WithItsCover)
 {
     m_tags.frontCover = makeCover(m_dir / "cover.jpg");
     const auto out = untaggedOutput(OutputTagFormat::Mp3);
+    std::filesystem::permissions(out, std::filesystem::perms::owner_all | std::filesystem::perms::group_read);
     EXPECT_TRUE(write(out, OutputTagFormat::Mp3, m_tags).leftOut.empty());
+    // The tagged copy that replaced the output keeps the output's permissions.
+    EXPECT_EQ(std::filesystem::status(out).permissions(),
+              std::filesystem::perms::owner_all | std::filesystem::perms::group_read);
 
     const ProbedTags probe = probeTags(out);
     EXPECT_EQ(probed(probe, "title"), m_tags.title);
@@ -278,6 +282,27 @@ TEST_F(OutputTags, WmaTypedTagsWinAndAnEmptiedBoxWritesNone)
     TagLib::ASF::File file(out.c_str());
     EXPECT_EQ(utf8(file.tag()->copyright()), "Copyright");
     EXPECT_EQ(utf8(file.tag()->attribute("Rating").front().toString()), "Rating");
+}
+
+TEST(OutputTagChoice, FormatsAndTypedTagsFromTheSettings)
+{
+    EXPECT_EQ(tagFormatOf(FileFormat::WAV), OutputTagFormat::Wav);
+    EXPECT_EQ(tagFormatOf(FileFormat::WMA), OutputTagFormat::Wma);
+    EXPECT_EQ(tagFormatOf(FileFormat::MP3), OutputTagFormat::Mp3);
+    EXPECT_EQ(tagFormatOf(FileFormat::OGG), OutputTagFormat::Ogg);
+    EXPECT_EQ(tagFormatOf(FileFormat::Ipod), OutputTagFormat::Mp3);
+
+    const std::array<std::string, 8> names{"Title",  "Author",    "WM/AlbumTitle", "Description",
+                                           "Rating", "Copyright", "WM/Genre",      "WM/Year"};
+    OutputSettings settings = designOutputSettings("/out");
+    EXPECT_FALSE(typedWmaTags(settings, names));
+    settings.chkWMAFileTags.value = true;
+    settings.txtWMATags[6].text.clear();
+    const auto typed = typedWmaTags(settings, names);
+    ASSERT_TRUE(typed);
+    EXPECT_EQ(typed->names, names);
+    EXPECT_EQ(typed->values[1], "Artist");
+    EXPECT_EQ(typed->values[6], "");
 }
 
 TEST_F(OutputTags, WavGetsAnInfoListWithoutPicture)
