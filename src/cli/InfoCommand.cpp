@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tunevale
@@ -12,7 +13,50 @@ namespace tunevale
 namespace
 {
 
-// Decodes the whole file and prints one line: the format and the decoded length, or the error.
+// Tag text on one line: line breaks are shown as "\n".
+std::string oneLine(const std::string& text)
+{
+    std::string line;
+    for (const char c : text) {
+        if (c == '\n')
+            line += "\\n";
+        else if (c != '\r')
+            line += c;
+    }
+    return line;
+}
+
+std::string numberPair(unsigned number, unsigned total)
+{
+    std::string text = number ? std::to_string(number) : std::string();
+    if (total)
+        text += "/" + std::to_string(total);
+    return text;
+}
+
+void printTags(const SourceTags& tags)
+{
+    const std::pair<const char*, std::string> lines[] = {
+        {"Title", tags.title},
+        {"Artist", tags.artist},
+        {"Album", tags.album},
+        {"Album Artist", tags.albumArtist},
+        {"Track", numberPair(tags.track, tags.trackTotal)},
+        {"Disc", numberPair(tags.disc, tags.discTotal)},
+        {"Date", tags.date},
+        {"Genre", tags.genre},
+        {"Composer", tags.composer},
+        {"Comment", tags.comment},
+    };
+    for (const auto& [name, value] : lines)
+        if (!value.empty())
+            std::printf("%s: %s\n", name, oneLine(value).c_str());
+    if (!tags.frontCover.empty())
+        std::printf("Cover: %s, %zu bytes\n", tags.frontCover.mimeType.c_str(), tags.frontCover.bytes.size());
+}
+
+// Decodes the whole file and prints one line: the format and the decoded length, or the error;
+// then one "Name: value" line for each tag the file carries.
 bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned char>& buffer)
 {
     EngineHandle handle = engine.StreamCreateFile(path, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
@@ -26,6 +70,8 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     }
     ChannelInfo info;
     engine.ChannelGetInfo(handle, info);
+    SourceTags tags;
+    engine.ChannelGetTags(handle, tags);
     std::uint64_t bytes = 0;
     while (engine.ChannelIsActive(handle) != ChannelState::Stopped) {
         const std::int32_t got =
@@ -38,6 +84,7 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     engine.StreamFree(handle);
     std::printf("%s\trate=%u\tchannels=%u\tbits=%u\tbytes=%llu\tseconds=%.3f\n", path.c_str(), info.freq, info.chans,
                 (info.flags & StreamFlag::Sample8Bits) ? 8u : 16u, static_cast<unsigned long long>(bytes), seconds);
+    printTags(tags);
     return true;
 }
 

@@ -15,7 +15,7 @@ namespace tunevale
 namespace
 {
 
-enum class Kind { Option, Text, FormatIndex, Slider, Combo };
+enum class Kind { Option, Check, Text, FormatIndex, Slider, Combo };
 
 struct StoredSetting {
     const char* name;
@@ -44,6 +44,7 @@ const std::vector<StoredSetting> kStoredSettings{
     {"optOGGVBR", OutputControl::optOGGVBR, Kind::Option},
     {"cmbOGGCBitrate", OutputControl::cmbOGGCBitrate, Kind::Combo},
     {"cmbOGGVBitrate", OutputControl::cmbOGGVBitrate, Kind::Combo},
+    {"chkCarryTags", OutputControl::chkCarryTags, Kind::Check},
 };
 
 const std::vector<std::string> kFormatCaptions{"WAV", "WMA", "MP3", "OGG", "Ipod Default"};
@@ -58,6 +59,8 @@ std::string shownValue(const OutputSettings& s, const StoredSetting& setting)
     switch (setting.kind) {
     case Kind::Option:
         return optionText(optionField(s, setting.control).value);
+    case Kind::Check:
+        return optionText(checkField(s, setting.control).value);
     case Kind::Text:
         return s.txtOutPath.text;
     case Kind::FormatIndex: {
@@ -109,6 +112,13 @@ std::optional<std::string> apply(OutputSettingsModel& model, const StoredSetting
             model.clickOption(setting.control);
         else
             model.setOption(setting.control, false);
+        return std::nullopt;
+    }
+    case Kind::Check: {
+        const auto ticked = parseOptionText(value);
+        if (!ticked)
+            return std::string("expects True or False");
+        model.clickCheck(setting.control, *ticked);
         return std::nullopt;
     }
     case Kind::Text:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SourceTags.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -111,6 +113,8 @@ public:
     virtual double ChannelBytes2Seconds(EngineHandle handle, std::uint64_t bytes) = 0;
     virtual bool ChannelGetInfo(EngineHandle handle, ChannelInfo& info) = 0;
     virtual bool ChannelGetAttribute(EngineHandle handle, std::uint32_t attribute, float& value) = 0;
+    // The source file's tags and embedded front cover (none for sources without tags).
+    virtual bool ChannelGetTags(EngineHandle handle, SourceTags& tags) = 0;
 
     virtual bool ChannelPlay(EngineHandle handle, bool restart) = 0;
     virtual bool ChannelPause(EngineHandle handle) = 0;

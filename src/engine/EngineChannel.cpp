@@ -9,6 +9,12 @@ EngineChannel::EngineChannel(std::unique_ptr<PcmSource> source, std::uint32_t fl
 {
 }
 
+SourceTags EngineChannel::tags()
+{
+    std::lock_guard lock(m_mutex);
+    return m_source->tags();
+}
+
 std::uint64_t EngineChannel::position()
 {
     std::lock_guard lock(m_mutex);

@@ -21,6 +21,7 @@ public:
     std::uint64_t length() const { return m_length; }
     std::uint32_t bytesPerFrame() const { return m_bytesPerFrame; }
     bool decodeOnly() const { return m_flags & StreamFlag::DecodeOnly; }
+    SourceTags tags();
 
     std::uint64_t position();
     // A ChannelState. A decode-only channel is Playing until its last byte has been pulled.

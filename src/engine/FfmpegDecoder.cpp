@@ -1,5 +1,6 @@
 #include "FfmpegDecoder.h"
 
+#include "FfmpegTagReader.h"
 #include "StatedLength.h"
 
 #include <algorithm>
@@ -323,6 +324,11 @@ void FfmpegDecoder::convert(std::uint8_t* out, int offset, int frames)
         std::memset(out, narrow ? 128 : 0, std::size_t(frames) * m_frameBytes);
         return;
     }
+}
+
+SourceTags FfmpegDecoder::tags()
+{
+    return readSourceTags(m_format, m_streamIndex);
 }
 
 bool FfmpegDecoder::rewind()

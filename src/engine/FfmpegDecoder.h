@@ -34,6 +34,7 @@ public:
     std::size_t read(std::uint8_t* out, std::size_t size) override;
     bool finished() const override { return !m_frameReady || (m_frameLimit >= 0 && m_deliveredFrames >= m_frameLimit); }
     bool rewind() override;
+    SourceTags tags() override;
 
 private:
     FfmpegDecoder() = default;

@@ -317,6 +317,15 @@ bool FfmpegEngine::ChannelGetAttribute(EngineHandle handle, std::uint32_t attrib
     return succeed(true);
 }
 
+bool FfmpegEngine::ChannelGetTags(EngineHandle handle, SourceTags& tags)
+{
+    const auto channel = findChannel(handle);
+    if (!channel)
+        return false;
+    tags = channel->tags();
+    return succeed(true);
+}
+
 bool FfmpegEngine::ChannelPlay(EngineHandle handle, bool restart)
 {
     std::lock_guard lock(m_mutex);

@@ -1,5 +1,7 @@
 #include "ModuleStream.h"
 
+#include "SourceTagCollector.h"
+
 #include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
@@ -91,6 +93,19 @@ std::size_t ModuleStream::read(std::uint8_t* out, std::size_t size)
             renderAhead();
     }
     return written;
+}
+
+SourceTags ModuleStream::tags()
+{
+    SourceTagCollector collector;
+    // The module's message is left out: without one, libopenmpt lists the sample names instead.
+    for (const char* key : {"title", "artist"}) {
+        const char* value = openmpt_module_get_metadata(m_module, key);
+        if (value)
+            collector.add(key, value);
+        openmpt_free_string(value);
+    }
+    return collector.tags();
 }
 
 bool ModuleStream::rewind()

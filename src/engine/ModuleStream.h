@@ -25,6 +25,7 @@ public:
     std::size_t read(std::uint8_t* out, std::size_t size) override;
     bool finished() const override { return m_ended; }
     bool rewind() override;
+    SourceTags tags() override;
 
 private:
     ModuleStream() = default;

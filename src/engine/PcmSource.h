@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Engine.h"
+#include "SourceTags.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,8 @@ public:
     virtual bool finished() const = 0;
     // Starts again from the beginning; false when the source cannot.
     virtual bool rewind() = 0;
+    // The descriptive tags of the source file; none by default.
+    virtual SourceTags tags() { return {}; }
 
     std::uint32_t bytesPerFrame() const
     {

@@ -53,6 +53,8 @@ CheckBox& checkField(OutputSettings& s, OutputControl control)
         return s.chkWMAFileTags;
     if (control == OutputControl::chkShutdown)
         return s.chkShutdown;
+    if (control == OutputControl::chkCarryTags)
+        return s.chkCarryTags;
     wrongControl("check box");
 }
 

@@ -33,6 +33,7 @@ enum class OutputControl {
     cmbOGGVBitrate,
     chkShutdown,
     lblFormat,
+    chkCarryTags,
 };
 
 // The field of the record that a control names (index: the member of an array). A control of

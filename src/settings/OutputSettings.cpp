@@ -95,6 +95,8 @@ OutputSettings designOutputSettings(const std::string& defaultOutPath)
     s.cmbOGGCBitrate = combo(kOGGBitrates, 6);
     s.cmbOGGCBitrate.enabled = false;
     s.cmbOGGVBitrate = combo(kOGGBitrates, 6);
+
+    s.chkCarryTags.value = true;
     return s;
 }
 

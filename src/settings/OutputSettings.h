@@ -96,6 +96,9 @@ struct OutputSettings {
     // After the batch (never stored).
     CheckBox chkShutdown;
 
+    // Whether outputs get the source's tags and cover (stored; no control on the panel).
+    CheckBox chkCarryTags;
+
     // The one-line format summary on the main window.
     std::string lblFormat;
 

@@ -60,6 +60,7 @@ bool& OutputSettingsModel::enabledFlag(OutputControl control, int index)
         return textField(m_settings, control, index).enabled;
     case OutputControl::chkWMAFileTags:
     case OutputControl::chkShutdown:
+    case OutputControl::chkCarryTags:
         return checkField(m_settings, control).enabled;
     case OutputControl::sliderWMA:
     case OutputControl::SliderMP3EncoderQuality:
@@ -306,6 +307,9 @@ void OutputSettingsModel::LoadSettings(bool writeBackFolder)
     setEnabled(C::cmbOGGCBitrate, m_settings.optOGGCBR.value);
     setEnabled(C::cmbOGGVBitrate, !m_settings.optOGGCBR.value);
 
+    if (const auto carry = parseOptionText(read("chkCarryTags", "True")))
+        setCheck(C::chkCarryTags, *carry);
+
     ShowFormatSummary();
 }
 
@@ -334,6 +338,7 @@ bool OutputSettingsModel::SaveSettings()
     values.emplace_back("optOGGVBR", optionText(s.optOGGVBR.value));
     values.emplace_back("cmbOGGCBitrate", std::to_string(s.cmbOGGCBitrate.listIndex));
     values.emplace_back("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
+    values.emplace_back("chkCarryTags", optionText(s.chkCarryTags.value));
     // One replacement of the store, quick at exit; values this copy did not change stay as another
     // running copy may have saved them.
     return write(values, true);

@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "TaggedSources.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,8 @@ TEST(InfoCommand, OneLinePerFileWithFormatAndDecodedLength)
     EXPECT_EQ(result.output,
               (dir / "tone.flac").string() + "\trate=48000\tchannels=2\tbits=16\tbytes=384000\tseconds=2.000\n" +
                   (dir / "mono.wav").string() + "\trate=22050\tchannels=1\tbits=8\tbytes=33075\tseconds=1.500\n" +
-                  (dir / "tune.mod").string() + "\trate=44100\tchannels=2\tbits=16\tbytes=1354752\tseconds=7.680\n");
+                  (dir / "tune.mod").string() + "\trate=44100\tchannels=2\tbits=16\tbytes=1354752\tseconds=7.680\n" +
+                  "Title: test\n"); // the module's song name
 }
 
 TEST(InfoCommand, FailuresGiveTheCodeAndItsText)
@@ -40,6 +42,25 @@ TEST(InfoCommand, FailuresGiveTheCodeAndItsText)
     EXPECT_EQ(result.output, (dir / "missing.wav").string() + "\terror=2\tCan't Open the File\n" +
                                  (dir / "noise.mp3").string() + "\terror=6\tUnsupported Format\n");
     EXPECT_EQ(runProgram({cli(), "info"}).exitCode, 2);
+}
+
+TEST(InfoCommand, TagsFollowTheirFileOneLineEach)
+{
+    TempDir dir;
+    SourceTags tags = unicodeTags();
+    tags.comment = "first line\nsecond line";
+    const TagPicture cover = makeCover(dir / "cover.png");
+    const auto tagged = makeTaggedSource(dir / "tagged.flac", tags, dir / "cover.png", {"-c:a", "flac"});
+    const auto plain = makeTone(dir / "plain.wav", 1, 44100, 1);
+    const ProgramResult result = runProgram({cli(), "info", tagged.string(), plain.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(result.output, tagged.string() + "\trate=44100\tchannels=1\tbits=16\tbytes=88200\tseconds=1.000\n" +
+                                 "Title: " + tags.title + "\n" + "Artist: " + tags.artist + "\n" +
+                                 "Album: " + tags.album + "\n" + "Album Artist: " + tags.albumArtist + "\n" +
+                                 "Track: 3/12\n" + "Disc: 1/2\n" + "Date: 2021-05-03\n" + "Genre: " + tags.genre +
+                                 "\n" + "Composer: " + tags.composer + "\n" + "Comment: first line\\nsecond line\n" +
+                                 "Cover: image/png, " + std::to_string(cover.bytes.size()) + " bytes\n" +
+                                 plain.string() + "\trate=44100\tchannels=1\tbits=16\tbytes=88200\tseconds=1.000\n");
 }
 
 } // namespace

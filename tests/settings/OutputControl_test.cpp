@@ -31,6 +31,7 @@ TEST(OutputControlTest, EachControlNamesItsOwnField)
     EXPECT_EQ(&sliderField(s, C::SliderMP3VBR), &s.SliderMP3VBR);
     EXPECT_EQ(&comboField(view, C::cmbOGGVBitrate), &s.cmbOGGVBitrate);
     EXPECT_EQ(&checkField(s, C::chkShutdown), &s.chkShutdown);
+    EXPECT_EQ(&checkField(s, C::chkCarryTags), &s.chkCarryTags);
     EXPECT_EQ(&checkField(view, C::chkWMAFileTags), &s.chkWMAFileTags);
     EXPECT_EQ(&textField(s, C::txtOutPath), &s.txtOutPath);
     EXPECT_EQ(&textField(view, C::txtWMATags, 7), &s.txtWMATags[7]);

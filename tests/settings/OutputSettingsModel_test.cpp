@@ -366,15 +366,44 @@ TEST_F(OutputSettingsModelTest, SaveWritesEveryValueInItsOrder)
 {
     OutputSettingsModel model(reg, kDefaultPath);
     model.SaveSettings();
-    EXPECT_EQ(storedNames(),
-              (std::vector<std::string>{"optOtherFolder", "optSameFolder", "txtOutPath", "optFileFormat", "sliderWMA",
-                                        "cmbMP3StereoMode", "cmbMP3Freq", "SliderMP3EncoderQuality", "optMP3CBR",
-                                        "optMP3ABR", "optMP3VBR", "SliderMP3VBR", "cmbMP3CBitrate", "cmbMP3ABitrate",
-                                        "sliderOGG", "optOGGCBR", "optOGGVBR", "cmbOGGCBitrate", "cmbOGGvBitrate"}));
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{
+                                 "optOtherFolder", "optSameFolder",    "txtOutPath",     "optFileFormat",
+                                 "sliderWMA",      "cmbMP3StereoMode", "cmbMP3Freq",     "SliderMP3EncoderQuality",
+                                 "optMP3CBR",      "optMP3ABR",        "optMP3VBR",      "SliderMP3VBR",
+                                 "cmbMP3CBitrate", "cmbMP3ABitrate",   "sliderOGG",      "optOGGCBR",
+                                 "optOGGVBR",      "cmbOGGCBitrate",   "cmbOGGvBitrate", "chkCarryTags"}));
     EXPECT_EQ(stored("optOtherFolder"), "True");
     EXPECT_EQ(stored("optOGGVBR"), "True");
     EXPECT_EQ(stored("optFileFormat"), "4");
     EXPECT_EQ(stored("sliderOGG"), "3");
+}
+
+TEST_F(OutputSettingsModelTest, CarryingTagsOverIsOnUntilTurnedOffAndStaysStored)
+{
+    EXPECT_TRUE(loaded().settings().chkCarryTags.value);
+    EXPECT_TRUE(designOutputSettings(kDefaultPath).chkCarryTags.value);
+
+    OutputSettingsModel model = loaded();
+    std::vector<OutputControl> changed;
+    model.addChangeHandler([&](OutputControl control, int) { changed.push_back(control); });
+    model.clickCheck(C::chkCarryTags, false);
+    EXPECT_EQ(changed, std::vector<OutputControl>{C::chkCarryTags});
+    EXPECT_TRUE(model.SaveSettings());
+    EXPECT_EQ(stored("chkCarryTags"), "False");
+    EXPECT_FALSE(loaded().settings().chkCarryTags.value);
+
+    // Any text the store reads as true or false counts; anything else leaves the default.
+    store("chkCarryTags", "1");
+    EXPECT_TRUE(loaded().settings().chkCarryTags.value);
+    store("chkCarryTags", "false");
+    EXPECT_FALSE(loaded().settings().chkCarryTags.value);
+    store("chkCarryTags", "maybe");
+    EXPECT_TRUE(loaded().settings().chkCarryTags.value);
+
+    store("chkCarryTags", "False");
+    OutputSettingsModel reset = loaded();
+    reset.cmdDefaults();
+    EXPECT_TRUE(reset.settings().chkCarryTags.value);
 }
 
 TEST_F(OutputSettingsModelTest, LoadingFollowsItsOrder)

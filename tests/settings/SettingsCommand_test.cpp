@@ -76,6 +76,20 @@ TEST_F(SettingsCommandTest, ChangesAreSavedAsTheWindowSavesThem)
     EXPECT_NE(result.output.find("txtOutPath=/srv/my music/out\n"), std::string::npos);
 }
 
+TEST_F(SettingsCommandTest, CarryingTagsOverIsSetByName)
+{
+    auto result = run({});
+    EXPECT_NE(result.output.find("chkCarryTags=True\n"), std::string::npos) << result.output;
+    result = run({"chkcarrytags=false"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("chkCarryTags=False\n"), std::string::npos) << result.output;
+    EXPECT_EQ(stored("chkCarryTags"), "False");
+    result = run({"chkCarryTags=often"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.output.find("chkCarryTags expects True or False"), std::string::npos) << result.output;
+    EXPECT_EQ(stored("chkCarryTags"), "False");
+}
+
 TEST_F(SettingsCommandTest, AnyBadArgumentChangesNothing)
 {
     ASSERT_EQ(run({"sliderOGG=7"}).exitCode, 0);

@@ -33,6 +33,7 @@ public:
     double ChannelBytes2Seconds(EngineHandle, std::uint64_t) override { return -1; }
     bool ChannelGetInfo(EngineHandle, ChannelInfo&) override { return false; }
     bool ChannelGetAttribute(EngineHandle, std::uint32_t, float&) override { return false; }
+    bool ChannelGetTags(EngineHandle, SourceTags&) override { return false; }
     bool ChannelPlay(EngineHandle, bool) override { return false; }
     bool ChannelPause(EngineHandle) override { return false; }
     bool ChannelStop(EngineHandle) override { return false; }

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "OutputSettings.h"
+#include "SourceTags.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+// The tag layout an output file gets: ID3v2.3 (MP3), Vorbis comments (OGG), ASF attributes (WMA),
+// a RIFF INFO list (WAV, no picture).
+enum class OutputTagFormat { Wav, Wma, Mp3, Ogg };
+
+enum class TagField {
+    Title,
+    Artist,
+    Album,
+    AlbumArtist,
+    Track,
+    TrackTotal,
+    Disc,
+    DiscTotal,
+    Date,
+    Genre,
+    Comment,
+    Composer,
+    FrontCover
+};
+
+// The eight tags typed for WMA outputs when "Set WMA File ID Tags" is ticked: their Windows Media
+// names and the texts of the boxes. For these names the typed text replaces the source's value,
+// and an emptied box means the output carries no tag of that name.
+struct TypedWmaTags {
+    std::array<std::string, 8> names;
+    std::array<std::string, 8> values;
+};
+
+enum class TagWriteStatus {
+    Written,        // the output now carries the tags (apart from the fields left out)
+    NothingToWrite, // the source has no tags: the output was not touched
+    Failed          // the output was not changed; error says why
+};
+
+struct TagWriteResult {
+    TagWriteStatus status = TagWriteStatus::NothingToWrite;
+    std::vector<TagField> leftOut; // source fields the output's format has no room for
+    std::string error;
+
+    bool failed() const { return status == TagWriteStatus::Failed; }
+};
+
+// Writes the source's tags and front cover into a finished output file. The file is tagged as a
+// copy beside it that replaces it only once saved, so a failure leaves the audio as it was.
+// Text that is not valid UTF-8 is repaired; values too large for the format are left out.
+TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
+                               const std::optional<TypedWmaTags>& typedWma = std::nullopt);
+
+// The tag layout of an output format; the iPod default format is an MP3.
+OutputTagFormat tagFormatOf(FileFormat format);
+
+// The typed WMA tags when "Set WMA File ID Tags" is ticked, none otherwise. names: WMATagNames.
+std::optional<TypedWmaTags> typedWmaTags(const OutputSettings& settings, const std::array<std::string, 8>& names);
+
+// The field's name as shown to the user ("Title", "Album Artist", "Cover" ...).
+const char* tagFieldName(TagField field);
+
+} // namespace tunevale
