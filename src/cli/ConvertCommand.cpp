@@ -1,23 +1,22 @@
-#include "BatchConverter.h"
+#include "AcceptedExtensions.h"
 #include "CRegister.h"
+#include "CommandLine.h"
+#include "ConsoleRun.h"
 #include "ConsoleStandIns.h"
-#include "ConversionController.h"
+#include "ConvertOptions.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
-#include "ErrorLog.h"
-#include "EventPump.h"
-#include "FormatWriters.h"
 #include "InitAudioEngine.h"
-#include "MessageBox.h"
+#include "InputFiles.h"
+#include "InterruptPump.h"
+#include "JobReporter.h"
 #include "OutputSettingsModel.h"
 #include "WmaSupport.h"
 
-#include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
-#include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace tunevale
@@ -26,140 +25,113 @@ namespace tunevale
 namespace
 {
 
-// The buttons of a window that is not there: captions are kept so that "Stop" works as in the window.
-class ConsoleControls : public ConvertControls
+const CommandSyntax& convertSyntax()
 {
-public:
-    std::string caption(ConvertButton button) const override { return m_captions.at(button); }
-    void setCaption(ConvertButton button, const std::string& text) override { m_captions[button] = text; }
-    void setButtonEnabled(ConvertButton, bool) override {}
-    void setControlEnabled(const std::string&, bool) override {}
+    static const CommandSyntax syntax{
+        "convert", "[options] FILE|FOLDER...",
+        "Adds the files (a folder stands for the files in it that the list takes) to a list as the window\n"
+        "does and converts them in one run, with the stored output settings changed by the options for\n"
+        "this run only: the stored settings are never written. Each job's end is printed as it happens:\n"
+        "status, source and the output file or the reason it failed, separated by tabs. On a terminal a\n"
+        "status line shows the progress. Ctrl+C stops the run as the \"Stop\" button does.",
+        convertCommandOptions(),
+        "  0    every job completed\n"
+        "  1    a job failed, was refused or was left waiting, or there was nothing to convert\n"
+        "  2    wrong arguments; nothing was done\n"
+        "  130  stopped with Ctrl+C\n"};
+    return syntax;
+}
 
-private:
-    std::map<ConvertButton, std::string> m_captions{
-        {ConvertButton::cmdConvert, ConversionController::ConvertAllCaption},
-        {ConvertButton::cmdConvertSelected, ConversionController::ConvertSelectedCaption}};
-};
-
-// Ctrl+C is held pending (blocked and ignored, so that encoder processes started meanwhile
-// inherit "ignore" and finish their files) and taken between chunks as a click on "Stop".
-class InterruptPump : public EventPump
+// Why a file that the list refused was not added.
+std::string refusalReason(const std::string& path, const JobList& jobs)
 {
-public:
-    InterruptPump()
-    {
-        sigemptyset(&m_interrupt);
-        sigaddset(&m_interrupt, SIGINT);
-        std::signal(SIGINT, SIG_IGN);
-        pthread_sigmask(SIG_BLOCK, &m_interrupt, nullptr);
-    }
-
-    void processEvents() override
-    {
-        const timespec now{0, 0};
-        if (sigtimedwait(&m_interrupt, nullptr, &now) == SIGINT) {
-            interrupted = true;
-            if (onInterrupt)
-                onInterrupt();
-        }
-    }
-
-    std::function<void()> onInterrupt;
-    bool interrupted = false;
-
-private:
-    sigset_t m_interrupt;
-};
-
-int usage()
-{
-    std::fprintf(stderr, "usage: tunevale-cli convert [--selected] FILE...\n");
-    return 2;
+    std::error_code error;
+    if (jobs.FileInList(path))
+        return "already listed";
+    if (!hasAcceptedExtension(path))
+        return "not a file type the list takes";
+    if (!std::filesystem::exists(path, error))
+        return "no such file";
+    return "its size could not be read";
 }
 
 } // namespace
 
-// tunevale-cli convert [--selected] FILE...: adds the files to a list as the window does, converts
-// them in one run with the stored output settings ("Convert All", or with --selected "Convert
-// Selected" with the named files ticked) and prints each job's final Status and path. Ctrl+C is
-// "Stop". Exit status: 0 when every job completed, 1 when a job ended "Error" or a file could not
-// be converted at all, 130 when stopped, 2 for wrong arguments.
+// tunevale-cli convert [options] FILE|FOLDER...
 int ConvertCommand(const std::vector<std::string>& arguments)
 {
-    bool selectedOnly = false;
-    std::vector<std::string> files;
-    for (const std::string& argument : arguments) {
-        if (argument == "--selected" && files.empty() && !selectedOnly)
-            selectedOnly = true;
-        else
-            files.push_back(argument);
-    }
-    if (files.empty())
-        return usage();
+    const CommandSyntax& syntax = convertSyntax();
+    CommandLine line(syntax);
+    if (const auto status = line.parse(arguments))
+        return *status;
+    auto read = readConvertOptions(line);
+    if (const auto* reason = std::get_if<std::string>(&read))
+        return usageError(syntax.name, *reason);
+    const ConvertOptions& options = std::get<ConvertOptions>(read);
+
+    // The stored settings, read only, with the options applied in memory.
+    CRegister registry(CRegister::registryFile());
+    OutputSettingsModel model(registry);
+    model.LoadSettings(false);
+    if (const auto reason = applyConvertOptions(options, model))
+        return usageError(syntax.name, *reason);
 
     // Before any thread exists, so that every thread keeps Ctrl+C pending for the pump.
     InterruptPump pump;
 
     auto engine = makeEngine();
     if (!engine->Init(0, 44100, 0)) {
-        std::fprintf(stderr, "the audio engine could not be opened (code %d)\n", engine->ErrorGetCode());
-        return 1;
+        std::fprintf(stderr, "tunevale-cli convert: the audio engine could not be opened (code %d)\n",
+                     engine->ErrorGetCode());
+        return ExitStatus::Failure;
     }
     // The engine is open without sound output; this loads the plug-ins and names the WMA tags.
     std::array<std::string, 8> WMATagNames;
     ConsoleMessages quiet(true);
     InitAudioEngine(*engine, quiet, WMATagNames);
 
-    CRegister registry(CRegister::registryFile());
-    OutputSettingsModel model(registry);
-    model.LoadSettings(false);
-    const OutputSettings& settings = model.settings();
-
+    JobReporter reporter(stdout, options.json ? JobReporter::Style::Json : JobReporter::Style::Lines, options.quiet,
+                         ::isatty(STDOUT_FILENO) == 1);
     ConsoleMessages messages;
     DurationProbe probe(*engine, nullptr, wmaProbeFile());
-    ConsoleJobList list(probe, messages);
+    // The reasons for refusals are printed with the jobs, so the list's own message stays quiet.
+    ConsoleJobList list(probe, quiet);
     JobList& jobs = list.jobs;
 
-    bool failed = false;
-    for (const std::string& file : files) {
-        std::string path = absolutePath(file);
+    std::vector<JobReport> refused;
+    for (std::string path : expandInputs(options.inputs, options.recursive)) {
+        const std::string given = path;
         if (!list.adder.AddFile2Grid(path)) {
-            std::fprintf(stderr, "%s: not added (already listed or not a supported file)\n", path.c_str());
-            failed = true;
-        } else if (selectedOnly) {
-            jobs.rsJobs().setCheckBox(jobs.rsJobs().size() - 1, 1);
+            refused.push_back({given, "", JobReport::Outcome::Refused, 0, refusalReason(path, jobs)});
+            reporter.jobEnded(refused.back());
+            continue;
+        }
+        const std::size_t row = jobs.rsJobs().size() - 1;
+        if (jobs.rsJobs().at(row).Status == JobStatus::CodecNotSupported) {
+            refused.push_back({path, "", JobReport::Outcome::Refused, 0, JobStatus::CodecNotSupported});
+            reporter.jobEnded(refused.back());
+        } else if (options.selectedOnly) {
+            jobs.rsJobs().setCheckBox(row, 1);
         }
     }
-    if (jobs.rsJobs().empty())
-        return 1;
 
-    ErrorLog log(ErrorLog::defaultPath());
-    FormatWriters writers(*engine, log, WMATagNames);
-    ConversionFlags flags;
-    BatchConverter converter(jobs, settings, writers, pump, flags, outputNamer(settings, messages), nullptr);
-    ConsoleControls controls;
-    // chkShutdown is never stored, so a run from here never powers the machine off.
-    ConversionController controller(converter, flags, jobs, settings, controls, messages, nullptr);
-    // The button that starts the run is the one whose "Stop" ends it.
-    auto clickConvert = [&] {
-        if (selectedOnly)
-            controller.cmdConvertSelected_Click();
-        else
-            controller.cmdConvert_Click();
-    };
-    pump.onInterrupt = clickConvert;
-    clickConvert();
-
-    for (const Job& job : jobs.rsJobs().jobs()) {
-        std::printf("%s\t%s\n", job.Status.c_str(), job.FilePath.c_str());
-        if (job.Status == JobStatus::Error || job.Status == JobStatus::CodecNotSupported)
-            failed = true;
-    }
-    std::fflush(stdout);
+    const auto reports = runConversion({jobs, model.settings(), options.jobs, options.writeTags, options.selectedOnly},
+                                       {*engine, WMATagNames, pump, messages}, reporter);
+    reporter.finish();
     engine->Free();
-    if (failed)
-        return 1;
-    return pump.interrupted ? 130 : 0;
+
+    if (pump.interrupted)
+        return ExitStatus::Interrupted;
+    if (reports.empty() && refused.empty()) {
+        std::fprintf(stderr, "tunevale-cli convert: nothing to convert\n");
+        return ExitStatus::Failure;
+    }
+    if (!refused.empty())
+        return ExitStatus::Failure;
+    for (const JobReport& report : reports)
+        if (report.outcome != JobReport::Outcome::Complete)
+            return ExitStatus::Failure;
+    return ExitStatus::Success;
 }
 
 } // namespace tunevale
