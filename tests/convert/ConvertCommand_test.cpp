@@ -67,14 +67,16 @@ std::vector<std::string> lines(const std::string& text)
 
 } // namespace
 
-TEST(ConvertCommand, ConvertsTheNamedFilesAndPrintsEachStatus)
+TEST(ConvertCommand, ConvertsTheNamedFilesAndPrintsEachStatusAndOutput)
 {
     CliRun run("0");
     const auto a = makeTone(run.in("a b.flac"), 1.0);
     const auto c = makeTone(run.in("c.ogg"), 1.0, 44100, 2, {"-c:a", "libvorbis"});
     const auto result = runProgram({cliProgram(), "convert", a.string(), c.string()}, 120);
     EXPECT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_EQ(lines(result.output), (std::vector<std::string>{"Complete\t" + a.string(), "Complete\t" + c.string()}));
+    EXPECT_EQ(lines(result.output),
+              (std::vector<std::string>{"Complete\t" + a.string() + "\t" + (run.out() / "a b.wav").string(),
+                                        "Complete\t" + c.string() + "\t" + (run.out() / "c.wav").string()}));
     EXPECT_EQ(ffprobe(run.out() / "a b.wav", "stream=codec_name"), "pcm_s16le");
     EXPECT_EQ(ffprobe(run.out() / "c.wav", "stream=channels"), "2");
 }
@@ -92,9 +94,11 @@ TEST(ConvertCommand, ErrorsAndRefusedFilesGiveAFailingExitStatus)
     const auto failed = runProgram({cliProgram(), "convert", good.string(), bad.string(), run.in("x.txt").string()});
     ::setenv("PATH", oldPath.c_str(), 1);
     EXPECT_EQ(failed.exitCode, 1) << failed.output;
-    EXPECT_NE(failed.output.find("Error\t" + good.string() + "\n"), std::string::npos) << failed.output;
-    EXPECT_NE(failed.output.find("Codec Not Supported\t" + bad.string() + "\n"), std::string::npos);
-    EXPECT_NE(failed.output.find("x.txt: not added"), std::string::npos);
+    EXPECT_NE(failed.output.find("Error\t" + good.string() + "\tthe conversion failed"), std::string::npos)
+        << failed.output;
+    EXPECT_NE(failed.output.find("Refused\t" + bad.string() + "\tCodec Not Supported\n"), std::string::npos);
+    EXPECT_NE(failed.output.find("Refused\t" + run.in("x.txt").string() + "\tnot a file type the list takes\n"),
+              std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(run.out() / "good.mp3"));
 
     EXPECT_EQ(runProgram({cliProgram(), "convert"}).exitCode, 2);
@@ -154,9 +158,9 @@ TEST(ConvertCommand, InterruptStopsTheRunLikeTheStopButton)
     EXPECT_EQ(WEXITSTATUS(status), 130);
     const auto printed = lines(readFile(output));
     ASSERT_EQ(printed.size(), 3u);
-    EXPECT_EQ(printed[0], "Cancelled\t" + argv[2]);
-    EXPECT_EQ(printed[1], "Waiting Conversion\t" + argv[3]);
-    EXPECT_EQ(printed[2], "Waiting Conversion\t" + argv[4]);
+    EXPECT_EQ(printed[0], "Cancelled\t" + argv[2] + "\tstopped");
+    EXPECT_EQ(printed[1], "Waiting\t" + argv[3] + "\tnot started: the run was stopped");
+    EXPECT_EQ(printed[2], "Waiting\t" + argv[4] + "\tnot started: the run was stopped");
     // The encoder was not interrupted with the program: it finished a shorter, playable file.
     const double duration = std::atof(ffprobe(first, "format=duration").c_str());
     EXPECT_GT(duration, 1.0);
