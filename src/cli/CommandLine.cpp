@@ -109,7 +109,7 @@ std::string helpText(const CommandSyntax& syntax)
         const std::string names = optionNames(option);
         text += "  " + names + std::string(width - names.size() + 2, ' ') + toStd(option.description()) + "\n";
     }
-    text += "  --" + std::string(width, ' ') + "ends the options: what follows are names, even if they begin with -\n";
+    text += "  --" + std::string(width, ' ') + "End the options: what follows are names, even if they begin with -.\n";
     text += "\nExit status:\n" + syntax.exitStatus;
     return text;
 }

@@ -115,9 +115,7 @@ std::vector<QCommandLineOption> convertCommandOptions()
         option({"o", "output"}, "Write the outputs into DIR (made when missing, one level).", "DIR"),
         option({"same-folder"}, "Write each output beside its source."),
         option({"mp3-mode"}, "MP3 encoding mode: cbr, abr or vbr.", "MODE"),
-        option({"bitrate"},
-               "Bitrate of MP3 cbr (320 288 256 224 192 160 128 96 64 32), MP3 abr (310 288 ... 32) or OGG "
-               "(320 288 256 224 192 160 128 96 64).",
+        option({"bitrate"}, "Bitrate from the chosen mode's list: MP3 cbr 320 to 32, abr 310 to 32, OGG 320 to 64.",
                "KBPS"),
         option({"vbr-quality"}, "MP3 VBR quality, 0 (smaller files) to 9 (best).", "0-9"),
         option({"encoder-quality"}, "MP3 encoder quality, 0 (faster) to 9 (slower, better).", "0-9"),
@@ -129,7 +127,7 @@ std::vector<QCommandLineOption> convertCommandOptions()
         option({"no-tags"}, "Do not copy tags into the outputs."),
         option({"r", "recursive"}, "Take the files of sub-folders too, depth first."),
         option({"selected"}, "Convert as \"Convert Selected\" does, with the named files ticked."),
-        option({"json"}, "Print one JSON object per line for each job: source, output, status, seconds, error."),
+        option({"json"}, "One JSON object per line per job: source, output, status, seconds, error."),
         option({"q", "quiet"}, "Print only the jobs that did not complete."),
     };
 }
