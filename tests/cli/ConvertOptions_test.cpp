@@ -151,7 +151,7 @@ TEST_F(ConvertOptionsTest, StoredSettingsAreTheDefaultsOfARun)
     const auto out = (cli.out() / "tone.ogg").string();
     EXPECT_EQ(encoderArguments("oggenc", {}), (Arguments{"-b", "256", "--quality", "5", "-", "-o", out}));
     std::filesystem::remove(out);
-    EXPECT_EQ(encoderArguments("oggenc", {"--ogg-quality", "0"}),
+    EXPECT_EQ(encoderArguments("oggenc", {"-j", "3", "--no-tags", "--ogg-quality", "0"}),
               (Arguments{"-b", "256", "--quality", "0", "-", "-o", out}));
 }
 
