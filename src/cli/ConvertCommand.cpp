@@ -1,21 +1,22 @@
+#include "AcceptedExtensions.h"
 #include "CRegister.h"
+#include "CommandLine.h"
+#include "ConsoleRun.h"
 #include "ConsoleStandIns.h"
-#include "ConversionRun.h"
+#include "ConvertOptions.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
-#include "ErrorLog.h"
 #include "InitAudioEngine.h"
-#include "MessageBox.h"
+#include "InputFiles.h"
+#include "StopSignals.h"
+#include "JobReporter.h"
 #include "OutputSettingsModel.h"
-#include "RunPlan.h"
 #include "WmaSupport.h"
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace tunevale
@@ -24,127 +25,111 @@ namespace tunevale
 namespace
 {
 
-// Ctrl+C, SIGTERM and SIGHUP are held pending (blocked, and ignored so that encoder processes
-// started meanwhile inherit "ignore" and finish their files) and taken by the waiting main thread
-// as a click on "Stop". Set up before any thread exists, so that every thread keeps them pending.
-class StopSignals
+const CommandSyntax& convertSyntax()
 {
-public:
-    StopSignals()
-    {
-        sigemptyset(&m_signals);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            sigaddset(&m_signals, signal);
-            std::signal(signal, SIG_IGN);
-        }
-        pthread_sigmask(SIG_BLOCK, &m_signals, nullptr);
-    }
+    static const CommandSyntax syntax{
+        "convert", "[options] FILE|FOLDER...",
+        "Adds the files (a folder stands for the files in it that the list takes) to a list as the window\n"
+        "does and converts them in one run, with the stored output settings changed by the options for\n"
+        "this run only: the stored settings are never written. Each job's end is printed as it happens:\n"
+        "status, source and the output file or the reason it failed, separated by tabs. On a terminal a\n"
+        "status line shows the progress. Ctrl+C stops the run as the \"Stop\" button does.",
+        convertCommandOptions(),
+        "  0    every job completed\n"
+        "  1    a job failed, was refused or was left waiting, or there was nothing to convert\n"
+        "  2    wrong arguments; nothing was done\n"
+        "  130  stopped with Ctrl+C (143: SIGTERM, 129: SIGHUP)\n"};
+    return syntax;
+}
 
-    // Waits up to the timeout for a stop signal; the signal, or 0.
-    int wait(std::chrono::milliseconds timeout)
-    {
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
-        const timespec limit{static_cast<time_t>(seconds.count()),
-                             static_cast<long>(std::chrono::nanoseconds(timeout - seconds).count())};
-        const int signal = sigtimedwait(&m_signals, nullptr, &limit);
-        return signal > 0 ? signal : 0;
-    }
-
-private:
-    sigset_t m_signals;
-};
-
-int usage()
+// Why a file that the list refused was not added.
+std::string refusalReason(const std::string& path, const JobList& jobs)
 {
-    std::fprintf(stderr, "usage: tunevale-cli convert [--selected] FILE...\n");
-    return 2;
+    std::error_code error;
+    if (jobs.FileInList(path))
+        return "already listed";
+    if (!hasAcceptedExtension(path))
+        return "not a file type the list takes";
+    if (!std::filesystem::exists(path, error))
+        return "no such file";
+    return "its size could not be read";
 }
 
 } // namespace
 
-// tunevale-cli convert [--selected] FILE...: adds the files to a list as the window does, converts
-// them in one run with the stored output settings ("Convert All", or with --selected "Convert
-// Selected" with the named files ticked) and prints each job's final Status and path. Ctrl+C,
-// SIGTERM and SIGHUP are "Stop". Exit status: 0 when every job completed, 1 when a job did not
-// (an error, a file that could not be added or converted), 128 + the signal when stopped, 2 for
-// wrong arguments.
+// tunevale-cli convert [options] FILE|FOLDER...
 int ConvertCommand(const std::vector<std::string>& arguments)
 {
-    bool selectedOnly = false;
-    std::vector<std::string> files;
-    for (const std::string& argument : arguments) {
-        if (argument == "--selected" && files.empty() && !selectedOnly)
-            selectedOnly = true;
-        else
-            files.push_back(argument);
-    }
-    if (files.empty())
-        return usage();
+    const CommandSyntax& syntax = convertSyntax();
+    CommandLine line(syntax);
+    if (const auto status = line.parse(arguments))
+        return *status;
+    auto read = readConvertOptions(line);
+    if (const auto* reason = std::get_if<std::string>(&read))
+        return usageError(syntax.name, *reason);
+    const ConvertOptions& options = std::get<ConvertOptions>(read);
+
+    // The stored settings, read only, with the options applied in memory.
+    CRegister registry(CRegister::registryFile());
+    OutputSettingsModel model(registry);
+    model.LoadSettings(false);
+    if (const auto reason = applyConvertOptions(options, model))
+        return usageError(syntax.name, *reason);
 
     StopSignals stopSignals;
 
     auto engine = makeEngine();
     if (!engine->Init(0, 44100, 0)) {
-        std::fprintf(stderr, "the audio engine could not be opened (code %d)\n", engine->ErrorGetCode());
-        return 1;
+        std::fprintf(stderr, "tunevale-cli convert: the audio engine could not be opened (code %d)\n",
+                     engine->ErrorGetCode());
+        return ExitStatus::Failure;
     }
     // The engine is open without sound output; this loads the plug-ins and names the WMA tags.
     std::array<std::string, 8> WMATagNames;
     ConsoleMessages quiet(true);
     InitAudioEngine(*engine, quiet, WMATagNames);
 
-    CRegister registry(CRegister::registryFile());
-    OutputSettingsModel model(registry);
-    model.LoadSettings(false);
-    const OutputSettings& settings = model.settings();
-
-    ConsoleMessages messages;
+    JobReporter reporter(stdout, options.json ? JobReporter::Style::Json : JobReporter::Style::Lines, options.quiet,
+                         ::isatty(STDOUT_FILENO) == 1);
     DurationProbe probe(*engine, nullptr, wmaProbeFile());
-    ConsoleJobList list(probe, messages);
+    // The reasons for refusals are printed with the jobs, so the list's own message stays quiet.
+    ConsoleJobList list(probe, quiet);
     JobList& jobs = list.jobs;
 
-    bool failed = false;
-    for (const std::string& file : files) {
-        std::string path = absolutePath(file);
+    std::vector<JobReport> refused;
+    for (std::string path : expandInputs(options.inputs, options.recursive)) {
+        const std::string given = path;
         if (!list.adder.AddFile2Grid(path)) {
-            std::fprintf(stderr, "%s: not added (already listed or not a supported file)\n", path.c_str());
-            failed = true;
-        } else if (selectedOnly) {
-            jobs.rsJobs().setCheckBox(jobs.rsJobs().size() - 1, 1);
+            refused.push_back({given, "", JobReport::Outcome::Refused, 0, refusalReason(path, jobs)});
+            reporter.jobEnded(refused.back());
+            continue;
+        }
+        const std::size_t row = jobs.rsJobs().size() - 1;
+        if (jobs.rsJobs().at(row).State == JobState::CodecNotSupported) {
+            refused.push_back({path, "", JobReport::Outcome::Refused, 0, JobStatus::CodecNotSupported});
+            reporter.jobEnded(refused.back());
+        } else if (options.selectedOnly) {
+            jobs.rsJobs().setCheckBox(row, 1);
         }
     }
-    if (jobs.rsJobs().empty())
-        return 1;
 
-    ErrorLog log(ErrorLog::defaultPath());
-    const ConversionOptions options = conversionOptions(settings, WMATagNames);
-    RunPlan plan = planRun(jobs.rsJobs(), selectedOnly, options);
-    if (plan.unmadeFolders > 0)
-        messages.show("Output Folder is not exist and can not be created.", "Tunevale", MessageIcon::Critical,
-                      MessageButtons::Ok);
-    int stoppedBy = 0;
-    if (!plan.jobs.empty()) {
-        ConversionRun run(*engine, log, options, std::move(plan.jobs), 0);
-        run.start();
-        while (!run.finished()) {
-            if (const int signal = stopSignals.wait(std::chrono::milliseconds(100)); signal && !stoppedBy) {
-                stoppedBy = signal;
-                run.requestStop();
-            }
-        }
-        showRunProgress(jobs.rsJobs(), run);
-    }
-
-    for (const Job& job : jobs.rsJobs().jobs()) {
-        std::printf("%s\t%s\n", statusText(job).c_str(), job.FilePath.c_str());
-        if (job.State != JobState::Complete && !(stoppedBy && job.convertible()))
-            failed = true;
-    }
-    std::fflush(stdout);
+    const auto reports = runConversion({jobs, model.settings(), options.jobs, options.writeTags, options.selectedOnly},
+                                       {*engine, WMATagNames, stopSignals}, reporter);
+    reporter.finish();
     engine->Free();
-    if (stoppedBy)
-        return 128 + stoppedBy;
-    return failed ? 1 : 0;
+
+    if (stopSignals.received())
+        return ExitStatus::StoppedBy + stopSignals.received();
+    if (reports.empty() && refused.empty()) {
+        std::fprintf(stderr, "tunevale-cli convert: nothing to convert\n");
+        return ExitStatus::Failure;
+    }
+    if (!refused.empty())
+        return ExitStatus::Failure;
+    for (const JobReport& report : reports)
+        if (report.outcome != JobReport::Outcome::Complete)
+            return ExitStatus::Failure;
+    return ExitStatus::Success;
 }
 
 } // namespace tunevale

@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "EngineErrorText.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
@@ -88,15 +89,31 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     return true;
 }
 
+const CommandSyntax& infoSyntax()
+{
+    static const CommandSyntax syntax{
+        "info",
+        "FILE...",
+        "Decodes each file whole and prints one line per file: the path, then the sample rate, channels,\n"
+        "bits, decoded bytes and seconds, or the engine's error code and its text.",
+        {},
+        "  0  every file decoded\n"
+        "  1  a file could not be decoded (or is missing)\n"
+        "  2  wrong arguments\n"};
+    return syntax;
+}
+
 } // namespace
 
-// tunevale-cli info FILE...: exit status 0 when every file decoded, 1 otherwise.
+// tunevale-cli info FILE...
 int InfoCommand(const std::vector<std::string>& arguments)
 {
-    if (arguments.empty()) {
-        std::fprintf(stderr, "usage: tunevale-cli info FILE...\n");
-        return 2;
-    }
+    CommandLine line(infoSyntax());
+    if (const auto status = line.parse(arguments))
+        return *status;
+    const auto files = line.positionalArguments();
+    if (files.empty())
+        return usageError("info", "no FILE given");
     const auto engine = makeEngine();
     // Device 0: decoding only, no sound card needed.
     if (!engine->Init(0, 44100, 0)) {
@@ -109,7 +126,7 @@ int InfoCommand(const std::vector<std::string>& arguments)
         engine->PluginLoad(plugin, 0);
     std::vector<unsigned char> buffer(256 * 1024);
     bool allDecoded = true;
-    for (const auto& path : arguments)
+    for (const auto& path : files)
         allDecoded = printInfo(*engine, path, buffer) && allDecoded;
     engine->Free();
     return allDecoded ? 0 : 1;

@@ -1,7 +1,9 @@
+#include "CommandLine.h"
 #include "ConsoleStandIns.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
+#include "InputFiles.h"
 #include "MessageBox.h"
 #include "WmaSupport.h"
 
@@ -13,18 +15,41 @@
 namespace tunevale
 {
 
-// tunevale-cli probe FILE...: what adding each file to the list would give it, one line per file:
-// the path, then Status, Duration and FileSize separated by tabs, or "refused".
+namespace
+{
+
+const CommandSyntax& probeSyntax()
+{
+    static const CommandSyntax syntax{
+        "probe",
+        "[options] FILE|FOLDER...",
+        "Shows what adding each file to the list would give it, one line per file: the path, then Status,\n"
+        "Duration and FileSize separated by tabs, or \"refused\". A folder stands for the files in it that\n"
+        "the list takes.",
+        {QCommandLineOption({QStringLiteral("r"), QStringLiteral("recursive")},
+                            QStringLiteral("Take the files of sub-folders too, depth first."))},
+        "  0  every file would be added\n"
+        "  1  a file would be refused (missing, not a file type the list takes, named twice)\n"
+        "  2  wrong arguments\n"};
+    return syntax;
+}
+
+} // namespace
+
+// tunevale-cli probe [-r] FILE|FOLDER...
 int ProbeCommand(const std::vector<std::string>& arguments)
 {
-    if (arguments.empty()) {
-        std::fprintf(stderr, "usage: tunevale-cli probe FILE...\n");
-        return 2;
-    }
+    CommandLine line(probeSyntax());
+    if (const auto status = line.parse(arguments))
+        return *status;
+    const auto given = line.positionalArguments();
+    if (given.empty())
+        return usageError("probe", "no FILE or FOLDER given");
+
     auto engine = makeEngine();
     if (!engine->Init(0, 44100, 0)) {
         std::fprintf(stderr, "the audio engine could not be opened (code %d)\n", engine->ErrorGetCode());
-        return 1;
+        return ExitStatus::Failure;
     }
     for (const char* plugin : enginePluginNames())
         engine->PluginLoad(plugin, 0);
@@ -34,18 +59,19 @@ int ProbeCommand(const std::vector<std::string>& arguments)
     ConsoleJobList list(probe, messages);
     JobList& jobs = list.jobs;
 
-    for (const auto& file : arguments) {
-        std::string path = absolutePath(file);
+    bool allAdded = true;
+    for (auto path : expandInputs(given, line.isSet("recursive"))) {
         if (list.adder.AddFile2Grid(path)) {
             const Job& job = jobs.rsJobs().at(jobs.rsJobs().size() - 1);
             std::printf("%s\t%s\t%s\t%s\n", path.c_str(), statusText(job).c_str(), job.Duration.c_str(),
                         job.FileSize.c_str());
         } else {
             std::printf("%s\trefused\n", path.c_str());
+            allAdded = false;
         }
     }
     engine->Free();
-    return 0;
+    return allAdded ? ExitStatus::Success : ExitStatus::Failure;
 }
 
 } // namespace tunevale

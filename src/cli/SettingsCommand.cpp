@@ -1,4 +1,5 @@
 #include "CRegister.h"
+#include "CommandLine.h"
 #include "OutputSettingsModel.h"
 #include "SettingText.h"
 
@@ -45,6 +46,7 @@ const std::vector<StoredSetting> kStoredSettings{
     {"cmbOGGCBitrate", OutputControl::cmbOGGCBitrate, Kind::Combo},
     {"cmbOGGVBitrate", OutputControl::cmbOGGVBitrate, Kind::Combo},
     {"chkCarryTags", OutputControl::chkCarryTags, Kind::Check},
+    {"sliderParallelJobs", OutputControl::sliderParallelJobs, Kind::Slider},
 };
 
 const std::vector<std::string> kFormatCaptions{"WAV", "WMA", "MP3", "OGG", "Ipod Default"};
@@ -157,45 +159,79 @@ void print(const OutputSettingsModel& model)
     std::printf("Format: %s\n", model.settings().lblFormat.c_str());
 }
 
+const CommandSyntax& settingsSyntax()
+{
+    static const CommandSyntax syntax{
+        "settings",
+        "[--reset] [NAME=VALUE...]",
+        "Shows the stored output settings, one NAME=VALUE line each and the format summary. Given\n"
+        "NAME=VALUE pairs, sets those controls as the format panel does and saves all settings as the\n"
+        "window does at exit. A combo box takes its position or its text, an option True or False,\n"
+        "optFileFormat 0 to 4 or its caption.",
+        {QCommandLineOption(QStringLiteral("reset"),
+                            QStringLiteral("Reset the settings to their defaults first, as the format panel's "
+                                           "defaults button does."))},
+        "  0  shown, reset or saved\n"
+        "  1  the store could not be written\n"
+        "  2  wrong arguments; nothing was changed\n"};
+    return syntax;
+}
+
 } // namespace
 
-// tunevale-cli settings [NAME=VALUE...]: shows the stored output settings, or changes some of them
-// and saves them all as the window does at exit.
+// tunevale-cli settings [--reset] [NAME=VALUE...]
 int SettingsCommand(const std::vector<std::string>& arguments)
 {
+    CommandLine line(settingsSyntax());
+    if (const auto status = line.parse(arguments))
+        return *status;
+    const auto assignments = line.positionalArguments();
+    const bool reset = line.isSet("reset");
+
     CRegister registry(CRegister::registryFile());
     OutputSettingsModel model(registry);
-    if (arguments.empty()) {
+    if (assignments.empty() && !reset) {
         model.LoadSettings(false);
         print(model);
-        return 0;
+        return ExitStatus::Success;
     }
 
-    model.LoadSettings();
-    for (const std::string& argument : arguments) {
+    // Every assignment is checked on a copy before anything is reset or written.
+    std::vector<std::pair<const StoredSetting*, std::string>> changes;
+    for (const std::string& argument : assignments) {
         const auto equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
         const StoredSetting* setting = nullptr;
         for (const StoredSetting& candidate : kStoredSettings)
             if (sameText(name, candidate.name))
                 setting = &candidate;
-        if (equals == std::string::npos || setting == nullptr) {
-            std::fprintf(stderr, "tunevale-cli settings: \"%s\" is not NAME=VALUE with a stored setting's name\n",
-                         argument.c_str());
-            return 2;
-        }
-        if (const auto error = apply(model, *setting, argument.substr(equals + 1))) {
-            std::fprintf(stderr, "tunevale-cli settings: %s %s\n", setting->name, error->c_str());
-            return 2;
-        }
+        if (equals == std::string::npos || setting == nullptr)
+            return usageError("settings", "\"" + argument + "\" is not NAME=VALUE with a stored setting's name");
+        changes.emplace_back(setting, argument.substr(equals + 1));
     }
-    model.ShowFormatSummary();
-    if (!model.SaveSettings()) {
-        std::fprintf(stderr, "tunevale-cli settings: could not write %s\n", registry.storeFile().c_str());
-        return 1;
+    {
+        OutputSettingsModel check(registry);
+        check.LoadSettings(false);
+        for (const auto& [setting, value] : changes)
+            if (const auto error = apply(check, *setting, value))
+                return usageError("settings", std::string(setting->name) + " " + *error);
+    }
+
+    if (reset)
+        model.cmdDefaults();
+    else
+        model.LoadSettings();
+    if (!changes.empty()) {
+        for (const auto& [setting, value] : changes)
+            apply(model, *setting, value);
+        model.ShowFormatSummary();
+        if (!model.SaveSettings()) {
+            std::fprintf(stderr, "tunevale-cli settings: could not write %s\n", registry.storeFile().c_str());
+            return ExitStatus::Failure;
+        }
     }
     print(model);
-    return 0;
+    return ExitStatus::Success;
 }
 
 } // namespace tunevale

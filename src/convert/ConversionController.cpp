@@ -91,7 +91,7 @@ bool ConversionController::ConvertFiles(bool bSelectedOnly)
     const ConversionOptions options = conversionOptions(m_services.settings, m_services.wmaTagNames);
     RunPlan plan = planRun(m_services.jobs.rsJobs(), bSelectedOnly, options);
     // Jobs whose folder cannot be made keep waiting; the user is told why, once a run.
-    if (plan.unmadeFolders > 0)
+    if (!plan.unmadeFolders.empty())
         m_services.messages.show("Output Folder is not exist and can not be created.", ProductName,
                                  MessageIcon::Critical, MessageButtons::Ok);
     if (plan.jobs.empty())

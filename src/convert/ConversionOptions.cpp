@@ -51,6 +51,7 @@ ConversionOptions conversionOptions(const OutputSettings& settings, const std::a
     for (std::size_t i = 0; i < options.wma.tags.size(); ++i)
         options.wma.tags[i] = settings.txtWMATags[i].text;
     options.wma.tagNames = wmaTagNames;
+    options.carryTags = settings.chkCarryTags.value;
     return options;
 }
 

@@ -27,6 +27,7 @@ struct ConversionOptions {
     Mp3EncoderOptions mp3;
     OggEncoderOptions ogg;
     WmaOptions wma;
+    bool carryTags = true; // chkCarryTags: the sources' tags and covers go into the outputs
 };
 
 // The options of the settings as they stand, with the Windows Media names of the eight WMA tags.

@@ -1,7 +1,9 @@
 #include "ConversionRun.h"
 
 #include "ClaimedOutputFile.h"
+#include "ErrorLog.h"
 #include "Mp3OggWriter.h"
+#include "OutputTags.h"
 #include "WavWriter.h"
 #include "WmaWriter.h"
 
@@ -56,20 +58,37 @@ namespace
 
 JobResult convertJob(Engine& engine, ErrorLog& log, const ConversionOptions& options, FileFormat format,
                      const std::string& source, ClaimedOutputFile& output, JobContext& context,
-                     WmaBitrateListView* bitrateView)
+                     WmaBitrateListView* bitrateView, SourceTags* tags)
 {
     switch (format) {
     case FileFormat::WAV:
-        return ConvertToWAV(engine, context, log, source, output);
+        return ConvertToWAV(engine, context, log, source, output, tags);
     case FileFormat::WMA:
-        return ConvertToWMA(engine, context, log, source, output, options.wma, bitrateView);
+        return ConvertToWMA(engine, context, log, source, output, options.wma, bitrateView, tags);
     case FileFormat::MP3:
     case FileFormat::OGG:
     case FileFormat::Ipod:
         break;
     }
     const EncoderCommandLine command = *encoderCommand(options, output.path());
-    return ConvertToMP3_OGG(engine, context, log, source, output, command.command);
+    return ConvertToMP3_OGG(engine, context, log, source, output, command.command, tags);
+}
+
+// Carries the source's tags into the finished output. A failure leaves the audio as it was: the
+// job stays complete and the log says which tags are missing.
+void carryTags(const ConversionOptions& options, FileFormat format, const SourceTags& tags,
+               const std::string& source, const std::string& output, ErrorLog& log)
+{
+    std::optional<TypedWmaTags> typed;
+    if (format == FileFormat::WMA && options.wma.setTags)
+        typed = TypedWmaTags{options.wma.tagNames, options.wma.tags};
+    const TagWriteResult result = WriteOutputTags(output, tagFormatOf(format), tags, typed);
+    if (!result.failed())
+        return;
+    std::string fields;
+    for (TagField field : tagFieldsOf(tags))
+        fields += std::string(fields.empty() ? "" : ", ") + tagFieldName(field);
+    log.appendText("Tags (" + fields + ") could not be written to " + output + ": " + result.error, source);
 }
 
 JobState finalState(JobOutcome outcome)
@@ -174,9 +193,12 @@ void ConversionRun::convert(std::size_t index, ClaimedOutputFile& output)
     Slot& slot = *m_slots[index];
     const RunJob& job = m_jobs[index];
     RunJobStatus status;
+    SourceTags tags;
     JobResult result = output.valid() ? convertJob(m_engine, m_log, m_options, *m_options.format, job.source, output,
-                                                   slot, m_bitrateView)
+                                                   slot, m_bitrateView, m_options.carryTags ? &tags : nullptr)
                                       : JobResult::error("no output file name could be claimed in " + job.folder);
+    if (result.outcome == JobOutcome::Complete && m_options.carryTags)
+        carryTags(m_options, *m_options.format, tags, job.source, output.path(), m_log);
     status.state = finalState(result.outcome);
     status.progress = slot.status().progress;
     status.failure = std::move(result.failure);

@@ -25,15 +25,23 @@ public:
     // The entry: "HH:MM:SS <short date> <error text> <code> occured when Korvel tried to
     // play/convert: <source>", the date in the system locale's short form.
     static std::string entryText(const QDateTime& when, int code, const std::string& source);
+    // The same form for a failure without an engine code: its text in place of the error text and code.
+    static std::string entryText(const QDateTime& when, const std::string& text, const std::string& source);
 
     // Appends one entry for the engine error code, and the detail (what the encoder said, how much
     // was decoded) as lines of their own after it, each indented; false when the file could not be
     // written.
     bool append(int code, const std::string& source, const std::string& detail = {});
 
+    // Appends an entry of the same form for a failure that has no engine code, its text in place of
+    // the error text and code.
+    bool appendText(const std::string& text, const std::string& source);
+
     const std::filesystem::path& path() const { return m_file; }
 
 private:
+    bool write(const std::string& entry);
+
     std::filesystem::path m_file;
     std::mutex m_mutex;
 };

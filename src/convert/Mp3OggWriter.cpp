@@ -15,7 +15,7 @@ constexpr std::uint32_t ReadBufferSize = 0x40000;
 } // namespace
 
 JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
-                           ClaimedOutputFile& output, const EncoderCommand& command)
+                           ClaimedOutputFile& output, const EncoderCommand& command, SourceTags* tags)
 {
     engine.SetConfig(EngineConfig::FloatDsp, 0);
     const EngineHandle stream = engine.StreamCreateFile(origfile, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
@@ -23,6 +23,8 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
         output.discard();
         return engineFailure(engineFailureCode(engine), origfile, &log);
     }
+    if (tags)
+        engine.ChannelGetTags(stream, *tags);
 
     auto fail = [&](JobResult result) {
         engine.EncodeStop(stream);

@@ -3,6 +3,7 @@
 #include "ClaimedOutputFile.h"
 #include "Engine.h"
 #include "JobContext.h"
+#include "SourceTags.h"
 
 #include <string>
 
@@ -15,7 +16,8 @@ class ErrorLog;
 // header and PCM, to the encoder program of the command, which writes the claimed output. Ends
 // "Complete", "Cancelled" (the encoder finishes a shorter file) or "Error"; engine failures and a
 // failed encoder (start failure, non-zero exit, killed, no output) append an entry to the log.
+// The source's tags are read into tags when one is given.
 JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
-                           ClaimedOutputFile& output, const EncoderCommand& command);
+                           ClaimedOutputFile& output, const EncoderCommand& command, SourceTags* tags = nullptr);
 
 } // namespace tunevale

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <string_view>
+#include <utility>
 #include <unistd.h>
 
 namespace tunevale
@@ -164,6 +165,30 @@ std::optional<TypedWmaTags> typedWmaTags(const OutputSettings& settings, const s
     for (std::size_t i = 0; i < typed.values.size(); ++i)
         typed.values[i] = settings.txtWMATags[i].text;
     return typed;
+}
+
+std::vector<TagField> tagFieldsOf(const SourceTags& tags)
+{
+    const std::pair<TagField, bool> present[] = {
+        {TagField::Title, !tags.title.empty()},
+        {TagField::Artist, !tags.artist.empty()},
+        {TagField::Album, !tags.album.empty()},
+        {TagField::AlbumArtist, !tags.albumArtist.empty()},
+        {TagField::Track, tags.track != 0},
+        {TagField::TrackTotal, tags.trackTotal != 0},
+        {TagField::Disc, tags.disc != 0},
+        {TagField::DiscTotal, tags.discTotal != 0},
+        {TagField::Date, !tags.date.empty()},
+        {TagField::Genre, !tags.genre.empty()},
+        {TagField::Comment, !tags.comment.empty()},
+        {TagField::Composer, !tags.composer.empty()},
+        {TagField::FrontCover, !tags.frontCover.empty()},
+    };
+    std::vector<TagField> fields;
+    for (const auto& [field, there] : present)
+        if (there)
+            fields.push_back(field);
+    return fields;
 }
 
 const char* tagFieldName(TagField field)

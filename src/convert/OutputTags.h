@@ -65,6 +65,9 @@ OutputTagFormat tagFormatOf(FileFormat format);
 // The typed WMA tags when "Set WMA File ID Tags" is ticked, none otherwise. names: WMATagNames.
 std::optional<TypedWmaTags> typedWmaTags(const OutputSettings& settings, const std::array<std::string, 8>& names);
 
+// The fields the source carries, in TagField order.
+std::vector<TagField> tagFieldsOf(const SourceTags& tags);
+
 // The field's name as shown to the user ("Title", "Album Artist", "Cover" ...).
 const char* tagFieldName(TagField field);
 

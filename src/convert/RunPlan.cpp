@@ -26,7 +26,7 @@ RunPlan planRun(const JobTable& table, bool selectedOnly, const ConversionOption
             made = *outputFolder;
         }
         if (!made) {
-            ++plan.unmadeFolders;
+            plan.unmadeFolders.push_back(row);
             continue;
         }
         plan.jobs.push_back({row, job.FilePath, *made});

@@ -12,10 +12,10 @@ class JobTable;
 
 // The jobs a run takes, in record order: the waiting and the cancelled ones (only the ticked ones
 // for "Convert Selected"), each with its output folder, created when missing. A job whose folder
-// could not be created is left out and keeps its state; unmadeFolders counts those jobs.
+// could not be created is left out and keeps its state; unmadeFolders lists their rows.
 struct RunPlan {
     std::vector<RunJob> jobs;
-    std::size_t unmadeFolders = 0;
+    std::vector<std::size_t> unmadeFolders;
 };
 
 // Takes the run's jobs from the table. Touches folders: the window's thread.

@@ -57,7 +57,7 @@ WavFormat streamFormat(Engine& engine, EngineHandle stream)
 } // namespace
 
 JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
-                       ClaimedOutputFile& output)
+                       ClaimedOutputFile& output, SourceTags* tags)
 {
     engine.SetConfig(EngineConfig::FloatDsp, 0);
     const EngineHandle stream = engine.StreamCreateFile(origfile, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
@@ -65,6 +65,8 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
         output.discard();
         return engineFailure(engineFailureCode(engine), origfile, nullptr);
     }
+    if (tags)
+        engine.ChannelGetTags(stream, *tags);
 
     const WavFormat format = streamFormat(engine, stream);
     int fd = -1;

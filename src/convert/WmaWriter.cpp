@@ -14,7 +14,8 @@ constexpr std::uint32_t TagFormText = 0;
 } // namespace
 
 JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
-                       ClaimedOutputFile& output, const WmaOptions& options, WmaBitrateListView* bitrateView)
+                       ClaimedOutputFile& output, const WmaOptions& options, WmaBitrateListView* bitrateView,
+                       SourceTags* tags)
 {
     engine.SetConfig(EngineConfig::FloatDsp, 0);
     engine.SetConfig(EngineConfig::WmaUseEngineFiles, 1);
@@ -23,6 +24,8 @@ JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const
         output.discard();
         return engineFailure(engineFailureCode(engine), origfile, nullptr);
     }
+    if (tags)
+        engine.ChannelGetTags(stream, *tags);
 
     EngineHandle encoder = 0;
     auto fail = [&](JobResult result) {

@@ -5,6 +5,7 @@
 #include "Engine.h"
 #include "GetWMABitRateFromQuality.h"
 #include "JobContext.h"
+#include "SourceTags.h"
 
 #include <string>
 
@@ -14,8 +15,10 @@ namespace tunevale
 // Converts one job to WMA at the source's rate and channel count into the claimed output, with the
 // bitrate that the quality picks from the encoder's list (shown in the view when one is given) and
 // the optional tags. Ends "Complete", "Cancelled" (a shorter, closed file) or "Error" (no file
-// left behind); a source that breaks off is logged.
+// left behind); a source that breaks off is logged. The source's tags are read into tags when one is
+// given.
 JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
-                       ClaimedOutputFile& output, const WmaOptions& options, WmaBitrateListView* bitrateView);
+                       ClaimedOutputFile& output, const WmaOptions& options, WmaBitrateListView* bitrateView,
+                       SourceTags* tags = nullptr);
 
 } // namespace tunevale

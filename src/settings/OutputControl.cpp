@@ -78,6 +78,8 @@ SliderSetting& sliderField(OutputSettings& s, OutputControl control)
         return s.SliderMP3VBR;
     case OutputControl::sliderOGG:
         return s.sliderOGG;
+    case OutputControl::sliderParallelJobs:
+        return s.sliderParallelJobs;
     default:
         wrongControl("slider");
     }

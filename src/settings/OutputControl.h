@@ -34,6 +34,7 @@ enum class OutputControl {
     chkShutdown,
     lblFormat,
     chkCarryTags,
+    sliderParallelJobs,
 };
 
 // The field of the record that a control names (index: the member of an array). A control of

@@ -97,6 +97,7 @@ OutputSettings designOutputSettings(const std::string& defaultOutPath)
     s.cmbOGGVBitrate = combo(kOGGBitrates, 6);
 
     s.chkCarryTags.value = true;
+    s.sliderParallelJobs = slider(0, 0, 64);
     return s;
 }
 

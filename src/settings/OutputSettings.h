@@ -98,6 +98,8 @@ struct OutputSettings {
 
     // Whether outputs get the source's tags and cover (stored; no control on the panel).
     CheckBox chkCarryTags;
+    // How many files convert at once; 0 for one per core (no control of its own).
+    SliderSetting sliderParallelJobs;
 
     // The one-line format summary on the main window.
     std::string lblFormat;

@@ -66,6 +66,7 @@ bool& OutputSettingsModel::enabledFlag(OutputControl control, int index)
     case OutputControl::SliderMP3EncoderQuality:
     case OutputControl::SliderMP3VBR:
     case OutputControl::sliderOGG:
+    case OutputControl::sliderParallelJobs:
         return sliderField(m_settings, control).enabled;
     case OutputControl::cmbWMAEncodingBitrate:
     case OutputControl::cmbMP3StereoMode:
@@ -298,6 +299,7 @@ void OutputSettingsModel::LoadSettings(bool writeBackFolder)
     setEnabled(C::SliderMP3VBR, m_settings.optMP3VBR.value);
 
     loadSlider(C::sliderOGG, "sliderOGG", 3);
+    loadSlider(C::sliderParallelJobs, "sliderParallelJobs", 0);
     loadOption(C::optOGGCBR, "optOGGCBR", "0");
     loadOption(C::optOGGVBR, "optOGGVBR", "1");
     loadCombo(C::cmbOGGCBitrate, "cmbOGGCBitrate", 6);
@@ -339,6 +341,7 @@ bool OutputSettingsModel::SaveSettings()
     values.emplace_back("cmbOGGCBitrate", std::to_string(s.cmbOGGCBitrate.listIndex));
     values.emplace_back("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
     values.emplace_back("chkCarryTags", optionText(s.chkCarryTags.value));
+    values.emplace_back("sliderParallelJobs", std::to_string(s.sliderParallelJobs.value));
     // One replacement of the store, quick at exit; values this copy did not change stay as another
     // running copy may have saved them.
     return write(values, true);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -67,14 +69,16 @@ std::vector<std::string> lines(const std::string& text)
 
 } // namespace
 
-TEST(ConvertCommand, ConvertsTheNamedFilesAndPrintsEachStatus)
+TEST(ConvertCommand, ConvertsTheNamedFilesAndPrintsEachStatusAndOutput)
 {
     CliRun run("0");
     const auto a = makeTone(run.in("a b.flac"), 1.0);
     const auto c = makeTone(run.in("c.ogg"), 1.0, 44100, 2, {"-c:a", "libvorbis"});
     const auto result = runProgram({cliProgram(), "convert", a.string(), c.string()}, 120);
     EXPECT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_EQ(lines(result.output), (std::vector<std::string>{"Complete\t" + a.string(), "Complete\t" + c.string()}));
+    EXPECT_EQ(lines(result.output),
+              (std::vector<std::string>{"Complete\t" + a.string() + "\t" + (run.out() / "a b.wav").string(),
+                                        "Complete\t" + c.string() + "\t" + (run.out() / "c.wav").string()}));
     EXPECT_EQ(ffprobe(run.out() / "a b.wav", "stream=codec_name"), "pcm_s16le");
     EXPECT_EQ(ffprobe(run.out() / "c.wav", "stream=channels"), "2");
 }
@@ -92,9 +96,11 @@ TEST(ConvertCommand, ErrorsAndRefusedFilesGiveAFailingExitStatus)
     const auto failed = runProgram({cliProgram(), "convert", good.string(), bad.string(), run.in("x.txt").string()});
     ::setenv("PATH", oldPath.c_str(), 1);
     EXPECT_EQ(failed.exitCode, 1) << failed.output;
-    EXPECT_NE(failed.output.find("Error\t" + good.string() + "\n"), std::string::npos) << failed.output;
-    EXPECT_NE(failed.output.find("Codec Not Supported\t" + bad.string() + "\n"), std::string::npos);
-    EXPECT_NE(failed.output.find("x.txt: not added"), std::string::npos);
+    EXPECT_NE(failed.output.find("Error\t" + good.string() + "\tthe conversion failed"), std::string::npos)
+        << failed.output;
+    EXPECT_NE(failed.output.find("Refused\t" + bad.string() + "\tCodec Not Supported\n"), std::string::npos);
+    EXPECT_NE(failed.output.find("Refused\t" + run.in("x.txt").string() + "\tnot a file type the list takes\n"),
+              std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(run.out() / "good.mp3"));
 
     EXPECT_EQ(runProgram({cliProgram(), "convert"}).exitCode, 2);
@@ -110,55 +116,61 @@ TEST(ConvertCommand, SelectedTicksTheNamedFiles)
     EXPECT_EQ(ffprobe(run.out() / "a.ogg", "stream=codec_name"), "vorbis");
 }
 
-TEST(ConvertCommand, InterruptStopsTheRunLikeTheStopButton)
+TEST(ConvertCommand, StopSignalsStopTheRunLikeTheStopButton)
 {
-    CliRun run("2");
-    std::vector<std::string> argv{cliProgram(), "convert"};
-    for (int i = 0; i < 3; ++i)
-        argv.push_back(makeTone(run.in("long" + std::to_string(i) + ".flac"), 300.0).string());
+    // Ctrl+C from the terminal, and the session's SIGTERM at log-out.
+    for (const auto& [signal, exitStatus] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        SCOPED_TRACE(signal);
+        CliRun run("2");
+        std::vector<std::string> argv{cliProgram(), "convert", "-j", "2"};
+        for (int i = 0; i < 3; ++i)
+            argv.push_back(makeTone(run.in("long" + std::to_string(i) + ".flac"), 300.0).string());
 
-    // Started in a process group of its own, which then gets Ctrl+C as a terminal sends it.
-    const auto output = run.dir() / "stdout.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    std::vector<char*> args;
-    for (auto& arg : argv)
-        args.push_back(arg.data());
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+        // Started in a process group of its own, which then gets Ctrl+C as a terminal sends it.
+        const auto output = run.dir() / "stdout.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        std::vector<char*> args;
+        for (auto& arg : argv)
+            args.push_back(arg.data());
+        args.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
 
-    const auto first = run.out() / "long0.mp3";
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!(std::filesystem::exists(first) && std::filesystem::file_size(first) > 100000) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ::kill(-pid, SIGINT);
+        const auto first = run.out() / "long0.mp3";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!(std::filesystem::exists(first) && std::filesystem::file_size(first) > 100000) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::kill(signal == SIGINT ? -pid : pid, signal);
 
-    int status = 0;
-    for (int i = 0; i < 600 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (::waitpid(pid, &status, WNOHANG) == 0 && !WIFEXITED(status)) {
-        ::kill(-pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        FAIL() << "the run did not stop";
+        int status = 0;
+        for (int i = 0; i < 600 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (::waitpid(pid, &status, WNOHANG) == 0 && !WIFEXITED(status)) {
+            ::kill(-pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            FAIL() << "the run did not stop";
+        }
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), exitStatus);
+        // The two running jobs end "Cancelled" (in the order they end), the third never started.
+        const auto printed = lines(readFile(output));
+        ASSERT_EQ(printed.size(), 3u);
+        EXPECT_EQ(
+            std::set<std::string>(printed.begin(), printed.begin() + 2),
+            (std::set<std::string>{"Cancelled\t" + argv[4] + "\tstopped", "Cancelled\t" + argv[5] + "\tstopped"}));
+        EXPECT_EQ(printed[2], "Waiting\t" + argv[6] + "\tnot started: the run was stopped");
+        // The encoder was not interrupted with the program: it finished a shorter, playable file.
+        const double duration = std::atof(ffprobe(first, "format=duration").c_str());
+        EXPECT_GT(duration, 1.0);
+        EXPECT_LT(duration, 299.0);
     }
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
-    const auto printed = lines(readFile(output));
-    ASSERT_EQ(printed.size(), 3u);
-    EXPECT_EQ(printed[0], "Cancelled\t" + argv[2]);
-    EXPECT_EQ(printed[1], "Waiting Conversion\t" + argv[3]);
-    EXPECT_EQ(printed[2], "Waiting Conversion\t" + argv[4]);
-    // The encoder was not interrupted with the program: it finished a shorter, playable file.
-    const double duration = std::atof(ffprobe(first, "format=duration").c_str());
-    EXPECT_GT(duration, 1.0);
-    EXPECT_LT(duration, 299.0);
 }

@@ -42,6 +42,8 @@ TEST(InfoCommand, FailuresGiveTheCodeAndItsText)
     EXPECT_EQ(result.output, (dir / "missing.wav").string() + "\terror=2\tCan't Open the File\n" +
                                  (dir / "noise.mp3").string() + "\terror=6\tUnsupported Format\n");
     EXPECT_EQ(runProgram({cli(), "info"}).exitCode, 2);
+    EXPECT_EQ(runProgram({cli(), "info", "--bogus", (dir / "noise.mp3").string()}).exitCode, 2);
+    EXPECT_EQ(runProgram({cli(), "info", "--help"}).exitCode, 0);
 }
 
 TEST(InfoCommand, TagsFollowTheirFileOneLineEach)

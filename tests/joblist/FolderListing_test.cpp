@@ -57,6 +57,26 @@ TEST(ListFolderFiles, KeepsNamesWithOddCharacters)
     EXPECT_EQ(sorted(ListFolderFiles(dir.path().string())), sorted(names));
 }
 
+TEST(ListFolderFiles, SortsWithoutRegardToLetterCase)
+{
+    test::TempDir dir;
+    for (const auto* name : {"b.mp3", "B.wav", "a.ogg", "C.flac", "_x.mp3", "10.wav", "9.wav"})
+        test::writeFile(dir / name, "x");
+    EXPECT_EQ(ListFolderFiles(dir.path().string()),
+              (Names{"10.wav", "9.wav", "_x.mp3", "a.ogg", "b.mp3", "B.wav", "C.flac"}));
+}
+
+TEST(ListSubFolders, ListsFoldersAndLinksToThemInTheSameOrder)
+{
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "beta");
+    std::filesystem::create_directory(dir / "Alpha");
+    std::filesystem::create_directory_symlink(dir / "beta", dir / "gamma");
+    test::writeFile(dir / "file.mp3", "x");
+    EXPECT_EQ(ListSubFolders(dir.path().string()), (Names{"Alpha", "beta", "gamma"}));
+    EXPECT_TRUE(ListSubFolders((dir / "missing").string()).empty());
+}
+
 TEST(StripNulls, CutsBeforeTheFirstNulAndStoresTheResult)
 {
     std::string text("abc\0def\0", 8);

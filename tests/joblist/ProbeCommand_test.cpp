@@ -19,7 +19,8 @@ TEST(ProbeCommand, PrintsWhatAddingEachFileWouldGiveIt)
 
     const auto result =
         test::runProgram({cli, "probe", tone, (dir / "bad.mp3").string(), (dir / "notes.txt").string(), tone}, 60);
-    EXPECT_EQ(result.exitCode, 0);
+    // Refused files make the status 1; a file the list takes as "Codec Not Supported" does not.
+    EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.output, tone + "\tWaiting Conversion\t00:02\t" + FormatFileSize(std::filesystem::file_size(tone)) +
                                  "\n" + (dir / "bad.mp3").string() + "\tCodec Not Supported\tError\t2 KB\n" +
                                  (dir / "notes.txt").string() + "\trefused\n" + tone + "\trefused\n");
@@ -30,10 +31,24 @@ TEST(ProbeCommand, ReportsAFileThatIsNotThere)
     test::TempDir dir;
     const auto cli = (programFolder() / "tunevale-cli").string();
     const auto result = test::runProgram({cli, "probe", (dir / "gone.flac").string()}, 60);
-    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.output.find("An error occured while Adding File\n2:No such file or directory\n"),
               std::string::npos);
     EXPECT_NE(result.output.find("gone.flac\trefused\n"), std::string::npos);
+}
+
+TEST(ProbeCommand, ExitsZeroWhenEveryFileWouldBeAdded)
+{
+    test::TempDir dir;
+    const auto tone = test::makeTone(dir / "tone.wav", 1, 8000, 1).string();
+    test::writeFile(dir / "bad.mp3", std::string(2048, 'x'));
+    const auto cli = (programFolder() / "tunevale-cli").string();
+    EXPECT_EQ(test::runProgram({cli, "probe", tone, (dir / "bad.mp3").string()}, 60).exitCode, 0);
+    EXPECT_EQ(test::runProgram({cli, "probe"}, 60).exitCode, 2);
+    EXPECT_EQ(test::runProgram({cli, "probe", "--bogus", tone}, 60).exitCode, 2);
+    const auto help = test::runProgram({cli, "probe", "--help"}, 60);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.output.find("-r, --recursive"), std::string::npos) << help.output;
 }
 
 } // namespace

@@ -117,3 +117,40 @@ TEST_F(SettingsCommandTest, CopiesChangingDifferentSettingsAtOnceLoseNothing)
         ASSERT_EQ(stored("sliderWMA"), std::to_string(round)) << "round " << round;
     }
 }
+
+TEST_F(SettingsCommandTest, ResetDoesWhatTheDefaultsButtonDoes)
+{
+    ASSERT_EQ(run({"optFileFormat=OGG", "sliderOGG=9", "optSameFolder=True"}).exitCode, 0);
+
+    // A bad assignment after --reset changes nothing, not even the reset.
+    const std::string before = test::readFile(file);
+    EXPECT_EQ(run({"--reset", "sliderOGG=loud"}).exitCode, 2);
+    EXPECT_EQ(test::readFile(file), before);
+
+    auto result = run({"--reset"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(result.output.ends_with("Format: iPod Default format\n")) << result.output;
+    EXPECT_NE(result.output.find("sliderOGG=3\n"), std::string::npos) << result.output;
+    // The whole key went; loading the defaults wrote back only the two folder values.
+    EXPECT_EQ(stored("optSameFolder"), "False");
+    EXPECT_EQ(stored("txtOutPath"), std::string(std::getenv("HOME")) + "/Converted Files");
+    EXPECT_EQ(stored("sliderOGG"), "<none>");
+    EXPECT_EQ(stored("optFileFormat"), "<none>");
+
+    result = run({"--reset", "sliderOGG=7"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(stored("sliderOGG"), "7");
+    EXPECT_EQ(stored("optFileFormat"), "4");
+}
+
+TEST_F(SettingsCommandTest, HelpAndUnknownOptions)
+{
+    const auto help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.output.find("--reset"), std::string::npos) << help.output;
+    EXPECT_NE(help.output.find("Exit status:"), std::string::npos) << help.output;
+    const auto unknown = run({"--defaults"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.output.rfind("tunevale-cli settings: Unknown option 'defaults'", 0), 0u) << unknown.output;
+    EXPECT_FALSE(std::filesystem::exists(file));
+}

@@ -46,6 +46,21 @@ TEST_F(InstallTest, TreeHoldsProgramsManualDesktopEntryAndIcons)
     EXPECT_TRUE(std::filesystem::exists(at("share/tunevale/manual/index.html")));
 }
 
+TEST_F(InstallTest, ManPagesAndShellCompletionAreInstalled)
+{
+    for (const auto* page : {"share/man/man1/tunevale.1", "share/man/man1/tunevale-cli.1"}) {
+        ASSERT_TRUE(std::filesystem::exists(at(page))) << page;
+        const auto rendered = test::runProgram({"groff", "-man", "-Tutf8", "-ww", "-z", at(page).string()}, 60);
+        EXPECT_EQ(rendered.exitCode, 0) << page << rendered.output;
+        EXPECT_EQ(rendered.output, "") << page;
+    }
+    const auto completion = at("share/bash-completion/completions/tunevale-cli");
+    ASSERT_TRUE(std::filesystem::exists(completion));
+    const auto registered =
+        test::runProgram({"bash", "-c", "source \"$1\" && complete -p tunevale-cli", "bash", completion.string()}, 60);
+    EXPECT_EQ(registered.exitCode, 0) << registered.output;
+}
+
 TEST_F(InstallTest, DesktopEntryIsValidAndNamesTheInstalledProgramAndIcon)
 {
     const auto entry = at("share/applications/tunevale.desktop");

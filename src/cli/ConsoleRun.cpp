@@ -1,0 +1,109 @@
+#include "ConsoleRun.h"
+
+#include "ConversionRun.h"
+#include "ErrorLog.h"
+#include "JobList.h"
+#include "RunPlan.h"
+#include "StopSignals.h"
+
+#include <chrono>
+#include <deque>
+#include <mutex>
+
+namespace tunevale
+{
+
+namespace
+{
+
+// A job's end as the reporter shows it.
+JobReport reportOf(const RunJob& job, const RunJobStatus& status)
+{
+    JobReport report;
+    report.source = job.source;
+    report.seconds = status.seconds;
+    switch (status.state) {
+    case JobState::Complete:
+        report.outcome = JobReport::Outcome::Complete;
+        report.output = status.output;
+        break;
+    case JobState::Cancelled:
+        report.outcome = JobReport::Outcome::Cancelled;
+        report.output = status.output;
+        report.error = "stopped";
+        break;
+    default:
+        report.outcome = JobReport::Outcome::Error;
+        report.error = status.failure.empty() ? "the conversion failed" : status.failure;
+        break;
+    }
+    return report;
+}
+
+} // namespace
+
+std::vector<JobReport> runConversion(const ConversionRequest& request, const ConversionServices& services,
+                                     JobReporter& reporter)
+{
+    ConversionOptions options = conversionOptions(request.settings, services.WMATagNames);
+    options.carryTags = options.carryTags && request.writeTags;
+    RunPlan plan = planRun(request.jobs.rsJobs(), request.selectedOnly, options);
+
+    std::vector<JobReport> reports;
+    auto report = [&](JobReport job) {
+        reporter.jobEnded(job);
+        reports.push_back(std::move(job));
+    };
+    for (std::size_t row : plan.unmadeFolders)
+        report({request.jobs.rsJobs().at(row).FilePath, "", JobReport::Outcome::Waiting, 0,
+                "the output folder could not be created"});
+    if (plan.jobs.empty())
+        return reports;
+
+    ErrorLog log(ErrorLog::defaultPath());
+    const unsigned parallel = request.jobCount > 0 ? static_cast<unsigned>(request.jobCount)
+                                                   : static_cast<unsigned>(request.settings.sliderParallelJobs.value);
+    ConversionRun run(services.engine, log, options, std::move(plan.jobs), parallel);
+    // Job ends come from the workers; the reporter is fed from this thread alone.
+    std::mutex endedMutex;
+    std::deque<std::size_t> ended;
+    run.onJobEnded = [&](std::size_t index, const RunJobStatus&) {
+        const std::lock_guard lock(endedMutex);
+        ended.push_back(index);
+    };
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t done = 0;
+    auto drain = [&] {
+        std::deque<std::size_t> taken;
+        {
+            const std::lock_guard lock(endedMutex);
+            taken.swap(ended);
+        }
+        for (std::size_t index : taken) {
+            report(reportOf(run.jobs()[index], run.status(index)));
+            ++done;
+        }
+    };
+
+    run.start();
+    while (!run.finished()) {
+        if (services.stopSignals.wait(std::chrono::milliseconds(100)))
+            run.requestStop();
+        drain();
+        BatchProgress progress{done, run.jobs().size(), {},
+                               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
+        for (std::size_t i = 0; i < run.jobs().size(); ++i)
+            if (const RunJobStatus status = run.status(i); status.state == JobState::Converting)
+                progress.running.push_back(status.progress);
+        reporter.progress(progress);
+    }
+    drain();
+    showRunProgress(request.jobs.rsJobs(), run);
+    for (std::size_t i = 0; i < run.jobs().size(); ++i)
+        if (run.status(i).state == JobState::WaitingConversion)
+            report({run.jobs()[i].source, "", JobReport::Outcome::Waiting, 0,
+                    run.stopRequested() ? "not started: the run was stopped" : "not started"});
+    return reports;
+}
+
+} // namespace tunevale

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "JobReporter.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+class Engine;
+class JobList;
+class StopSignals;
+struct OutputSettings;
+
+// What one run converts and how, fixed before it starts.
+struct ConversionRequest {
+    JobList& jobs;                  // the jobs, "Waiting Conversion" ones (ticked ones with selectedOnly) are run
+    const OutputSettings& settings; // the run's settings: the stored ones with the command's options applied
+    int jobCount = 0;               // conversions at once; 0 for the stored choice (itself 0: one per core)
+    bool writeTags = true;          // copy the sources' tags into the outputs, unless the settings say not to
+    bool selectedOnly = false;      // "Convert Selected" instead of "Convert All"
+};
+
+// What the run works with: the open engine, the WMA tag names it gave, and the signals that stop it.
+struct ConversionServices {
+    Engine& engine;
+    const std::array<std::string, 8>& WMATagNames;
+    StopSignals& stopSignals;
+};
+
+// Converts the request's jobs, telling the reporter of each job's end and of the progress as they
+// happen; the reports of every job the run took, in the order they ended (jobs never started last).
+std::vector<JobReport> runConversion(const ConversionRequest& request, const ConversionServices& services,
+                                     JobReporter& reporter);
+
+} // namespace tunevale

@@ -1,0 +1,125 @@
+#include "JobReporter.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace tunevale
+{
+
+namespace
+{
+
+// Redrawn at most this often unless a job has ended meanwhile: a terminal need not see every chunk.
+constexpr auto kStatusInterval = std::chrono::milliseconds(200);
+
+std::string clockText(double seconds)
+{
+    const long total = std::lround(std::max(0.0, seconds));
+    char text[32];
+    if (total >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+    return text;
+}
+
+QString text(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+} // namespace
+
+const char* outcomeText(JobReport::Outcome outcome)
+{
+    switch (outcome) {
+    case JobReport::Outcome::Complete:
+        return "Complete";
+    case JobReport::Outcome::Error:
+        return "Error";
+    case JobReport::Outcome::Cancelled:
+        return "Cancelled";
+    case JobReport::Outcome::Refused:
+        return "Refused";
+    case JobReport::Outcome::Waiting:
+        return "Waiting";
+    }
+    return "Error";
+}
+
+std::string statusText(const BatchProgress& progress)
+{
+    std::string line = std::to_string(progress.done) + "/" + std::to_string(progress.total) + " done";
+    double doneShare = static_cast<double>(progress.done);
+    for (const double percent : progress.running) {
+        line += "  " + std::to_string(static_cast<int>(percent)) + "%";
+        doneShare += percent / 100.0;
+    }
+    line += "  " + clockText(progress.elapsed) + " elapsed";
+    if (doneShare > 0 && progress.total > 0) {
+        const double left = progress.elapsed * (static_cast<double>(progress.total) - doneShare) / doneShare;
+        line += ", about " + clockText(left) + " left";
+    }
+    return line;
+}
+
+JobReporter::JobReporter(std::FILE* out, Style style, bool failuresOnly, bool liveStatus)
+    : m_out(out), m_style(style), m_failuresOnly(failuresOnly),
+      m_liveStatus(liveStatus && style == Style::Lines && !failuresOnly)
+{
+}
+
+void JobReporter::jobEnded(const JobReport& report)
+{
+    if (m_failuresOnly && report.outcome == JobReport::Outcome::Complete)
+        return;
+    clearStatus();
+    if (m_style == Style::Json) {
+        QJsonObject object;
+        object.insert(QStringLiteral("source"), text(report.source));
+        object.insert(QStringLiteral("output"), text(report.output));
+        object.insert(QStringLiteral("status"), QString::fromLatin1(outcomeText(report.outcome)).toLower());
+        object.insert(QStringLiteral("seconds"), report.seconds);
+        object.insert(QStringLiteral("error"), text(report.error));
+        std::fprintf(m_out, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
+    } else {
+        const std::string& detail = report.outcome == JobReport::Outcome::Complete ? report.output : report.error;
+        std::fprintf(m_out, "%s\t%s\t%s\n", outcomeText(report.outcome), report.source.c_str(), detail.c_str());
+    }
+    std::fflush(m_out);
+}
+
+void JobReporter::progress(const BatchProgress& progress)
+{
+    if (!m_liveStatus)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_shownStatus.empty() && progress.done == m_shownDone && now - m_shownAt < kStatusInterval)
+        return;
+    const std::string line = statusText(progress);
+    if (line == m_shownStatus)
+        return;
+    std::fprintf(m_out, "\r\033[K%s", line.c_str());
+    std::fflush(m_out);
+    m_shownStatus = line;
+    m_shownDone = progress.done;
+    m_shownAt = now;
+}
+
+void JobReporter::finish()
+{
+    clearStatus();
+}
+
+void JobReporter::clearStatus()
+{
+    if (m_shownStatus.empty())
+        return;
+    std::fprintf(m_out, "\r\033[K");
+    std::fflush(m_out);
+    m_shownStatus.clear();
+}
+
+} // namespace tunevale

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+// How one job of a run ended.
+struct JobReport {
+    std::string source, output; // output: the written file, empty when there is none
+    enum class Outcome { Complete, Error, Cancelled, Refused, Waiting } outcome = Outcome::Error;
+    double seconds = 0; // time the job took, 0 for jobs that never started
+    std::string error;  // why the job did not complete, empty when it did
+};
+
+// Where a run stands.
+struct BatchProgress {
+    std::size_t done = 0;        // jobs ended
+    std::size_t total = 0;       // jobs of the run
+    std::vector<double> running; // percentages of the jobs converting now
+    double elapsed = 0;          // seconds since the run began
+};
+
+// "Complete", "Error", "Cancelled", "Refused" or "Waiting".
+const char* outcomeText(JobReport::Outcome outcome);
+
+// The live status text: files done of total, the running jobs' percentages, the elapsed time and,
+// once something is done, an estimate of the time left.
+std::string statusText(const BatchProgress& progress);
+
+// Prints a run's job ends as they happen: one tab-separated line per job (status, source, then the
+// output or the reason it failed), or one JSON object per line. On a terminal a status line,
+// rewritten in place, shows the progress and is cleared before each job line. Single thread.
+class JobReporter
+{
+public:
+    enum class Style { Lines, Json };
+
+    // failuresOnly: jobs that completed are not printed. liveStatus: out is a terminal.
+    JobReporter(std::FILE* out, Style style, bool failuresOnly, bool liveStatus);
+
+    void jobEnded(const JobReport& report);
+    void progress(const BatchProgress& progress);
+    // Clears the status line; call once the run has ended.
+    void finish();
+
+private:
+    void clearStatus();
+
+    std::FILE* m_out;
+    Style m_style;
+    bool m_failuresOnly;
+    bool m_liveStatus;
+    std::string m_shownStatus;
+    std::size_t m_shownDone = 0;
+    std::chrono::steady_clock::time_point m_shownAt;
+};
+
+} // namespace tunevale
