@@ -20,6 +20,8 @@ namespace
 
 // The last error of the calling thread, like errno: each thread reads the cause of its own failure.
 thread_local int t_lastError = EngineCode::Ok;
+// What the encoder last stopped on the calling thread wrote to its standard error.
+thread_local std::string t_encoderMessage;
 
 bool fail(int code)
 {
@@ -401,8 +403,9 @@ EngineHandle FfmpegEngine::EncodeStart(EngineHandle handle, const EncoderCommand
         return fail(EngineCode::NotAvailable);
     if (channel->hasEncoder())
         return fail(EngineCode::Already);
+    t_encoderMessage.clear();
     int error = EngineCode::Ok;
-    auto encoder = EncoderProcess::start(command, channel->info(), error);
+    auto encoder = EncoderProcess::start(command, channel->info(), error, &t_encoderMessage);
     if (!encoder)
         return fail(error);
     channel->attachEncoder(std::move(encoder));
@@ -435,9 +438,16 @@ bool FfmpegEngine::EncodeStop(EngineHandle handle)
     if (!encoder)
         return succeed(true);
     int error = EngineCode::Ok;
-    if (!encoder->stop(error))
+    const bool stopped = encoder->stop(error);
+    t_encoderMessage = encoder->message();
+    if (!stopped)
         return fail(error);
     return succeed(true);
+}
+
+std::string FfmpegEngine::EncodeGetMessage()
+{
+    return t_encoderMessage;
 }
 
 std::vector<std::uint32_t> FfmpegEngine::WMAEncodeGetRates(std::uint32_t freq, std::uint32_t chans, std::uint32_t)
