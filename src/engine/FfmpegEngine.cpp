@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <mutex>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -71,7 +72,9 @@ void discardEncoder(EngineChannel& channel)
 FfmpegEngine::FfmpegEngine(std::vector<std::string> soundFonts) : m_soundFonts(std::move(soundFonts))
 {
     // Damaged files are reported through error codes; FFmpeg's own messages would only clutter stderr.
-    av_log_set_level(AV_LOG_QUIET);
+    // The level is global to the process and read by every decoding thread: set it once, before any.
+    static std::once_flag quietFfmpeg;
+    std::call_once(quietFfmpeg, [] { av_log_set_level(AV_LOG_QUIET); });
     m_families.set(static_cast<std::size_t>(FormatFamily::Base));
 }
 
@@ -163,7 +166,8 @@ int FfmpegEngine::ErrorGetCode()
 bool FfmpegEngine::SetConfig(std::uint32_t option, std::uint32_t)
 {
     // Output is always 16-bit (or 8-bit) integer PCM, and WMA files are written by the engine
-    // itself, so both known options hold whatever their value.
+    // itself, so both known options hold whatever their value. Nothing is stored: writers set them
+    // before every job, and jobs running at once cannot change each other's behaviour.
     if (option != EngineConfig::FloatDsp && option != EngineConfig::WmaUseEngineFiles)
         return fail(EngineCode::IllegalType);
     return succeed(true);
@@ -408,16 +412,22 @@ EngineHandle FfmpegEngine::EncodeStart(EngineHandle handle, const EncoderCommand
     auto encoder = EncoderProcess::start(command, channel->info(), error, &t_encoderMessage);
     if (!encoder)
         return fail(error);
-    channel->attachEncoder(std::move(encoder));
-    std::lock_guard lock(m_mutex);
-    if (!m_channels.count(handle)) {
-        // Freed meanwhile by another thread.
-        discardEncoder(*channel);
-        return fail(EngineCode::Handle);
+    // Another thread may have started one on the same channel meanwhile.
+    if (!channel->attachEncoder(encoder)) {
+        encoder->stop(error);
+        return fail(EngineCode::Already);
     }
-    const EngineHandle encoderHandle = newHandle();
-    m_encoderChannels.emplace(encoderHandle, handle);
-    return succeed(encoderHandle);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_channels.count(handle)) {
+            const EngineHandle encoderHandle = newHandle();
+            m_encoderChannels.emplace(encoderHandle, handle);
+            return succeed(encoderHandle);
+        }
+    }
+    // Freed meanwhile by another thread; waiting for its encoder must not hold up the others.
+    discardEncoder(*channel);
+    return fail(EngineCode::Handle);
 }
 
 bool FfmpegEngine::EncodeStop(EngineHandle handle)
