@@ -177,7 +177,7 @@ int pidfdOpen(pid_t pid)
 } // namespace
 
 std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& command, const ChannelInfo& pcmFormat,
-                                                      int& errorCode)
+                                                      int& errorCode, std::string* failureMessage)
 {
     if (pcmFormat.freq == 0 || pcmFormat.chans == 0) {
         errorCode = EngineCode::Format;
@@ -186,21 +186,28 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
     ignoreSigpipeOnce();
     const std::string program = resolveProgram(command.program);
     if (program.empty()) {
-        errorCode = EngineCode::FileOpen;
+        errorCode = EngineCode::EncoderStart;
         return nullptr;
     }
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
-        errorCode = EngineCode::FileOpen;
+        errorCode = EngineCode::EncoderStart;
         return nullptr;
     }
+    auto errors = PipeTail::start();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
-    // Encoders report progress on their terminal outputs; nobody reads them here.
+    // Encoders report progress on their terminal outputs; only the end of standard error is kept,
+    // for the message of a failure.
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (errors)
+        posix_spawn_file_actions_adddup2(&actions, errors->writeEnd(), STDERR_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // Every other descriptor, such as the pipes of encoders that other threads start meanwhile,
+    // stays out of the child, so that each pipe ends when its own encoder does.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
     posix_spawnattr_t attributes;
@@ -224,9 +231,11 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(fds[0]);
+    if (errors)
+        errors->closeWriteEnd();
     if (spawned != 0) {
         ::close(fds[1]);
-        errorCode = EngineCode::FileOpen;
+        errorCode = EngineCode::EncoderStart;
         return nullptr;
     }
     // A larger pipe means fewer switches between Tunevale and the encoder; the default also works.
@@ -238,18 +247,22 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
     const bool mixToStereo = pcmFormat.chans > 2 && isLame(command.program);
     if (mixToStereo)
         downmix.sourceChannels = pcmFormat.chans;
-    std::unique_ptr<EncoderProcess> process(new EncoderProcess(pid, fds[1], downmix));
+    std::unique_ptr<EncoderProcess> process(new EncoderProcess(pid, fds[1], downmix, std::move(errors)));
 
     const auto header = wavHeader(pcmFormat.freq, mixToStereo ? 2 : pcmFormat.chans, downmix.bytesPerSample * 8);
     if (!process->writeAll(header.data(), header.size())) {
+        // The program ran but is gone already: it failed rather than failed to start.
+        process->m_failed = true;
         process->stop(errorCode);
-        errorCode = EngineCode::FileOpen;
+        if (failureMessage)
+            *failureMessage = process->message();
         return nullptr;
     }
     return process;
 }
 
-EncoderProcess::EncoderProcess(pid_t pid, int input, Downmix downmix) : m_pid(pid), m_input(input), m_downmix(downmix)
+EncoderProcess::EncoderProcess(pid_t pid, int input, Downmix downmix, std::unique_ptr<PipeTail> errors)
+    : m_pid(pid), m_input(input), m_downmix(downmix), m_errors(std::move(errors))
 {
 }
 
@@ -262,7 +275,7 @@ EncoderProcess::~EncoderProcess()
 bool EncoderProcess::write(const void* data, std::size_t size, int& errorCode)
 {
     if (m_failed || m_stopped) {
-        errorCode = EngineCode::Create;
+        errorCode = EngineCode::EncoderFailed;
         return false;
     }
     const auto* bytes = static_cast<const unsigned char*>(data);
@@ -272,7 +285,6 @@ bool EncoderProcess::write(const void* data, std::size_t size, int& errorCode)
         return true;
     m_failed = true;
     stop(errorCode);
-    errorCode = EngineCode::Create;
     return false;
 }
 
@@ -283,10 +295,17 @@ bool EncoderProcess::stop(int& errorCode)
         ::close(m_input);
         m_input = -1;
         m_stopResult = waitForExit() && !m_failed;
+        if (m_errors)
+            m_errors->finish();
     }
     if (!m_stopResult)
-        errorCode = EngineCode::Create;
+        errorCode = EngineCode::EncoderFailed;
     return m_stopResult;
+}
+
+std::string EncoderProcess::message()
+{
+    return m_errors ? m_errors->text() : std::string();
 }
 
 bool EncoderProcess::writeAll(const unsigned char* data, std::size_t size)

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "Engine.h"
+#include "PipeTail.h"
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <sys/types.h>
 #include <vector>
 
@@ -20,19 +22,23 @@ namespace tunevale
 // here (the header then describes two channels); other programs receive every channel.
 //
 // Error codes (EngineCode):
-//  - FileOpen (2): the program was not found or could not be started;
-//  - Create (33): the program failed: it ended before its input did, exited with a non-zero status,
-//    was killed by a signal, or neither read nor ended for 60 s (it is then killed);
+//  - EncoderStart (100): the program was not found or could not be started;
+//  - EncoderFailed (101): the program failed: it ended before its input did, exited with a non-zero
+//    status, was killed by a signal, or neither read nor ended for 60 s (it is then killed);
 //  - Format (6): the PCM format cannot be described (no channels or no sample rate).
+//
+// The program's standard output is discarded; of its standard error the last few lines are kept
+// (message()), read on a thread of their own so that a chatty program never waits for Tunevale.
 //
 // SIGPIPE is ignored process-wide from the first start on, so a dying encoder turns into a failed
 // write rather than the death of the caller; the child gets the default disposition back.
 class EncoderProcess
 {
 public:
-    // Starts command and writes the WAV header for the PCM format; nullptr with errorCode set on failure.
+    // Starts command and writes the WAV header for the PCM format; nullptr with errorCode set on
+    // failure, and failureMessage (when given) set to message() of a program that ran and ended.
     static std::unique_ptr<EncoderProcess> start(const EncoderCommand& command, const ChannelInfo& pcmFormat,
-                                                 int& errorCode);
+                                                 int& errorCode, std::string* failureMessage = nullptr);
     ~EncoderProcess();
     EncoderProcess(const EncoderProcess&) = delete;
     EncoderProcess& operator=(const EncoderProcess&) = delete;
@@ -41,6 +47,9 @@ public:
     bool write(const void* data, std::size_t size, int& errorCode);
     // Closes the program's input, waits for it to end and reaps it; false when the program failed.
     bool stop(int& errorCode);
+    // The last lines (at most 4, 1 KB) that the program wrote to its standard error; complete once
+    // stop() has returned.
+    std::string message();
 
 private:
     struct Downmix {
@@ -48,7 +57,7 @@ private:
         unsigned bytesPerSample = 2;
     };
 
-    EncoderProcess(pid_t pid, int input, Downmix downmix);
+    EncoderProcess(pid_t pid, int input, Downmix downmix, std::unique_ptr<PipeTail> errors);
     bool writeAll(const unsigned char* data, std::size_t size);
     const unsigned char* mixDown(const void* data, std::size_t& size);
     bool waitForExit();
@@ -61,6 +70,7 @@ private:
     Downmix m_downmix;
     std::vector<unsigned char> m_pending; // a partial sample frame held back until the next write
     std::vector<unsigned char> m_mixed;
+    std::unique_ptr<PipeTail> m_errors; // none when its pipe could not be made
 };
 
 } // namespace tunevale

@@ -41,7 +41,9 @@ inline constexpr int Create = 33;
 inline constexpr int NoFx = 34;
 inline constexpr int NotAvailable = 37;
 inline constexpr int Decode = 38;
-inline constexpr int Truncated = 102;
+inline constexpr int EncoderStart = 100;  // the encoder program could not be found or executed
+inline constexpr int EncoderFailed = 101; // the encoder program exited non-zero, died or hung
+inline constexpr int Truncated = 102;     // the audio ended before its stated length: a damaged file
 inline constexpr int Unknown = -1;
 } // namespace EngineCode
 
@@ -125,9 +127,15 @@ public:
     virtual std::int32_t ChannelGetData(EngineHandle handle, void* buffer, std::uint32_t length) = 0;
 
     // Encoder bridge: the program receives a WAV header, then every chunk pulled from the channel.
+    // A program that cannot be found or run fails with EngineCode::EncoderStart; one that exits
+    // non-zero, dies or stops reading fails EncodeStart, ChannelGetData or EncodeStop with
+    // EngineCode::EncoderFailed.
     virtual EngineHandle EncodeStart(EngineHandle channel, const EncoderCommand& command, std::uint32_t flags) = 0;
     // Takes the channel or the encoder handle; false (with an error code) when the program failed.
     virtual bool EncodeStop(EngineHandle handle) = 0;
+    // The last lines that the encoder most recently stopped on the calling thread wrote to its
+    // standard error (bounded to a few lines); empty when there were none.
+    virtual std::string EncodeGetMessage() { return {}; }
 
     // Bitrates in bit/s, highest first, ended by a 0 entry; empty when there is no list.
     virtual std::vector<std::uint32_t> WMAEncodeGetRates(std::uint32_t freq, std::uint32_t chans,

@@ -46,10 +46,13 @@ bool EngineChannel::hasEncoder()
     return m_encoder != nullptr;
 }
 
-void EngineChannel::attachEncoder(std::unique_ptr<EncoderProcess> encoder)
+bool EngineChannel::attachEncoder(std::unique_ptr<EncoderProcess>& encoder)
 {
     std::lock_guard lock(m_mutex);
+    if (m_encoder)
+        return false;
     m_encoder = std::move(encoder);
+    return true;
 }
 
 std::unique_ptr<EncoderProcess> EngineChannel::detachEncoder()

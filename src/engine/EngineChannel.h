@@ -33,7 +33,8 @@ public:
 
     // The encoder that receives every pulled byte; at most one at a time.
     bool hasEncoder();
-    void attachEncoder(std::unique_ptr<EncoderProcess> encoder);
+    // Takes the encoder when the channel has none; otherwise leaves it with the caller, false.
+    bool attachEncoder(std::unique_ptr<EncoderProcess>& encoder);
     std::unique_ptr<EncoderProcess> detachEncoder();
     // Playing channels, for the mixer: the next bytes, starting again at the end when looping;
     // 0 when paused, stopped or at the end.

@@ -60,6 +60,10 @@ std::string EngineErrorText(int code)
         return "The requested data is not available";
     case 38:
         return "The channel is a 'decoding channel'";
+    case 100:
+        return "The encoder could not be started";
+    case 101:
+        return "The encoder ended with an error";
     case -1:
         return "Some Other Mystery Error";
     default:

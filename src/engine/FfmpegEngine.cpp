@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <mutex>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -20,6 +21,8 @@ namespace
 
 // The last error of the calling thread, like errno: each thread reads the cause of its own failure.
 thread_local int t_lastError = EngineCode::Ok;
+// What the encoder last stopped on the calling thread wrote to its standard error.
+thread_local std::string t_encoderMessage;
 
 bool fail(int code)
 {
@@ -69,7 +72,9 @@ void discardEncoder(EngineChannel& channel)
 FfmpegEngine::FfmpegEngine(std::vector<std::string> soundFonts) : m_soundFonts(std::move(soundFonts))
 {
     // Damaged files are reported through error codes; FFmpeg's own messages would only clutter stderr.
-    av_log_set_level(AV_LOG_QUIET);
+    // The level is global to the process and read by every decoding thread: set it once, before any.
+    static std::once_flag quietFfmpeg;
+    std::call_once(quietFfmpeg, [] { av_log_set_level(AV_LOG_QUIET); });
     m_families.set(static_cast<std::size_t>(FormatFamily::Base));
 }
 
@@ -161,7 +166,8 @@ int FfmpegEngine::ErrorGetCode()
 bool FfmpegEngine::SetConfig(std::uint32_t option, std::uint32_t)
 {
     // Output is always 16-bit (or 8-bit) integer PCM, and WMA files are written by the engine
-    // itself, so both known options hold whatever their value.
+    // itself, so both known options hold whatever their value. Nothing is stored: writers set them
+    // before every job, and jobs running at once cannot change each other's behaviour.
     if (option != EngineConfig::FloatDsp && option != EngineConfig::WmaUseEngineFiles)
         return fail(EngineCode::IllegalType);
     return succeed(true);
@@ -410,20 +416,27 @@ EngineHandle FfmpegEngine::EncodeStart(EngineHandle handle, const EncoderCommand
         return fail(EngineCode::NotAvailable);
     if (channel->hasEncoder())
         return fail(EngineCode::Already);
+    t_encoderMessage.clear();
     int error = EngineCode::Ok;
-    auto encoder = EncoderProcess::start(command, channel->info(), error);
+    auto encoder = EncoderProcess::start(command, channel->info(), error, &t_encoderMessage);
     if (!encoder)
         return fail(error);
-    channel->attachEncoder(std::move(encoder));
-    std::lock_guard lock(m_mutex);
-    if (!m_channels.count(handle)) {
-        // Freed meanwhile by another thread.
-        discardEncoder(*channel);
-        return fail(EngineCode::Handle);
+    // Another thread may have started one on the same channel meanwhile.
+    if (!channel->attachEncoder(encoder)) {
+        encoder->stop(error);
+        return fail(EngineCode::Already);
     }
-    const EngineHandle encoderHandle = newHandle();
-    m_encoderChannels.emplace(encoderHandle, handle);
-    return succeed(encoderHandle);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_channels.count(handle)) {
+            const EngineHandle encoderHandle = newHandle();
+            m_encoderChannels.emplace(encoderHandle, handle);
+            return succeed(encoderHandle);
+        }
+    }
+    // Freed meanwhile by another thread; waiting for its encoder must not hold up the others.
+    discardEncoder(*channel);
+    return fail(EngineCode::Handle);
 }
 
 bool FfmpegEngine::EncodeStop(EngineHandle handle)
@@ -444,9 +457,16 @@ bool FfmpegEngine::EncodeStop(EngineHandle handle)
     if (!encoder)
         return succeed(true);
     int error = EngineCode::Ok;
-    if (!encoder->stop(error))
+    const bool stopped = encoder->stop(error);
+    t_encoderMessage = encoder->message();
+    if (!stopped)
         return fail(error);
     return succeed(true);
+}
+
+std::string FfmpegEngine::EncodeGetMessage()
+{
+    return t_encoderMessage;
 }
 
 std::vector<std::uint32_t> FfmpegEngine::WMAEncodeGetRates(std::uint32_t freq, std::uint32_t chans, std::uint32_t)

@@ -53,6 +53,7 @@ public:
 
     EngineHandle EncodeStart(EngineHandle channel, const EncoderCommand& command, std::uint32_t flags) override;
     bool EncodeStop(EngineHandle handle) override;
+    std::string EncodeGetMessage() override;
 
     std::vector<std::uint32_t> WMAEncodeGetRates(std::uint32_t freq, std::uint32_t chans, std::uint32_t flags) override;
     EngineHandle WMAEncodeOpenFile(std::uint32_t freq, std::uint32_t chans, std::uint32_t flags, std::uint32_t bitrate,

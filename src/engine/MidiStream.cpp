@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 namespace tunevale
 {
@@ -39,10 +40,22 @@ std::string standardMidi(const std::string& bytes)
     return {};
 }
 
-void silenceFluidSynthLog()
+// FluidSynth keeps its log functions and the tables that every synth shares in globals, and the
+// first synth made fills those tables without a lock: a synth made at the same time on another
+// thread could see them half filled. So the log is silenced and a first synth made once, before any
+// stream's own.
+void prepareFluidSynth()
 {
-    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-        fluid_set_log_function(level, nullptr, nullptr);
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+            fluid_set_log_function(level, nullptr, nullptr);
+        if (fluid_settings_t* settings = new_fluid_settings()) {
+            if (fluid_synth_t* synth = new_fluid_synth(settings))
+                delete_fluid_synth(synth);
+            delete_fluid_settings(settings);
+        }
+    });
 }
 
 } // namespace
@@ -74,7 +87,7 @@ std::unique_ptr<MidiStream> MidiStream::open(const std::string& path, const std:
     }
     stream->m_totalFrames = static_cast<std::uint64_t>(std::llround(*seconds * Rate));
 
-    silenceFluidSynthLog();
+    prepareFluidSynth();
     stream->m_settings = new_fluid_settings();
     if (!stream->m_settings) {
         errorCode = EngineCode::Mem;

@@ -8,7 +8,17 @@ namespace tunevale
 
 std::unique_ptr<SdlOutput> SdlOutput::open(int device, std::uint32_t freq, int& errorCode)
 {
+    // SDL would otherwise install its own SIGINT and SIGTERM handlers, which only queue a quit event
+    // that nobody reads here: Ctrl+C, kill and the end of the session would no longer end Tunevale.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        errorCode = EngineCode::Device;
+        return nullptr;
+    }
+    // A driver that works but has no output device at all (ALSA on a machine without a sound card)
+    // is no device, rather than a device that fails to open. Some drivers cannot count (-1).
+    if (SDL_GetNumAudioDevices(0) == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
         errorCode = EngineCode::Device;
         return nullptr;
     }

@@ -17,8 +17,8 @@ class SdlOutput
 {
 public:
     // device -1 or 1: the default output; n > 1: SDL's device n - 1. nullptr with errorCode set:
-    // EngineCode::Device when there is no driver or no such device, EngineCode::Driver when the
-    // device does not open.
+    // EngineCode::Device when there is no driver, no output device at all or no such device,
+    // EngineCode::Driver when the device does not open. SDL installs no signal handlers.
     static std::unique_ptr<SdlOutput> open(int device, std::uint32_t freq, int& errorCode);
     ~SdlOutput();
     SdlOutput(const SdlOutput&) = delete;

@@ -1,4 +1,5 @@
 #include "Engine.h"
+#include "EngineErrorText.h"
 #include "EngineFactory.h"
 #include "TestSupport.h"
 
@@ -34,6 +35,7 @@ struct BridgeRun {
     int pullCode = 0;
     bool stopped = false;
     int stopCode = 0;
+    std::string message; // what the engine kept of the encoder's standard error
 };
 
 // Converts the way the MP3/OGG writer does: a decode-only stream, the encoder started on it, every
@@ -49,6 +51,7 @@ BridgeRun convert(Engine& engine, const std::filesystem::path& source, const Enc
     run.started = engine.EncodeStart(stream, command, 0) != 0;
     if (!run.started) {
         run.startCode = engine.ErrorGetCode();
+        run.message = engine.EncodeGetMessage();
         engine.StreamFree(stream);
         return run;
     }
@@ -63,6 +66,7 @@ BridgeRun convert(Engine& engine, const std::filesystem::path& source, const Enc
     }
     run.stopped = engine.EncodeStop(stream);
     run.stopCode = run.stopped ? 0 : engine.ErrorGetCode();
+    run.message = engine.EncodeGetMessage();
     engine.StreamFree(stream);
     return run;
 }
@@ -268,7 +272,37 @@ TEST_F(EncoderBridgeTest, MissingEncoderFailsToStart)
     const auto source = makeFlac(dir);
     const auto run = convert(*engine, source, {"tunevale-missing-encoder", {"-", (dir / "x.mp3").string()}});
     EXPECT_FALSE(run.started);
-    EXPECT_EQ(run.startCode, EngineCode::FileOpen);
+    EXPECT_EQ(run.startCode, EngineCode::EncoderStart);
+    EXPECT_EQ(run.message, "");
+    EXPECT_EQ(EngineErrorText(run.startCode), "The encoder could not be started");
+}
+
+TEST_F(EncoderBridgeTest, RefusedOptionsAndFailuresComeWithTheEncodersOwnWords)
+{
+    const auto source = dir / "short.flac";
+    makeTone(source, 2, 44100, 2, {"-c:a", "flac"});
+    // The real lame, given an option it does not know.
+    auto run = convert(*engine, source, {"lame", {"--no-such-option", "-", (dir / "x.mp3").string()}});
+    EXPECT_TRUE(!run.started || run.pullFailed || !run.stopped) << "failure not reported";
+    EXPECT_EQ(run.started ? run.stopCode : run.startCode, EngineCode::EncoderFailed);
+    EXPECT_NE(run.message.find("--no-such-option"), std::string::npos) << run.message;
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.mp3"));
+
+    // A program that reads everything and then fails after a long complaint.
+    const auto chatty = writeScript(dir / "chatty", "cat > /dev/null; i=1; while [ $i -le 3000 ]; do "
+                                                    "echo \"warning $i\" >&2; i=$((i+1)); done; "
+                                                    "echo 'fatal: disk full' >&2; exit 1");
+    run = convert(*engine, source, {chatty.string(), {}});
+    EXPECT_TRUE(run.started && !run.pullFailed);
+    EXPECT_FALSE(run.stopped);
+    EXPECT_EQ(run.stopCode, EngineCode::EncoderFailed);
+    EXPECT_EQ(run.message, "warning 2998\nwarning 2999\nwarning 3000\nfatal: disk full");
+
+    // The message belongs to the encoder stopped last: a clean, silent one leaves none.
+    const auto silent = writeScript(dir / "silent", "cat > /dev/null");
+    run = convert(*engine, source, {silent.string(), {}});
+    EXPECT_TRUE(run.started && !run.pullFailed && run.stopped);
+    EXPECT_EQ(run.message, "");
 }
 
 TEST_F(EncoderBridgeTest, FailingAndKilledEncodersAreReportedWithoutHanging)
@@ -285,11 +319,11 @@ TEST_F(EncoderBridgeTest, FailingAndKilledEncodersAreReportedWithoutHanging)
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30)) << command.program;
         EXPECT_TRUE(!run.started || run.pullFailed || !run.stopped) << command.program << ": failure not reported";
         if (run.pullFailed) {
-            EXPECT_EQ(run.pullCode, EngineCode::Create) << command.program;
+            EXPECT_EQ(run.pullCode, EngineCode::EncoderFailed) << command.program;
         }
         if (run.started) {
             EXPECT_FALSE(run.stopped) << command.program;
-            EXPECT_EQ(run.stopCode, EngineCode::Create) << command.program;
+            EXPECT_EQ(run.stopCode, EngineCode::EncoderFailed) << command.program;
         }
         EXPECT_TRUE(childProcesses().empty()) << command.program;
     }

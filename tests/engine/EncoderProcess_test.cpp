@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -158,17 +159,17 @@ TEST_F(EncoderProcessTest, MissingProgramIsReported)
 {
     int code = 0;
     EXPECT_FALSE(EncoderProcess::start({(dir / "no-such-encoder").string(), {}}, format(44100, 2), code));
-    EXPECT_EQ(code, EngineCode::FileOpen);
+    EXPECT_EQ(code, EngineCode::EncoderStart);
     code = 0;
     EXPECT_FALSE(EncoderProcess::start({"tunevale-no-such-encoder", {}}, format(44100, 2), code));
-    EXPECT_EQ(code, EngineCode::FileOpen);
+    EXPECT_EQ(code, EngineCode::EncoderStart);
     code = 0;
     writeFile(dir / "not-executable", "#!/bin/sh\nexit 0\n");
     EXPECT_FALSE(EncoderProcess::start({(dir / "not-executable").string(), {}}, format(44100, 2), code));
-    EXPECT_EQ(code, EngineCode::FileOpen);
+    EXPECT_EQ(code, EngineCode::EncoderStart);
     code = 0;
     EXPECT_FALSE(EncoderProcess::start({"", {}}, format(44100, 2), code));
-    EXPECT_EQ(code, EngineCode::FileOpen);
+    EXPECT_EQ(code, EngineCode::EncoderStart);
 }
 
 TEST_F(EncoderProcessTest, EncoderThatExitsAtOnceFails)
@@ -184,7 +185,7 @@ TEST_F(EncoderProcessTest, EncoderThatExitsAtOnceFails)
         code = 0;
         EXPECT_FALSE(process->stop(code));
     }
-    EXPECT_EQ(code, process ? EngineCode::Create : EngineCode::FileOpen);
+    EXPECT_EQ(code, EngineCode::EncoderFailed);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
 
@@ -198,11 +199,11 @@ TEST_F(EncoderProcessTest, EncoderKilledHalfwayFails)
     const std::string data = pcmPattern(8'000'000);
     const std::size_t accepted = feed(*process, data, 262'144, code);
     EXPECT_LT(accepted, data.size());
-    EXPECT_EQ(code, EngineCode::Create);
+    EXPECT_EQ(code, EngineCode::EncoderFailed);
     EXPECT_FALSE(process->write(data.data(), 4, code)); // stays failed
     code = 0;
     EXPECT_FALSE(process->stop(code));
-    EXPECT_EQ(code, EngineCode::Create);
+    EXPECT_EQ(code, EngineCode::EncoderFailed);
     EXPECT_GE(std::filesystem::file_size(dir / "part"), 1'000'000u);
 }
 
@@ -215,7 +216,7 @@ TEST_F(EncoderProcessTest, EncoderThatEndsEarlyWithSuccessStillFails)
     feed(*process, pcmPattern(4'000'000), 65'536, code);
     code = 0;
     EXPECT_FALSE(process->stop(code));
-    EXPECT_EQ(code, EngineCode::Create);
+    EXPECT_EQ(code, EngineCode::EncoderFailed);
 }
 
 TEST_F(EncoderProcessTest, NonZeroExitAfterReadingEverythingFails)
@@ -226,7 +227,7 @@ TEST_F(EncoderProcessTest, NonZeroExitAfterReadingEverythingFails)
     ASSERT_TRUE(process);
     EXPECT_EQ(feed(*process, pcmPattern(100'000), 4096, code), 100'000u);
     EXPECT_FALSE(process->stop(code));
-    EXPECT_EQ(code, EngineCode::Create);
+    EXPECT_EQ(code, EngineCode::EncoderFailed);
 }
 
 TEST_F(EncoderProcessTest, DestructorReapsARunningEncoder)
@@ -298,4 +299,52 @@ TEST_F(EncoderProcessTest, BareNameIsLookedForBesideTheExecutableBeforePath)
     EXPECT_TRUE(secondStopped);
     EXPECT_EQ(readFile(dir / "first"), "beside\n");
     EXPECT_EQ(readFile(dir / "second"), "path\n");
+}
+
+TEST_F(EncoderProcessTest, KeepsOnlyTheLastLinesOfAChattyFailingProgram)
+{
+    // Far more than a pipe holds: the program must never wait for anyone to read its complaints.
+    const auto chatty = writeScript(dir / "chatty", "cat > /dev/null; i=1; while [ $i -le 20000 ]; do "
+                                                    "echo \"complaint $i of the encoder\" >&2; i=$((i+1)); done; "
+                                                    "exit 2");
+    int code = 0;
+    auto process = EncoderProcess::start({chatty.string(), {}}, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    EXPECT_EQ(feed(*process, pcmPattern(100'000), 4096, code), 100'000u);
+    EXPECT_FALSE(process->stop(code));
+    EXPECT_EQ(code, EngineCode::EncoderFailed);
+    EXPECT_EQ(process->message(), "complaint 19997 of the encoder\ncomplaint 19998 of the encoder\n"
+                                  "complaint 19999 of the encoder\ncomplaint 20000 of the encoder");
+}
+
+TEST_F(EncoderProcessTest, MessageOfASuccessfulProgramAndOfASilentOne)
+{
+    const auto talker = writeScript(dir / "talker", "echo 'to stdout'; cat > /dev/null; echo 'Done encoding.' >&2");
+    const auto silent = writeScript(dir / "silent", "cat > /dev/null");
+    int code = 0;
+    auto talking = EncoderProcess::start({talker.string(), {}}, format(44100, 2), code);
+    auto quiet = EncoderProcess::start({silent.string(), {}}, format(44100, 2), code);
+    ASSERT_TRUE(talking && quiet);
+    EXPECT_TRUE(talking->stop(code));
+    EXPECT_TRUE(quiet->stop(code));
+    EXPECT_EQ(talking->message(), "Done encoding.");
+    EXPECT_EQ(quiet->message(), "");
+}
+
+TEST_F(EncoderProcessTest, ABackgroundChildHoldingStandardErrorDoesNotHoldUpStop)
+{
+    // The encoder leaves a process behind that keeps its standard error open for a long time.
+    const auto leaver = writeScript(dir / "leaver", "sleep 60 & echo $! > \"$1\"; echo 'left a helper' >&2; "
+                                                    "cat > /dev/null; exit 4");
+    int code = 0;
+    auto process = EncoderProcess::start({leaver.string(), {(dir / "helper.pid").string()}}, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(process->stop(code));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_EQ(code, EngineCode::EncoderFailed);
+    EXPECT_EQ(process->message(), "left a helper");
+    const std::string helper = readFile(dir / "helper.pid");
+    if (!helper.empty())
+        ::kill(std::stoi(helper), SIGKILL);
 }

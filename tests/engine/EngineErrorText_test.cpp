@@ -1,3 +1,4 @@
+#include "Engine.h"
 #include "EngineErrorText.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,13 @@ TEST(EngineErrorText, KnownCodes)
     EXPECT_EQ(EngineErrorText(27), "The Stream is Not a File Stream (WAV/MP3)");
     EXPECT_EQ(EngineErrorText(38), "The channel is a 'decoding channel'");
     EXPECT_EQ(EngineErrorText(-1), "Some Other Mystery Error");
+}
+
+TEST(EngineErrorText, EncoderFailuresHaveTextsOfTheirOwn)
+{
+    EXPECT_EQ(EngineErrorText(EngineCode::EncoderStart), "The encoder could not be started");
+    EXPECT_EQ(EngineErrorText(EngineCode::EncoderFailed), "The encoder ended with an error");
+    EXPECT_EQ(EngineErrorText(99), "");
 }
 
 TEST(EngineErrorText, EveryCodeOfTheTableHasAText)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 
 using namespace tunevale;
@@ -101,6 +102,50 @@ TEST(InitAudioEngine, RealEngineWithoutAnAudioDriverEndsStartUp)
     EXPECT_EQ(messages.shown[0].title, "Initialaization Error");
     EXPECT_EQ(messages.shown[0].text, Lines + "Error Code:BASS_ERROR_DEVICE");
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+TEST(InitAudioEngine, RealEngineOnADriverWithoutAnyOutputDeviceEndsStartUp)
+{
+    // ALSA with an empty configuration works but knows no device at all, like ALSA on a machine
+    // without a sound card.
+    TempDir dir;
+    writeFile(dir / "empty.conf", "");
+    ::setenv("ALSA_CONFIG_PATH", (dir / "empty.conf").c_str(), 1);
+    ::setenv("SDL_AUDIODRIVER", "alsa", 1);
+    auto engine = makeEngine();
+    RecordingMessageBox messages;
+    std::array<std::string, 8> tags;
+    const bool goesOn = InitAudioEngine(*engine, messages, tags);
+    const int code = engine->ErrorGetCode();
+    ::unsetenv("ALSA_CONFIG_PATH");
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_FALSE(goesOn);
+    EXPECT_EQ(code, EngineCode::Device);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Initialaization Error");
+    EXPECT_EQ(messages.shown[0].text, Lines + "Error Code:BASS_ERROR_DEVICE");
+}
+
+TEST(InitAudioEngine, RealEngineLeavesTheTerminationSignalsAlone)
+{
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const auto disposition = [](int signal) {
+        struct sigaction action {
+        };
+        ::sigaction(signal, nullptr, &action);
+        return action.sa_handler;
+    };
+    const auto termBefore = disposition(SIGTERM);
+    const auto intBefore = disposition(SIGINT);
+    auto engine = makeEngine();
+    RecordingMessageBox messages;
+    std::array<std::string, 8> tags;
+    ASSERT_TRUE(InitAudioEngine(*engine, messages, tags));
+    EXPECT_EQ(disposition(SIGTERM), termBefore);
+    EXPECT_EQ(disposition(SIGINT), intBefore);
+    EXPECT_TRUE(engine->Free());
+    EXPECT_EQ(disposition(SIGTERM), termBefore);
+    EXPECT_EQ(disposition(SIGINT), intBefore);
 }
 
 TEST(InitAudioEngine, RealEngineSecondStartGoesOnAndTheFamiliesOpen)

@@ -61,6 +61,7 @@ public:
         return m_real.EncodeStart(channel, command, flags);
     }
     bool EncodeStop(EngineHandle handle) override { return m_real.EncodeStop(handle); }
+    std::string EncodeGetMessage() override { return m_real.EncodeGetMessage(); }
     std::vector<std::uint32_t> WMAEncodeGetRates(std::uint32_t freq, std::uint32_t chans, std::uint32_t flags) override
     {
         return m_real.WMAEncodeGetRates(freq, chans, flags);
