@@ -39,6 +39,7 @@ inline constexpr int Create = 33;
 inline constexpr int NoFx = 34;
 inline constexpr int NotAvailable = 37;
 inline constexpr int Decode = 38;
+inline constexpr int Truncated = 102; // the audio ends well before the length its file states
 inline constexpr int Unknown = -1;
 } // namespace EngineCode
 

@@ -60,6 +60,8 @@ std::string EngineErrorText(int code)
         return "The requested data is not available";
     case 38:
         return "The channel is a 'decoding channel'";
+    case 102:
+        return "The audio ends early: the file is damaged";
     case -1:
         return "Some Other Mystery Error";
     default:
