@@ -118,10 +118,11 @@ TEST_F(BadInput, TruncatedFilesDeliverWhatIsThere)
         // The FLAC states four seconds in its header and holds two: damaged. The MP3's timestamps
         // cannot tell a cut from frames skipped in the middle, so it just ends.
         const bool flac = std::string(name) == "whole.flac";
-        if (flac)
+        if (flac) {
             EXPECT_EQ(got, -1);
-        else
+        } else {
             EXPECT_GT(got, 0);
+        }
         EXPECT_EQ(m_engine->ErrorGetCode(), flac ? EngineCode::Truncated : EngineCode::Ok) << name;
         EXPECT_EQ(m_engine->ChannelGetPosition(handle, 0), decoded) << name;
         EXPECT_GT(decoded, 1u * 44100 * 4) << name;
