@@ -185,8 +185,8 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     }
     if (frames < 0 && stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
         frames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});
-        m_lengthStated = statesSampleCount(input->name) &&
-                         m_format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
+        m_lengthStated =
+            statesSampleCount(input->name) && m_format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
     }
     if (frames < 0 && m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
         frames = av_rescale(m_format->duration, rate, AV_TIME_BASE);

@@ -32,7 +32,8 @@ std::unique_ptr<FileInput> FileInput::open(const std::string& path, int& errorCo
     input->m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (input->m_fd < 0)
         return nullptr;
-    struct stat status {};
+    struct stat status {
+    };
     if (::fstat(input->m_fd, &status) != 0 || !S_ISREG(status.st_mode))
         return nullptr;
     const int flags = ::fcntl(input->m_fd, F_GETFL);
@@ -45,8 +46,8 @@ std::unique_ptr<FileInput> FileInput::open(const std::string& path, int& errorCo
         errorCode = EngineCode::Mem;
         return nullptr;
     }
-    input->m_io = avio_alloc_context(buffer, BufferSize, 0, input.get(), &FileInput::readPacket, nullptr,
-                                     &FileInput::seek);
+    input->m_io =
+        avio_alloc_context(buffer, BufferSize, 0, input.get(), &FileInput::readPacket, nullptr, &FileInput::seek);
     if (!input->m_io) {
         av_free(buffer);
         errorCode = EngineCode::Mem;

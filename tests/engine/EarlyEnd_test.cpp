@@ -10,10 +10,10 @@ namespace
 {
 
 struct Pulled {
-    std::uint64_t bytes = 0;       // what the pulls delivered before the first failure or the end
+    std::uint64_t bytes = 0;          // what the pulls delivered before the first failure or the end
     int failureCode = EngineCode::Ok; // the code of the failed pull, Ok when the stream just ended
-    std::uint64_t position = 0;    // ChannelGetPosition afterwards
-    std::uint64_t stated = 0;      // ChannelGetLength
+    std::uint64_t position = 0;       // ChannelGetPosition afterwards
+    std::uint64_t stated = 0;         // ChannelGetLength
     double bytesPerSecond = 0;
 };
 
@@ -25,8 +25,8 @@ protected:
         s_dir = new TempDir;
         // Thirty seconds of a chord that FLAC cannot shrink much, so 40 KB hold only a few seconds.
         ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=30", "-f", "lavfi", "-i",
-                "anoisesrc=duration=30:amplitude=0.3:seed=5", "-filter_complex", "amix=inputs=2", "-ar", "44100",
-                "-ac", "2", "-c:a", "flac", (*s_dir / "whole.flac").string()});
+                "anoisesrc=duration=30:amplitude=0.3:seed=5", "-filter_complex", "amix=inputs=2", "-ar", "44100", "-ac",
+                "2", "-c:a", "flac", (*s_dir / "whole.flac").string()});
         makeTone(*s_dir / "whole.wav", 30, 44100, 2);
     }
     static void TearDownTestSuite()

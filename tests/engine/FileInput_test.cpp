@@ -36,7 +36,9 @@ protected:
         const std::string path = file.string();
         const std::vector<std::pair<const char*, std::function<EngineHandle(Engine&)>>> roads{
             {"decode-only stream",
-             [path](Engine& e) { return e.StreamCreateFile(path, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode); }},
+             [path](Engine& e) {
+                 return e.StreamCreateFile(path, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
+             }},
             {"playback stream", [path](Engine& e) { return e.StreamCreateFile(path, 0, 0, StreamFlag::Loop); }},
             {"module", [path](Engine& e) { return e.MusicLoad(path, 0, 0, StreamFlag::DecodeOnly, 0); }},
         };

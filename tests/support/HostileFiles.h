@@ -26,8 +26,7 @@ namespace tunevale::test
 
 // Runs work on its own thread and waits at most seconds for its result; nothing when it is still
 // running then (the thread is left behind, so a call that hangs fails the test instead of the run).
-template <typename Result>
-std::optional<Result> within(int seconds, std::function<Result()> work)
+template <typename Result> std::optional<Result> within(int seconds, std::function<Result()> work)
 {
     auto task = std::make_shared<std::packaged_task<Result()>>(std::move(work));
     std::future<Result> result = task->get_future();
