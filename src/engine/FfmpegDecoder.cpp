@@ -7,7 +7,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <optional>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -67,7 +66,7 @@ constexpr int LowestRecordingRate = 1000;
 // or cannot tell a cut from damage skipped in the middle (MP3 timestamps add up decoded frames).
 bool statesSampleCount(const char* demuxer)
 {
-    for (const char* name : {"flac", "wav", "aiff", "tta", "ape", "wv"})
+    for (const char* name : {"flac", "aiff", "tta", "ape", "wv"})
         if (std::strcmp(demuxer, name) == 0)
             return true;
     return false;
@@ -179,6 +178,7 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     if (parameters->codec_id == AV_CODEC_ID_MUSEPACK8)
         frames = musepackSampleCount(path).value_or(-1);
     // FFmpeg trusts a WAV's data size only while the file is that long; a cut file keeps it here.
+    // (Other WAV payloads keep FFmpeg's count, which is only an estimate for cut files.)
     if (std::strcmp(input->name, "wav") == 0) {
         frames = wavStatedSampleCount(path).value_or(-1);
         m_lengthStated = frames >= 0;

@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "HostileFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,23 @@ TEST(InfoCommand, FailuresGiveTheCodeAndItsText)
     EXPECT_EQ(result.output, (dir / "missing.wav").string() + "\terror=2\tCan't Open the File\n" +
                                  (dir / "noise.mp3").string() + "\terror=6\tUnsupported Format\n");
     EXPECT_EQ(runProgram({cli(), "info"}).exitCode, 2);
+}
+
+TEST(InfoCommand, PlaylistsAndDamagedFilesFailAtOnce)
+{
+    TempDir dir;
+    writePlaylists(dir);
+    writeFile(dir / "centuries.mid", centuriesLongMidi());
+    const std::string pcm = toneSamples(1.0, 44100);
+    writeFile(dir / "cut.wav", wavHeader(44100, 1, 10 * 44100 * 2) + pcm); // states 10 s, holds 1 s
+    const ProgramResult result = runProgram({cli(), "info", (dir / "concat-fifo.mp3").string(),
+                                             (dir / "centuries.mid").string(), (dir / "cut.wav").string()},
+                                            60);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, (dir / "concat-fifo.mp3").string() + "\terror=6\tUnsupported Format\n" +
+                                 (dir / "centuries.mid").string() + "\terror=6\tUnsupported Format\n" +
+                                 (dir / "cut.wav").string() +
+                                 "\terror=102\tThe audio ends early: the file is damaged\n");
 }
 
 } // namespace
