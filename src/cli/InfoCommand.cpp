@@ -77,7 +77,14 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     while (engine.ChannelIsActive(handle) != ChannelState::Stopped) {
         const std::int32_t got =
             engine.ChannelGetData(handle, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-        if (got <= 0)
+        if (got < 0) {
+            // The stream broke off: what was decoded is not the whole file.
+            const int failure = engine.ErrorGetCode();
+            engine.StreamFree(handle);
+            std::printf("%s\terror=%d\t%s\n", path.c_str(), failure, EngineErrorText(failure).c_str());
+            return false;
+        }
+        if (got == 0)
             break;
         bytes += static_cast<std::uint64_t>(got);
     }

@@ -24,14 +24,23 @@ std::uint64_t EngineChannel::position()
 std::uint32_t EngineChannel::isActive()
 {
     std::lock_guard lock(m_mutex);
-    if (decodeOnly())
-        return m_source->finished() ? ChannelState::Stopped : ChannelState::Playing;
+    if (decodeOnly()) {
+        // A source that ended early stays active until a pull has reported it, so that a caller
+        // pulling until the channel stops learns that its audio is incomplete.
+        const bool unreported = m_source->endedEarly() && !m_earlyEndReported;
+        return m_source->finished() && !unreported ? ChannelState::Stopped : ChannelState::Playing;
+    }
     return m_state;
 }
 
 std::int64_t EngineChannel::pull(std::uint8_t* out, std::size_t size, int& errorCode)
 {
     std::lock_guard lock(m_mutex);
+    if (m_source->finished() && m_source->endedEarly()) {
+        m_earlyEndReported = true;
+        errorCode = EngineCode::Truncated;
+        return -1;
+    }
     const std::size_t delivered = m_source->read(out, size);
     m_position += delivered;
     if (m_encoder && delivered > 0 && !m_encoder->write(out, delivered, errorCode))

@@ -64,6 +64,8 @@ std::string EngineErrorText(int code)
         return "The encoder could not be started";
     case 101:
         return "The encoder ended with an error";
+    case 102:
+        return "The audio ends early: the file is damaged";
     case -1:
         return "Some Other Mystery Error";
     default:

@@ -1,5 +1,6 @@
 #include "FfmpegDecoder.h"
 
+#include "AllowedDemuxers.h"
 #include "FfmpegTagReader.h"
 #include "StatedLength.h"
 
@@ -7,8 +8,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -59,12 +58,19 @@ bool isMpegAudio(AVCodecID codec)
     return codec == AV_CODEC_ID_MP1 || codec == AV_CODEC_ID_MP2 || codec == AV_CODEC_ID_MP3;
 }
 
-AVDictionary* fileOnlyOptions()
+// No real recording has fewer samples per second: a header that says so is damaged, and
+// decoding it would make an encoder stretch every sample into seconds of output.
+constexpr int LowestRecordingRate = 1000;
+
+// Demuxers whose header states the exact number of samples and whose timestamps count samples,
+// so that audio ending far earlier means the file was cut short. Others estimate their length,
+// or cannot tell a cut from damage skipped in the middle (MP3 timestamps add up decoded frames).
+bool statesSampleCount(const char* demuxer)
 {
-    // Only plain files: a playlist-like file must not make the demuxer reach for anything else.
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    return options;
+    for (const char* name : {"flac", "aiff", "tta", "ape", "wv"})
+        if (std::strcmp(demuxer, name) == 0)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -89,38 +95,31 @@ FfmpegDecoder::~FfmpegDecoder()
 
 int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabled)
 {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    // Only regular files: a folder cannot be decoded and a FIFO or device could block forever.
-    if (error || !fs::is_regular_file(status) || ::access(path.c_str(), R_OK) != 0)
-        return EngineCode::FileOpen;
-    if (fs::file_size(path, error) == 0 || error)
+    int error = EngineCode::Ok;
+    m_input = FileInput::open(path, error);
+    if (!m_input)
+        return error;
+    if (m_input->size() == 0)
         return EngineCode::Format;
 
-    // "file:" keeps a colon in the name from being read as a protocol.
-    const std::string url = "file:" + path;
-    AVDictionary* options = fileOnlyOptions();
-    AVIOContext* probe = nullptr;
-    const int opened = avio_open2(&probe, url.c_str(), AVIO_FLAG_READ, nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0)
-        return EngineCode::FileOpen;
+    // The name lends its extension to probing; the bytes come from this file alone.
     const AVInputFormat* input = nullptr;
-    const int score = av_probe_input_buffer2(probe, &input, url.c_str(), nullptr, 0, 0);
-    avio_closep(&probe);
+    const int score = av_probe_input_buffer2(m_input->io(), &input, path.c_str(), nullptr, 0, 0);
     // A score below the retry level means only the file's extension spoke for the format: random
     // bytes or text named .mp3 must fail here instead of decoding into noise.
     if (score < AVPROBE_SCORE_RETRY || !input)
         return EngineCode::Format;
-    // Tracker modules are refused so that callers fall back to MusicLoad.
-    if (std::strcmp(input->name, "libopenmpt") == 0)
+    // Tracker modules are refused so that callers fall back to MusicLoad; playlists and other
+    // formats that would read further files are refused outright.
+    if (!isAllowedDemuxer(input->name))
         return EngineCode::Format;
 
-    options = fileOnlyOptions();
-    const int demuxed = avformat_open_input(&m_format, url.c_str(), input, &options);
-    av_dict_free(&options);
-    if (demuxed < 0)
+    m_format = avformat_alloc_context();
+    if (!m_format)
+        return EngineCode::Mem;
+    m_format->pb = m_input->io();
+    m_format->io_open = &FileInput::refuseNestedOpen;
+    if (avformat_open_input(&m_format, path.c_str(), input, nullptr) < 0)
         return EngineCode::Format;
     if (avformat_find_stream_info(m_format, nullptr) < 0)
         return EngineCode::Format;
@@ -159,6 +158,8 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     const auto sampleFormat = static_cast<AVSampleFormat>(m_frameReady ? m_frame->format : m_codec->sample_fmt);
     if (rate <= 0 || channels <= 0)
         return EngineCode::Format;
+    if (rate < LowestRecordingRate)
+        return EngineCode::Freq;
 
     m_info.freq = static_cast<std::uint32_t>(rate);
     m_info.chans = static_cast<std::uint32_t>(channels);
@@ -177,11 +178,21 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
         frames = mpegTaggedSampleCount(path).value_or(-1);
     if (parameters->codec_id == AV_CODEC_ID_MUSEPACK8)
         frames = musepackSampleCount(path).value_or(-1);
-    if (frames < 0 && stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+    // FFmpeg trusts a WAV's data size only while the file is that long; a cut file keeps it here.
+    // (Other WAV payloads keep FFmpeg's count, which is only an estimate for cut files.)
+    if (std::strcmp(input->name, "wav") == 0) {
+        frames = wavStatedSampleCount(path).value_or(-1);
+        m_lengthStated = frames >= 0;
+    }
+    if (frames < 0 && stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
         frames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});
+        m_lengthStated =
+            statesSampleCount(input->name) && m_format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
+    }
     if (frames < 0 && m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
         frames = av_rescale(m_format->duration, rate, AV_TIME_BASE);
-    m_length = static_cast<std::uint64_t>(std::max<std::int64_t>(frames, 0)) * m_frameBytes;
+    m_statedFrames = std::max<std::int64_t>(frames, 0);
+    m_length = static_cast<std::uint64_t>(m_statedFrames) * m_frameBytes;
     // MP4 and QuickTime state the exact playing time (edit list), which ends before the codec's
     // last frame does: the padding after it is cut.
     if (frames > 0 && std::strstr(input->name, "mp4"))
@@ -198,28 +209,63 @@ bool FfmpegDecoder::fetchFrame()
         if (received >= 0) {
             // Frames whose channel count differs from the stream's cannot be delivered in its format.
             if (m_frame->nb_samples > 0 &&
-                (m_info.chans == 0 || m_frame->ch_layout.nb_channels == static_cast<int>(m_info.chans)))
+                (m_info.chans == 0 || m_frame->ch_layout.nb_channels == static_cast<int>(m_info.chans))) {
+                m_failedSinceFrame = false;
+                noteFrameEnd();
                 return true;
+            }
             av_frame_unref(m_frame);
             continue;
         }
+        if (received != AVERROR(EAGAIN) && received != AVERROR_EOF)
+            m_failedSinceFrame = true;
         if (received == AVERROR_EOF || m_draining)
             return false;
         // Feed the next packet of the chosen stream; a damaged packet is skipped, like a player would.
         for (;;) {
-            if (av_read_frame(m_format, m_packet) < 0) {
+            const int read = av_read_frame(m_format, m_packet);
+            if (read < 0) {
+                if (read != AVERROR_EOF)
+                    m_failedSinceFrame = true;
                 avcodec_send_packet(m_codec, nullptr);
                 m_draining = true;
                 break;
             }
             const bool ours = m_packet->stream_index == m_streamIndex;
-            if (ours)
-                avcodec_send_packet(m_codec, m_packet);
+            if (ours && avcodec_send_packet(m_codec, m_packet) < 0)
+                m_failedSinceFrame = true;
             av_packet_unref(m_packet);
             if (ours)
                 break;
         }
     }
+}
+
+void FfmpegDecoder::noteFrameEnd()
+{
+    const AVStream* stream = m_format->streams[m_streamIndex];
+    const std::int64_t timestamp = m_frame->best_effort_timestamp;
+    if (timestamp == AV_NOPTS_VALUE || m_frame->sample_rate <= 0)
+        return;
+    const std::int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    const std::int64_t at = av_rescale_q(timestamp - start, stream->time_base, AVRational{1, m_frame->sample_rate});
+    m_reachedFrames = std::max(m_reachedFrames, at + m_frame->nb_samples);
+}
+
+bool FfmpegDecoder::endedEarly() const
+{
+    if (!finished())
+        return false;
+    // How far into the piece the audio went: the samples delivered, or further where the
+    // timestamps show that the decoder skipped damage and went on.
+    const std::int64_t reached = std::max(m_deliveredFrames, m_reachedFrames);
+    // Up to a second short is rounding, encoder padding or a length estimated from the bit rate.
+    if (m_statedFrames - reached <= static_cast<std::int64_t>(m_info.freq))
+        return false;
+    // Damage at the end, or a header that states more audio than the file holds. Only formats
+    // whose timestamps count samples say so on a clean end: elsewhere a frame skipped in the
+    // middle leaves no trace in the timestamps and would look the same.
+    return m_failedSinceFrame || m_lengthStated;
 }
 
 std::size_t FfmpegDecoder::read(std::uint8_t* out, std::size_t size)
@@ -340,7 +386,9 @@ bool FfmpegDecoder::rewind()
         return false;
     avcodec_flush_buffers(m_codec);
     m_draining = false;
+    m_failedSinceFrame = false;
     m_deliveredFrames = 0;
+    m_reachedFrames = 0;
     m_frameReady = fetchFrame();
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileInput.h"
 #include "FormatFamily.h"
 #include "PcmSource.h"
 
@@ -35,6 +36,7 @@ public:
     bool finished() const override { return !m_frameReady || (m_frameLimit >= 0 && m_deliveredFrames >= m_frameLimit); }
     bool rewind() override;
     SourceTags tags() override;
+    bool endedEarly() const override;
 
 private:
     FfmpegDecoder() = default;
@@ -42,7 +44,10 @@ private:
     // Makes m_frame hold undelivered samples; false at the end of the stream.
     bool fetchFrame();
     void convert(std::uint8_t* out, int offset, int frames);
+    // Records how far into the stream the frame in m_frame ends, by its timestamp.
+    void noteFrameEnd();
 
+    std::unique_ptr<FileInput> m_input; // outlives m_format, which reads through it
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_codec = nullptr;
     AVPacket* m_packet = nullptr;
@@ -53,6 +58,10 @@ private:
     std::int64_t m_frameLimit = -1; // where the container says the audio ends, -1 when it does not
     bool m_frameReady = false;
     bool m_draining = false;
+    bool m_failedSinceFrame = false; // a packet failed to read or decode after the last good frame
+    bool m_lengthStated = false;     // the file states its sample count rather than it being estimated
+    std::int64_t m_statedFrames = 0;
+    std::int64_t m_reachedFrames = 0; // where the latest decoded frame ends, by its timestamp
     bool m_dither = false;
     std::uint32_t m_noise = 0x12345678;
     ChannelInfo m_info;

@@ -81,7 +81,7 @@ std::unique_ptr<MidiStream> MidiStream::open(const std::string& path, const std:
     std::unique_ptr<MidiStream> stream(new MidiStream);
     stream->m_smf = standardMidi(bytes);
     const std::optional<double> seconds = midiDurationSeconds(stream->m_smf);
-    if (!seconds) {
+    if (!seconds || !(*seconds <= LongestSynthesisedSeconds)) {
         errorCode = EngineCode::Format;
         return nullptr;
     }

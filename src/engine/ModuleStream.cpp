@@ -56,6 +56,10 @@ std::unique_ptr<ModuleStream> ModuleStream::open(const std::string& path, std::u
         errorCode = EngineCode::Empty;
         return nullptr;
     }
+    if (!(seconds <= LongestSynthesisedSeconds)) {
+        errorCode = EngineCode::Format;
+        return nullptr;
+    }
     stream->m_totalFrames = static_cast<std::uint64_t>(std::llround(seconds * rate));
     stream->renderAhead();
     errorCode = EngineCode::Ok;

@@ -9,6 +9,10 @@
 namespace tunevale
 {
 
+// Synthesised sources (MIDI, tracker modules) play as long as their events say, which a few bytes
+// can stretch to years; no real piece lasts longer than this, so longer ones are refused as damaged.
+inline constexpr double LongestSynthesisedSeconds = 24.0 * 60 * 60;
+
 // A source of interleaved PCM in the format of info(). Not thread-safe: its channel locks it.
 class PcmSource
 {
@@ -26,6 +30,9 @@ public:
     virtual bool rewind() = 0;
     // The descriptive tags of the source file; none by default.
     virtual SourceTags tags() { return {}; }
+    // True once finished() holds and the audio stopped well short of length() because the file is
+    // damaged or cut short: what was delivered is not the whole piece.
+    virtual bool endedEarly() const { return false; }
 
     std::uint32_t bytesPerFrame() const
     {

@@ -37,6 +37,16 @@ std::uint64_t id3v2Size(const std::vector<unsigned char>& head)
     return 10 + size + (footer ? 10 : 0);
 }
 
+std::uint32_t littleEndian32(const unsigned char* p)
+{
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+}
+
+std::uint16_t littleEndian16(const unsigned char* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
 } // namespace
 
 std::optional<std::int64_t> mpegTaggedSampleCount(const std::string& path)
@@ -140,6 +150,43 @@ std::optional<std::int64_t> musepackSampleCount(const std::string& path)
             return static_cast<std::int64_t>(samples - silence);
         }
         at = packet + static_cast<std::size_t>(size);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> wavStatedSampleCount(const std::string& path)
+{
+    constexpr std::uint32_t PlaceholderSizes = 0x7FFFF000;
+    constexpr std::uint16_t Pcm = 1, Float = 3, Extensible = 0xFFFE;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    const std::vector<unsigned char> riff = readAt(in, 0, 12);
+    if (riff.size() < 12 || std::memcmp(riff.data(), "RIFF", 4) != 0 || std::memcmp(&riff[8], "WAVE", 4) != 0)
+        return std::nullopt;
+    std::uint32_t blockAlign = 0;
+    std::uint64_t at = 12;
+    for (int chunks = 0; chunks < 64; ++chunks) {
+        const std::vector<unsigned char> header = readAt(in, at, 8);
+        if (header.size() < 8)
+            return std::nullopt;
+        const std::uint32_t size = littleEndian32(&header[4]);
+        if (std::memcmp(header.data(), "fmt ", 4) == 0) {
+            const std::vector<unsigned char> format = readAt(in, at + 8, 26);
+            if (format.size() < 16)
+                return std::nullopt;
+            std::uint16_t tag = littleEndian16(&format[0]);
+            if (tag == Extensible && format.size() >= 26)
+                tag = littleEndian16(&format[24]);
+            if (tag != Pcm && tag != Float)
+                return std::nullopt;
+            blockAlign = littleEndian16(&format[12]);
+        } else if (std::memcmp(header.data(), "data", 4) == 0) {
+            if (blockAlign == 0 || size == 0 || size >= PlaceholderSizes)
+                return std::nullopt;
+            return static_cast<std::int64_t>(size / blockAlign);
+        }
+        at += 8 + std::uint64_t(size) + (size & 1);
     }
     return std::nullopt;
 }

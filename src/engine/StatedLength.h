@@ -16,4 +16,10 @@ std::optional<std::int64_t> mpegTaggedSampleCount(const std::string& path);
 // the encoder put in front). Nothing for other files.
 std::optional<std::int64_t> musepackSampleCount(const std::string& path);
 
+// The number of sample frames a RIFF WAVE file of plain PCM states in its data chunk's size,
+// whether or not the file still holds them all. Nothing for other files, and for the sizes that
+// writers leave when they cannot go back to fill them in (0, or 2 GiB and more: streaming
+// writers put 0xFFFFFFFF or just under 2 GiB there).
+std::optional<std::int64_t> wavStatedSampleCount(const std::string& path);
+
 } // namespace tunevale

@@ -99,7 +99,7 @@ TEST_F(BadInput, HugeTextFileNamedMp3FailsWithoutReadingItAll)
     expectRefused(m_dir / "essay.mp3", EngineCode::Format);
 }
 
-TEST_F(BadInput, TruncatedFilesDecodeWhatIsThereAndEndCleanly)
+TEST_F(BadInput, TruncatedFilesDeliverWhatIsThere)
 {
     makeTone(m_dir / "whole.flac", 4, 44100, 2, {"-c:a", "flac"});
     makeTone(m_dir / "whole.mp3", 4, 44100, 2, {"-c:a", "libmp3lame"});
@@ -107,10 +107,28 @@ TEST_F(BadInput, TruncatedFilesDecodeWhatIsThereAndEndCleanly)
         const std::string bytes = readFile(m_dir / name);
         const auto cut = m_dir / (std::string("cut-") + name);
         writeFile(cut, bytes.substr(0, bytes.size() / 2));
-        const std::size_t decoded = decodesAndEnds(cut);
-        // About half of four seconds, never more than the whole.
+        const EngineHandle handle = m_engine->StreamCreateFile(cut.string(), 0, 0, StreamFlag::DecodeOnly);
+        ASSERT_NE(handle, 0u) << name;
+        std::string buffer(4096, '\0');
+        std::size_t decoded = 0;
+        std::int32_t got = 0;
+        while (m_engine->ChannelIsActive(handle) != ChannelState::Stopped &&
+               (got = m_engine->ChannelGetData(handle, buffer.data(), 4096)) > 0)
+            decoded += static_cast<std::size_t>(got);
+        // The FLAC states four seconds in its header and holds two: damaged. The MP3's timestamps
+        // cannot tell a cut from frames skipped in the middle, so it just ends.
+        const bool flac = std::string(name) == "whole.flac";
+        if (flac) {
+            EXPECT_EQ(got, -1);
+        } else {
+            EXPECT_GT(got, 0);
+        }
+        EXPECT_EQ(m_engine->ErrorGetCode(), flac ? EngineCode::Truncated : EngineCode::Ok) << name;
+        EXPECT_EQ(m_engine->ChannelGetPosition(handle, 0), decoded) << name;
         EXPECT_GT(decoded, 1u * 44100 * 4) << name;
         EXPECT_LT(decoded, 3u * 44100 * 4) << name;
+        EXPECT_EQ(m_engine->ChannelIsActive(handle), ChannelState::Stopped) << name;
+        EXPECT_TRUE(m_engine->StreamFree(handle));
     }
 }
 

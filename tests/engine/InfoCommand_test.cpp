@@ -1,5 +1,6 @@
 #include "EngineTestSupport.h"
 #include "TaggedSources.h"
+#include "HostileFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,23 @@ TEST(InfoCommand, TagsFollowTheirFileOneLineEach)
                                  "\n" + "Composer: " + tags.composer + "\n" + "Comment: first line\\nsecond line\n" +
                                  "Cover: image/png, " + std::to_string(cover.bytes.size()) + " bytes\n" +
                                  plain.string() + "\trate=44100\tchannels=1\tbits=16\tbytes=88200\tseconds=1.000\n");
+}
+
+TEST(InfoCommand, PlaylistsAndDamagedFilesFailAtOnce)
+{
+    TempDir dir;
+    writePlaylists(dir);
+    writeFile(dir / "centuries.mid", centuriesLongMidi());
+    const std::string pcm = toneSamples(1.0, 44100);
+    writeFile(dir / "cut.wav", wavHeader(44100, 1, 10 * 44100 * 2) + pcm); // states 10 s, holds 1 s
+    const ProgramResult result = runProgram({cli(), "info", (dir / "concat-fifo.mp3").string(),
+                                             (dir / "centuries.mid").string(), (dir / "cut.wav").string()},
+                                            60);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, (dir / "concat-fifo.mp3").string() + "\terror=6\tUnsupported Format\n" +
+                                 (dir / "centuries.mid").string() + "\terror=6\tUnsupported Format\n" +
+                                 (dir / "cut.wav").string() +
+                                 "\terror=102\tThe audio ends early: the file is damaged\n");
 }
 
 } // namespace

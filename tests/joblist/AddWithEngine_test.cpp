@@ -2,6 +2,7 @@
 #include "DurationProbe.h"
 #include "EngineWithoutWma.h"
 #include "FileSizeText.h"
+#include "HostileFiles.h"
 #include "JobAdder.h"
 #include "JobList.h"
 #include "JobListFakes.h"
@@ -68,6 +69,37 @@ TEST(AddWithEngine, MeasuresDecodableFilesAndMarksDamagedOnes)
         EXPECT_EQ(job->Duration, "Error") << name;
     }
     EXPECT_TRUE(window.messages.shown.empty()) << "undecodable files are listed without a warning";
+}
+
+TEST(AddWithEngine, PlaylistsAndSourcesOfAbsurdLengthOrRateAreListedAsNotSupportedAtOnce)
+{
+    auto engine = test::decodingEngine();
+    Window window(*engine);
+    std::vector<std::filesystem::path> files = test::writePlaylists(window.dir);
+    test::writeFile(window.dir / "centuries.mid", test::centuriesLongMidi());
+    test::writeFile(window.dir / "endless.mid", test::endlessMidi());
+    test::writeFile(window.dir / "marathon.mod.mp3", test::marathonModule());
+    const std::string pcm = test::toneSamples(1.0, 44100);
+    test::writeFile(window.dir / "one-hertz.wav", test::wavHeader(1, 1, static_cast<std::uint32_t>(pcm.size())) + pcm);
+    for (const char* name : {"centuries.mid", "endless.mid", "marathon.mod.mp3", "one-hertz.wav"})
+        files.push_back(window.dir / name);
+
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        JobAdder* adder = &window.adder;
+        const std::string path = file.string();
+        const auto added = test::within<bool>(20, [adder, path] {
+            std::string name = path;
+            return adder->AddFile2Grid(name);
+        });
+        ASSERT_TRUE(added.has_value()) << "still adding after 20 s";
+        EXPECT_TRUE(*added);
+        const Job* job = window.job(file);
+        ASSERT_NE(job, nullptr);
+        EXPECT_EQ(job->Status, "Codec Not Supported");
+        EXPECT_EQ(job->Duration, "Error");
+    }
+    EXPECT_EQ(window.jobs.rsJobs().size(), files.size());
 }
 
 TEST(AddWithEngine, AddsAWindowsMediaFileAsNotSupportedWhateverThePromptsAnswer)

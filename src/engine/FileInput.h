@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct AVIOContext;
+struct AVFormatContext;
+struct AVDictionary;
+
+namespace tunevale
+{
+
+// One regular file, read by FFmpeg through I/O that the engine opens itself: the demuxer sees
+// this file's bytes and nothing else. A FIFO, device or folder is refused before any read could
+// block, and the descriptor checked is the one read, so the path cannot be swapped in between.
+class FileInput
+{
+public:
+    // nullptr with errorCode set (EngineCode::FileOpen) when path is not a readable regular file.
+    static std::unique_ptr<FileInput> open(const std::string& path, int& errorCode);
+    ~FileInput();
+    FileInput(const FileInput&) = delete;
+    FileInput& operator=(const FileInput&) = delete;
+
+    AVIOContext* io() const { return m_io; }
+    std::uint64_t size() const { return m_size; }
+
+    // For AVFormatContext::io_open: refuses every further file or URL that a demuxer asks for.
+    static int refuseNestedOpen(AVFormatContext* format, AVIOContext** io, const char* url, int flags,
+                                AVDictionary** options);
+
+private:
+    FileInput() = default;
+    static int readPacket(void* opaque, std::uint8_t* buffer, int size);
+    static std::int64_t seek(void* opaque, std::int64_t offset, int whence);
+
+    int m_fd = -1;
+    std::uint64_t m_size = 0;
+    AVIOContext* m_io = nullptr;
+};
+
+} // namespace tunevale
