@@ -1,5 +1,8 @@
 #include "FolderListing.h"
 
+#include "AsciiCase.h"
+
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -21,6 +24,12 @@ std::vector<std::string> ListFolderFiles(const std::string& folder)
         if (name != "." && name != "..")
             names.push_back(std::move(name));
     }
+    // Sorted as a person reads a track list, whatever order the file system keeps; names that
+    // differ only in letter case keep a fixed order between them.
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const std::string lowerA = asciiLower(a), lowerB = asciiLower(b);
+        return lowerA != lowerB ? lowerA < lowerB : a < b;
+    });
     return names;
 }
 
