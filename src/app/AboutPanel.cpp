@@ -26,9 +26,9 @@ AboutPanel::AboutPanel(QWidget* parent) : ThemedPanel(QStringLiteral("About"), p
         QStringLiteral("Tunevale converts your audio files, and the sound tracks of your videos, into WAV, WMA, MP3 "
                        "or OGG Vorbis files in three easy steps: add the files or whole folders to the list (or drag "
                        "them onto it), choose the output folder and format, and click Convert. It reads some twenty "
-                       "audio formats, from MP3, OGG, FLAC and WMA to Monkey's Audio, Musepack, MIDI and tracker "
-                       "modules, lets you listen to each file before converting it, and can power the computer off "
-                       "when a long batch is done."),
+                       "audio formats, from MP3, OGG, FLAC and WMA to Monkey's Audio, Musepack and MIDI, lets you "
+                       "listen to each file before converting it, and can power the computer off when a long batch "
+                       "is done."),
         this);
     description->setWordWrap(true);
     layout->addWidget(description);
@@ -50,6 +50,12 @@ AboutPanel::AboutPanel(QWidget* parent) : ThemedPanel(QStringLiteral("About"), p
     lblWebSite->setCursor(Qt::PointingHandCursor);
     connect(lblWebSite, &QLabel::linkActivated, this, &AboutPanel::webSiteClicked);
     layout->addWidget(lblWebSite);
+
+    lblErrorLog = new QLabel(this);
+    lblErrorLog->setObjectName(QStringLiteral("lblErrorLog"));
+    lblErrorLog->setWordWrap(true);
+    lblErrorLog->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(lblErrorLog);
     layout->addStretch(1);
 
     cmdCloseHelp = new ThemedButton(QStringLiteral("Close"), this);
@@ -58,6 +64,11 @@ AboutPanel::AboutPanel(QWidget* parent) : ThemedPanel(QStringLiteral("About"), p
     buttons->addStretch(1);
     buttons->addWidget(cmdCloseHelp);
     layout->addLayout(buttons);
+}
+
+void AboutPanel::showErrorLogPath(const QString& path)
+{
+    lblErrorLog->setText(QStringLiteral("Files that could not be converted are noted in the error log: %1").arg(path));
 }
 
 } // namespace tunevale

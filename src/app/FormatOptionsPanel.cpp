@@ -60,6 +60,27 @@ QHBoxLayout* sliderRow(const QString& low, Slider* slider, const QString& high, 
     return row;
 }
 
+// A slider with its number label after it and its end captions below its two ends: captions as
+// long as "Less Quality(Smaller File)" then neither squeeze the slider nor get cut off.
+QVBoxLayout* sliderBlock(const QString& low, Slider* slider, const QString& high, QLabel* number)
+{
+    constexpr int kNumberWidth = 24;
+    auto* block = new QVBoxLayout;
+    block->setSpacing(0);
+    auto* track = new QHBoxLayout;
+    track->addWidget(slider, 1);
+    number->setMinimumWidth(kNumberWidth);
+    track->addWidget(number);
+    block->addLayout(track);
+    auto* ends = new QHBoxLayout;
+    ends->addWidget(label(low, slider->parentWidget()));
+    ends->addStretch(1);
+    ends->addWidget(label(high, slider->parentWidget()));
+    ends->addSpacing(kNumberWidth + track->spacing());
+    block->addLayout(ends);
+    return block;
+}
+
 } // namespace
 
 FormatOptionsPanel::FormatOptionsPanel(QWidget* parent) : ThemedPanel(QStringLiteral("Output Audio Formats"), parent)
@@ -177,8 +198,8 @@ QWidget* FormatOptionsPanel::makeMp3Panel()
     layout->addWidget(label(QStringLiteral("Encoder Quality:"), panel), 2, 0);
     SliderMP3EncoderQuality = slider(QStringLiteral("SliderMP3EncoderQuality"), panel);
     lblMP3EncodSlider = named(label({}, panel), QStringLiteral("lblMP3EncodSlider"));
-    layout->addLayout(sliderRow(QStringLiteral("Low (Faster)"), SliderMP3EncoderQuality,
-                                QStringLiteral("High (Slower)"), lblMP3EncodSlider),
+    layout->addLayout(sliderBlock(QStringLiteral("Low (Faster)"), SliderMP3EncoderQuality,
+                                  QStringLiteral("High (Slower)"), lblMP3EncodSlider),
                       2, 1);
     layout->addWidget(label(QStringLiteral("Enocding Mode:"), panel), 3, 0);
     optMP3CBR = named(new QRadioButton(QStringLiteral("Constant Bitrate (CBR):"), panel), QStringLiteral("optMP3CBR"));
@@ -188,15 +209,19 @@ QWidget* FormatOptionsPanel::makeMp3Panel()
     optMP3VBR = named(new QRadioButton(QStringLiteral("Variable Bitrate (VBR):"), panel), QStringLiteral("optMP3VBR"));
     SliderMP3VBR = slider(QStringLiteral("SliderMP3VBR"), panel);
     lblMP3VBREncodSlider = named(label({}, panel), QStringLiteral("lblMP3VBREncodSlider"));
-    layout->addWidget(optMP3VBR, 5, 0);
-    layout->addLayout(sliderRow(QStringLiteral("Less Quality(Smaller File)"), SliderMP3VBR,
-                                QStringLiteral("High Quality(Bigger File)"), lblMP3VBREncodSlider),
-                      5, 1);
+    layout->addWidget(optMP3VBR, 5, 0, 1, 2);
+    // The VBR slider's captions are long: its block spans both columns, indented under its option.
+    auto* vbr = new QHBoxLayout;
+    vbr->addSpacing(20);
+    vbr->addLayout(sliderBlock(QStringLiteral("Less Quality(Smaller File)"), SliderMP3VBR,
+                               QStringLiteral("High Quality(Bigger File)"), lblMP3VBREncodSlider),
+                   1);
+    layout->addLayout(vbr, 6, 0, 1, 2);
     optMP3ABR = named(new QRadioButton(QStringLiteral("Average Bitrate (ABR):"), panel), QStringLiteral("optMP3ABR"));
     cmbMP3ABitrate = comboBox(QStringLiteral("cmbMP3ABitrate"), panel);
-    layout->addWidget(optMP3ABR, 6, 0);
-    layout->addWidget(cmbMP3ABitrate, 6, 1, Qt::AlignLeft);
-    layout->setRowStretch(7, 1);
+    layout->addWidget(optMP3ABR, 7, 0);
+    layout->addWidget(cmbMP3ABitrate, 7, 1, Qt::AlignLeft);
+    layout->setRowStretch(8, 1);
     layout->setColumnStretch(1, 1);
     return panel;
 }

@@ -2,11 +2,15 @@
 
 #include "Job.h"
 #include "JobTableModel.h"
+#include "ProgressCell.h"
 #include "StatusCellDelegate.h"
 
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QToolTip>
 #include <QUrl>
 
 #include <cmath>
@@ -49,6 +53,59 @@ JobGrid::JobGrid(JobTableModel& model, QWidget* parent) : QTableView(parent)
     horizontalHeader()->setHighlightSections(false);
     // Every column keeps its own width; room to the right of the last one stays empty.
     horizontalHeader()->setStretchLastSection(false);
+    setTabKeyNavigation(false);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!m_scrollingForRun)
+            m_userScrolled = true;
+    });
+}
+
+void JobGrid::followRow(int row)
+{
+    if (m_userScrolled || row < 0 || row >= rowCount())
+        return;
+    m_scrollingForRun = true;
+    scrollTo(model()->index(row, kPathColumn), QAbstractItemView::EnsureVisible);
+    m_scrollingForRun = false;
+}
+
+QString JobGrid::cutOffText(const QModelIndex& index) const
+{
+    if (!index.isValid() || isColumnHidden(index.column()))
+        return {};
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (text.isEmpty() || ProgressCell::percentageOf(text))
+        return {};
+    // The item view keeps a margin of the focus frame's width plus one on either side of the text.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int room = visualRect(index).width() - 2 * margin;
+    return fontMetrics().horizontalAdvance(text) > room ? text : QString();
+}
+
+void JobGrid::keyPressEvent(QKeyEvent* event)
+{
+    const QModelIndex current = currentIndex();
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && current.isValid()) {
+        const QModelIndex box = model()->index(current.row(), kCheckColumn);
+        const bool ticked = box.data(Qt::CheckStateRole).toInt() != Qt::Unchecked;
+        model()->setData(box, ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+bool JobGrid::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QTableView::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = cutOffText(index);
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    return true;
 }
 
 int JobGrid::rowCount() const

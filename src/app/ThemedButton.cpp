@@ -1,5 +1,6 @@
 #include "ThemedButton.h"
 
+#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QStyleOptionButton>
@@ -32,6 +33,17 @@ QSize ThemedButton::sizeHint() const
     return {text.width() + 18, std::max(text.height() + 10, 23)};
 }
 
+void ThemedButton::keyPressEvent(QKeyEvent* event)
+{
+    // Enter presses the focused button as Space does, also outside a dialog.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
 void ThemedButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -48,6 +60,13 @@ void ThemedButton::paintEvent(QPaintEvent*)
     painter.setPen(isEnabled() ? m_border.darker(135) : m_border.darker(110));
     painter.setBrush(gradient);
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+    if (hasFocus()) {
+        // The keyboard's place: a dotted frame inside the border, in the border's colour.
+        QPen frame(m_border.darker(150), 1, Qt::DotLine);
+        painter.setPen(frame);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(3.5, 3.5, -3.5, -3.5), 2, 2);
+    }
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextShowMnemonic, text());
 }

@@ -7,7 +7,8 @@ namespace tunevale
 {
 
 // A flat push button in the window's theme, with its own colours for the normal, disabled and
-// focused states, its border and its tool tip.
+// focused states, its border and its tool tip. The focused button shows a dotted frame, and Enter
+// or Space presses it.
 class ThemedButton : public QPushButton
 {
     Q_OBJECT
@@ -34,6 +35,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void repaintWith(QColor& member, const QColor& colour);

@@ -1,7 +1,6 @@
 #include "ThemedPanel.h"
 
 #include <QLinearGradient>
-#include <QMouseEvent>
 #include <QPainter>
 
 namespace tunevale
@@ -50,13 +49,6 @@ void ThemedPanel::paintEvent(QPaintEvent*)
     painter.setFont(bold);
     painter.setPen(m_fore);
     painter.drawText(header.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, m_caption);
-}
-
-void ThemedPanel::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton)
-        emit pressed(event->globalPosition().toPoint());
-    QWidget::mousePressEvent(event);
 }
 
 } // namespace tunevale

@@ -41,12 +41,8 @@ public:
     void setHeaderColorBottomLeft(const QColor& c) { repaintWith(m_headerBottomLeft, c); }
     void setHeaderColorTopLeft(const QColor& c) { repaintWith(m_headerTopLeft, c); }
 
-signals:
-    void pressed(QPoint globalPosition);
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void repaintWith(QColor& member, const QColor& colour);

@@ -18,18 +18,19 @@
 #include "Theme.h"
 #include "ThemedButton.h"
 #include "ThemedPanel.h"
+#include "WindowDrag.h"
 #include "WmaSupport.h"
 #include "WmaSupportInstaller.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QThread>
 #include <QVBoxLayout>
-#include <QWindow>
 
 #include <cmath>
 
@@ -122,7 +123,7 @@ void frmMain::buildMainPanel()
 {
     frMain = named(new ThemedPanel(QStringLiteral("Tunevale"), this), "frMain");
     frMain->resize(kMainPanelSize);
-    connect(frMain, &ThemedPanel::pressed, this, &frmMain::DragWindow);
+    new WindowDrag(*frMain, *this);
 
     // The window's own title-bar buttons, at the top right of the main panel's header.
     cmdAbout = named(new ThemedButton(QStringLiteral("About"), frMain), "cmdAbout");
@@ -310,6 +311,11 @@ void frmMain::followRun()
         m_tmrProgress.start();
 }
 
+void frmMain::addFilesFromCommandLine(const std::vector<std::string>& files)
+{
+    m_adder->addDroppedFiles(files);
+}
+
 void frmMain::createConversion()
 {
     ConversionController::Services services{m_services.engine,
@@ -328,7 +334,9 @@ void frmMain::createConversion()
 void frmMain::LayoutMainWindow()
 {
     frMain->move(0, 0);
-    resize(frMain->size());
+    // One size, as drawn: equal least and greatest sizes tell window managers not to maximise,
+    // tile or resize the window (changeEvent undoes a maximise that comes all the same).
+    setFixedSize(frMain->size());
     const int panelHeight = std::max(200, height() - PanelSlide::kShownTop / kTwipsPerPixel - kPanelBottomGap);
     const int left = (frMain->width() - kPanelWidth) / 2;
     for (QWidget* panel : {static_cast<QWidget*>(frFormats), static_cast<QWidget*>(frAbout)}) {
@@ -344,6 +352,7 @@ void frmMain::LayoutMainWindow()
                                  .arg(TUNEVALE_VERSION_MAJOR)
                                  .arg(TUNEVALE_VERSION_MINOR)
                                  .arg(TUNEVALE_VERSION_REVISION));
+    frAbout->showErrorLogPath(QString::fromStdString(m_services.errorLogFile.string()));
 }
 
 bool frmMain::SetupJobGrid()
@@ -386,6 +395,8 @@ void frmMain::showPanel(QWidget* panel)
         return;
     m_movingPanel = panel;
     frMain->setEnabled(false);
+    // The keyboard follows the panel, starting on its close button.
+    (panel == frFormats ? frFormats->cmdHide : frAbout->cmdCloseHelp)->setFocus(Qt::OtherFocusReason);
     m_slide.SlidePanel("EDIT_FRAME_UP");
 }
 
@@ -408,10 +419,23 @@ void frmMain::Grid_DblClick()
         m_player->clickPlay();
 }
 
-void frmMain::DragWindow()
+void frmMain::changeEvent(QEvent* event)
 {
-    if (QWindow* window = windowHandle())
-        window->startSystemMove();
+    // A window manager's maximise or full-screen (a double click, a tiling key) is undone: the
+    // window has one size, and a larger one would only show empty space and the parked panels.
+    if (event->type() == QEvent::WindowStateChange && windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+    QWidget::changeEvent(event);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    // Escape closes a risen panel as its close button does.
+    if (event->key() == Qt::Key_Escape && m_movingPanel && !frMain->isEnabled()) {
+        (m_movingPanel == frFormats ? frFormats->cmdHide : frAbout->cmdCloseHelp)->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

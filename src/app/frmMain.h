@@ -51,7 +51,8 @@ class WmaSupportInstaller;
 // The main window: the job list with its commands, the preview player, the output folder and
 // format, the convert buttons, and the format and about panels that slide up over it. It owns the
 // shared state of the program and wires the subsystems together. Its own frame is drawn by the
-// main panel: the window has no system title bar and is moved by dragging that panel.
+// main panel: the window has no system title bar, keeps one size and is moved by dragging that
+// panel's background.
 class frmMain : public QWidget,
                 private PanelSlide::SlideHost,
                 private ConvertControls,
@@ -85,6 +86,9 @@ public:
     bool Load();
     // True once Load has opened the engine; shut-down then saves the settings and frees the engine.
     bool loaded() const { return m_loaded; }
+    // Adds files as a drop on the grid does (the same refusals, no warning): the files that a
+    // desktop's "Open with" names on the command line.
+    void addFilesFromCommandLine(const std::vector<std::string>& files);
 
     bool bLoading() const { return m_settings.bLoading(); }
     JobList& jobs() { return m_jobs; }
@@ -103,6 +107,8 @@ public:
 protected:
     // The QueryUnload of the window: every road out saves the settings and releases the engine.
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildMainPanel();
@@ -120,7 +126,6 @@ private:
     void cmdClose_Click();
     void cmdBrowse_Click();
     void Grid_DblClick();
-    void DragWindow();
 
     // PanelSlide::SlideHost
     int movingPanelTop() const override;

@@ -1,5 +1,6 @@
 // Tunevale: the desktop program. Chooses the real system services and opens the main window.
 #include "CRegister.h"
+#include "CommandLineFiles.h"
 #include "ComponentDownload.h"
 #include "DesktopShell.h"
 #include "EngineFactory.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QNetworkAccessManager>
+#include <QTimer>
 
 #include <csignal>
 
@@ -26,6 +28,8 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tunevale"));
+    // Ties the window to its desktop entry (its icon and name on Wayland's taskbars).
+    QApplication::setDesktopFileName(QStringLiteral(TUNEVALE_APP_ID));
 
     QtMessageBox messages;
     QtFileDialogs dialogs;
@@ -48,5 +52,9 @@ int main(int argc, char* argv[])
     if (!window.Load())
         return 1;
     window.show();
+    // Once the window is on screen, so that it shows while the files are probed.
+    QTimer::singleShot(0, &window, [&window, files = commandLineFiles(QApplication::arguments().mid(1))] {
+        window.addFilesFromCommandLine(files);
+    });
     return app.exec();
 }

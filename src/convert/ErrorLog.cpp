@@ -1,7 +1,7 @@
 #include "ErrorLog.h"
 
 #include "EngineErrorText.h"
-#include "ProgramFolder.h"
+#include "UserFolder.h"
 
 #include <QLocale>
 
@@ -15,15 +15,7 @@ ErrorLog::ErrorLog(std::filesystem::path file) : m_file(std::move(file)) {}
 
 std::filesystem::path ErrorLog::defaultPath()
 {
-    // The log lies beside the program folder, not inside it, so the place that must be writable
-    // is the folder that holds the program folder.
-    const auto folder = programFolder();
-    auto besideFolder = folder;
-    besideFolder += " Errors.log";
-    const bool exists = ::access(besideFolder.c_str(), F_OK) == 0;
-    if (exists ? ::access(besideFolder.c_str(), W_OK) == 0 : ::access(folder.parent_path().c_str(), W_OK) == 0)
-        return besideFolder;
-    return writableProgramFolder("XDG_STATE_HOME") / "Errors.log";
+    return userFolder(UserFolder::State) / "Errors.log";
 }
 
 std::string ErrorLog::entryText(const QDateTime& when, int code, const std::string& source)

@@ -17,9 +17,8 @@ class ErrorLog
 public:
     explicit ErrorLog(std::filesystem::path file);
 
-    // "<program folder> Errors.log" beside the program folder when that file can be written there;
-    // otherwise "Errors.log" in the first writable of the program folder and Tunevale's state folder
-    // ($XDG_STATE_HOME/Tunevale, by default ~/.local/state/Tunevale).
+    // "Errors.log" in Tunevale's state folder ($XDG_STATE_HOME/Tunevale, by default
+    // ~/.local/state/Tunevale), whatever the program folder is.
     static std::filesystem::path defaultPath();
 
     // The entry: "HH:MM:SS <short date> <error text> <code> occured when Korvel tried to

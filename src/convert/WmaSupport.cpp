@@ -1,7 +1,7 @@
 #include "WmaSupport.h"
 
 #include "MessageBox.h"
-#include "ProgramFolder.h"
+#include "UserFolder.h"
 #include "WmaSupportInstaller.h"
 
 namespace tunevale
@@ -18,7 +18,7 @@ const char* const WmaRestartNotice = "You have to restart Marrowgate after insta
 
 std::filesystem::path wmaProbeFile()
 {
-    return writableProgramFolder("XDG_CACHE_HOME") / "CheckWMASupport.wma";
+    return userFolder(UserFolder::Cache) / "CheckWMASupport.wma";
 }
 
 bool CheckWMASupport(Engine& engine, const std::filesystem::path& probeFile)

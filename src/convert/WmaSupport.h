@@ -11,8 +11,7 @@ namespace tunevale
 class MessageBox;
 class WmaSupportInstaller;
 
-// Where the capability check writes its test file: the program folder, or the cache folder when
-// the program folder is not writable.
+// Where the capability check writes its test file: Tunevale's cache folder ($XDG_CACHE_HOME/Tunevale).
 std::filesystem::path wmaProbeFile();
 
 // True when the engine can open a WMA encoder (44.1 kHz stereo, 128 kbit/s) on probeFile; any

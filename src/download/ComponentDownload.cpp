@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "ProgramFolder.h"
 #include "Shell.h"
+#include "UserFolder.h"
 
 #include <QFileInfo>
 #include <QIcon>
@@ -64,7 +65,7 @@ void ComponentDownload::cmdOpenWMSite_Click()
 
 std::filesystem::path ComponentDownload::wmaSupportDestination()
 {
-    return writableProgramFolder("XDG_CACHE_HOME") / endpoints::kWmaSupportFileName;
+    return userFolder(UserFolder::Cache) / endpoints::kWmaSupportFileName;
 }
 
 } // namespace tunevale

@@ -33,8 +33,7 @@ public:
     void downloadAndInstall() override { cmdDownloadWMF_Click(); }
     void openSupportPage() override { cmdOpenWMSite_Click(); }
 
-    // Where the support package is saved: the program folder, or the cache folder when the
-    // program folder is not writable.
+    // Where the support package is saved: Tunevale's cache folder ($XDG_CACHE_HOME/Tunevale).
     static std::filesystem::path wmaSupportDestination();
 
 private:

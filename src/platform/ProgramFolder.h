@@ -5,11 +5,8 @@
 namespace tunevale
 {
 
-// The folder that holds the running executable (encoders, manual and probe files live beside it).
+// The folder that holds the running executable, where Tunevale reads what ships with it (encoders
+// found beside it, the manual). Nothing is written there: see UserFolder.h.
 std::filesystem::path programFolder();
-
-// Where Tunevale writes a file that belongs beside the program: the program folder when it is
-// writable, otherwise the given XDG base folder ("XDG_CACHE_HOME" or "XDG_STATE_HOME") + "/Tunevale".
-std::filesystem::path writableProgramFolder(const char* xdgVariable);
 
 } // namespace tunevale

@@ -1,4 +1,5 @@
 #include "ErrorLog.h"
+#include "ScopedEnv.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 
 #include <filesystem>
 #include <thread>
+#include <unistd.h>
 
 using namespace tunevale;
 
@@ -58,10 +60,36 @@ TEST(ErrorLog, UnwritablePlaceIsReportedNotThrown)
     EXPECT_FALSE(log.append(2, "/m/x.mp3"));
 }
 
-TEST(ErrorLog, DefaultPathLiesBesideTheProgramFolderWhenWritable)
+TEST(ErrorLog, DefaultPathIsInTheStateFolderEvenWhenTheProgramFolderIsWritable)
 {
-    // The test program's folder (the build's bin folder) sits in a writable build folder.
-    const auto path = ErrorLog::defaultPath();
-    const auto self = std::filesystem::read_symlink("/proc/self/exe").parent_path();
-    EXPECT_EQ(path, std::filesystem::path(self.string() + " Errors.log"));
+    // The test program's folder (the build's bin folder) and the folder above it are writable.
+    const auto programFolder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    ASSERT_EQ(::access(programFolder.parent_path().c_str(), W_OK), 0);
+    // Logs left there by an older build must stay untouched.
+    const std::filesystem::path besideProgram = programFolder.string() + " Errors.log";
+    std::error_code noFile;
+    const auto before = std::filesystem::last_write_time(besideProgram, noFile);
+    test::TempDir home;
+    test::ScopedEnv homeVariable("HOME", home.path().string());
+
+    {
+        test::ScopedEnv state("XDG_STATE_HOME", (home / "state").string());
+        EXPECT_EQ(ErrorLog::defaultPath(), home / "state" / "Tunevale" / "Errors.log");
+        EXPECT_TRUE(std::filesystem::is_directory(home / "state" / "Tunevale"));
+    }
+    for (const char* ignored : {"", "relative/state"}) {
+        test::ScopedEnv state("XDG_STATE_HOME", ignored);
+        EXPECT_EQ(ErrorLog::defaultPath(), home / ".local" / "state" / "Tunevale" / "Errors.log") << ignored;
+    }
+    {
+        test::ScopedEnv state("XDG_STATE_HOME", std::nullopt);
+        const auto path = ErrorLog::defaultPath();
+        EXPECT_EQ(path, home / ".local" / "state" / "Tunevale" / "Errors.log");
+        ErrorLog log(path);
+        EXPECT_TRUE(log.append(2, "/m/x.mp3"));
+    }
+    std::error_code noFileAfter;
+    EXPECT_EQ(std::filesystem::last_write_time(besideProgram, noFileAfter), before);
+    EXPECT_EQ(bool(noFileAfter), bool(noFile));
+    EXPECT_FALSE(std::filesystem::exists(programFolder / "Errors.log"));
 }

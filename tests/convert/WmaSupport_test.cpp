@@ -3,6 +3,7 @@
 #include "EngineWithoutWma.h"
 #include "RecordingInstaller.h"
 #include "RecordingMessageBox.h"
+#include "ScopedEnv.h"
 #include "TestSupport.h"
 #include "WmaSupport.h"
 
@@ -27,6 +28,29 @@ TEST(CheckWMASupport, OpensAndClosesARealEncoderOnTheTestFile)
     EXPECT_TRUE(CheckWMASupport(*engine, dir / "CheckWMASupport.wma"));
     EXPECT_TRUE(std::filesystem::exists(dir / "CheckWMASupport.wma"));
     EXPECT_TRUE(CheckWMASupport(*engine, dir / "CheckWMASupport.wma")) << "a second check finds the file in place";
+}
+
+TEST(CheckWMASupport, DefaultTestFileIsInTheCacheFolderNotTheWritableProgramFolder)
+{
+    // A file left there by an older build must stay untouched.
+    const auto besideProgram = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "CheckWMASupport.wma";
+    std::error_code noFile;
+    const auto before = std::filesystem::last_write_time(besideProgram, noFile);
+    test::TempDir home;
+    test::ScopedEnv homeVariable("HOME", home.path().string());
+    {
+        test::ScopedEnv cache("XDG_CACHE_HOME", (home / "cache").string());
+        EXPECT_EQ(wmaProbeFile(), home / "cache" / "Tunevale" / "CheckWMASupport.wma");
+    }
+    test::ScopedEnv cache("XDG_CACHE_HOME", std::nullopt);
+    const auto probe = wmaProbeFile();
+    EXPECT_EQ(probe, home / ".cache" / "Tunevale" / "CheckWMASupport.wma");
+    auto engine = test::decodingEngine();
+    EXPECT_TRUE(CheckWMASupport(*engine));
+    EXPECT_TRUE(std::filesystem::exists(probe));
+    std::error_code noFileAfter;
+    EXPECT_EQ(std::filesystem::last_write_time(besideProgram, noFileAfter), before);
+    EXPECT_EQ(bool(noFileAfter), bool(noFile));
 }
 
 TEST(CheckWMASupport, IsFalseWhenNoEncoderOpens)

@@ -57,13 +57,16 @@ TEST(ListFolderFiles, KeepsNamesWithOddCharacters)
     EXPECT_EQ(sorted(ListFolderFiles(dir.path().string())), sorted(names));
 }
 
-TEST(ListFolderFiles, SortsWithoutRegardToLetterCase)
+TEST(ListFolderFiles, SortsByNameIgnoringLetterCase)
 {
     test::TempDir dir;
-    for (const auto* name : {"b.mp3", "B.wav", "a.ogg", "C.flac", "_x.mp3", "10.wav", "9.wav"})
+    // Created out of order: many file systems hand names back in creation or hash order.
+    for (const char* name : {"Track 13.flac", "track 02.flac", "TRACK 20.flac", "Track 06.flac", "b.wav", "A.mp3",
+                             "a.MP3", "_intro.ogg", "10 Ten.wav", "9 Nine.wav"})
         test::writeFile(dir / name, "x");
     EXPECT_EQ(ListFolderFiles(dir.path().string()),
-              (Names{"10.wav", "9.wav", "_x.mp3", "a.ogg", "b.mp3", "B.wav", "C.flac"}));
+              (Names{"10 Ten.wav", "9 Nine.wav", "_intro.ogg", "A.mp3", "a.MP3", "b.wav", "track 02.flac",
+                     "Track 06.flac", "Track 13.flac", "TRACK 20.flac"}));
 }
 
 TEST(ListSubFolders, ListsFoldersAndLinksToThemInTheSameOrder)

@@ -40,7 +40,9 @@ TEST_F(InstallTest, TreeHoldsProgramsManualDesktopEntryAndIcons)
     if (std::filesystem::exists(kBuildDir / "bin" / "tunevale")) {
         EXPECT_TRUE(std::filesystem::exists(at("bin/tunevale")));
     }
-    EXPECT_TRUE(std::filesystem::exists(at("share/applications/tunevale.desktop")));
+    EXPECT_TRUE(std::filesystem::exists(at("share/applications/" TUNEVALE_APP_ID ".desktop")));
+    EXPECT_TRUE(std::filesystem::exists(at("share/metainfo/" TUNEVALE_APP_ID ".metainfo.xml")));
+    EXPECT_TRUE(std::filesystem::exists(at("share/doc/tunevale/copyright")));
     EXPECT_TRUE(std::filesystem::exists(at("share/icons/hicolor/scalable/apps/tunevale.svg")));
     EXPECT_TRUE(std::filesystem::exists(at("share/icons/hicolor/128x128/apps/tunevale.png")));
     EXPECT_TRUE(std::filesystem::exists(at("share/tunevale/manual/index.html")));
@@ -63,15 +65,33 @@ TEST_F(InstallTest, ManPagesAndShellCompletionAreInstalled)
 
 TEST_F(InstallTest, DesktopEntryIsValidAndNamesTheInstalledProgramAndIcon)
 {
-    const auto entry = at("share/applications/tunevale.desktop");
+    const auto entry = at("share/applications/" TUNEVALE_APP_ID ".desktop");
     const auto validation = test::runProgram({"desktop-file-validate", entry.string()}, 60);
     EXPECT_EQ(validation.exitCode, 0) << validation.output;
     EXPECT_EQ(validation.output, "");
 
     const std::string text = test::readFile(entry);
-    EXPECT_NE(text.find("\nExec=tunevale\n"), std::string::npos);
+    EXPECT_NE(text.find("\nExec=tunevale %F\n"), std::string::npos);
     EXPECT_NE(text.find("\nIcon=tunevale\n"), std::string::npos);
     EXPECT_NE(text.find("\nName=Tunevale\n"), std::string::npos);
+}
+
+TEST_F(InstallTest, MetadataIsValidAndNamesTheDesktopEntryVersionAndLicence)
+{
+    const auto metainfo = at("share/metainfo/" TUNEVALE_APP_ID ".metainfo.xml");
+    const auto validation = test::runProgram({"appstreamcli", "validate", "--no-net", metainfo.string()}, 120);
+    EXPECT_EQ(validation.exitCode, 0) << validation.output;
+
+    const std::string text = test::readFile(metainfo);
+    EXPECT_NE(text.find("<id>" TUNEVALE_APP_ID "</id>"), std::string::npos);
+    EXPECT_NE(text.find("<launchable type=\"desktop-id\">" TUNEVALE_APP_ID ".desktop</launchable>"), std::string::npos);
+    EXPECT_NE(text.find("<release version=\"" TUNEVALE_VERSION "\""), std::string::npos);
+    EXPECT_NE(text.find("<project_license>GPL-3.0-or-later</project_license>"), std::string::npos);
+    // The licence shipped is the one the metadata names.
+    EXPECT_NE(test::readFile(at("share/doc/tunevale/copyright"))
+                  .find("GNU GENERAL PUBLIC LICENSE\n"
+                        "                       Version 3"),
+              std::string::npos);
 }
 
 TEST_F(InstallTest, InstalledProgramFindsTheInstalledManual)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+namespace tunevale
+{
+
+// How a conversion run ended, counted in files.
+struct RunSummary {
+    int completed = 0;
+    int failed = 0;
+    int cancelled = 0;
+    std::string outputFolder; // where the files went; empty when they went beside their sources
+};
+
+// What the desktop shows of a conversion run outside the window: progress on the program's
+// taskbar entry and a notification at the end. Called on the window's thread; never blocks for
+// long; a desktop without such services changes nothing and reports nothing.
+class BatchStatus
+{
+public:
+    virtual ~BatchStatus() = default;
+    // The share of the run done, from 0 to 1.
+    virtual void showProgress(double fraction) = 0;
+    // Takes the progress away and tells how the run ended.
+    virtual void runFinished(const RunSummary& summary) = 0;
+};
+
+} // namespace tunevale
