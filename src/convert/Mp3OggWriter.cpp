@@ -12,6 +12,16 @@ namespace
 
 constexpr std::uint32_t ReadBufferSize = 0x40000;
 
+// What the encoder itself said about a failure (its last lines of standard error), or for one
+// that could not be started at all, that it was not found.
+std::string encoderDetail(Engine& engine, int code, const EncoderCommand& command)
+{
+    std::string said = engine.EncodeGetMessage();
+    if (said.empty() && code == EngineCode::EncoderStart)
+        return command.program + " not found";
+    return said;
+}
+
 } // namespace
 
 JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
@@ -33,8 +43,10 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
         return result;
     };
 
-    if (engine.EncodeStart(stream, command, 0) == 0)
-        return fail(engineFailure(engineFailureCode(engine), origfile, &log));
+    if (engine.EncodeStart(stream, command, 0) == 0) {
+        const int code = engineFailureCode(engine);
+        return fail(engineFailure(code, origfile, &log, encoderDetail(engine, code, command)));
+    }
 
     std::vector<char> buffer(ReadBufferSize);
     JobOutcome outcome = JobOutcome::Complete;
@@ -46,8 +58,10 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
             const int code = engine.ErrorGetCode();
             if (code == EngineCode::Truncated)
                 return fail(truncatedSource(engine, stream, origfile, log));
-            if (code > 0)
-                return fail(engineFailure(code, origfile, &log));
+            if (code > 0) {
+                engine.EncodeStop(stream);
+                return fail(engineFailure(code, origfile, &log, encoderDetail(engine, code, command)));
+            }
             return fail(JobResult::error("the source delivered no audio"));
         }
         const std::uint64_t length = engine.ChannelGetLength(stream, 0);
@@ -65,7 +79,7 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
     engine.StreamFree(stream);
     if (!encoderSucceeded) {
         output.discard();
-        return engineFailure(stopCode, origfile, &log);
+        return engineFailure(stopCode, origfile, &log, encoderDetail(engine, stopCode, command));
     }
     if (!output.written()) {
         output.discard();

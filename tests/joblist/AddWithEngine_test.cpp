@@ -96,7 +96,7 @@ TEST(AddWithEngine, PlaylistsAndSourcesOfAbsurdLengthOrRateAreListedAsNotSupport
         EXPECT_TRUE(*added);
         const Job* job = window.job(file);
         ASSERT_NE(job, nullptr);
-        EXPECT_EQ(job->Status, "Codec Not Supported");
+        EXPECT_EQ(job->State, JobState::CodecNotSupported);
         EXPECT_EQ(job->Duration, "Error");
     }
     EXPECT_EQ(window.jobs.rsJobs().size(), files.size());
