@@ -100,7 +100,10 @@ bool JobGrid::viewportEvent(QEvent* event)
         return QTableView::viewportEvent(event);
     const auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = indexAt(help->pos());
-    const QString text = cutOffText(index);
+    // The cell's own tooltip (why a job failed), else its text when the column cuts it off.
+    QString text = index.data(Qt::ToolTipRole).toString();
+    if (text.isEmpty())
+        text = cutOffText(index);
     if (text.isEmpty())
         QToolTip::hideText();
     else

@@ -37,6 +37,12 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const
         return job.ticked() ? Qt::Checked : Qt::Unchecked;
     if (role == Qt::ForegroundRole)
         return foreground(static_cast<std::size_t>(index.row()), column);
+    if (role == Qt::ToolTipRole) {
+        // Why a job failed: the reason its log entry gives.
+        if (column == JobColumn::Status && job.State == JobState::Error && !job.Failure.empty())
+            return QString::fromStdString(job.Failure);
+        return {};
+    }
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     switch (column) {

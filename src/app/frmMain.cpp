@@ -2,6 +2,7 @@
 
 #include "AboutPanel.h"
 #include "ApplyTheme.h"
+#include "BatchStatus.h"
 #include "ConversionController.h"
 #include "DurationProbe.h"
 #include "ErrorLog.h"
@@ -14,11 +15,13 @@
 #include "JobSelection.h"
 #include "JobTableModel.h"
 #include "PreviewPlayer.h"
+#include "RunPlan.h"
 #include "SettingsBinder.h"
 #include "Theme.h"
 #include "ThemedButton.h"
 #include "ThemedPanel.h"
 #include "WindowDrag.h"
+#include "WindowTitle.h"
 #include "WmaSupport.h"
 #include "WmaSupportInstaller.h"
 
@@ -110,6 +113,7 @@ frmMain::frmMain(Services services, QWidget* parent)
     connect(&m_tmrProgress, &QTimer::timeout, this, [this] {
         if (m_controller)
             m_controller->tick();
+        showRunStanding();
         if (!m_flags.bConverting)
             m_tmrProgress.stop();
     });
@@ -307,8 +311,33 @@ bool frmMain::Load()
 
 void frmMain::followRun()
 {
-    if (m_flags.bConverting && !m_tmrProgress.isActive())
-        m_tmrProgress.start();
+    if (!m_flags.bConverting || m_tmrProgress.isActive())
+        return;
+    m_grid->startFollowing();
+    m_tmrProgress.start();
+}
+
+void frmMain::showRunStanding()
+{
+    const ConversionRun* run = m_controller ? m_controller->run() : nullptr;
+    if (!run) {
+        setWindowTitle(QString::fromStdString(runWindowTitle(0, 0)));
+        return;
+    }
+    const RunStanding standing = runStanding(*run);
+    setWindowTitle(
+        QString::fromStdString(runWindowTitle(static_cast<int>(standing.started), static_cast<int>(standing.total))));
+    if (m_services.batchStatus)
+        m_services.batchStatus->showProgress(standing.fraction);
+    if (standing.latestRow)
+        m_grid->followRow(static_cast<int>(*standing.latestRow));
+}
+
+void frmMain::runEnded(const RunSummary& summary)
+{
+    // A notification only when the user is elsewhere; the taskbar's progress goes either way.
+    if (m_services.batchStatus)
+        m_services.batchStatus->runFinished(summary, !isActiveWindow());
 }
 
 void frmMain::addFilesFromCommandLine(const std::vector<std::string>& files)
@@ -329,6 +358,7 @@ void frmMain::createConversion()
                                             [this] { m_player->clickStop(); },
                                             static_cast<WmaBitrateListView*>(this)};
     m_controller = std::make_unique<ConversionController>(std::move(services), m_flags);
+    m_controller->onRunEnded = [this](const RunSummary& summary) { runEnded(summary); };
 }
 
 void frmMain::LayoutMainWindow()

@@ -28,6 +28,8 @@ namespace tunevale
 {
 
 class AboutPanel;
+class BatchStatus;
+struct RunSummary;
 class ConversionController;
 class DurationProbe;
 class Engine;
@@ -76,6 +78,7 @@ public:
         std::filesystem::path wmaProbeFile;
         std::filesystem::path errorLogFile;
         std::string defaultOutPath;
+        BatchStatus* batchStatus = nullptr; // the run's progress and end on the desktop; none in tests
     };
 
     explicit frmMain(Services services, QWidget* parent = nullptr);
@@ -119,6 +122,9 @@ private:
     void createConversion();
     // Keeps the grid following a run that a click started, until it ends.
     void followRun();
+    // The run's standing in the window's title, on the taskbar and in the grid's scroll position.
+    void showRunStanding();
+    void runEnded(const RunSummary& summary);
 
     void cmdChangeFormat_Click();
     void cmdAbout_Click();

@@ -2,6 +2,7 @@
 #include "CRegister.h"
 #include "CommandLineFiles.h"
 #include "ComponentDownload.h"
+#include "DesktopBatchStatus.h"
 #include "DesktopShell.h"
 #include "EngineFactory.h"
 #include "ErrorLog.h"
@@ -41,10 +42,11 @@ int main(int argc, char* argv[])
     NetworkConnectivity connectivity;
     ComponentDownload download(messages, shell, connectivity, network);
     std::unique_ptr<InstanceMarker> marker;
+    const auto batchStatus = makeDesktopBatchStatus(shell, QStringLiteral(TUNEVALE_APP_ID));
 
     frmMain window({*engine, registry, messages, dialogs, shell, *powerOff, download,
                     [&marker] { marker = std::make_unique<InstanceMarker>(); }, wmaProbeFile(), ErrorLog::defaultPath(),
-                    defaultOutputFolder()});
+                    defaultOutputFolder(), batchStatus.get()});
     messages.setOwner(&window);
     dialogs.setOwner(&window);
     // Set up before the engine starts, whose audio library otherwise takes these signals.

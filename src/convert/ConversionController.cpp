@@ -97,8 +97,10 @@ bool ConversionController::ConvertFiles(bool bSelectedOnly)
     if (plan.jobs.empty())
         return false;
     m_flags.bConverting = true;
-    m_run = std::make_unique<ConversionRun>(m_services.engine, m_services.log, options, std::move(plan.jobs),
-                                            m_parallel, m_services.bitrateView);
+    m_run = std::make_unique<ConversionRun>(
+        m_services.engine, m_services.log, options, std::move(plan.jobs),
+        m_parallel.value_or(static_cast<unsigned>(m_services.settings.sliderParallelJobs.value)),
+        m_services.bitrateView);
     m_run->start();
     return true;
 }
@@ -124,14 +126,20 @@ void ConversionController::stopAndWait()
     endRun(false);
 }
 
-void ConversionController::endRun(bool mayPowerOff)
+void ConversionController::endRun(bool ranToItsEnd)
 {
     const bool started = m_run && m_run->startedCount() > 0;
+    if (started && ranToItsEnd && onRunEnded) {
+        const RunStanding standing = runStanding(*m_run);
+        const ConversionOptions& options = m_run->options();
+        onRunEnded({standing.completed, standing.failed, standing.cancelled,
+                    options.sameFolder ? std::string() : m_run->jobs().front().folder});
+    }
     m_run.reset();
     m_flags.bConverting = false;
     m_flags.bCancelConversion = false;
     restoreButtons();
-    if (mayPowerOff && started && m_services.settings.chkShutdown.value && m_services.powerOff)
+    if (ranToItsEnd && started && m_services.settings.chkShutdown.value && m_services.powerOff)
         ShutdownWindows(PowerOffMode, *m_services.powerOff);
 }
 

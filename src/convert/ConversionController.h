@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BatchStatus.h"
 #include "ConversionFlags.h"
 #include "ConversionRun.h"
 #include "ConvertControls.h"
@@ -7,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tunevale
@@ -58,8 +60,11 @@ public:
     // Stops the running jobs and waits for the run to end, with no power-off: the window is closing.
     void stopAndWait();
 
-    // How many jobs convert at once; 0 for one per core.
+    // How many jobs convert at once, 0 for one per core, in place of the stored choice.
     void setParallelJobs(unsigned count) { m_parallel = count; }
+    // Told how each run that started a job ended, once its workers have; a window that is closing
+    // stops its run without being told.
+    std::function<void(const RunSummary& summary)> onRunEnded;
     const ConversionRun* run() const { return m_run.get(); }
 
     // The fourteen controls that could change the list, the preview or the output folder.
@@ -74,11 +79,12 @@ public:
 private:
     void click(ConvertButton pressed, ConvertButton other, const char* caption, bool selectedOnly);
     void restoreButtons();
-    void endRun(bool mayPowerOff);
+    // ranToItsEnd: the workers ended by themselves (or after "Stop"), not because the window closes.
+    void endRun(bool ranToItsEnd);
 
     Services m_services;
     ConversionFlags& m_flags;
-    unsigned m_parallel = 0;
+    std::optional<unsigned> m_parallel;
     std::unique_ptr<ConversionRun> m_run;
     // The buttons of the run that is going on, and whether their idle look is back already.
     ConvertButton m_pressed = ConvertButton::cmdConvert;

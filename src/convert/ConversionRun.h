@@ -68,6 +68,7 @@ public:
     bool waitFor(std::chrono::milliseconds timeout);
 
     const std::vector<RunJob>& jobs() const { return m_jobs; }
+    const ConversionOptions& options() const { return m_options; }
     RunJobStatus status(std::size_t index) const;
     // How many jobs were handed to a writer.
     std::size_t startedCount() const;

@@ -3,6 +3,8 @@
 #include "JobTable.h"
 #include "OutputFileName.h"
 
+#include <algorithm>
+
 #include <optional>
 
 namespace tunevale
@@ -32,6 +34,40 @@ RunPlan planRun(const JobTable& table, bool selectedOnly, const ConversionOption
         plan.jobs.push_back({row, job.FilePath, *made});
     }
     return plan;
+}
+
+RunStanding runStanding(const ConversionRun& run)
+{
+    RunStanding standing;
+    standing.total = run.jobs().size();
+    standing.started = run.startedCount();
+    double done = 0;
+    for (std::size_t i = 0; i < standing.total; ++i) {
+        const RunJobStatus status = run.status(i);
+        switch (status.state) {
+        case JobState::WaitingConversion:
+            continue;
+        case JobState::Converting:
+            done += status.progress / 100.0;
+            break;
+        case JobState::Complete:
+            ++standing.completed;
+            done += 1;
+            break;
+        case JobState::Cancelled:
+            ++standing.cancelled;
+            done += 1;
+            break;
+        case JobState::Error:
+        case JobState::CodecNotSupported:
+            ++standing.failed;
+            done += 1;
+            break;
+        }
+        standing.latestRow = run.jobs()[i].row;
+    }
+    standing.fraction = standing.total ? std::clamp(done / static_cast<double>(standing.total), 0.0, 1.0) : 0.0;
+    return standing;
 }
 
 void showRunProgress(JobTable& table, const ConversionRun& run)

@@ -3,6 +3,7 @@
 #include "ConversionRun.h"
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace tunevale
@@ -24,5 +25,15 @@ RunPlan planRun(const JobTable& table, bool selectedOnly, const ConversionOption
 // Copies the state of every job the run has started into its row of the table. Jobs not started
 // keep what they had.
 void showRunProgress(JobTable& table, const ConversionRun& run);
+
+// Where a run stands, for the window's title and the taskbar.
+struct RunStanding {
+    std::size_t started = 0;              // jobs handed to a writer
+    std::size_t total = 0;                // jobs of the run
+    double fraction = 0;                  // share of the run's work done, 0 to 1
+    std::optional<std::size_t> latestRow; // the row of the last job started
+    int completed = 0, failed = 0, cancelled = 0;
+};
+RunStanding runStanding(const ConversionRun& run);
 
 } // namespace tunevale

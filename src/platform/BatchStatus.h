@@ -22,8 +22,8 @@ public:
     virtual ~BatchStatus() = default;
     // The share of the run done, from 0 to 1.
     virtual void showProgress(double fraction) = 0;
-    // Takes the progress away and tells how the run ended.
-    virtual void runFinished(const RunSummary& summary) = 0;
+    // Takes the progress away and, when notify is set, tells how the run ended.
+    virtual void runFinished(const RunSummary& summary, bool notify) = 0;
 };
 
 } // namespace tunevale

@@ -9,6 +9,9 @@
 #include <QAbstractButton>
 #include <QImage>
 
+#include <algorithm>
+#include <set>
+
 namespace tunevale
 {
 namespace
@@ -190,6 +193,42 @@ TEST_F(MainWindowConversion, ClosedByTheWindowManagerDuringARunStopsItFirst)
     EXPECT_EQ(status(0), "Cancelled");
     EXPECT_EQ(status(2), "Waiting Conversion");
     EXPECT_TRUE(powerOff.requests.empty()) << "closing never powers the machine off";
+}
+
+TEST_F(MainWindowConversion, TheTitleTaskbarAndTooltipsFollowTheRun)
+{
+    window->conversion().setParallelJobs(1);
+    std::set<QString> titles;
+    QObject::connect(window.get(), &QWidget::windowTitleChanged, window.get(),
+                     [&](const QString& title) { titles.insert(title); });
+    // The second job's encoder is missing: its Status cell says why in a tooltip.
+    const auto bin = dir / "bin";
+    std::filesystem::create_directories(bin);
+    const std::string realLame = test::runProgram({"/bin/sh", "-c", "command -v lame"}).output;
+    test::writeScript(bin / "lame", "for last; do :; done\n"
+                                    "case \"$last\" in *two*) echo 'lame: refuses this one' >&2; exit 3;; esac\n"
+                                    "exec " +
+                                        realLame.substr(0, realLame.find('\n')) + " \"$@\"\n");
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+    convert("cmdConvert");
+    ::setenv("PATH", path.c_str(), 1);
+
+    EXPECT_TRUE(titles.contains(QStringLiteral("Tunevale – 1 of 3"))) << titles.size();
+    EXPECT_TRUE(titles.contains(QStringLiteral("Tunevale – 3 of 3")));
+    EXPECT_EQ(window->windowTitle(), "Tunevale");
+    ASSERT_FALSE(batchStatus.progress.empty());
+    EXPECT_TRUE(std::is_sorted(batchStatus.progress.begin(), batchStatus.progress.end()));
+    ASSERT_EQ(batchStatus.endings.size(), 1u);
+    EXPECT_EQ(batchStatus.endings[0].completed, 2);
+    EXPECT_EQ(batchStatus.endings[0].failed, 1);
+    EXPECT_EQ(batchStatus.endings[0].outputFolder, (dir / "Converted Files").string());
+
+    EXPECT_EQ(status(1), "Error");
+    const QString why = window->Grid().model()->index(1, 3).data(Qt::ToolTipRole).toString();
+    EXPECT_TRUE(why.startsWith("The encoder ended with an error")) << why.toStdString();
+    EXPECT_TRUE(why.contains("lame: refuses this one")) << why.toStdString();
+    EXPECT_TRUE(window->Grid().model()->index(0, 3).data(Qt::ToolTipRole).toString().isEmpty());
 }
 
 TEST_F(MainWindowConversion, ShutdownAfterARunAsksForPowerOff)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BatchStatus.h"
 #include "CRegister.h"
 #include "EngineFactory.h"
 #include "FileDialogs.h"
@@ -70,6 +71,21 @@ inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 1
     return true;
 }
 
+// The desktop's view of a run: the progress shown and how each run ended.
+class RecordingBatchStatus : public BatchStatus
+{
+public:
+    void showProgress(double fraction) override { progress.push_back(fraction); }
+    void runFinished(const RunSummary& summary, bool notify) override
+    {
+        endings.push_back(summary);
+        notified.push_back(notify);
+    }
+    std::vector<double> progress;
+    std::vector<RunSummary> endings;
+    std::vector<bool> notified;
+};
+
 // The real window over the real engine, store and encoders; dialogs, message boxes, the shell and
 // power-off are fakes. Every start uses the same temporary store, so a restart reads what the last
 // exit saved.
@@ -85,6 +101,7 @@ protected:
     RecordingShell shell;
     RecordingPowerOff powerOff;
     RecordingInstaller installer;
+    RecordingBatchStatus batchStatus;
     int markersCreated = 0;
     std::unique_ptr<frmMain> window;
 
@@ -111,7 +128,8 @@ protected:
                 [this] { ++markersCreated; },
                 dir / "CheckWMASupport.wma",
                 dir / "Errors.log",
-                (dir / "Converted Files").string()};
+                (dir / "Converted Files").string(),
+                &batchStatus};
     }
 
     // Creates the window over a fresh real engine and runs its start-up; shows it when it started.

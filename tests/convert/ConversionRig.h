@@ -174,15 +174,19 @@ struct ConversionRig {
                 files.push_back(entry.path());
         return files;
     }
+    // The log's entries; the indented lines that follow an entry belong to it.
     std::size_t logLines() const
     {
         if (!std::filesystem::exists(log.path()))
             return 0;
         const std::string text = readFile(log.path());
-        std::size_t lines = 0;
-        for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
-            ++lines;
-        return lines;
+        std::size_t entries = 0;
+        for (std::size_t at = 0; at < text.size(); at = text.find("\r\n", at) + 2) {
+            entries += text[at] != ' ';
+            if (text.find("\r\n", at) == std::string::npos)
+                break;
+        }
+        return entries;
     }
 
     TempDir dir;

@@ -68,21 +68,23 @@ void DesktopBatchStatus::showProgress(double fraction)
     sendLauncherUpdate(percent / 100.0, true);
 }
 
-void DesktopBatchStatus::runFinished(const RunSummary& summary)
+void DesktopBatchStatus::runFinished(const RunSummary& summary, bool notify)
 {
     m_shownPercent.reset();
     sendLauncherUpdate(0, false);
+    if (!notify)
+        return;
 
     const bool offerFolder = !summary.outputFolder.empty() && summary.completed > 0;
     QStringList actions;
     if (offerFolder)
         actions << QString::fromLatin1(kOpenFolderAction) << QStringLiteral("Open folder");
-    auto notify =
+    auto message =
         QDBusMessage::createMethodCall(kNotifyService, kNotifyPath, kNotifyInterface, QStringLiteral("Notify"));
-    notify.setArguments({QStringLiteral("Tunevale"), uint(0), m_desktopId, runSummaryTitle(summary),
-                         runSummaryBody(summary), actions, QVariantMap{{QStringLiteral("desktop-entry"), m_desktopId}},
-                         int(-1)});
-    const QDBusPendingCall call = m_bus.asyncCall(notify);
+    message.setArguments({QStringLiteral("Tunevale"), uint(0), m_desktopId, runSummaryTitle(summary),
+                          runSummaryBody(summary), actions, QVariantMap{{QStringLiteral("desktop-entry"), m_desktopId}},
+                          int(-1)});
+    const QDBusPendingCall call = m_bus.asyncCall(message);
     if (!offerFolder)
         return;
     auto* watcher = new QDBusPendingCallWatcher(call, this);

@@ -33,7 +33,7 @@ public:
     DesktopBatchStatus(QDBusConnection bus, Shell& shell, QString desktopId, QObject* parent = nullptr);
 
     void showProgress(double fraction) override;
-    void runFinished(const RunSummary& summary) override;
+    void runFinished(const RunSummary& summary, bool notify) override;
 
     static constexpr const char* kOpenFolderAction = "open-folder";
 

@@ -195,7 +195,7 @@ TEST_F(DesktopBatchStatusTest, ProgressGoesToTheTaskbarOncePerPercentAndIsCleare
 
     for (double fraction : {0.0, 0.001, 0.25, 0.2549, 0.5, 1.2})
         status.showProgress(fraction);
-    status.runFinished({2, 0, 0, ""});
+    status.runFinished({2, 0, 0, ""}, true);
     ASSERT_TRUE(pumpUntil([&] { return listener.updates.size() >= 5; }));
     pumpFor(200);
 
@@ -219,7 +219,7 @@ TEST_F(DesktopBatchStatusTest, NotificationTellsTheOutcomeAndItsActionOpensTheOu
     ASSERT_TRUE(server.registered);
     DesktopBatchStatus status(connection("tunevale-status"), shell, QStringLiteral("org.example.Tunevale"));
 
-    status.runFinished({7, 1, 2, "/home/me/Converted Files"});
+    status.runFinished({7, 1, 2, "/home/me/Converted Files"}, true);
     std::vector<Notification> shown;
     ASSERT_TRUE(pumpUntil([&] {
         auto more = server.take();
@@ -259,8 +259,8 @@ TEST_F(DesktopBatchStatusTest, NoFolderActionWithoutAFolderOrAConvertedFile)
     ASSERT_TRUE(server.registered);
     DesktopBatchStatus status(connection("tunevale-status"), shell, QStringLiteral("org.example.Tunevale"));
 
-    status.runFinished({3, 0, 0, ""});
-    status.runFinished({0, 2, 1, "/out"});
+    status.runFinished({3, 0, 0, ""}, true);
+    status.runFinished({0, 2, 1, "/out"}, true);
     std::vector<Notification> shown;
     ASSERT_TRUE(pumpUntil([&] {
         auto more = server.take();
@@ -282,7 +282,7 @@ TEST_F(DesktopBatchStatusTest, MissingNotificationServiceOrBusChangesNothing)
         shell, QStringLiteral("org.example.Tunevale"));
     for (DesktopBatchStatus* status : {&withoutService, &withoutBus}) {
         status->showProgress(0.5);
-        status->runFinished({1, 0, 0, "/out"});
+        status->runFinished({1, 0, 0, "/out"}, true);
     }
     pumpFor(300);
     EXPECT_TRUE(shell.opened.empty());
