@@ -45,6 +45,22 @@ public:
     int stopAfter = 0;
 };
 
+// A job context that removes a folder at the first progress report: the output's folder deleted
+// while the job runs.
+class FolderRemovingContext : public PlainContext
+{
+public:
+    explicit FolderRemovingContext(std::filesystem::path folder) : m_folder(std::move(folder)) {}
+    void setProgress(float percent) override
+    {
+        PlainContext::setProgress(percent);
+        std::filesystem::remove_all(m_folder);
+    }
+
+private:
+    std::filesystem::path m_folder;
+};
+
 // The convert buttons and the fourteen controls as plain values.
 class RecordingControls : public ConvertControls
 {

@@ -170,17 +170,7 @@ TEST(ConvertToWAV, FailuresEndInErrorAndLeaveNothingBehind)
     // The output's folder removed during the job: no file, so no success.
     std::filesystem::create_directories(rig.dir / "gone");
     ClaimedOutputFile vanishing = claimAt(rig.dir / "gone" / "t.wav");
-    class RemovingContext : public PlainContext
-    {
-    public:
-        void setProgress(float percent) override
-        {
-            PlainContext::setProgress(percent);
-            std::filesystem::remove_all(folder);
-        }
-        std::filesystem::path folder;
-    } removing;
-    removing.folder = rig.dir / "gone";
+    FolderRemovingContext removing(rig.dir / "gone");
     EXPECT_EQ(ConvertToWAV(*rig.engine, removing, rig.log, good.string(), vanishing).outcome, JobOutcome::Error);
 }
 

@@ -180,17 +180,7 @@ TEST(ConvertToWMA, FailuresEndInErrorAndLeaveNothingBehind)
     std::filesystem::create_directories(rig.dir / "gone");
     ClaimedOutputFile output = claimAt(rig.dir / "gone" / "t.wma");
     ASSERT_TRUE(output.valid());
-    class RemovingContext : public PlainContext
-    {
-    public:
-        void setProgress(float percent) override
-        {
-            PlainContext::setProgress(percent);
-            std::filesystem::remove_all(folder);
-        }
-        std::filesystem::path folder;
-    } removing;
-    removing.folder = rig.dir / "gone";
+    FolderRemovingContext removing(rig.dir / "gone");
     EXPECT_EQ(
         ConvertToWMA(*rig.engine, removing, rig.log, source.string(), output, tagged(rig.tagNames), nullptr).outcome,
         JobOutcome::Error);
