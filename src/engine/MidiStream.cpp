@@ -58,6 +58,15 @@ void prepareFluidSynth()
     });
 }
 
+// Loading and unloading SoundFonts goes through FluidSynth's process-wide sample cache, guarded by
+// GLib locks that race checkers cannot see; synths are made and freed one at a time. Rendering,
+// the long part, runs on each stream's own synth without it.
+std::mutex& fluidSetupMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 } // namespace
 
 bool MidiStream::looksLikeMidi(const std::string& head)
@@ -88,6 +97,7 @@ std::unique_ptr<MidiStream> MidiStream::open(const std::string& path, const std:
     stream->m_totalFrames = static_cast<std::uint64_t>(std::llround(*seconds * Rate));
 
     prepareFluidSynth();
+    const std::lock_guard setup(fluidSetupMutex());
     stream->m_settings = new_fluid_settings();
     if (!stream->m_settings) {
         errorCode = EngineCode::Mem;
@@ -117,6 +127,7 @@ std::unique_ptr<MidiStream> MidiStream::open(const std::string& path, const std:
 
 MidiStream::~MidiStream()
 {
+    const std::lock_guard setup(fluidSetupMutex());
     if (m_player) {
         fluid_player_stop(m_player);
         delete_fluid_player(m_player);
