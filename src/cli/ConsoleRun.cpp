@@ -72,37 +72,52 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
         ended.push_back(index);
     };
     const auto start = std::chrono::steady_clock::now();
-    std::size_t done = 0;
+    // Jobs end in any order when several run at once; their lines come in the list's order, each
+    // as soon as it and every job before it have ended, so that scripts read a stable order. The
+    // status line counts the jobs whose lines are out.
+    std::vector<bool> hasEnded(run.jobs().size(), false);
+    std::size_t nextLine = 0;
+    auto showProgress = [&] {
+        BatchProgress progress{nextLine,
+                               run.jobs().size(),
+                               {},
+                               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
+        for (std::size_t i = 0; i < run.jobs().size(); ++i)
+            if (const RunJobStatus status = run.status(i); status.state == JobState::Converting)
+                progress.running.push_back(status.progress);
+        reporter.progress(progress);
+    };
     auto drain = [&] {
         std::deque<std::size_t> taken;
         {
             const std::lock_guard lock(endedMutex);
             taken.swap(ended);
         }
-        for (std::size_t index : taken) {
-            report(reportOf(run.jobs()[index], run.status(index)));
-            ++done;
+        for (std::size_t index : taken)
+            hasEnded[index] = true;
+        for (; nextLine < hasEnded.size() && hasEnded[nextLine]; ++nextLine) {
+            report(reportOf(run.jobs()[nextLine], run.status(nextLine)));
+            showProgress();
         }
     };
 
+    showProgress();
     run.start();
     while (!run.finished()) {
         if (services.stopSignals.wait(std::chrono::milliseconds(100)))
             run.requestStop();
         drain();
-        BatchProgress progress{done, run.jobs().size(), {},
-                               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
-        for (std::size_t i = 0; i < run.jobs().size(); ++i)
-            if (const RunJobStatus status = run.status(i); status.state == JobState::Converting)
-                progress.running.push_back(status.progress);
-        reporter.progress(progress);
+        showProgress();
     }
     drain();
     showRunProgress(request.jobs.rsJobs(), run);
-    for (std::size_t i = 0; i < run.jobs().size(); ++i)
-        if (run.status(i).state == JobState::WaitingConversion)
-            report({run.jobs()[i].source, "", JobReport::Outcome::Waiting, 0,
+    for (; nextLine < run.jobs().size(); ++nextLine) {
+        if (hasEnded[nextLine])
+            report(reportOf(run.jobs()[nextLine], run.status(nextLine)));
+        else
+            report({run.jobs()[nextLine].source, "", JobReport::Outcome::Waiting, 0,
                     run.stopRequested() ? "not started: the run was stopped" : "not started"});
+    }
     return reports;
 }
 

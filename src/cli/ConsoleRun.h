@@ -30,8 +30,9 @@ struct ConversionServices {
     StopSignals& stopSignals;
 };
 
-// Converts the request's jobs, telling the reporter of each job's end and of the progress as they
-// happen; the reports of every job the run took, in the order they ended (jobs never started last).
+// Converts the request's jobs, telling the reporter of each job's end (in the list's order, as soon
+// as the job and those before it have ended) and of the progress; the reports of every job the run
+// took, in that order, with the jobs never started as "Waiting".
 std::vector<JobReport> runConversion(const ConversionRequest& request, const ConversionServices& services,
                                      JobReporter& reporter);
 

@@ -31,9 +31,10 @@ const CommandSyntax& convertSyntax()
         "convert", "[options] FILE|FOLDER...",
         "Adds the files (a folder stands for the files in it that the list takes) to a list as the window\n"
         "does and converts them in one run, with the stored output settings changed by the options for\n"
-        "this run only: the stored settings are never written. Each job's end is printed as it happens:\n"
-        "status, source and the output file or the reason it failed, separated by tabs. On a terminal a\n"
-        "status line shows the progress. Ctrl+C stops the run as the \"Stop\" button does.",
+        "this run only: the stored settings are never written. Several files convert at once (-j). Each\n"
+        "job's end is printed as it happens, in the list's order: status, source and the output file or\n"
+        "the reason it failed, separated by tabs. On a terminal a status line shows the progress.\n"
+        "Ctrl+C, SIGTERM and SIGHUP stop the run as the \"Stop\" button does.",
         convertCommandOptions(),
         "  0    every job completed\n"
         "  1    a job failed, was refused or was left waiting, or there was nothing to convert\n"

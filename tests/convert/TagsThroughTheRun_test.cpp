@@ -44,8 +44,9 @@ TEST(TagsThroughTheRun, EveryOutputFormatCarriesTheSourcesTags)
         EXPECT_EQ(probed(read, "album"), tags.album);
         EXPECT_EQ(probed(read, "genre"), tags.genre);
         EXPECT_NE(probed(read, "track").find("3"), std::string::npos);
-        if (c.cover)
+        if (c.cover) {
             EXPECT_TRUE(sameBytes(probedCover(rig.out("tagged." + c.extension)), cover));
+        }
         // A source without tags gives an output with nothing but what the encoder writes itself.
         const ProbedTags none = probeTags(rig.out("bare." + c.extension));
         EXPECT_EQ(probed(none, "title"), "");

@@ -371,7 +371,7 @@ TEST_F(OutputSettingsModelTest, SaveWritesEveryValueInItsOrder)
                                  "sliderWMA",      "cmbMP3StereoMode", "cmbMP3Freq",     "SliderMP3EncoderQuality",
                                  "optMP3CBR",      "optMP3ABR",        "optMP3VBR",      "SliderMP3VBR",
                                  "cmbMP3CBitrate", "cmbMP3ABitrate",   "sliderOGG",      "optOGGCBR",
-                                 "optOGGVBR",      "cmbOGGCBitrate",   "cmbOGGvBitrate", "chkCarryTags"}));
+                                 "optOGGVBR",      "cmbOGGCBitrate",   "cmbOGGvBitrate", "chkCarryTags", "sliderParallelJobs"}));
     EXPECT_EQ(stored("optOtherFolder"), "True");
     EXPECT_EQ(stored("optOGGVBR"), "True");
     EXPECT_EQ(stored("optFileFormat"), "4");
