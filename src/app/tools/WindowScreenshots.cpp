@@ -131,6 +131,8 @@ int main(int argc, char* argv[])
         }
     });
     window.findChild<QAbstractButton*>(QStringLiteral("cmdConvert"))->click();
+    // The run goes on beside the window; the format panel opens once it has ended.
+    waitFor([&] { return !window.conversionFlags().bConverting; }, 120000);
 
     window.findChild<QAbstractButton*>(QStringLiteral("cmdChangeFormat"))->click();
     waitFor([&] { return !window.tmrAnimateRunning(); }, 5000);
