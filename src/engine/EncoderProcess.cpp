@@ -17,9 +17,11 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -32,6 +34,8 @@ namespace
 
 // An encoder that neither reads nor ends for this long is taken for hung and killed.
 constexpr int StallLimitMs = 60'000;
+// How long the writer sleeps between looks at a full pipe (see waitForRoom).
+constexpr auto RefillPause = std::chrono::milliseconds(2);
 
 void ignoreSigpipeOnce()
 {
@@ -240,6 +244,7 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
     }
     // A larger pipe means fewer switches between Tunevale and the encoder; the default also works.
     ::fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+    const int pipeCapacity = ::fcntl(fds[1], F_GETPIPE_SZ);
     ::fcntl(fds[1], F_SETFL, ::fcntl(fds[1], F_GETFL) | O_NONBLOCK);
 
     Downmix downmix;
@@ -247,7 +252,8 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
     const bool mixToStereo = pcmFormat.chans > 2 && isLame(command.program);
     if (mixToStereo)
         downmix.sourceChannels = pcmFormat.chans;
-    std::unique_ptr<EncoderProcess> process(new EncoderProcess(pid, fds[1], downmix, std::move(errors)));
+    std::unique_ptr<EncoderProcess> process(
+        new EncoderProcess(pid, fds[1], pipeCapacity > 0 ? pipeCapacity : 65536, downmix, std::move(errors)));
 
     const auto header = wavHeader(pcmFormat.freq, mixToStereo ? 2 : pcmFormat.chans, downmix.bytesPerSample * 8);
     if (!process->writeAll(header.data(), header.size())) {
@@ -261,8 +267,9 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
     return process;
 }
 
-EncoderProcess::EncoderProcess(pid_t pid, int input, Downmix downmix, std::unique_ptr<PipeTail> errors)
-    : m_pid(pid), m_input(input), m_downmix(downmix), m_errors(std::move(errors))
+EncoderProcess::EncoderProcess(pid_t pid, int input, int pipeCapacity, Downmix downmix,
+                               std::unique_ptr<PipeTail> errors)
+    : m_pid(pid), m_input(input), m_pipeCapacity(pipeCapacity), m_downmix(downmix), m_errors(std::move(errors))
 {
 }
 
@@ -321,18 +328,40 @@ bool EncoderProcess::writeAll(const unsigned char* data, std::size_t size)
             continue;
         if (written < 0 && errno != EAGAIN)
             return false; // EPIPE: the encoder has closed its input or died
-        pollfd wait{m_input, POLLOUT, 0};
-        int ready = 0;
-        do
-            ready = ::poll(&wait, 1, StallLimitMs);
-        while (ready < 0 && errno == EINTR);
-        if (ready <= 0) {
+        if (!waitForRoom()) {
             if (m_pid > 0)
                 ::kill(m_pid, SIGKILL);
             return false;
         }
     }
     return true;
+}
+
+bool EncoderProcess::waitForRoom()
+{
+    using Clock = std::chrono::steady_clock;
+    int lastQueued = -1;
+    auto lastRead = Clock::now();
+    while (true) {
+        pollfd wait{m_input, POLLOUT, 0};
+        const int ready = ::poll(&wait, 1, StallLimitMs);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        int queued = 0;
+        if ((wait.revents & (POLLERR | POLLHUP)) || ::ioctl(m_input, FIONREAD, &queued) != 0 ||
+            queued <= m_pipeCapacity / 2)
+            return true;
+        const auto now = Clock::now();
+        if (queued != lastQueued) {
+            lastQueued = queued;
+            lastRead = now;
+        } else if (now - lastRead > std::chrono::milliseconds(StallLimitMs)) {
+            return false;
+        }
+        std::this_thread::sleep_for(RefillPause);
+    }
 }
 
 const unsigned char* EncoderProcess::mixDown(const void* data, std::size_t& size)

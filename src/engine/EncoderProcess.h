@@ -57,13 +57,18 @@ private:
         unsigned bytesPerSample = 2;
     };
 
-    EncoderProcess(pid_t pid, int input, Downmix downmix, std::unique_ptr<PipeTail> errors);
+    EncoderProcess(pid_t pid, int input, int pipeCapacity, Downmix downmix, std::unique_ptr<PipeTail> errors);
     bool writeAll(const unsigned char* data, std::size_t size);
+    // Waits until the encoder has drained half of a full pipe rather than until it has read one
+    // page: waking for every page it reads would cost two task switches per 4 KB. False when the
+    // encoder neither read nor ended for the stall limit.
+    bool waitForRoom();
     const unsigned char* mixDown(const void* data, std::size_t& size);
     bool waitForExit();
 
     pid_t m_pid = -1;
     int m_input = -1;
+    int m_pipeCapacity;
     bool m_failed = false;
     bool m_stopped = false;
     bool m_stopResult = false;

@@ -76,12 +76,22 @@ protected:
 
 TEST_F(EncoderProcessTest, SendsWavHeaderThenEveryByte)
 {
+    // The writer waits for a full pipe to drain by half; an encoder that reads one page at a time
+    // and sleeps now and then keeps the pipe full for much of the run.
+    const auto slowReader = writeScript(dir / "slow", "while [ \"$(dd bs=4096 count=64 status=none | tee -a \"$1\" | "
+                                                      "wc -c)\" -gt 0 ]; do sleep 0.01; done");
+    const std::string data = pcmPattern(3'000'001);
+    int code = 0;
+    auto slow = EncoderProcess::start({slowReader.string(), {(dir / "slow.bin").string()}}, format(44100, 2), code);
+    ASSERT_TRUE(slow);
+    EXPECT_EQ(feed(*slow, data, 262'144, code), data.size());
+    EXPECT_TRUE(slow->stop(code));
+    EXPECT_TRUE(readFile(dir / "slow.bin").substr(44) == data);
+
     const auto copier = writeScript(dir / "copier", "exec cat > \"$1\"");
     const auto output = dir / "out.bin";
-    int code = 0;
     auto process = EncoderProcess::start({copier.string(), {output.string()}}, format(44100, 2), code);
     ASSERT_TRUE(process);
-    const std::string data = pcmPattern(3'000'001);
     EXPECT_EQ(feed(*process, data, 262'144, code), data.size());
     EXPECT_TRUE(process->stop(code));
 
