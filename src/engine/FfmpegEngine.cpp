@@ -3,9 +3,9 @@
 #include "FfmpegDecoder.h"
 #include "MidiStream.h"
 #include "ModuleStream.h"
+#include "RegularFile.h"
 
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <mutex>
 
@@ -37,15 +37,6 @@ template <typename T> T succeed(T value)
 }
 
 constexpr EngineHandle PluginHandleBase = 0x1000;
-
-std::string fileHead(const std::string& path, std::size_t size)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string head(size, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(size));
-    head.resize(static_cast<std::size_t>(in ? size : in.gcount()));
-    return head;
-}
 
 // Takes the entry of handle out of table and hands it over; nullptr when there is none.
 template <typename Table> typename Table::mapped_type takeEntry(Table& table, EngineHandle handle)
@@ -210,8 +201,7 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
 
     int error = EngineCode::Ok;
     std::unique_ptr<PcmSource> source;
-    std::error_code fileError;
-    if (std::filesystem::is_regular_file(path, fileError) && MidiStream::looksLikeMidi(fileHead(path, 12))) {
+    if (const auto head = readRegularFile(path, 11); head && MidiStream::looksLikeMidi(*head)) {
         if (!families[static_cast<std::size_t>(FormatFamily::Midi)])
             return fail(EngineCode::Format);
         source = MidiStream::open(path, soundFont(), error);

@@ -1,9 +1,9 @@
 #include "FileInput.h"
 
 #include "Engine.h"
+#include "RegularFile.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,17 +27,10 @@ std::unique_ptr<FileInput> FileInput::open(const std::string& path, int& errorCo
 {
     errorCode = EngineCode::FileOpen;
     std::unique_ptr<FileInput> input(new FileInput);
-    // Non-blocking, so that opening a FIFO cannot wait for a writer; cleared once it is known to
-    // be a regular file.
-    input->m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (input->m_fd < 0)
-        return nullptr;
+    input->m_fd = openRegularFile(path);
     struct stat status {
     };
-    if (::fstat(input->m_fd, &status) != 0 || !S_ISREG(status.st_mode))
-        return nullptr;
-    const int flags = ::fcntl(input->m_fd, F_GETFL);
-    if (flags < 0 || ::fcntl(input->m_fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
+    if (input->m_fd < 0 || ::fstat(input->m_fd, &status) != 0)
         return nullptr;
     input->m_size = static_cast<std::uint64_t>(status.st_size);
 

@@ -1,12 +1,12 @@
 #include "MidiStream.h"
 
 #include "MidiDuration.h"
+#include "RegularFile.h"
 
 #include <fluidsynth.h>
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iterator>
 #include <mutex>
 
@@ -77,18 +77,15 @@ bool MidiStream::looksLikeMidi(const std::string& head)
 
 std::unique_ptr<MidiStream> MidiStream::open(const std::string& path, const std::string& soundFont, int& errorCode)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::optional<std::string> bytes = readRegularFile(path, MaxMidiFileSize);
+    if (!bytes) {
         errorCode = EngineCode::FileOpen;
         return nullptr;
     }
-    std::string bytes;
-    bytes.resize(MaxMidiFileSize);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    bytes->resize(std::min(bytes->size(), MaxMidiFileSize));
 
     std::unique_ptr<MidiStream> stream(new MidiStream);
-    stream->m_smf = standardMidi(bytes);
+    stream->m_smf = standardMidi(*bytes);
     const std::optional<double> seconds = midiDurationSeconds(stream->m_smf);
     if (!seconds || !(*seconds <= LongestSynthesisedSeconds)) {
         errorCode = EngineCode::Format;

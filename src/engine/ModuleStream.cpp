@@ -1,5 +1,6 @@
 #include "ModuleStream.h"
 
+#include "RegularFile.h"
 #include "SourceTagCollector.h"
 
 #include <libopenmpt/libopenmpt.h>
@@ -7,9 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 namespace tunevale
 {
@@ -17,27 +15,19 @@ namespace tunevale
 namespace
 {
 
-constexpr std::uintmax_t MaxModuleFileSize = 256 * 1024 * 1024;
+constexpr std::size_t MaxModuleFileSize = 256 * 1024 * 1024;
 
 } // namespace
 
 std::unique_ptr<ModuleStream> ModuleStream::open(const std::string& path, std::uint32_t rate, int& errorCode)
 {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    if (!fs::is_regular_file(path, error) || ::access(path.c_str(), R_OK) != 0) {
+    const std::optional<std::string> bytes = readRegularFile(path, MaxModuleFileSize);
+    if (!bytes) {
         errorCode = EngineCode::FileOpen;
         return nullptr;
     }
-    const std::uintmax_t size = fs::file_size(path, error);
-    if (error || size == 0 || size > MaxModuleFileSize) {
+    if (bytes->empty() || bytes->size() > MaxModuleFileSize) {
         errorCode = EngineCode::Format;
-        return nullptr;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (!in.read(bytes.data(), static_cast<std::streamsize>(size))) {
-        errorCode = EngineCode::FileOpen;
         return nullptr;
     }
 
@@ -45,7 +35,7 @@ std::unique_ptr<ModuleStream> ModuleStream::open(const std::string& path, std::u
     stream->m_rate = rate;
     int openError = 0;
     stream->m_module =
-        openmpt_module_create_from_memory2(bytes.data(), bytes.size(), &openmpt_log_func_silent, nullptr,
+        openmpt_module_create_from_memory2(bytes->data(), bytes->size(), &openmpt_log_func_silent, nullptr,
                                            &openmpt_error_func_ignore, nullptr, &openError, nullptr, nullptr);
     if (!stream->m_module) {
         errorCode = EngineCode::Format;
