@@ -1,11 +1,16 @@
 // Times whole conversion runs (a list of one-minute FLAC files) to MP3 128 kbit/s, OGG quality 3,
 // "Ipod Default", WMA 128 kbit/s and WAV, with one job per core and with one job at a time, against
-// the same files converted one after another by the equivalent ffmpeg / lame / oggenc pipelines and,
-// where it is installed, by SoundConverter with one job per core. Shows the peak memory of both runs
-// and that it does not grow with the number or the length of the files.
+// the same files converted by the equivalent ffmpeg / lame / oggenc pipelines (one after another and
+// one per core) and, where it is installed, by SoundConverter with one job per core. Shows the peak
+// memory of both runs and that it does not grow with the number or the length of the files.
 //
-//   convert_bench [files] [minutes] [rounds]   (defaults: 20 files of 1 minute, 2 rounds; the
-//   best round of each side counts, so that a busy moment of the machine favours neither)
+//   convert_bench [files] [minutes] [rounds]   (defaults: 20 files of 1 minute, 3 rounds)
+//
+// Each round times both sides back to back. The speed-ups shown are the median of the rounds' own
+// ratios, since the speed of a shared machine drifts from one minute to the next; the times shown
+// are each side's best round. "CPUs" is the processor time of Tunevale and its encoders divided by
+// the time the run took: how many cores a run keeps busy. The pipelines' own speed-up from one at a
+// time to one per core shows what the machine gives the same work split the same way.
 
 #include "ConversionRun.h"
 #include "EngineFactory.h"
@@ -28,6 +33,7 @@
 #include <map>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -53,17 +59,17 @@ struct Target {
 
 const std::vector<Target> Targets{
     {FileFormat::MP3, "MP3 128k", "mp3", "mp3",
-     "ffmpeg -v error -i \"$IN\" -f wav - | lame --quiet --cbr -b 128 -m j --resample 0 -q 4 - \"$OUT\"",
+     "ffmpeg -v error -i \"$IN\" -bitexact -f wav - | lame --quiet --cbr -b 128 -m j --resample 0 -q 4 - \"$OUT\"",
      "-f mp3 -m cbr -q 128"},
     {FileFormat::OGG, "OGG q3", "ogg", "ogg",
-     "ffmpeg -v error -i \"$IN\" -f wav - | oggenc -Q -b 128 --quality 3 - -o \"$OUT\"", "-f ogg -q 0.3"},
+     "ffmpeg -v error -i \"$IN\" -bitexact -f wav - | oggenc -Q -b 128 --quality 3 - -o \"$OUT\"", "-f ogg -q 0.3"},
     {FileFormat::Ipod, "Ipod", "ipod", "mp3",
-     "ffmpeg -v error -i \"$IN\" -f wav - | lame --quiet --cbr -b 128 -m s --resample 44.1 -q 0 - \"$OUT\"", nullptr},
+     "ffmpeg -v error -i \"$IN\" -bitexact -f wav - | lame --quiet --cbr -b 128 -m s --resample 44.1 -q 0 - \"$OUT\"", nullptr},
     {FileFormat::WMA, "WMA 128k", "wma", "wma", "ffmpeg -v error -i \"$IN\" -c:a wmav2 -b:a 128k \"$OUT\"", nullptr},
     {FileFormat::WAV, "WAV", "wav", "wav", "ffmpeg -v error -i \"$IN\" -c:a pcm_s16le \"$OUT\"", nullptr},
 };
 
-int runShell(const std::string& script, const std::map<std::string, std::string>& variables = {})
+pid_t startShell(const std::string& script, const std::map<std::string, std::string>& variables = {})
 {
     for (const auto& [name, value] : variables)
         ::setenv(name.c_str(), value.c_str(), 1);
@@ -71,15 +77,40 @@ int runShell(const std::string& script, const std::map<std::string, std::string>
     pid_t pid = 0;
     if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
         return -1;
+    return pid;
+}
+
+// The exit status of a child, or -1 when it did not exit normally.
+int waitForShell(pid_t pid)
+{
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+int runShell(const std::string& script, const std::map<std::string, std::string>& variables = {})
+{
+    const pid_t pid = startShell(script, variables);
+    return pid < 0 ? -1 : waitForShell(pid);
+}
+
 double now()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Processor seconds of this process and of the encoders it has waited for.
+double processorSeconds()
+{
+    double seconds = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        getrusage(who, &usage);
+        for (const timeval& time : {usage.ru_utime, usage.ru_stime})
+            seconds += static_cast<double>(time.tv_sec) + time.tv_usec / 1e6;
+    }
+    return seconds;
 }
 
 long peakKilobytes()
@@ -102,7 +133,8 @@ public:
 };
 
 // The child run: converts every FLAC file of a folder in one run with `parallel` jobs at once (0:
-// one per core), prints the seconds it took and the process's peak memory.
+// one per core), prints the seconds it took, the process's peak memory and the processor seconds
+// that the run and its encoders used.
 int convertFolder(const std::string& formatName, unsigned parallel, const fs::path& sources, const fs::path& out)
 {
     const Target* target = nullptr;
@@ -140,6 +172,7 @@ int convertFolder(const std::string& formatName, unsigned parallel, const fs::pa
     ErrorLog log(out / "Errors.log");
 
     const double start = now();
+    const double processorAtStart = processorSeconds();
     const ConversionOptions options = conversionOptions(settings, tagNames);
     ConversionRun run(*engine, log, options, planRun(jobs.rsJobs(), false, options).jobs, parallel);
     run.start();
@@ -151,13 +184,14 @@ int convertFolder(const std::string& formatName, unsigned parallel, const fs::pa
             std::fprintf(stderr, "%s: %s %s\n", job.FilePath.c_str(), statusText(job).c_str(), job.Failure.c_str());
             return 1;
         }
-    std::printf("%.3f %ld\n", elapsed, peakKilobytes());
+    std::printf("%.3f %ld %.3f\n", elapsed, peakKilobytes(), processorSeconds() - processorAtStart);
     return 0;
 }
 
 struct ChildResult {
     double seconds = 0;
     long peakKb = 0;
+    double processorSeconds = 0;
 };
 
 ChildResult runChild(const std::string& self, const Target& target, unsigned parallel, const fs::path& sources,
@@ -173,11 +207,12 @@ ChildResult runChild(const std::string& self, const Target& target, unsigned par
         std::exit(1);
     }
     ChildResult result;
-    std::ifstream(report) >> result.seconds >> result.peakKb;
+    std::ifstream(report) >> result.seconds >> result.peakKb >> result.processorSeconds;
     return result;
 }
 
-double runReference(const Target& target, const fs::path& sources, const fs::path& out)
+// The reference pipeline over the folder's files, `jobs` of them at once.
+double runReference(const Target& target, const fs::path& sources, const fs::path& out, unsigned jobs)
 {
     fs::remove_all(out);
     fs::create_directories(out);
@@ -185,15 +220,31 @@ double runReference(const Target& target, const fs::path& sources, const fs::pat
     for (const auto& entry : fs::directory_iterator(sources))
         files.push_back(entry.path());
     std::sort(files.begin(), files.end());
-    const double start = now();
-    for (const auto& file : files) {
-        const fs::path output = out / (file.stem().string() + "." + target.extension);
-        if (runShell(target.reference, {{"IN", file.string()}, {"OUT", output.string()}}) != 0) {
-            std::fprintf(stderr, "the reference failed for %s\n", file.c_str());
+    std::vector<pid_t> running;
+    const auto waitForOne = [&] {
+        if (waitForShell(running.front()) != 0) {
+            std::fprintf(stderr, "the reference failed for %s\n", target.name);
             std::exit(1);
         }
+        running.erase(running.begin());
+    };
+    const double start = now();
+    for (const auto& file : files) {
+        if (running.size() == jobs)
+            waitForOne();
+        const fs::path output = out / (file.stem().string() + "." + target.extension);
+        running.push_back(startShell(target.reference, {{"IN", file.string()}, {"OUT", output.string()}}));
     }
+    while (!running.empty())
+        waitForOne();
     return now() - start;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // SoundConverter in batch mode with one job per core over the folder's files; 0 when it is not
@@ -245,7 +296,7 @@ int main(int argc, char** argv)
 
     const int files = argc > 1 ? std::atoi(argv[1]) : 20;
     const double minutes = argc > 2 ? std::atof(argv[2]) : 1.0;
-    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 2;
+    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const fs::path work = fs::temp_directory_path() / ("tunevale-convert-bench-" + std::to_string(::getpid()));
     makeSources(work / "batch", files, minutes);
@@ -253,32 +304,52 @@ int main(int argc, char** argv)
     makeSources(work / "long", 2, minutes * 5);
     const unsigned cores = ConversionRun::automaticParallel();
 
-    std::printf("%d files of %.1f min, FLAC 44.1 kHz stereo 16-bit; %u cores\n", files, minutes, cores);
-    std::printf("%-9s %9s %9s %8s %9s %9s %8s  %s\n", "format", "auto s", "1 job s", "speed-up", "serial s", "SoundC s",
-                "auto/SC", "peak MB: auto / 1 job / 2 files / 2 files 5x longer");
+    std::printf("%d files of %.1f min, FLAC 44.1 kHz stereo 16-bit; %u cores; %d rounds\n", files, minutes, cores,
+                rounds);
+    std::printf("%-9s %7s %7s %8s %11s | %9s %9s %8s | %8s %7s | %s\n", "format", "auto s", "1 job s", "speed-up",
+                "CPUs auto/1", "pipes 1 s", "pipes N s", "speed-up", "SoundC s", "auto/SC",
+                "peak MB: auto / 1 job / 2 files / 2 files 5x longer");
     for (const Target& target : Targets) {
-        ChildResult automatic{1e9, 0};
-        ChildResult single{1e9, 0};
-        double reference = 1e9;
+        ChildResult automatic{1e9, 0, 0};
+        ChildResult single{1e9, 0, 0};
+        double serialPipes = 1e9;
+        double parallelPipes = 1e9;
         double soundConverter = 1e9;
+        std::vector<double> speedUps, pipeSpeedUps, againstSoundConverter;
         for (int round = 0; round < rounds; ++round) {
             const ChildResult run = runChild(self, target, 0, work / "batch", work / "out");
-            automatic.seconds = std::min(automatic.seconds, run.seconds);
-            automatic.peakKb = std::max(automatic.peakKb, run.peakKb);
             const ChildResult one = runChild(self, target, 1, work / "batch", work / "out");
-            single.seconds = std::min(single.seconds, one.seconds);
+            speedUps.push_back(one.seconds / run.seconds);
+            if (run.seconds < automatic.seconds)
+                automatic = ChildResult{run.seconds, automatic.peakKb, run.processorSeconds};
+            if (one.seconds < single.seconds)
+                single = ChildResult{one.seconds, single.peakKb, one.processorSeconds};
+            automatic.peakKb = std::max(automatic.peakKb, run.peakKb);
             single.peakKb = std::max(single.peakKb, one.peakKb);
-            reference = std::min(reference, runReference(target, work / "batch", work / "ref"));
-            if (const double sc = runSoundConverter(target, work / "batch", work / "sc"); sc > 0)
+
+            const double pipes = runReference(target, work / "batch", work / "ref", 1);
+            const double pipesPerCore = runReference(target, work / "batch", work / "ref", cores);
+            pipeSpeedUps.push_back(pipes / pipesPerCore);
+            serialPipes = std::min(serialPipes, pipes);
+            parallelPipes = std::min(parallelPipes, pipesPerCore);
+
+            if (const double sc = runSoundConverter(target, work / "batch", work / "sc"); sc > 0) {
+                // Timed right after a run of Tunevale's of its own, so that both meet the same machine.
+                const ChildResult beside = runChild(self, target, 0, work / "batch", work / "out");
+                againstSoundConverter.push_back(beside.seconds / sc);
                 soundConverter = std::min(soundConverter, sc);
+            }
         }
         const ChildResult few = runChild(self, target, 0, work / "few", work / "out");
         const ChildResult longer = runChild(self, target, 0, work / "long", work / "out");
-        const bool haveSc = soundConverter < 1e9;
-        std::printf("%-9s %9.2f %9.2f %8.2f %9.2f %9s %8s  %.1f / %.1f / %.1f / %.1f\n", target.name, automatic.seconds,
-                    single.seconds, single.seconds / automatic.seconds, reference,
-                    haveSc ? std::to_string(soundConverter).substr(0, 6).c_str() : "-",
-                    haveSc ? std::to_string(automatic.seconds / soundConverter).substr(0, 5).c_str() : "-",
+        const bool haveSc = !againstSoundConverter.empty();
+        char cpus[32];
+        std::snprintf(cpus, sizeof cpus, "%.2f / %.2f", automatic.processorSeconds / automatic.seconds,
+                      single.processorSeconds / single.seconds);
+        std::printf("%-9s %7.2f %7.2f %8.2f %11s | %9.2f %9.2f %8.2f | %8s %7s | %.1f / %.1f / %.1f / %.1f\n",
+                    target.name, automatic.seconds, single.seconds, median(speedUps), cpus, serialPipes, parallelPipes,
+                    median(pipeSpeedUps), haveSc ? std::to_string(soundConverter).substr(0, 6).c_str() : "-",
+                    haveSc ? std::to_string(median(againstSoundConverter)).substr(0, 5).c_str() : "-",
                     automatic.peakKb / 1024.0, single.peakKb / 1024.0, few.peakKb / 1024.0, longer.peakKb / 1024.0);
         std::fflush(stdout);
     }
