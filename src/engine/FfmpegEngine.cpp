@@ -201,7 +201,7 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
 
     int error = EngineCode::Ok;
     std::unique_ptr<PcmSource> source;
-    if (const auto head = readRegularFile(path, 11); head && MidiStream::looksLikeMidi(*head)) {
+    if (MidiStream::looksLikeMidi(regularFileHead(path, 12))) {
         if (!families[static_cast<std::size_t>(FormatFamily::Midi)])
             return fail(EngineCode::Format);
         source = MidiStream::open(path, soundFont(), error);

@@ -77,15 +77,13 @@ bool MidiStream::looksLikeMidi(const std::string& head)
 
 std::unique_ptr<MidiStream> MidiStream::open(const std::string& path, const std::string& soundFont, int& errorCode)
 {
-    std::optional<std::string> bytes = readRegularFile(path, MaxMidiFileSize);
-    if (!bytes) {
-        errorCode = EngineCode::FileOpen;
+    std::string bytes;
+    errorCode = readRegularFile(path, MaxMidiFileSize, bytes);
+    if (errorCode != EngineCode::Ok)
         return nullptr;
-    }
-    bytes->resize(std::min(bytes->size(), MaxMidiFileSize));
 
     std::unique_ptr<MidiStream> stream(new MidiStream);
-    stream->m_smf = standardMidi(*bytes);
+    stream->m_smf = standardMidi(bytes);
     const std::optional<double> seconds = midiDurationSeconds(stream->m_smf);
     if (!seconds || !(*seconds <= LongestSynthesisedSeconds)) {
         errorCode = EngineCode::Format;

@@ -21,21 +21,18 @@ constexpr std::size_t MaxModuleFileSize = 256 * 1024 * 1024;
 
 std::unique_ptr<ModuleStream> ModuleStream::open(const std::string& path, std::uint32_t rate, int& errorCode)
 {
-    const std::optional<std::string> bytes = readRegularFile(path, MaxModuleFileSize);
-    if (!bytes) {
-        errorCode = EngineCode::FileOpen;
-        return nullptr;
-    }
-    if (bytes->empty() || bytes->size() > MaxModuleFileSize) {
+    std::string bytes;
+    errorCode = readRegularFile(path, MaxModuleFileSize, bytes);
+    if (errorCode == EngineCode::Ok && bytes.empty())
         errorCode = EngineCode::Format;
+    if (errorCode != EngineCode::Ok)
         return nullptr;
-    }
 
     std::unique_ptr<ModuleStream> stream(new ModuleStream);
     stream->m_rate = rate;
     int openError = 0;
     stream->m_module =
-        openmpt_module_create_from_memory2(bytes->data(), bytes->size(), &openmpt_log_func_silent, nullptr,
+        openmpt_module_create_from_memory2(bytes.data(), bytes.size(), &openmpt_log_func_silent, nullptr,
                                            &openmpt_error_func_ignore, nullptr, &openError, nullptr, nullptr);
     if (!stream->m_module) {
         errorCode = EngineCode::Format;

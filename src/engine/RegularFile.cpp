@@ -1,13 +1,37 @@
 #include "RegularFile.h"
 
-#include <algorithm>
+#include "Engine.h"
+
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tunevale
 {
+
+namespace
+{
+
+// Reads up to size bytes from fd into out; the count read, or -1 on a read error.
+ssize_t readUpTo(int fd, char* out, std::size_t size)
+{
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::read(fd, out + filled, size - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(filled);
+}
+
+} // namespace
 
 int openRegularFile(const std::string& path)
 {
@@ -27,31 +51,45 @@ int openRegularFile(const std::string& path)
     return fd;
 }
 
-std::optional<std::string> readRegularFile(const std::string& path, std::size_t limit)
+int readRegularFile(const std::string& path, std::size_t maxSize, std::string& bytes)
 {
     const int fd = openRegularFile(path);
     if (fd < 0)
-        return std::nullopt;
-    std::string bytes;
-    std::size_t filled = 0;
-    bool failed = false;
-    while (filled <= limit) {
-        // Grows as the file turns out longer, so that a small file never costs the whole limit.
-        bytes.resize(std::min(limit + 1, std::max<std::size_t>(filled * 2, 64 * 1024)));
-        const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            failed = got < 0;
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
+        return EngineCode::FileOpen;
+    struct stat status {
+    };
+    int code = EngineCode::Ok;
+    if (::fstat(fd, &status) != 0) {
+        code = EngineCode::FileOpen;
+    } else if (static_cast<std::uintmax_t>(status.st_size) > maxSize) {
+        code = EngineCode::Format;
+    } else {
+        // One byte more than the file held when asked, to notice one that grew past the limit.
+        bytes.resize(static_cast<std::size_t>(status.st_size) + 1);
+        const ssize_t got = readUpTo(fd, bytes.data(), bytes.size());
+        if (got < 0)
+            code = EngineCode::FileOpen;
+        else if (static_cast<std::size_t>(got) > maxSize)
+            code = EngineCode::Format;
+        else
+            bytes.resize(static_cast<std::size_t>(got));
     }
     ::close(fd);
-    if (failed)
-        return std::nullopt;
-    bytes.resize(filled);
-    return bytes;
+    if (code != EngineCode::Ok)
+        bytes.clear();
+    return code;
+}
+
+std::string regularFileHead(const std::string& path, std::size_t size)
+{
+    const int fd = openRegularFile(path);
+    if (fd < 0)
+        return {};
+    std::string head(size, '\0');
+    const ssize_t got = readUpTo(fd, head.data(), size);
+    ::close(fd);
+    head.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+    return head;
 }
 
 } // namespace tunevale

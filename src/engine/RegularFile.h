@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 
 namespace tunevale
@@ -12,8 +11,11 @@ namespace tunevale
 // for something else in between. The caller closes the descriptor.
 int openRegularFile(const std::string& path);
 
-// The first bytes of a regular file, at most limit + 1 of them (so that a caller can tell a file
-// over its limit); nullopt when path is not a readable regular file.
-std::optional<std::string> readRegularFile(const std::string& path, std::size_t limit);
+// Reads a whole regular file of at most maxSize bytes into bytes. EngineCode::Ok; FileOpen when
+// path is not a readable regular file; Format when it is longer than maxSize (known before reading).
+int readRegularFile(const std::string& path, std::size_t maxSize, std::string& bytes);
+
+// The first size bytes of a regular file (fewer for a shorter one); empty when it is none.
+std::string regularFileHead(const std::string& path, std::size_t size);
 
 } // namespace tunevale

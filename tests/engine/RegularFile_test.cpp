@@ -1,3 +1,4 @@
+#include "Engine.h"
 #include "RegularFile.h"
 
 #include "TestSupport.h"
@@ -10,17 +11,26 @@
 using namespace tunevale;
 using namespace tunevale::test;
 
-TEST(RegularFile, ReadsAFileUpToOneByteOverTheLimit)
+TEST(RegularFile, ReadsAWholeFileWithinItsLimitAndRefusesALongerOneUnread)
 {
     TempDir dir;
-    std::string bytes(300'000, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>(i % 251);
-    writeFile(dir / "song.mid", bytes);
-    EXPECT_EQ(readRegularFile((dir / "song.mid").string(), 1'000'000), bytes);
-    EXPECT_EQ(readRegularFile((dir / "song.mid").string(), 1000), bytes.substr(0, 1001));
+    std::string content(300'000, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i % 251);
+    writeFile(dir / "song.mid", content);
+    const std::string path = (dir / "song.mid").string();
+
+    std::string bytes;
+    EXPECT_EQ(readRegularFile(path, content.size(), bytes), EngineCode::Ok);
+    EXPECT_EQ(bytes, content);
+    EXPECT_EQ(readRegularFile(path, content.size() - 1, bytes), EngineCode::Format);
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_EQ(regularFileHead(path, 12), content.substr(0, 12));
+
     writeFile(dir / "empty.mod", "");
-    EXPECT_EQ(readRegularFile((dir / "empty.mod").string(), 1000), std::string());
+    EXPECT_EQ(readRegularFile((dir / "empty.mod").string(), 1000, bytes), EngineCode::Ok);
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_EQ(regularFileHead((dir / "empty.mod").string(), 12), "");
 }
 
 TEST(RegularFile, RefusesWhatIsNotARegularFileWithoutWaiting)
@@ -31,6 +41,8 @@ TEST(RegularFile, RefusesWhatIsNotARegularFileWithoutWaiting)
     for (const std::string& path : {(dir / "pipe.mid").string(), (dir / "folder.mod").string(),
                                     std::string("/dev/zero"), (dir / "missing.mid").string()}) {
         EXPECT_EQ(openRegularFile(path), -1) << path;
-        EXPECT_FALSE(readRegularFile(path, 1000)) << path;
+        std::string bytes;
+        EXPECT_EQ(readRegularFile(path, 1000, bytes), EngineCode::FileOpen) << path;
+        EXPECT_EQ(regularFileHead(path, 12), "") << path;
     }
 }
