@@ -5,6 +5,7 @@
 //
 //   add_files_bench [files] [--no-ffprobe]   (default 1000; half FLAC, half MP3, 2 to 6 seconds each)
 
+#include "BenchSupport.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
@@ -14,44 +15,18 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
-
 using namespace tunevale;
+using namespace tunevale::bench;
 namespace fs = std::filesystem;
 
 namespace
 {
-
-// Runs a program with its output thrown away; true when it exits with 0.
-bool run(const std::vector<std::string>& argv)
-{
-    std::vector<char*> args;
-    for (const auto& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 template <typename Work> double seconds(Work work)
 {
@@ -111,8 +86,9 @@ int main(int argc, char** argv)
         const auto flac = folder / "sources" / ("tone" + std::to_string(i) + ".flac");
         const auto mp3 = folder / "sources" / ("tone" + std::to_string(i) + ".mp3");
         const std::string sine = "sine=frequency=" + std::to_string(220 * (i + 1)) + ":duration=" + duration;
-        if (!run({"ffmpeg", "-y", "-f", "lavfi", "-i", sine, "-ac", "2", flac.string()}) ||
-            !run({"ffmpeg", "-y", "-f", "lavfi", "-i", sine, "-ac", "2", "-c:a", "libmp3lame", mp3.string()})) {
+        if (!runProgram({"ffmpeg", "-y", "-f", "lavfi", "-i", sine, "-ac", "2", flac.string()}, true) ||
+            !runProgram({"ffmpeg", "-y", "-f", "lavfi", "-i", sine, "-ac", "2", "-c:a", "libmp3lame", mp3.string()},
+                        true)) {
             std::fprintf(stderr, "ffmpeg could not make the sources\n");
             return 1;
         }
@@ -134,7 +110,8 @@ int main(int argc, char** argv)
     if (argc <= 2 || std::string(argv[2]) != "--no-ffprobe") {
         const double probed = seconds([&] {
             for (const auto& file : files)
-                run({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file});
+                runProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", file},
+                           true);
         });
         std::printf("  ffprobe loop:            %8.3f s  (%.3f ms per file)\n", probed, probed * 1000 / count);
         std::printf("  adding is %.1f times faster\n", probed / added);

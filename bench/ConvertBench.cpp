@@ -12,6 +12,7 @@
 // the time the run took: how many cores a run keeps busy. The pipelines' own speed-up from one at a
 // time to one per core shows what the machine gives the same work split the same way.
 
+#include "BenchSupport.h"
 #include "ConversionRun.h"
 #include "EngineFactory.h"
 #include "ErrorLog.h"
@@ -31,16 +32,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 using namespace tunevale;
+using namespace tunevale::bench;
 namespace fs = std::filesystem;
 
 namespace
@@ -64,7 +62,8 @@ const std::vector<Target> Targets{
     {FileFormat::OGG, "OGG q3", "ogg", "ogg",
      "ffmpeg -v error -i \"$IN\" -bitexact -f wav - | oggenc -Q -b 128 --quality 3 - -o \"$OUT\"", "-f ogg -q 0.3"},
     {FileFormat::Ipod, "Ipod", "ipod", "mp3",
-     "ffmpeg -v error -i \"$IN\" -bitexact -f wav - | lame --quiet --cbr -b 128 -m s --resample 44.1 -q 0 - \"$OUT\"", nullptr},
+     "ffmpeg -v error -i \"$IN\" -bitexact -f wav - | lame --quiet --cbr -b 128 -m s --resample 44.1 -q 0 - \"$OUT\"",
+     nullptr},
     {FileFormat::WMA, "WMA 128k", "wma", "wma", "ffmpeg -v error -i \"$IN\" -c:a wmav2 -b:a 128k \"$OUT\"", nullptr},
     {FileFormat::WAV, "WAV", "wav", "wav", "ffmpeg -v error -i \"$IN\" -c:a pcm_s16le \"$OUT\"", nullptr},
 };
@@ -73,26 +72,13 @@ pid_t startShell(const std::string& script, const std::map<std::string, std::str
 {
     for (const auto& [name, value] : variables)
         ::setenv(name.c_str(), value.c_str(), 1);
-    const char* argv[] = {"sh", "-c", script.c_str(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-        return -1;
-    return pid;
+    return startProgram({"sh", "-c", script});
 }
 
-// The exit status of a child, or -1 when it did not exit normally.
-int waitForShell(pid_t pid)
+bool runShell(const std::string& script)
 {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-int runShell(const std::string& script, const std::map<std::string, std::string>& variables = {})
-{
-    const pid_t pid = startShell(script, variables);
-    return pid < 0 ? -1 : waitForShell(pid);
+    const pid_t pid = startShell(script);
+    return pid >= 0 && waitForProgram(pid);
 }
 
 double now()
@@ -202,7 +188,7 @@ ChildResult runChild(const std::string& self, const Target& target, unsigned par
     const fs::path report = out.parent_path() / "child.txt";
     const std::string script = "\"" + self + "\" --child " + target.key + " " + std::to_string(parallel) + " \"" +
                                sources.string() + "\" \"" + out.string() + "\" > \"" + report.string() + "\"";
-    if (runShell(script) != 0) {
+    if (!runShell(script)) {
         std::fprintf(stderr, "the converter failed for %s\n", target.name);
         std::exit(1);
     }
@@ -222,7 +208,7 @@ double runReference(const Target& target, const fs::path& sources, const fs::pat
     std::sort(files.begin(), files.end());
     std::vector<pid_t> running;
     const auto waitForOne = [&] {
-        if (waitForShell(running.front()) != 0) {
+        if (!waitForProgram(running.front())) {
             std::fprintf(stderr, "the reference failed for %s\n", target.name);
             std::exit(1);
         }
@@ -251,7 +237,7 @@ double median(std::vector<double> values)
 // installed or has no such output.
 double runSoundConverter(const Target& target, const fs::path& sources, const fs::path& out)
 {
-    if (!target.soundConverter || runShell("command -v soundconverter >/dev/null") != 0)
+    if (!target.soundConverter || !runShell("command -v soundconverter >/dev/null"))
         return 0;
     fs::remove_all(out);
     fs::create_directories(out);
@@ -259,7 +245,7 @@ double runSoundConverter(const Target& target, const fs::path& sources, const fs
                                sources.string() + "\"/*.flac " + target.soundConverter + " -o \"" + out.string() +
                                "\" >/dev/null 2>&1";
     const double start = now();
-    if (runShell(script) != 0)
+    if (!runShell(script))
         return 0;
     return now() - start;
 }
@@ -276,7 +262,7 @@ void makeSources(const fs::path& folder, int count, double minutes)
                              "\" -filter_complex \"[0][1][2]amix=inputs=3,aformat=sample_fmts=s16:sample_rates=44100:"
                              "channel_layouts=stereo\" -c:a flac \"" +
                              first + "\"";
-    if (runShell(make) != 0) {
+    if (!runShell(make)) {
         std::fprintf(stderr, "could not make the sources\n");
         std::exit(1);
     }

@@ -8,6 +8,7 @@
 // to 16 bits with triangular dither, and lame takes longer over that noise than over plain rounding,
 // so the 24-bit case is timed against ffmpeg dithering the same way and, for comparison, rounding.
 
+#include "BenchSupport.h"
 #include "Engine.h"
 #include "EngineFactory.h"
 
@@ -15,36 +16,18 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 using namespace tunevale;
+using namespace tunevale::bench;
 
 namespace
 {
 
 constexpr int Rounds = 5;
-
-bool run(const std::vector<std::string>& argv)
-{
-    std::vector<char*> args;
-    for (const auto& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
-        return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 struct Timing {
     double wall = 0; // elapsed seconds
@@ -161,28 +144,28 @@ template <typename Ours, typename Reference> void compare(const char* what, Ours
 
 bool makeSource(const std::string& path, const char* sampleFormat)
 {
-    return run({"ffmpeg",
-                "-nostdin",
-                "-v",
-                "error",
-                "-y",
-                "-f",
-                "lavfi",
-                "-i",
-                "anoisesrc=color=pink:amplitude=0.2:sample_rate=44100:duration=600",
-                "-f",
-                "lavfi",
-                "-i",
-                "sine=frequency=440:sample_rate=44100:duration=600",
-                "-filter_complex",
-                "amix=inputs=2:normalize=0",
-                "-ac",
-                "2",
-                "-sample_fmt",
-                sampleFormat,
-                "-c:a",
-                "flac",
-                path});
+    return runProgram({"ffmpeg",
+                       "-nostdin",
+                       "-v",
+                       "error",
+                       "-y",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "anoisesrc=color=pink:amplitude=0.2:sample_rate=44100:duration=600",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "sine=frequency=440:sample_rate=44100:duration=600",
+                       "-filter_complex",
+                       "amix=inputs=2:normalize=0",
+                       "-ac",
+                       "2",
+                       "-sample_fmt",
+                       sampleFormat,
+                       "-c:a",
+                       "flac",
+                       path});
 }
 
 // MP3 at 128 kbit/s constant bitrate with the settings' defaults otherwise; the reference pipes
@@ -201,9 +184,10 @@ void compareMp3(const char* what, Engine& engine, const std::string& source, con
     compare(
         what, [&] { return bridgeMp3(engine, source, withOutput); },
         [&] {
-            return run({"/bin/sh", "-c",
-                        "ffmpeg -nostdin -v error -i " + shellQuoted(source) + ffmpegExtra +
-                            " -f wav - | lame --quiet" + lameLine + " " + shellQuoted(reference) + " 2>/dev/null"});
+            return runProgram({"/bin/sh", "-c",
+                               "ffmpeg -nostdin -v error -i " + shellQuoted(source) + ffmpegExtra +
+                                   " -f wav - | lame --quiet" + lameLine + " " + shellQuoted(reference) +
+                                   " 2>/dev/null"});
         });
 }
 
@@ -214,7 +198,7 @@ void compareWma(const char* what, Engine& engine, const std::string& source, con
     compare(
         what, [&] { return engineWma(engine, source, ours); },
         [&] {
-            return run(
+            return runProgram(
                 {"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", source, "-c:a", "wmav2", "-b:a", "128k", reference});
         });
 }

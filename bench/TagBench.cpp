@@ -7,6 +7,7 @@
 // The source (pink noise, the test set's Unicode tags, a 600x600 JPEG cover) is made with ffmpeg
 // in a temporary folder.
 
+#include "BenchSupport.h"
 #include "Engine.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
@@ -17,36 +18,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 using namespace tunevale;
+using namespace tunevale::bench;
 namespace fs = std::filesystem;
 
 namespace
 {
 
 constexpr int Rounds = 7;
-
-bool run(const std::vector<std::string>& argv)
-{
-    std::vector<char*> args;
-    for (const auto& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
-        return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // The best wall time of the rounds: a busy machine only ever adds to it. prepare is not timed.
 double bestSeconds(const std::function<void()>& prepare, const std::function<bool()>& work)
@@ -75,56 +58,56 @@ int main()
     const std::string cover = (folder / "cover.jpg").string(), source = (folder / "source.flac").string();
     const std::string wav = (folder / "source.wav").string(), untagged = (folder / "untagged.mp3").string();
     const std::string out = (folder / "out.mp3").string();
-    const bool made = run({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                           "nullsrc=s=600x600,geq=random(1)*255:128:128", "-frames:v", "1", cover}) &&
-                      run({"ffmpeg",
-                           "-nostdin",
-                           "-v",
-                           "error",
-                           "-y",
-                           "-f",
-                           "lavfi",
-                           "-i",
-                           "anoisesrc=color=pink:amplitude=0.2:sample_rate=44100:duration=60",
-                           "-i",
-                           cover,
-                           "-map",
-                           "0",
-                           "-map",
-                           "1",
-                           "-c:v",
-                           "copy",
-                           "-disposition:v",
-                           "attached_pic",
-                           "-metadata:s:v",
-                           "comment=Cover (front)",
-                           "-ac",
-                           "2",
-                           "-metadata",
-                           "title=Заголовок 标题 🎵",
-                           "-metadata",
-                           "artist=Артист 艺术家",
-                           "-metadata",
-                           "album=Альбом アルバム",
-                           "-metadata",
-                           "track=3/12",
-                           "-metadata",
-                           "date=2021-05-03",
-                           "-metadata",
-                           "genre=Жанр",
-                           "-metadata",
-                           "comment=Комментарий 评论 😀",
-                           "-c:a",
-                           "flac",
-                           source}) &&
-                      run({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", source, "-map", "0:a", wav});
+    const bool made = runProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                  "nullsrc=s=600x600,geq=random(1)*255:128:128", "-frames:v", "1", cover}) &&
+                      runProgram({"ffmpeg",
+                                  "-nostdin",
+                                  "-v",
+                                  "error",
+                                  "-y",
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  "anoisesrc=color=pink:amplitude=0.2:sample_rate=44100:duration=60",
+                                  "-i",
+                                  cover,
+                                  "-map",
+                                  "0",
+                                  "-map",
+                                  "1",
+                                  "-c:v",
+                                  "copy",
+                                  "-disposition:v",
+                                  "attached_pic",
+                                  "-metadata:s:v",
+                                  "comment=Cover (front)",
+                                  "-ac",
+                                  "2",
+                                  "-metadata",
+                                  "title=Заголовок 标题 🎵",
+                                  "-metadata",
+                                  "artist=Артист 艺术家",
+                                  "-metadata",
+                                  "album=Альбом アルバム",
+                                  "-metadata",
+                                  "track=3/12",
+                                  "-metadata",
+                                  "date=2021-05-03",
+                                  "-metadata",
+                                  "genre=Жанр",
+                                  "-metadata",
+                                  "comment=Комментарий 评论 😀",
+                                  "-c:a",
+                                  "flac",
+                                  source}) &&
+                      runProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", source, "-map", "0:a", wav});
     if (!made) {
         std::fprintf(stderr, "tag_bench: ffmpeg could not make the source\n");
         return 1;
     }
 
     const std::vector<std::string> lame{"lame", "--silent", "--cbr", "-b", "128", "-m", "j", "-q", "4", wav, untagged};
-    const double encoding = bestSeconds([] {}, [&] { return run(lame); });
+    const double encoding = bestSeconds([] {}, [&] { return runProgram(lame); });
 
     const auto engine = makeEngine();
     engine->Init(0, 44100, 0);
