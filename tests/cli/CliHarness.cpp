@@ -167,15 +167,4 @@ CliResult CliHarness::runOnTerminal(const std::vector<std::string>& arguments) c
     return result;
 }
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> result;
-    std::size_t start = 0;
-    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-        result.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return result;
-}
-
 } // namespace tunevale::test

@@ -55,7 +55,4 @@ private:
     std::string m_oldHome;
 };
 
-// The lines of a text, without their line ends.
-std::vector<std::string> lines(const std::string& text);
-
 } // namespace tunevale::test

@@ -184,4 +184,15 @@ std::string ffprobe(const std::filesystem::path& file, const std::string& entry)
     return result.exitCode == 0 ? result.output : std::string();
 }
 
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        result.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
+}
+
 } // namespace tunevale::test

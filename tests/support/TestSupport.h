@@ -49,6 +49,9 @@ void writeFile(const std::filesystem::path& file, const std::string& bytes);
 // Writes a /bin/sh script with the given body and makes it executable by its owner.
 std::filesystem::path writeScript(const std::filesystem::path& file, const std::string& body);
 
+// The lines of a text, without their line ends (a last line without one is left out).
+std::vector<std::string> lines(const std::string& text);
+
 // The process ids whose parent is this process, zombies included, read from /proc.
 std::vector<int> childProcesses();
 
