@@ -9,15 +9,19 @@ namespace tunevale
 namespace
 {
 
-// Loudness and energy of a bin's centre, the value every block counted in it stands for.
-double binLoudness(int bin)
+double energyOf(double lufs)
 {
-    return BlockHistogram::kLowestLufs + (bin + 0.5) * BlockHistogram::kBinWidth;
+    return std::pow(10.0, lufs / 10.0);
 }
 
-double binEnergy(int bin)
+double lufsOf(double energy)
 {
-    return std::pow(10.0, binLoudness(bin) / 10.0);
+    return 10.0 * std::log10(energy);
+}
+
+double lowerEdge(int bin)
+{
+    return BlockHistogram::kLowestLufs + bin * BlockHistogram::kBinWidth;
 }
 
 int binOf(double lufs)
@@ -26,25 +30,32 @@ int binOf(double lufs)
     return std::min(bin, BlockHistogram::kBins - 1);
 }
 
-// The first bin whose centre is not below the gate: the blocks that pass it.
-int firstBinFrom(double gateLufs)
+// Mean loudness of the blocks in a bin.
+double binLoudness(const BlockHistogram& histogram, int bin)
+{
+    return lufsOf(histogram.energies()[bin] / histogram.bins()[bin]);
+}
+
+// The first bin of the blocks that pass the gate: the bin the gate falls in passes when the mean of
+// its blocks does.
+int firstBinFrom(const BlockHistogram& histogram, double gateLufs)
 {
     if (gateLufs < BlockHistogram::kLowestLufs)
         return 0;
     const int bin = binOf(gateLufs);
-    return gateLufs > binLoudness(bin) ? bin + 1 : bin;
+    return histogram.bins()[bin] && binLoudness(histogram, bin) < gateLufs ? bin + 1 : bin;
 }
 
-// Mean energy (as loudness) of the blocks from the bin on; the number of blocks it covers.
-std::pair<double, std::uint64_t> meanFrom(const BlockHistogram::Bins& bins, int first)
+// Mean loudness of the blocks from the bin on; the number of blocks it covers.
+std::pair<double, std::uint64_t> meanFrom(const BlockHistogram& histogram, int first)
 {
     double energy = 0;
     std::uint64_t count = 0;
     for (int bin = first; bin < BlockHistogram::kBins; ++bin) {
-        energy += bins[bin] * binEnergy(bin);
-        count += bins[bin];
+        energy += histogram.energies()[bin];
+        count += histogram.bins()[bin];
     }
-    return {count ? 10.0 * std::log10(energy / static_cast<double>(count)) : -HUGE_VAL, count};
+    return {count ? lufsOf(energy / static_cast<double>(count)) : -HUGE_VAL, count};
 }
 
 } // namespace
@@ -54,19 +65,32 @@ void BlockHistogram::add(double lufs)
     // NaN and -inf fail this test too.
     if (!(lufs >= kLowestLufs))
         return;
-    ++m_bins[binOf(lufs)];
+    const int bin = binOf(lufs);
+    ++m_bins[bin];
+    m_energies[bin] += energyOf(lufs);
 }
 
 void BlockHistogram::add(const BlockHistogram& other)
 {
-    for (int bin = 0; bin < kBins; ++bin)
+    for (int bin = 0; bin < kBins; ++bin) {
         m_bins[bin] += other.m_bins[bin];
+        m_energies[bin] += other.m_energies[bin];
+    }
 }
 
-void BlockHistogram::addToBin(int bin, std::uint32_t count)
+bool BlockHistogram::addToBin(int bin, std::uint32_t count, double energy)
 {
-    if (bin >= 0 && bin < kBins)
-        m_bins[bin] += count;
+    if (bin < 0 || bin >= kBins || count == 0 || !std::isfinite(energy))
+        return false;
+    // The mean of the blocks lies in the bin (the top bin takes everything louder), give or take
+    // the rounding of a sum.
+    constexpr double kSlack = 1e-6;
+    const double mean = lufsOf(energy / count);
+    if (!(mean >= lowerEdge(bin) - kSlack) || (bin + 1 < kBins && mean > lowerEdge(bin + 1) + kSlack))
+        return false;
+    m_bins[bin] += count;
+    m_energies[bin] += energy;
+    return true;
 }
 
 std::uint64_t BlockHistogram::count() const
@@ -76,10 +100,10 @@ std::uint64_t BlockHistogram::count() const
 
 std::optional<double> BlockHistogram::integratedLoudness() const
 {
-    const auto [ungated, all] = meanFrom(m_bins, 0);
+    const auto [ungated, all] = meanFrom(*this, 0);
     if (all == 0)
         return std::nullopt;
-    const auto [gated, passed] = meanFrom(m_bins, firstBinFrom(ungated - 10.0));
+    const auto [gated, passed] = meanFrom(*this, firstBinFrom(*this, ungated - 10.0));
     if (passed == 0)
         return std::nullopt;
     return gated;
@@ -87,11 +111,11 @@ std::optional<double> BlockHistogram::integratedLoudness() const
 
 double BlockHistogram::loudnessRange() const
 {
-    const auto [ungated, all] = meanFrom(m_bins, 0);
+    const auto [ungated, all] = meanFrom(*this, 0);
     if (all == 0)
         return 0;
-    const int first = firstBinFrom(ungated - 20.0);
-    const std::uint64_t passed = meanFrom(m_bins, first).second;
+    const int first = firstBinFrom(*this, ungated - 20.0);
+    const std::uint64_t passed = meanFrom(*this, first).second;
     if (passed == 0)
         return 0;
     // The blocks at the two percentiles, counted from the quietest that passed the gate.
@@ -101,10 +125,10 @@ double BlockHistogram::loudnessRange() const
     int bin = first;
     while (seen <= low)
         seen += m_bins[bin++];
-    const double lowLufs = binLoudness(bin - 1);
+    const double lowLufs = binLoudness(*this, bin - 1);
     while (seen <= high)
         seen += m_bins[bin++];
-    return binLoudness(bin - 1) - lowLufs;
+    return binLoudness(*this, bin - 1) - lowLufs;
 }
 
 } // namespace tunevale

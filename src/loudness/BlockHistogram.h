@@ -8,9 +8,10 @@ namespace tunevale
 {
 
 // Loudness blocks counted in bins of 0.1 LU from -70 LUFS (the absolute gate) up to +30 LUFS, as
-// libebur128 keeps them in its histogram mode. A track's histograms are all that is needed to gate
-// its loudness again together with other tracks, so an album's loudness is the gating of its
-// tracks' histograms added up: exact, and a few kilobytes per track whatever its length.
+// libebur128 keeps them in its histogram mode, each bin with the energy of its blocks summed so
+// that a mean is exact rather than rounded to bin centres. A track's histograms are all that is
+// needed to gate its loudness again together with other tracks, so an album's loudness is the
+// gating of its tracks' histograms added up: a few kilobytes per track whatever its length.
 class BlockHistogram
 {
 public:
@@ -19,14 +20,17 @@ public:
     static constexpr double kBinWidth = 0.1;
 
     using Bins = std::array<std::uint32_t, kBins>;
+    using Energies = std::array<double, kBins>;
 
     // Counts one block of this loudness; blocks below -70 LUFS (silence included) are not counted.
     void add(double lufs);
     void add(const BlockHistogram& other);
-    // Counts blocks directly into a bin, for reading a stored histogram back.
-    void addToBin(int bin, std::uint32_t count);
+    // Counts blocks of this summed energy (10^(LUFS/10) each) into a bin, for reading a stored
+    // histogram back; false, and nothing counted, when they cannot lie in that bin.
+    bool addToBin(int bin, std::uint32_t count, double energy);
 
     const Bins& bins() const { return m_bins; }
+    const Energies& energies() const { return m_energies; }
     std::uint64_t count() const;
     bool operator==(const BlockHistogram&) const = default;
 
@@ -39,6 +43,7 @@ public:
 
 private:
     Bins m_bins{};
+    Energies m_energies{};
 };
 
 } // namespace tunevale

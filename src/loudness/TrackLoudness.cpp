@@ -12,6 +12,14 @@ namespace
 
 constexpr std::string_view kVersion = "tl1";
 
+// The shortest text that reads back as the same double, without the user's locale.
+std::string shortest(double value)
+{
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
 void appendBins(std::string& text, char name, const BlockHistogram& histogram)
 {
     text += ' ';
@@ -20,7 +28,7 @@ void appendBins(std::string& text, char name, const BlockHistogram& histogram)
     for (int bin = 0; bin < BlockHistogram::kBins; ++bin) {
         if (bins[bin] == 0)
             continue;
-        text += ' ' + std::to_string(bin) + ':' + std::to_string(bins[bin]);
+        text += ' ' + std::to_string(bin) + ':' + std::to_string(bins[bin]) + ':' + shortest(histogram.energies()[bin]);
     }
 }
 
@@ -55,14 +63,14 @@ template <typename Number> bool readNumber(std::string_view text, Number& value)
 
 bool readBin(std::string_view word, BlockHistogram& histogram)
 {
-    const auto colon = word.find(':');
+    const auto first = word.find(':');
+    const auto second = word.find(':', first + 1);
     int bin = 0;
     std::uint32_t count = 0;
-    if (colon == std::string_view::npos || !readNumber(word.substr(0, colon), bin) ||
-        !readNumber(word.substr(colon + 1), count) || bin < 0 || bin >= BlockHistogram::kBins)
-        return false;
-    histogram.addToBin(bin, count);
-    return true;
+    double energy = 0;
+    return second != std::string_view::npos && readNumber(word.substr(0, first), bin) &&
+           readNumber(word.substr(first + 1, second - first - 1), count) &&
+           readNumber(word.substr(second + 1), energy) && histogram.addToBin(bin, count, energy);
 }
 
 } // namespace
@@ -76,9 +84,7 @@ std::string TrackLoudness::serialise() const
 {
     std::string text(kVersion);
     text += peakKind == PeakKind::True ? " true " : " sample ";
-    char number[64];
-    const auto end = std::to_chars(number, number + sizeof number, peak).ptr;
-    text.append(number, end);
+    text += shortest(peak);
     appendBins(text, 'm', momentary);
     appendBins(text, 's', shortTerm);
     return text;

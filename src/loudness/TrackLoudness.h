@@ -30,7 +30,7 @@ struct TrackLoudness {
     bool operator==(const TrackLoudness&) const = default;
 
     // A compact text that holds the whole measurement (for a database): "tl1", the peak kind and
-    // value, then the non-empty bins of each histogram as bin:count pairs.
+    // value, then the non-empty bins of each histogram as bin:count:energy.
     std::string serialise() const;
     // Reads serialise()'s text back; none when it is not such a text.
     static std::optional<TrackLoudness> parse(std::string_view text);

@@ -9,12 +9,12 @@ namespace tunevale::test
 namespace
 {
 
-// A measurement whose integrated loudness is the bin centre next to lufs, with the given peak.
+// A measurement of this integrated loudness and peak.
 TrackLoudness loudnessOf(double lufs, double peakDb)
 {
     TrackLoudness loudness;
     for (int i = 0; i < 20; ++i)
-        loudness.momentary.add(lufs + 0.01);
+        loudness.momentary.add(lufs);
     loudness.peak = std::pow(10.0, peakDb / 20.0);
     return loudness;
 }

@@ -36,14 +36,13 @@ struct Reference {
     double truePeak = 0;
 };
 
-// libebur128 gating the audio itself (in its histogram mode), for several tracks as one.
+// libebur128 gating the audio itself, every block kept exactly, for several tracks as one.
 Reference referenceOf(const std::vector<std::vector<double>>& tracks, std::uint32_t rate, std::uint32_t channels)
 {
     std::vector<ebur128_state*> states;
     Reference reference;
     for (const auto& samples : tracks) {
-        ebur128_state* state = ebur128_init(
-            channels, rate, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
+        ebur128_state* state = ebur128_init(channels, rate, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
         if (channels == 1)
             ebur128_set_channel(state, 0, EBUR128_DUAL_MONO);
         ebur128_add_frames_double(state, samples.data(), samples.size() / channels);
@@ -70,7 +69,7 @@ TEST(LoudnessMeter, EverySampleTypeMeasuresTheSameTone)
          {SampleType::UInt8, SampleType::Int16, SampleType::Int24, SampleType::Int32, SampleType::Float32}) {
         const TrackLoudness loudness = measure(toPcm(samples, type), {48000, 2, type});
         ASSERT_TRUE(loudness.integrated()) << static_cast<int>(type);
-        EXPECT_NEAR(*loudness.integrated(), -12.0, 0.1) << static_cast<int>(type);
+        EXPECT_NEAR(*loudness.integrated(), -12.0, type == SampleType::UInt8 ? 0.1 : 0.01) << static_cast<int>(type);
         EXPECT_NEAR(loudness.range(), 0.0, 0.1) << static_cast<int>(type);
         EXPECT_NEAR(loudness.peakDb(), -12.0, 0.2) << static_cast<int>(type);
     }
@@ -100,7 +99,7 @@ TEST(LoudnessMeter, BlocksGateAsLibebur128GatesThem)
             const Reference reference = referenceOf({samples}, rate, channels);
             ASSERT_TRUE(loudness.integrated());
             EXPECT_NEAR(*loudness.integrated(), reference.integrated, 0.01) << rate << " Hz, " << channels;
-            EXPECT_NEAR(loudness.range(), reference.range, 0.01) << rate << " Hz, " << channels;
+            EXPECT_NEAR(loudness.range(), reference.range, 0.1) << rate << " Hz, " << channels;
             EXPECT_NEAR(loudness.peak, reference.truePeak, 1e-6) << rate << " Hz, " << channels;
             EXPECT_GT(loudness.range(), 5.0);
         }
@@ -120,7 +119,7 @@ TEST(LoudnessMeter, AlbumGatesAllTracksTogetherAsLibebur128Does)
     const Reference reference = referenceOf(samples, 44100, 2);
     ASSERT_TRUE(whole.integrated());
     EXPECT_NEAR(*whole.integrated(), reference.integrated, 0.01);
-    EXPECT_NEAR(whole.range(), reference.range, 0.01);
+    EXPECT_NEAR(whole.range(), reference.range, 0.1);
     // Gated together, not the mean of the tracks' loudness.
     double mean = 0;
     for (const auto& track : tracks)
