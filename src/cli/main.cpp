@@ -11,6 +11,7 @@ int InfoCommand(const std::vector<std::string>& arguments);
 int SettingsCommand(const std::vector<std::string>& arguments);
 int ProbeCommand(const std::vector<std::string>& arguments);
 int ConvertCommand(const std::vector<std::string>& arguments);
+int LoudnessCommand(const std::vector<std::string>& arguments);
 } // namespace tunevale
 
 namespace
@@ -28,6 +29,7 @@ const std::vector<Command> kCommands{
     {"convert", "convert files and folders with the stored output settings or the options given", ConvertCommand},
     {"probe", "show what adding each file to the list would give it", ProbeCommand},
     {"info", "decode each file and show its format and length", InfoCommand},
+    {"loudness", "measure each file's loudness and its ReplayGain track and album gains", LoudnessCommand},
     {"settings", "show, change or reset the stored output settings", SettingsCommand},
 };
 
