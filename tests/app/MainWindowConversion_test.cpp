@@ -135,7 +135,7 @@ TEST_F(MainWindowConversion, StopEndsTheRunAndTheNextRunTakesTheCancelledJob)
             QTimer::singleShot(0, control<QAbstractButton>("cmdConvert"), &QAbstractButton::click);
     });
     control<QAbstractButton>("cmdConvert")->click();
-    ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }));
+    ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }, 120000));
 
     EXPECT_EQ(status(0), "Complete");
     EXPECT_EQ(status(1), "Cancelled");

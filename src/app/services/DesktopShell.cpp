@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <cerrno>
+#include <csignal>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -59,8 +60,18 @@ bool DesktopShell::open(const std::string& pathOrUrl, std::function<void()> fail
     const QByteArray program = opener.toLocal8Bit();
     const QByteArray argument = url.isLocalFile() ? url.toLocalFile().toLocal8Bit() : url.toEncoded();
     char* argv[] = {const_cast<char*>(program.constData()), const_cast<char*>(argument.constData()), nullptr};
+    // Tunevale ignores SIGPIPE (for its encoders); the opener and what it starts get the default.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, program.constData(), nullptr, nullptr, argv, environ) != 0)
+    const int spawned = ::posix_spawn(&pid, program.constData(), nullptr, &attributes, argv, environ);
+    ::posix_spawnattr_destroy(&attributes);
+    if (spawned != 0)
         return false;
 
     // Through syscall(): Debian 12's <sys/pidfd.h> declares pidfd_open without C linkage.

@@ -14,6 +14,8 @@
 #include <QGuiApplication>
 #include <QUrl>
 
+#include <csignal>
+
 namespace tunevale
 {
 namespace
@@ -116,8 +118,10 @@ public:
     explicit FakeOpener(const std::filesystem::path& folder)
         : m_folder(folder), m_path("PATH", folder.string() + ":/usr/bin:/bin")
     {
-        // It works in its folder: the argument goes into "opened", and "exit" holds its status.
+        // It works in its folder: the argument goes into "opened", the mask of the signals it
+        // ignores into "ignored", and "exit" holds its status.
         test::writeScript(folder / "xdg-open", "cd '" + folder.string() + "'\n" + R"sh(printf '%s\n' "$1" >> opened
+awk '/^SigIgn:/ { print $2 }' /proc/$$/status > ignored
 while [ ! -e exit ]; do sleep 0.02; done
 exit "$(cat exit)")sh");
     }
@@ -125,6 +129,10 @@ exit "$(cat exit)")sh");
     {
         return std::filesystem::exists(m_folder / "opened") ? test::lines(test::readFile(m_folder / "opened"))
                                                             : std::vector<std::string>{};
+    }
+    bool ignoresSigpipe() const
+    {
+        return (std::stoull(test::readFile(m_folder / "ignored"), nullptr, 16) >> (SIGPIPE - 1)) & 1;
     }
     void end(int status) { test::writeFile(m_folder / "exit", std::to_string(status) + "\n"); }
 
@@ -152,6 +160,11 @@ TEST(DesktopShellTest, HandsWebAddressesAndExistingFilesToXdgOpenAndHearsItFail)
     const auto file = folder / "manual page.html";
     test::writeFile(file, "<html></html>");
 
+    // As in Tunevale, which ignores SIGPIPE for its encoders; the opener must not inherit that.
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &previous);
     int failures = 0;
     EXPECT_TRUE(shell.open("https://example.org/download?a=1&b=2", [&] { ++failures; }));
     EXPECT_TRUE(shell.open(file.string(), [&] { ++failures; }));
@@ -161,9 +174,11 @@ TEST(DesktopShellTest, HandsWebAddressesAndExistingFilesToXdgOpenAndHearsItFail)
     EXPECT_FALSE(shell.open("no address at all"));
     ASSERT_TRUE(pumpUntil([&] { return opener.opened().size() == 2; }));
     EXPECT_EQ(opener.opened(), (std::vector<std::string>{"https://example.org/download?a=1&b=2", file.string()}));
+    ::sigaction(SIGPIPE, &previous, nullptr);
 
     opener.end(3); // xdg-open's "no program for this type"
     ASSERT_TRUE(pumpUntil([&] { return failures == 2; }));
+    EXPECT_FALSE(opener.ignoresSigpipe());
     EXPECT_TRUE(pumpUntil([] { return test::childProcesses().empty(); })) << "the openers were reaped";
 
     std::filesystem::remove(folder / "exit");
