@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
-#include <QWidget>
 
 #include <array>
 #include <cerrno>
@@ -82,17 +81,17 @@ void TerminationSignals::readSignals()
     }
 }
 
-void closeOnEndRequests(QWidget& window)
+void onEndRequests(QObject& owner, std::function<void()> end)
 {
     new TerminationSignals(
-        [&window](int) {
-            window.close();
+        [end](int) {
+            end();
             // Quits also when the window was never shown (a signal during start-up).
             QCoreApplication::exit(0);
         },
-        &window);
-    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &window, [&window] { window.close(); });
-    QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, &window, [&window] { window.close(); });
+        &owner);
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &owner, [end] { end(); });
+    QObject::connect(qGuiApp, &QCoreApplication::aboutToQuit, &owner, end);
 }
 
 } // namespace tunevale

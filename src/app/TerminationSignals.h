@@ -5,7 +5,6 @@
 #include <functional>
 
 class QSocketNotifier;
-class QWidget;
 
 namespace tunevale
 {
@@ -34,9 +33,10 @@ private:
     bool m_installed = false;
 };
 
-// Closes the window the normal way (its close event saves and releases what it holds) on a
-// termination signal, at the end of the desktop session and when the application quits by any
-// other road. The signal handling lives as long as the window.
-void closeOnEndRequests(QWidget& window);
+// Calls end on a termination signal, at the end of the desktop session and when the application
+// quits by any other road; end closes the window the normal way (its close event saves and releases
+// what it holds). After a signal the event loop is also told to quit, which matters when the window
+// was never shown. The handling lives as long as owner.
+void onEndRequests(QObject& owner, std::function<void()> end);
 
 } // namespace tunevale

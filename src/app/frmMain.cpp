@@ -15,6 +15,7 @@
 #include "JobSelection.h"
 #include "JobTableModel.h"
 #include "PreviewPlayer.h"
+#include "RunOutcomeLabel.h"
 #include "RunPlan.h"
 #include "SettingsBinder.h"
 #include "Theme.h"
@@ -107,6 +108,10 @@ frmMain::frmMain(Services services, QWidget* parent)
     m_binder->check(chkShutdown, OutputControl::chkShutdown);
     m_binder->refresh();
     connectCommands();
+    // The last run's outcome no longer describes a list that has gained or lost files.
+    connect(m_jobModel.get(), &QAbstractItemModel::rowsInserted, lblRunOutcome, &QLabel::clear);
+    connect(m_jobModel.get(), &QAbstractItemModel::rowsRemoved, lblRunOutcome, &QLabel::clear);
+    connect(m_jobModel.get(), &QAbstractItemModel::modelReset, lblRunOutcome, &QLabel::clear);
 
     m_tmrProgress.setObjectName(QStringLiteral("tmrProgress"));
     m_tmrProgress.setInterval(kProgressIntervalMs);
@@ -187,6 +192,9 @@ void frmMain::buildMainPanel()
     step2->addWidget(stepNumber(QStringLiteral("2"), MyFrame1));
     step2->addWidget(new QLabel(QStringLiteral("  - Select Output Folder and Format"), MyFrame1));
     step2->addStretch(1);
+    // How the last run ended, beside the output folder that holds its files.
+    lblRunOutcome = named(new RunOutcomeLabel(MyFrame1), "lblRunOutcome");
+    step2->addWidget(lblRunOutcome);
     steps->addLayout(step2);
     auto* folder = new QHBoxLayout;
     folder->addWidget(new QLabel(QStringLiteral("Output Folder:"), MyFrame1));
@@ -249,7 +257,7 @@ void frmMain::buildPanels()
 void frmMain::connectCommands()
 {
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
-    connect(MyButton1, &QPushButton::clicked, this, [this] { openHelp(m_services.shell); });
+    connect(MyButton1, &QPushButton::clicked, this, [this] { openHelp(m_services.shell, m_services.messages); });
     connect(cmdMinimize, &QPushButton::clicked, this, &QWidget::showMinimized);
     connect(cmdClose, &QPushButton::clicked, this, &frmMain::cmdClose_Click);
     connect(frAbout, &AboutPanel::webSiteClicked, this, [this] { openMakerWebSite(m_services.shell); });
@@ -313,6 +321,7 @@ void frmMain::followRun()
 {
     if (!m_flags.bConverting || m_tmrProgress.isActive())
         return;
+    lblRunOutcome->clear();
     m_grid->startFollowing();
     m_tmrProgress.start();
 }
@@ -335,14 +344,15 @@ void frmMain::showRunStanding()
 
 void frmMain::runEnded(const RunSummary& summary)
 {
+    lblRunOutcome->showOutcome(summary);
     // A notification only when the user is elsewhere; the taskbar's progress goes either way.
     if (m_services.batchStatus)
         m_services.batchStatus->runFinished(summary, !isActiveWindow());
 }
 
-void frmMain::addFilesFromCommandLine(const std::vector<std::string>& files)
+void frmMain::addFilesFromCommandLine(const std::vector<std::string>& paths)
 {
-    m_adder->addDroppedFiles(files);
+    m_adder->addOpenedPaths(paths);
 }
 
 void frmMain::createConversion()
@@ -432,8 +442,13 @@ void frmMain::showPanel(QWidget* panel)
 
 void frmMain::cmdClose_Click()
 {
-    if (!m_controller || m_controller->cmdClose_Click())
-        close();
+    close();
+}
+
+void frmMain::endProgram()
+{
+    m_ending = true;
+    close();
 }
 
 void frmMain::cmdBrowse_Click()
@@ -470,8 +485,14 @@ void frmMain::keyPressEvent(QKeyEvent* event)
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    // Closed by the window manager or the session during a run: the run stops as "Stop" stops it
-    // and ends before the engine goes; a machine is never powered off by closing.
+    // Every close the user asks for (the Close button, the window manager's close, Alt+F4, the
+    // taskbar) keeps the window during a run, with the warning.
+    if (!m_ending && m_controller && !m_controller->cmdClose_Click()) {
+        event->ignore();
+        return;
+    }
+    // The program is ending during a run: the run stops as "Stop" stops it and ends before the
+    // engine goes; a machine is never powered off by closing.
     if (m_controller)
         m_controller->stopAndWait();
     if (m_loaded && !m_unloaded) {

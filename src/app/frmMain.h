@@ -43,6 +43,7 @@ class JobTableModel;
 class MessageBox;
 class PowerOff;
 class PreviewPlayer;
+class RunOutcomeLabel;
 class SettingsBinder;
 class Shell;
 class ThemedButton;
@@ -89,9 +90,12 @@ public:
     bool Load();
     // True once Load has opened the engine; shut-down then saves the settings and frees the engine.
     bool loaded() const { return m_loaded; }
-    // Adds files as a drop on the grid does (the same refusals, no warning): the files that a
-    // desktop's "Open with" names on the command line.
-    void addFilesFromCommandLine(const std::vector<std::string>& files);
+    // Adds what a desktop's "Open with" names on the command line: a file as a drop on the grid
+    // adds it (no warning), a folder as "Add Folder..." adds it.
+    void addFilesFromCommandLine(const std::vector<std::string>& paths);
+    // The program is asked to end (a termination signal, the end of the session): a run is stopped
+    // and the window closes. Any other close is one the user asked for, refused during a run.
+    void endProgram();
 
     bool bLoading() const { return m_settings.bLoading(); }
     JobList& jobs() { return m_jobs; }
@@ -108,7 +112,8 @@ public:
     static constexpr int kTwipsPerPixel = 15;
 
 protected:
-    // The QueryUnload of the window: every road out saves the settings and releases the engine.
+    // The QueryUnload of the window: the close guard, then every road out saves the settings and
+    // releases the engine.
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -163,6 +168,7 @@ private:
     Services m_services;
     bool m_loaded = false;
     bool m_unloaded = false;
+    bool m_ending = false;
 
     JobList m_jobs;
     OutputSettingsModel m_settings;
@@ -211,6 +217,7 @@ private:
     QLineEdit* txtOutPath = nullptr;
     ThemedButton* cmdBrowse = nullptr;
     QLabel* lblFormat = nullptr;
+    RunOutcomeLabel* lblRunOutcome = nullptr;
     ThemedButton* cmdChangeFormat = nullptr;
     ThemedButton* cmdConvert = nullptr;
     ThemedButton* cmdConvertSelected = nullptr;

@@ -50,7 +50,7 @@ int main(int argc, char* argv[])
     messages.setOwner(&window);
     dialogs.setOwner(&window);
     // Set up before the engine starts, whose audio library otherwise takes these signals.
-    closeOnEndRequests(window);
+    onEndRequests(window, [&window] { window.endProgram(); });
     if (!window.Load())
         return 1;
     window.show();

@@ -132,8 +132,10 @@ void ConversionController::endRun(bool ranToItsEnd)
     if (started && ranToItsEnd && onRunEnded) {
         const RunStanding standing = runStanding(*m_run);
         const ConversionOptions& options = m_run->options();
+        const int ended = standing.completed + standing.failed + standing.cancelled;
         onRunEnded({standing.completed, standing.failed, standing.cancelled,
-                    options.sameFolder ? std::string() : m_run->jobs().front().folder});
+                    options.sameFolder ? std::string() : m_run->jobs().front().folder,
+                    static_cast<int>(standing.total) - ended});
     }
     m_run.reset();
     m_flags.bConverting = false;

@@ -69,8 +69,12 @@ void JobAdder::addFolder()
 {
     auto folder = m_dialogs.BrowseForFolder("Select folder to add", false);
     StripNulls(folder);
-    if (folder.empty())
-        return;
+    if (!folder.empty())
+        addFolderFiles(folder);
+}
+
+void JobAdder::addFolderFiles(const std::string& folder)
+{
     const auto names = ListFolderFiles(folder);
     if (names.empty()) {
         warn(EmptyFolderWarning);
@@ -81,6 +85,17 @@ void JobAdder::addFolder()
     for (const auto& name : names)
         selection += '\0' + name;
     AddAudioFiles(selection);
+}
+
+void JobAdder::addOpenedPaths(const std::vector<std::string>& paths)
+{
+    for (auto path : paths) {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error))
+            addFolderFiles(path);
+        else
+            AddFile2Grid(path);
+    }
 }
 
 bool JobAdder::AddFile2Grid(std::string& sFilePath)

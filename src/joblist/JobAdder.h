@@ -26,8 +26,15 @@ public:
     void AddVideoFiles();
     // Adds each dropped file in order, silently.
     void addDroppedFiles(const std::vector<std::string>& paths);
-    // Asks for a folder and adds every file directly inside it.
+    // Asks for a folder and adds its files as addFolderFiles does.
     void addFolder();
+    // Adds every file directly inside folder, as if chosen all at once in the audio dialog: warns
+    // when the folder holds no file, and once when any was refused. Every road that adds a whole
+    // folder comes here, so how deep a folder is searched is decided here alone.
+    void addFolderFiles(const std::string& folder);
+    // Adds the paths a desktop's "Open with" (or the command line) names, in order: a file as a
+    // drop adds it, a folder with addFolderFiles.
+    void addOpenedPaths(const std::vector<std::string>& paths);
 
     // Appends one job for the file: false when it is already listed, its extension is not accepted,
     // or its size cannot be read (reported). sFilePath is rewritten by the separator clean-up.

@@ -11,6 +11,7 @@ struct RunSummary {
     int failed = 0;
     int cancelled = 0;
     std::string outputFolder; // where the files went; empty when they went beside their sources
+    int notStarted = 0;       // jobs of the run that a stop left waiting
 };
 
 // What the desktop shows of a conversion run outside the window: progress on the program's

@@ -1,15 +1,21 @@
 // A whole batch run from the real window: real engine, real lame, real files; the Status cell is
-// painted as a bar while a job converts, "Stop" ends the run, the close button refuses meanwhile.
+// painted as a bar while a job converts, "Stop" ends the run, a close the user asks for is refused
+// meanwhile, and ending the program stops the run.
 #include "ConversionController.h"
 #include "JobGrid.h"
 #include "JobTableModel.h"
 #include "MainWindowFixture.h"
 #include "ProgressCell.h"
+#include "TerminationSignals.h"
 
 #include <QAbstractButton>
+#include <QCloseEvent>
 #include <QImage>
+#include <QLabel>
+#include <QTextDocumentFragment>
 
 #include <algorithm>
+#include <csignal>
 #include <set>
 
 namespace tunevale
@@ -61,6 +67,18 @@ protected:
     {
         control<QAbstractButton>(button)->click();
         ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }, 120000));
+    }
+
+    // The window's line about the last run, as plain text, and whether its words show in colour.
+    QString outcome()
+    {
+        return QTextDocumentFragment::fromHtml(control<QLabel>("lblRunOutcome")->text()).toPlainText();
+    }
+    bool outcomeShows(const QColor& colour, const QString& words)
+    {
+        return control<QLabel>("lblRunOutcome")
+            ->text()
+            .contains(QStringLiteral("color:%1\">%2<").arg(colour.name(), words));
     }
 
     QVariant statusColour(std::size_t row)
@@ -117,7 +135,7 @@ TEST_F(MainWindowConversion, StopEndsTheRunAndTheNextRunTakesTheCancelledJob)
             QTimer::singleShot(0, control<QAbstractButton>("cmdConvert"), &QAbstractButton::click);
     });
     control<QAbstractButton>("cmdConvert")->click();
-    ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }));
+    ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }, 120000));
 
     EXPECT_EQ(status(0), "Complete");
     EXPECT_EQ(status(1), "Cancelled");
@@ -126,10 +144,16 @@ TEST_F(MainWindowConversion, StopEndsTheRunAndTheNextRunTakesTheCancelledJob)
     EXPECT_FALSE(std::filesystem::exists(output("three.mp3")));
     EXPECT_EQ(control<QAbstractButton>("cmdConvert")->text(), "Convert All");
     EXPECT_TRUE(control<QWidget>("cmdAddFile")->isEnabled());
+    EXPECT_EQ(outcome(), "Last run: 1 complete, 1 cancelled, 1 still waiting");
+    EXPECT_TRUE(outcomeShows(JobTableModel::kCompleteColour, "1 complete"));
+    EXPECT_TRUE(outcomeShows(JobTableModel::kFailedColour, "1 cancelled"));
 
-    convert("cmdConvert");
+    control<QAbstractButton>("cmdConvert")->click();
+    EXPECT_EQ(outcome(), "") << "a new run clears the last one's outcome";
+    ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }, 120000));
     EXPECT_EQ(status(1), "Complete");
     EXPECT_EQ(status(2), "Complete");
+    EXPECT_EQ(outcome(), "Last run: 2 complete");
 }
 
 TEST_F(MainWindowConversion, CloseIsRefusedDuringARunAndTheRunGoesOn)
@@ -182,17 +206,44 @@ TEST_F(MainWindowConversion, TwoJobsShowTheirBarsAtOnceWhileTheWindowStaysRespon
         EXPECT_EQ(status(row), "Complete");
 }
 
-TEST_F(MainWindowConversion, ClosedByTheWindowManagerDuringARunStopsItFirst)
+TEST_F(MainWindowConversion, ClosedByTheWindowManagerDuringARunTheWindowStaysAndTheRunGoesOn)
 {
+    bool stayed = false;
+    watchProgress([&](std::size_t row) {
+        if (row != 0)
+            return;
+        // What the window manager's close (Alt+F4, the title bar, the taskbar) delivers.
+        QTimer::singleShot(0, window.get(), [&] {
+            QCloseEvent event;
+            QApplication::sendEvent(window.get(), &event);
+            stayed = !event.isAccepted() && window->isVisible();
+        });
+    });
+    convert("cmdConvert");
+
+    EXPECT_TRUE(stayed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Please Stop Conversion first.");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Exclamation);
+    for (std::size_t row = 0; row < 3; ++row)
+        EXPECT_EQ(status(row), "Complete");
+    window->close();
+    EXPECT_FALSE(window->isVisible()) << "once the run is over the window closes";
+}
+
+TEST_F(MainWindowConversion, ATerminationSignalDuringARunStopsItAndClosesTheWindow)
+{
+    onEndRequests(*window, [this] { window->endProgram(); });
     control<QAbstractButton>("chkShutdown")->click();
     control<QAbstractButton>("cmdConvert")->click();
     ASSERT_TRUE(test::waitFor([&] { return window->jobs().rsJobs().at(0).Progress > 0; }, 60000));
-    window->close(); // Alt+F4, the taskbar, the session's end
-    EXPECT_FALSE(window->isVisible());
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    ASSERT_TRUE(test::waitFor([&] { return !window->isVisible(); }));
+    EXPECT_TRUE(messages.shown.empty());
     EXPECT_FALSE(window->conversionFlags().bConverting);
     EXPECT_EQ(status(0), "Cancelled");
     EXPECT_EQ(status(2), "Waiting Conversion");
-    EXPECT_TRUE(powerOff.requests.empty()) << "closing never powers the machine off";
+    EXPECT_TRUE(powerOff.requests.empty()) << "ending the program never powers the machine off";
 }
 
 TEST_F(MainWindowConversion, TheTitleTaskbarAndTooltipsFollowTheRun)
@@ -223,12 +274,22 @@ TEST_F(MainWindowConversion, TheTitleTaskbarAndTooltipsFollowTheRun)
     EXPECT_EQ(batchStatus.endings[0].completed, 2);
     EXPECT_EQ(batchStatus.endings[0].failed, 1);
     EXPECT_EQ(batchStatus.endings[0].outputFolder, (dir / "Converted Files").string());
+    EXPECT_EQ(outcome(), "Last run: 2 complete, 1 failed");
+    EXPECT_TRUE(outcomeShows(JobTableModel::kFailedColour, "1 failed"));
 
     EXPECT_EQ(status(1), "Error");
     const QString why = window->Grid().model()->index(1, 3).data(Qt::ToolTipRole).toString();
     EXPECT_TRUE(why.startsWith("The encoder ended with an error")) << why.toStdString();
     EXPECT_TRUE(why.contains("lame: refuses this one")) << why.toStdString();
     EXPECT_TRUE(window->Grid().model()->index(0, 3).data(Qt::ToolTipRole).toString().isEmpty());
+
+    // The outcome goes once the list changes: files removed, files added.
+    window->jobs().rsJobs().setCheckBox(1, 1);
+    EXPECT_EQ(outcome(), "Last run: 2 complete, 1 failed") << "ticking a row does not change the list";
+    control<QAbstractButton>("cmdRemove")->click();
+    EXPECT_EQ(outcome(), "");
+    convert("cmdConvert");
+    EXPECT_EQ(outcome(), "") << "a run that starts no job has no outcome";
 }
 
 TEST_F(MainWindowConversion, ShutdownAfterARunAsksForPowerOff)

@@ -295,6 +295,26 @@ TEST_F(MainWindowManners, FilesOnTheCommandLineAreAddedAsADropIs)
     EXPECT_TRUE(messages.shown.empty()) << "refusals are silent, as for a drop";
 }
 
+TEST_F(MainWindowManners, AFolderOnTheCommandLineAddsItsFilesAsAddFolderDoes)
+{
+    const auto folder = dir / "in" / "album";
+    std::filesystem::create_directories(folder / "bonus");
+    const auto two = test::makeTone(folder / "Two.wav", 2);
+    const auto one = test::makeTone(folder / "one.wav", 2);
+    test::makeTone(folder / "bonus" / "three.wav", 2);
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString((dir / "in").string())));
+    const auto paths = commandLineFiles({QStringLiteral("album/")});
+    QDir::setCurrent(previous);
+
+    window->addFilesFromCommandLine(paths);
+    ASSERT_EQ(window->jobs().rsJobs().size(), 2u) << "the sub-folder is not searched";
+    EXPECT_EQ(window->jobs().rsJobs().at(0).FilePath, one.string());
+    EXPECT_EQ(window->jobs().rsJobs().at(1).FilePath, two.string());
+    EXPECT_EQ(status(1), "Waiting Conversion");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(MainWindowManners, AboutPanelNamesTheErrorLogAndOnlyFormatsTheListTakes)
 {
     auto* about = control<AboutPanel>("frAbout");

@@ -1,4 +1,4 @@
-// Termination signals reach the event loop as calls, and the window closes on every road to the end.
+// Termination signals reach the event loop as calls, and every road to the end ends the program once.
 #include "TerminationSignals.h"
 
 #include "QtApplication.h"
@@ -67,13 +67,13 @@ TEST(TerminationSignalsTest, EachSignalArrivesOnTheEventLoopAndTheOldHandlersCom
     EXPECT_EQ(after.sa_handler, before.sa_handler);
 }
 
-TEST(TerminationSignalsTest, ASignalOrTheApplicationQuittingClosesTheWindowOnce)
+TEST(TerminationSignalsTest, ASignalOrTheApplicationQuittingEndsTheProgramOnce)
 {
     test::qtApplication<QApplication>();
     {
         CountingWindow window;
         window.show();
-        closeOnEndRequests(window);
+        onEndRequests(window, [&window] { window.close(); });
         ASSERT_EQ(::raise(SIGHUP), 0);
         processEventsUntil([&] { return window.closes > 0; });
         EXPECT_EQ(window.closes, 1);
@@ -82,7 +82,7 @@ TEST(TerminationSignalsTest, ASignalOrTheApplicationQuittingClosesTheWindowOnce)
     {
         CountingWindow window;
         window.show();
-        closeOnEndRequests(window);
+        onEndRequests(window, [&window] { window.close(); });
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         QTimer::singleShot(10000, qApp, &QCoreApplication::quit); // a limit should the first be lost
         qApp->exec();

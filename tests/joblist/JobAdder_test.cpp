@@ -276,6 +276,34 @@ TEST(DroppedFiles, AreAddedInOrderWithoutAWord)
     EXPECT_TRUE(window.messages.shown.empty());
 }
 
+TEST(OpenedPaths, AddFilesAsADropAndFoldersAsAddFolderInTheirOrder)
+{
+    test::TempDir dir;
+    Window window;
+    fs::create_directories(dir / "album" / "bonus");
+    const auto b = touch(dir / "album" / "b.flac"), a = touch(dir / "album" / "a.mp3");
+    touch(dir / "album" / "bonus" / "c.mp3");
+    const auto single = touch(dir / "single.wav");
+    window.adder.addOpenedPaths({single, (dir / "notes.txt").string(), (dir / "album").string()});
+    EXPECT_EQ(window.paths(), (std::vector{single, a, b})) << "the folder's files in name order, not its sub-folder";
+    EXPECT_TRUE(window.messages.shown.empty()) << "a file the list does not take is left out silently, as dropped";
+}
+
+TEST(OpenedPaths, AFolderWarnsAsAddFolderDoes)
+{
+    test::TempDir dir;
+    Window window;
+    fs::create_directories(dir / "empty" / "only a sub-folder");
+    fs::create_directories(dir / "mixed");
+    touch(dir / "mixed" / "readme.txt");
+    const auto song = touch(dir / "mixed" / "song.ogg");
+    window.adder.addOpenedPaths({(dir / "empty").string(), (dir / "mixed").string()});
+    EXPECT_EQ(window.paths(), (std::vector{song}));
+    ASSERT_EQ(window.messages.shown.size(), 2u);
+    EXPECT_EQ(window.messages.shown[0].text, "Selected Folder is empty.");
+    EXPECT_EQ(window.messages.shown[1].text, RefusedWarning);
+}
+
 TEST(AddFolder, AddsTheFilesDirectlyInsideTheFolder)
 {
     test::TempDir dir;

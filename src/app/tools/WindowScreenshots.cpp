@@ -1,5 +1,5 @@
 // Takes the pictures of the main window for the documentation: the window with a few listed files
-// (one of them converting), the format panel and the about panel.
+// (one of them converting), the window after the run, the format panel and the about panel.
 //
 //     tunevale-window-screenshots <folder of audio files> <output folder>
 //
@@ -131,8 +131,10 @@ int main(int argc, char* argv[])
         }
     });
     window.findChild<QAbstractButton*>(QStringLiteral("cmdConvert"))->click();
-    // The run goes on beside the window; the format panel opens once it has ended.
+    // The run goes on beside the window; once it has ended the window tells how it went, and then
+    // the format panel opens.
     waitFor([&] { return !window.conversionFlags().bConverting; }, 120000);
+    ok = save(window, out.filePath(QStringLiteral("run-outcome.png"))) && ok;
 
     window.findChild<QAbstractButton*>(QStringLiteral("cmdChangeFormat"))->click();
     waitFor([&] { return !window.tmrAnimateRunning(); }, 5000);
