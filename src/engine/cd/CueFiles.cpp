@@ -64,6 +64,10 @@ CueFileCheck findCueFile(const fs::path& folder, const std::string& name, fs::pa
             message = "\"" + name + "\" lies outside the cue sheet's folder";
             return CueFileCheck::Refused;
         }
+    if (named.is_absolute() && !inside(named.lexically_normal(), folder.lexically_normal())) {
+        message = "\"" + name + "\" lies outside the cue sheet's folder";
+        return CueFileCheck::Refused;
+    }
     fs::path path = named.is_absolute() ? named : folder / named;
     if (!fs::exists(fs::symlink_status(path, error)) && !fs::exists(path, error)) {
         const fs::path other = sameStemAudio(path);
