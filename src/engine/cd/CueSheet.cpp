@@ -272,6 +272,8 @@ const CueIndex& CueTrack::start() const
 bool parseCueSheet(std::string_view text, CueSheet& sheet, std::string& error)
 {
     sheet = CueSheet{};
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
     Parser parser(sheet);
     std::vector<std::string> words;
     int lineNumber = 0;

@@ -67,8 +67,13 @@ std::string musicBrainzDiscId(const DiscToc& toc)
     std::string text = hex(static_cast<std::uint32_t>(toc.firstTrack), 2) +
                        hex(static_cast<std::uint32_t>(toc.firstTrack + static_cast<int>(count) - 1), 2) +
                        hex(static_cast<std::uint32_t>(leadout + LeadInFrames), 8);
-    for (std::size_t i = 0; i < 99; ++i)
-        text += hex(i < count ? static_cast<std::uint32_t>(toc.offsets[i] + LeadInFrames) : 0, 8);
+    // One place per track number from 1 to 99, whichever tracks the disc has.
+    for (int number = 1; number <= 99; ++number) {
+        const int i = number - toc.firstTrack;
+        const bool present = i >= 0 && static_cast<std::size_t>(i) < count;
+        text +=
+            hex(present ? static_cast<std::uint32_t>(toc.offsets[static_cast<std::size_t>(i)] + LeadInFrames) : 0, 8);
+    }
     return base64(sha1(text));
 }
 

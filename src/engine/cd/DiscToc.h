@@ -23,9 +23,9 @@ struct DiscToc {
 };
 
 // The MusicBrainz disc ID: SHA-1 over the first and last audio track numbers and the 100
-// addresses (lead-out, then each track; +150 frames), in upper-case hex, in base64 with "._-" in
-// place of "+/=". A data track after the audio (Enhanced CD) is left out, the lead-out then lying
-// 11400 frames before it, as MusicBrainz counts such discs.
+// addresses (lead-out, then tracks 1 to 99 in the places of their numbers; +150 frames), in upper-case hex, in base64
+// with "._-" in place of "+/=". A data track after the audio (Enhanced CD) is left out, the lead-out then lying 11400
+// frames before it, as MusicBrainz counts such discs.
 std::string musicBrainzDiscId(const DiscToc& toc);
 
 // The freedb (CDDB) disc ID.
