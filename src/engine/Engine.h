@@ -24,7 +24,11 @@ inline constexpr int Format = 6;
 inline constexpr int Position = 7;
 inline constexpr int Init = 8;
 inline constexpr int Start = 9;
+inline constexpr int CdInit = 10;  // the drive (or disc image) could not be opened
+inline constexpr int NoCd = 12;    // no disc in the drive, or its tray is open
+inline constexpr int CdTrack = 13; // the disc has no such track
 inline constexpr int Already = 14;
+inline constexpr int NotAudio = 17; // a data track
 inline constexpr int NoChannel = 18;
 inline constexpr int IllegalType = 19;
 inline constexpr int IllegalParam = 20;
@@ -44,6 +48,7 @@ inline constexpr int Decode = 38;
 inline constexpr int EncoderStart = 100;  // the encoder program could not be found or executed
 inline constexpr int EncoderFailed = 101; // the encoder program exited non-zero, died or hung
 inline constexpr int Truncated = 102;     // the audio ended before its stated length: a damaged file
+inline constexpr int CdReadError = 103;   // sectors of a CD track could not be read without errors
 inline constexpr int Unknown = -1;
 } // namespace EngineCode
 

@@ -26,8 +26,16 @@ std::string EngineErrorText(int code)
         return "BASS_Init Has Not Been Successfully Called";
     case 9:
         return "BASS_Start Has Not Been Successfully Called";
+    case 10:
+        return "Can't Initialize CD";
+    case 12:
+        return "No CD in drive";
+    case 13:
+        return "Can't Play the Selected CD Track";
     case 14:
         return "Already Initialized";
+    case 17:
+        return "Not An Audio Track";
     case 18:
         return "Can't Get a Free Channel";
     case 19:
@@ -66,6 +74,8 @@ std::string EngineErrorText(int code)
         return "The encoder ended with an error";
     case 102:
         return "The audio ends early: the file is damaged";
+    case 103:
+        return "The CD track has sectors that could not be read";
     case -1:
         return "Some Other Mystery Error";
     default:

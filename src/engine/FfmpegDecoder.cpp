@@ -191,6 +191,7 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     }
     if (frames < 0 && m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
         frames = av_rescale(m_format->duration, rate, AV_TIME_BASE);
+    m_exactSeek = statesSampleCount(input->name) || std::strcmp(input->name, "wav") == 0;
     m_statedFrames = std::max<std::int64_t>(frames, 0);
     m_length = static_cast<std::uint64_t>(m_statedFrames) * m_frameBytes;
     // MP4 and QuickTime state the exact playing time (edit list), which ends before the codec's
@@ -390,6 +391,37 @@ bool FfmpegDecoder::rewind()
     m_deliveredFrames = 0;
     m_reachedFrames = 0;
     m_frameReady = fetchFrame();
+    return true;
+}
+
+bool FfmpegDecoder::seekFrame(std::uint64_t frame)
+{
+    if (!m_exactSeek)
+        return false;
+    const AVStream* stream = m_format->streams[m_streamIndex];
+    const std::int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    const AVRational samples{1, static_cast<int>(m_info.freq)};
+    const auto target = static_cast<std::int64_t>(frame);
+    if (av_seek_frame(m_format, m_streamIndex, start + av_rescale_q(target, samples, stream->time_base),
+                      AVSEEK_FLAG_BACKWARD) < 0)
+        return false;
+    avcodec_flush_buffers(m_codec);
+    m_draining = false;
+    m_failedSinceFrame = false;
+    m_reachedFrames = 0;
+    // The demuxer lands on a frame at or before the target; decode up to the frame that holds it.
+    for (m_frameReady = fetchFrame(); m_frameReady; m_frameReady = fetchFrame()) {
+        if (m_frame->best_effort_timestamp == AV_NOPTS_VALUE)
+            return false;
+        const std::int64_t at = av_rescale_q(m_frame->best_effort_timestamp - start, stream->time_base, samples);
+        if (at > target)
+            return false;
+        if (at + m_frame->nb_samples > target) {
+            m_frameOffset = static_cast<int>(target - at);
+            break;
+        }
+    }
+    m_deliveredFrames = target;
     return true;
 }
 

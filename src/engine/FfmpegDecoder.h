@@ -35,6 +35,8 @@ public:
     std::size_t read(std::uint8_t* out, std::size_t size) override;
     bool finished() const override { return !m_frameReady || (m_frameLimit >= 0 && m_deliveredFrames >= m_frameLimit); }
     bool rewind() override;
+    // Exact for formats whose timestamps count samples (FLAC, WAV, AIFF, ...); false for others.
+    bool seekFrame(std::uint64_t frame) override;
     SourceTags tags() override;
     bool endedEarly() const override;
 
@@ -60,6 +62,7 @@ private:
     bool m_draining = false;
     bool m_failedSinceFrame = false; // a packet failed to read or decode after the last good frame
     bool m_lengthStated = false;     // the file states its sample count rather than it being estimated
+    bool m_exactSeek = false;        // the demuxer seeks and stamps packets to the sample
     std::int64_t m_statedFrames = 0;
     std::int64_t m_reachedFrames = 0; // where the latest decoded frame ends, by its timestamp
     bool m_dither = false;

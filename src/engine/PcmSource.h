@@ -28,6 +28,9 @@ public:
     virtual bool finished() const = 0;
     // Starts again from the beginning; false when the source cannot.
     virtual bool rewind() = 0;
+    // Goes to the sample frame with this index (from the beginning), exactly; false when the source
+    // cannot seek that precisely, and then its position is undefined until rewind().
+    virtual bool seekFrame(std::uint64_t) { return false; }
     // The descriptive tags of the source file; none by default.
     virtual SourceTags tags() { return {}; }
     // True once finished() holds and the audio stopped well short of length() because the file is

@@ -1,0 +1,205 @@
+// Speed of the CD and cue sheet roads.
+//
+// 1. Splits a 60-minute FLAC + cue album (15 tracks, generated) into one WAV per track with the
+//    engine's cue road (FLAC decoded, each track reached by seeking) and with `shntool split`,
+//    and prints both wall-clock times (best of two).
+// 2. Reads the tracks of a 10-minute raw CD image (.bin/.cue) through the drive road (libcdio's
+//    image driver and paranoia in secure mode) and with libcdio's `cd-paranoia` program, which
+//    reads images too (Xiph's `cdparanoia` opens only real drives), and prints the time per track.
+//
+// Usage: cd_bench
+
+#include "BenchSupport.h"
+#include "FfmpegDecoder.h"
+#include "cd/CdTrackReader.h"
+#include "cd/CueImage.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using namespace tunevale;
+namespace fs = std::filesystem;
+
+double seconds(const std::function<bool()>& work, bool& ok)
+{
+    const auto start = std::chrono::steady_clock::now();
+    ok = work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double best(int runs, const std::function<bool()>& work, bool& ok)
+{
+    double fastest = 1e9;
+    ok = true;
+    for (int i = 0; i < runs; ++i) {
+        bool done = false;
+        fastest = std::min(fastest, seconds(work, done));
+        ok = ok && done;
+    }
+    return fastest;
+}
+
+std::string cueTime(int frames)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", frames / 75 / 60, frames / 75 % 60, frames % 75);
+    return text;
+}
+
+std::string littleEndian(std::uint32_t value, int bytes)
+{
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+// Writes the source's PCM to a WAV file as it is decoded.
+bool writeWav(const fs::path& file, PcmSource& source)
+{
+    const auto size = static_cast<std::uint32_t>(source.length());
+    std::ofstream out(file, std::ios::binary);
+    out << "RIFF" << littleEndian(36 + size, 4) << "WAVEfmt " << littleEndian(16, 4) << littleEndian(1, 2)
+        << littleEndian(2, 2) << littleEndian(44100, 4) << littleEndian(44100 * 4, 4) << littleEndian(4, 2)
+        << littleEndian(16, 2) << "data" << littleEndian(size, 4);
+    std::string buffer(256 * 1024, '\0');
+    while (!source.finished()) {
+        const std::size_t got = source.read(reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size());
+        if (got == 0)
+            break;
+        out.write(buffer.data(), static_cast<std::streamsize>(got));
+    }
+    return static_cast<bool>(out);
+}
+
+bool splitWithEngine(const fs::path& cue, const fs::path& out)
+{
+    const PcmFileOpener opener = [](const std::string& path, int& error) -> std::unique_ptr<PcmSource> {
+        FormatFamilies all;
+        all.set();
+        return FfmpegDecoder::open(path, all, error);
+    };
+    int error = 0;
+    std::string message;
+    const auto image = CueImage::open(cue.string(), opener, error, message);
+    if (!image)
+        return false;
+    for (const CueTrackRange& range : image->tracks()) {
+        auto track = image->openTrack(range.number, error);
+        char name[32];
+        std::snprintf(name, sizeof name, "track%02d.wav", range.number);
+        if (!track || !writeWav(out / name, *track))
+            return false;
+    }
+    return true;
+}
+
+bool readDriveTrack(const fs::path& cue, int number)
+{
+    int error = 0;
+    std::string message;
+    auto reader = CdTrackReader::open(cue.string(), number, 0, error, message);
+    if (!reader)
+        return false;
+    std::string buffer(256 * 1024, '\0');
+    while (!reader->finished())
+        if (reader->read(reinterpret_cast<std::uint8_t*>(buffer.data()), buffer.size()) == 0)
+            break;
+    return reader->unreadableSectors().empty();
+}
+
+} // namespace
+
+int main()
+{
+    char pattern[] = "/tmp/tunevale-cd-bench-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    const fs::path dir = pattern;
+
+    // 1. The album: a chord over quiet pink noise, 60 minutes, 15 tracks of 4 minutes.
+    const int tracks = 15;
+    if (!bench::runProgram({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                            "sine=frequency=220:sample_rate=44100:duration=3600", "-f", "lavfi", "-i",
+                            "anoisesrc=color=pink:amplitude=0.05:sample_rate=44100:duration=3600", "-filter_complex",
+                            "[0][1]amix=inputs=2,pan=stereo|c0=c0|c1=0.8*c0", "-c:a", "flac", "-sample_fmt", "s16",
+                            (dir / "album.flac").string()})) {
+        std::fprintf(stderr, "cannot make the album\n");
+        return 1;
+    }
+    std::string cue = "FILE \"album.flac\" WAVE\n";
+    for (int i = 0; i < tracks; ++i) {
+        char header[32];
+        std::snprintf(header, sizeof header, "  TRACK %02d AUDIO\n", i + 1);
+        cue += header;
+        cue += "    INDEX 01 " + cueTime(i * 4 * 60 * 75 + (i % 3) * 37) + "\n";
+    }
+    std::ofstream(dir / "album.cue") << cue;
+    fs::create_directory(dir / "ours");
+    fs::create_directory(dir / "shntool");
+    bool ok = false;
+    const double ours = best(
+        2, [&] { return splitWithEngine(dir / "album.cue", dir / "ours"); }, ok);
+    const bool oursOk = ok;
+    const double theirs = best(
+        2,
+        [&] {
+            return bench::runProgram({"shntool", "split", "-q", "-O", "always", "-f", (dir / "album.cue").string(),
+                                      "-d", (dir / "shntool").string(), "-o", "wav", (dir / "album.flac").string()},
+                                     true);
+        },
+        ok);
+    std::printf("60-minute FLAC + cue, 15 tracks to WAV: engine %.2f s%s, shntool split %.2f s%s, ratio %.2f\n", ours,
+                oursOk ? "" : " (FAILED)", theirs, ok ? "" : " (FAILED)", theirs / ours);
+
+    // 2. A raw CD image of 10 minutes in 5 tracks of 2 minutes.
+    const int imageTracks = 5;
+    const std::int64_t trackBytes = 2 * 60 * 75 * 2352;
+    {
+        std::mt19937 random(1);
+        std::ofstream bin(dir / "image.bin", std::ios::binary);
+        std::string sector(2352, '\0');
+        for (std::int64_t i = 0; i < imageTracks * trackBytes / 2352; ++i) {
+            for (auto& byte : sector)
+                byte = static_cast<char>(random() & 0xFF);
+            bin << sector;
+        }
+        std::string sheet = "FILE \"image.bin\" BINARY\n";
+        for (int i = 0; i < imageTracks; ++i)
+            sheet += "  TRACK 0" + std::to_string(i + 1) + " AUDIO\n    INDEX 01 " + cueTime(i * 2 * 60 * 75) + "\n";
+        std::ofstream(dir / "image.cue") << sheet;
+    }
+    double ourTotal = 0;
+    double theirTotal = 0;
+    bool driveOk = true;
+    bool paranoiaOk = true;
+    for (int track = 1; track <= imageTracks; ++track) {
+        ourTotal += best(
+            1, [&] { return readDriveTrack(dir / "image.cue", track); }, ok);
+        driveOk = driveOk && ok;
+        theirTotal += best(
+            1,
+            [&] {
+                return bench::runProgram({"cd-paranoia", "-q", "-d", (dir / "image.cue").string(),
+                                          std::to_string(track), (dir / "paranoia.wav").string()},
+                                         true);
+            },
+            ok);
+        paranoiaOk = paranoiaOk && ok;
+    }
+    std::printf("CD image, 5 tracks of 2 minutes, secure reading: drive road %.2f s per track%s, cd-paranoia %.2f s "
+                "per track%s, ratio %.2f\n",
+                ourTotal / imageTracks, driveOk ? "" : " (FAILED)", theirTotal / imageTracks,
+                paranoiaOk ? "" : " (FAILED)", theirTotal / ourTotal);
+    fs::remove_all(dir);
+    return oursOk && driveOk ? 0 : 1;
+}
