@@ -66,6 +66,8 @@ std::string EngineErrorText(int code)
         return "The encoder ended with an error";
     case 102:
         return "The audio ends early: the file is damaged";
+    case 103:
+        return "The output does not decode to the audio that was encoded";
     case -1:
         return "Some Other Mystery Error";
     default:
