@@ -9,6 +9,7 @@
 // so the 24-bit case is timed against ffmpeg dithering the same way and, for comparison, rounding.
 
 #include "BenchSupport.h"
+#include "BenchTiming.h"
 #include "Engine.h"
 #include "EngineFactory.h"
 
@@ -28,34 +29,6 @@ namespace
 {
 
 constexpr int Rounds = 5;
-
-struct Timing {
-    double wall = 0; // elapsed seconds
-    double cpu = 0;  // user + system seconds of this process and of the children it waited for
-};
-
-double cpuSeconds()
-{
-    double total = 0;
-    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        total +=
-            usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return total;
-}
-
-template <typename Work> Timing measure(Work work)
-{
-    const double cpuStart = cpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    if (!work()) {
-        std::fprintf(stderr, "a conversion failed\n");
-        std::exit(1);
-    }
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), cpuSeconds() - cpuStart};
-}
 
 // The MP3 writer's loop: a decode-only stream pulled in 256 KiB chunks into lame.
 bool bridgeMp3(Engine& engine, const std::string& source, const std::vector<std::string>& lameArguments)
@@ -100,46 +73,10 @@ std::string shellQuoted(const std::string& text)
     return "'" + text + "'"; // the bench's own temporary names hold no quote
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double best(const std::vector<double>& values)
-{
-    return *std::min_element(values.begin(), values.end());
-}
-
-// The best wall time of the rounds (a busy machine only ever adds to it) and the median CPU time.
-void report(const char* what, const std::vector<Timing>& ours, const std::vector<Timing>& reference)
-{
-    const auto field = [](const std::vector<Timing>& timings, double Timing::*member) {
-        std::vector<double> values;
-        for (const auto& timing : timings)
-            values.push_back(timing.*member);
-        return values;
-    };
-    const double wall = best(field(ours, &Timing::wall)), referenceWall = best(field(reference, &Timing::wall));
-    const double cpu = median(field(ours, &Timing::cpu)), referenceCpu = median(field(reference, &Timing::cpu));
-    std::printf("%s\n  wall (best):  Tunevale %7.2f s  reference %7.2f s  ratio %.3f (goal <= 1.05)\n"
-                "  cpu (median): Tunevale %7.2f s  reference %7.2f s  ratio %.3f\n",
-                what, wall, referenceWall, wall / referenceWall, cpu, referenceCpu, cpu / referenceCpu);
-    std::fflush(stdout);
-}
-
 // Runs both sides Rounds times, taking turns at going first.
 template <typename Ours, typename Reference> void compare(const char* what, Ours ours, Reference reference)
 {
-    std::vector<Timing> oursTimings, referenceTimings;
-    for (int round = 0; round < Rounds; ++round) {
-        if (round % 2 == 0)
-            oursTimings.push_back(measure(ours));
-        referenceTimings.push_back(measure(reference));
-        if (round % 2 == 1)
-            oursTimings.push_back(measure(ours));
-    }
-    report(what, oursTimings, referenceTimings);
+    bench::compare(what, Rounds, 1.05, ours, reference);
 }
 
 bool makeSource(const std::string& path, const char* sampleFormat)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutputEncoding.h"
 #include "SourceTags.h"
 
 #include <cstdint>
@@ -49,12 +50,19 @@ inline constexpr int EncoderStart = 100;  // the encoder program could not be fo
 inline constexpr int EncoderFailed = 101; // the encoder program exited non-zero, died or hung
 inline constexpr int Truncated = 102;     // the audio ended before its stated length: a damaged file
 inline constexpr int CdReadError = 103;   // sectors of a CD track could not be read without errors
+inline constexpr int VerifyFailed = 104;  // a lossless output does not decode to the audio that was encoded
 inline constexpr int Unknown = -1;
 } // namespace EngineCode
 
 namespace StreamFlag
 {
-inline constexpr std::uint32_t Sample8Bits = 1; // channel info: unsigned 8-bit PCM
+inline constexpr std::uint32_t Sample8Bits = 1;           // channel info: unsigned 8-bit PCM
+inline constexpr std::uint32_t SampleFloat = 0x100;       // channel info: 32-bit float PCM
+inline constexpr std::uint32_t Sample24Bits = 0x10000000; // channel info: signed 24-bit PCM, 3 bytes a sample
+inline constexpr std::uint32_t Sample32Bits = 0x20000000; // channel info: signed 32-bit PCM
+// Stream creation, decode-only streams: lossless sources deliver their own resolution (16, 24 or
+// 32-bit integer, or float) instead of 16 bits; lossy and synthesised sources keep the 16-bit road.
+inline constexpr std::uint32_t SourceResolution = 0x40000000;
 inline constexpr std::uint32_t Loop = 4;
 inline constexpr std::uint32_t Fx = 128;
 inline constexpr std::uint32_t MusicRamp = 0x200;
@@ -84,9 +92,28 @@ inline constexpr std::uint64_t EngineFailure64 = static_cast<std::uint64_t>(-1);
 struct ChannelInfo {
     std::uint32_t freq = 0;    // sample rate in Hz
     std::uint32_t chans = 0;   // channel count
-    std::uint32_t flags = 0;   // StreamFlag::Sample8Bits for 8-bit PCM
+    std::uint32_t flags = 0;   // the sample format: StreamFlag::Sample8Bits, Sample24Bits, ...; none for 16-bit
     std::uint32_t origres = 0; // bits per sample of the source, 0 when unknown
 };
+
+// Bytes of one delivered sample for the sample-format flags of a ChannelInfo.
+constexpr std::uint32_t bytesPerSample(std::uint32_t flags)
+{
+    if (flags & StreamFlag::Sample8Bits)
+        return 1;
+    if (flags & StreamFlag::Sample24Bits)
+        return 3;
+    if (flags & (StreamFlag::Sample32Bits | StreamFlag::SampleFloat))
+        return 4;
+    return 2;
+}
+
+// Whether the PCM is the 16-bit road's (signed 16-bit, or unsigned 8-bit) that players and encoder
+// programs take.
+constexpr bool isPlainPcm(std::uint32_t flags)
+{
+    return !(flags & (StreamFlag::Sample24Bits | StreamFlag::Sample32Bits | StreamFlag::SampleFloat));
+}
 
 // A program and its arguments, started without a shell.
 struct EncoderCommand {
@@ -151,6 +178,19 @@ public:
                                  std::uint32_t form) = 0;
     virtual bool WMAEncodeWrite(EngineHandle encoder, const void* buffer, std::uint32_t length) = 0;
     virtual bool WMAEncodeClose(EngineHandle encoder) = 0;
+
+    // In-process encoders of the FLAC, Opus, AAC, ALAC, AIFF and WavPack outputs, fed interleaved
+    // PCM of the format pcm (a stream's ChannelInfo). The file is written through target's
+    // descriptor, or created at its path; the engine opens no other name. IllegalParam for options
+    // out of range, Format for PCM the codec cannot take, NotAvailable when the codec is missing,
+    // Create when the file cannot be created or written.
+    virtual EngineHandle EncodeFileOpen(const EncodeSetup& setup, const ChannelInfo& pcm,
+                                        const EncodeTarget& target) = 0;
+    virtual bool EncodeFileWrite(EngineHandle encoder, const void* buffer, std::uint32_t length) = 0;
+    // Finishes the file and releases the handle. With setup.verify the finished file is decoded
+    // back and its PCM compared with what was encoded: VerifyFailed when they differ. On any
+    // failure the file stays for the caller to remove.
+    virtual bool EncodeFileClose(EngineHandle encoder) = 0;
 };
 
 } // namespace tunevale

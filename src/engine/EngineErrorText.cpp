@@ -76,6 +76,8 @@ std::string EngineErrorText(int code)
         return "The audio ends early: the file is damaged";
     case 103:
         return "The CD track has sectors that could not be read";
+    case 104:
+        return "The output does not decode to the audio that was encoded";
     case -1:
         return "Some Other Mystery Error";
     default:

@@ -2,6 +2,7 @@
 
 #include "AllowedDemuxers.h"
 #include "FfmpegTagReader.h"
+#include "NativeSamples.h"
 #include "StatedLength.h"
 
 #include <algorithm>
@@ -76,10 +77,20 @@ bool statesSampleCount(const char* demuxer)
 } // namespace
 
 std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(const std::string& path, const FormatFamilies& enabled,
-                                                   int& errorCode)
+                                                   int& errorCode, bool sourceResolution)
+{
+    auto input = FileInput::open(path, errorCode);
+    if (!input)
+        return nullptr;
+    return open(std::move(input), path, enabled, errorCode, sourceResolution);
+}
+
+std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(std::unique_ptr<FileInput> input, const std::string& name,
+                                                   const FormatFamilies& enabled, int& errorCode, bool sourceResolution)
 {
     std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder);
-    errorCode = decoder->openFile(path, enabled);
+    decoder->m_input = std::move(input);
+    errorCode = decoder->openFile(name, enabled, sourceResolution);
     if (errorCode != EngineCode::Ok)
         return nullptr;
     return decoder;
@@ -93,12 +104,8 @@ FfmpegDecoder::~FfmpegDecoder()
     avformat_close_input(&m_format);
 }
 
-int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabled)
+int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabled, bool sourceResolution)
 {
-    int error = EngineCode::Ok;
-    m_input = FileInput::open(path, error);
-    if (!m_input)
-        return error;
     if (m_input->size() == 0)
         return EngineCode::Format;
 
@@ -171,7 +178,10 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters->codec_id);
     const bool lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
     m_dither = lossless && av_get_bytes_per_sample(sampleFormat) > 2;
-    m_frameBytes = m_info.chans * ((m_info.flags & StreamFlag::Sample8Bits) ? 1 : 2);
+    m_native = sourceResolution && lossless;
+    if (m_native)
+        m_info.flags = nativeSampleFlags(sampleFormat, resolution);
+    m_frameBytes = m_info.chans * bytesPerSample(m_info.flags);
 
     std::int64_t frames = -1;
     if (isMpegAudio(parameters->codec_id) && std::strcmp(input->name, "mp3") == 0)
@@ -277,7 +287,10 @@ std::size_t FfmpegDecoder::read(std::uint8_t* out, std::size_t size)
         if (m_frameLimit >= 0)
             available = std::min<std::size_t>(available, static_cast<std::size_t>(m_frameLimit - m_deliveredFrames));
         const int frames = static_cast<int>(std::min(available, (size - written) / m_frameBytes));
-        convert(out + written, m_frameOffset, frames);
+        if (m_native)
+            writeNativeSamples(m_frame, m_frameOffset, frames, m_info.flags, out + written);
+        else
+            convert(out + written, m_frameOffset, frames);
         written += static_cast<std::size_t>(frames) * m_frameBytes;
         m_frameOffset += frames;
         m_deliveredFrames += frames;

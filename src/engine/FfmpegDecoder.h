@@ -18,14 +18,20 @@ namespace tunevale
 // Decodes the best audio stream of a file (audio or video) with libavformat/libavcodec into
 // interleaved PCM at the source's rate and channel count: unsigned 8-bit for 8-bit sources,
 // otherwise signed 16-bit (bit-exact for 16-bit sources, triangular dither for lossless sources
-// of higher resolution). Holds one decoded frame at a time, so memory does not grow with length.
+// of higher resolution). Opened at the source's resolution, a lossless source is delivered as it
+// stands instead (see StreamFlag::SourceResolution). Holds one decoded frame at a time, so memory
+// does not grow with length.
 class FfmpegDecoder final : public PcmSource
 {
 public:
     // Opens path; nullptr with errorCode set (an EngineCode) on failure. Files whose codec belongs
     // to a family not in enabled fail with EngineCode::Format, and so do tracker modules (they
     // open through the module player instead).
-    static std::unique_ptr<FfmpegDecoder> open(const std::string& path, const FormatFamilies& enabled, int& errorCode);
+    static std::unique_ptr<FfmpegDecoder> open(const std::string& path, const FormatFamilies& enabled, int& errorCode,
+                                               bool sourceResolution = false);
+    // The same over an input already open; name only lends its extension to probing.
+    static std::unique_ptr<FfmpegDecoder> open(std::unique_ptr<FileInput> input, const std::string& name,
+                                               const FormatFamilies& enabled, int& errorCode, bool sourceResolution);
     ~FfmpegDecoder() override;
     FfmpegDecoder(const FfmpegDecoder&) = delete;
     FfmpegDecoder& operator=(const FfmpegDecoder&) = delete;
@@ -42,7 +48,7 @@ public:
 
 private:
     FfmpegDecoder() = default;
-    int openFile(const std::string& path, const FormatFamilies& enabled);
+    int openFile(const std::string& path, const FormatFamilies& enabled, bool sourceResolution);
     // Makes m_frame hold undelivered samples; false at the end of the stream.
     bool fetchFrame();
     void convert(std::uint8_t* out, int offset, int frames);
@@ -66,6 +72,7 @@ private:
     std::int64_t m_statedFrames = 0;
     std::int64_t m_reachedFrames = 0; // where the latest decoded frame ends, by its timestamp
     bool m_dither = false;
+    bool m_native = false; // delivered at the source's resolution
     std::uint32_t m_noise = 0x12345678;
     ChannelInfo m_info;
     std::uint64_t m_length = 0;

@@ -111,6 +111,7 @@ bool FfmpegEngine::Free()
 {
     std::map<EngineHandle, std::shared_ptr<EngineChannel>> channels;
     std::map<EngineHandle, std::shared_ptr<WmaSlot>> wmaEncoders;
+    std::map<EngineHandle, std::shared_ptr<FileSlot>> fileEncoders;
     std::unique_ptr<SdlOutput> output;
     {
         std::lock_guard lock(m_mutex);
@@ -119,6 +120,7 @@ bool FfmpegEngine::Free()
         m_initialized = false;
         channels.swap(m_channels);
         wmaEncoders.swap(m_wmaEncoders);
+        fileEncoders.swap(m_fileEncoders);
         m_encoderChannels.clear();
         output = std::move(m_output);
     }
@@ -132,6 +134,11 @@ bool FfmpegEngine::Free()
             int error = EngineCode::Ok;
             slot->encoder->close(error);
         }
+    }
+    // Files left open are finished as they stand; their callers are gone.
+    for (auto& [handle, slot] : fileEncoders) {
+        std::lock_guard lock(slot->mutex);
+        slot->encoder.reset();
     }
     return succeed(true);
 }
@@ -169,7 +176,7 @@ EngineHandle FfmpegEngine::newHandle()
     do
         ++m_lastHandle;
     while (m_lastHandle == 0 || m_channels.count(m_lastHandle) || m_encoderChannels.count(m_lastHandle) ||
-           m_wmaEncoders.count(m_lastHandle) ||
+           m_wmaEncoders.count(m_lastHandle) || m_fileEncoders.count(m_lastHandle) ||
            (m_lastHandle >= PluginHandleBase && m_lastHandle < PluginHandleBase + 64));
     return m_lastHandle;
 }
@@ -195,8 +202,12 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
             return fail(EngineCode::Init);
         families = m_families;
     }
-    // Only whole files are opened.
+    // Only whole files are opened; the source's own resolution only reaches decode-only callers,
+    // as players and encoder programs take the 16-bit road's PCM alone.
     if (offset != 0 || length != 0)
+        return fail(EngineCode::IllegalParam);
+    const bool sourceResolution = flags & StreamFlag::SourceResolution;
+    if (sourceResolution && !(flags & StreamFlag::DecodeOnly))
         return fail(EngineCode::IllegalParam);
 
     int error = EngineCode::Ok;
@@ -206,7 +217,7 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
             return fail(EngineCode::Format);
         source = MidiStream::open(path, soundFont(), error);
     } else {
-        source = FfmpegDecoder::open(path, families, error);
+        source = FfmpegDecoder::open(path, families, error, sourceResolution);
     }
     if (!source)
         return fail(error);
@@ -406,6 +417,8 @@ EngineHandle FfmpegEngine::EncodeStart(EngineHandle handle, const EncoderCommand
         return fail(EngineCode::NotAvailable);
     if (channel->hasEncoder())
         return fail(EngineCode::Already);
+    if (!isPlainPcm(channel->info().flags))
+        return fail(EngineCode::Format);
     t_encoderMessage.clear();
     int error = EngineCode::Ok;
     auto encoder = EncoderProcess::start(command, channel->info(), error, &t_encoderMessage);
@@ -532,6 +545,67 @@ bool FfmpegEngine::WMAEncodeClose(EngineHandle encoder)
     {
         std::lock_guard lock(m_mutex);
         slot = takeEntry(m_wmaEncoders, encoder);
+    }
+    if (!slot)
+        return fail(EngineCode::Handle);
+    std::lock_guard lock(slot->mutex);
+    int error = EngineCode::Ok;
+    const bool closed = slot->encoder->close(error);
+    slot->encoder.reset();
+    if (!closed)
+        return fail(error);
+    return succeed(true);
+}
+
+EngineHandle FfmpegEngine::EncodeFileOpen(const EncodeSetup& setup, const ChannelInfo& pcm, const EncodeTarget& target)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_initialized)
+            return fail(EngineCode::Init);
+    }
+    int error = EngineCode::Ok;
+    auto slot = std::make_shared<FileSlot>();
+    slot->encoder = FileEncoder::open(setup, pcm, target, error);
+    if (!slot->encoder)
+        return fail(error);
+    std::lock_guard lock(m_mutex);
+    const EngineHandle handle = newHandle();
+    m_fileEncoders.emplace(handle, std::move(slot));
+    return succeed(handle);
+}
+
+std::shared_ptr<FfmpegEngine::FileSlot> FfmpegEngine::findFileEncoder(EngineHandle handle)
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_fileEncoders.find(handle);
+    if (it == m_fileEncoders.end()) {
+        fail(EngineCode::Handle);
+        return nullptr;
+    }
+    return it->second;
+}
+
+bool FfmpegEngine::EncodeFileWrite(EngineHandle encoder, const void* buffer, std::uint32_t length)
+{
+    const auto slot = findFileEncoder(encoder);
+    if (!slot)
+        return false;
+    if (!buffer && length > 0)
+        return fail(EngineCode::IllegalParam);
+    std::lock_guard lock(slot->mutex);
+    int error = EngineCode::Ok;
+    if (!slot->encoder || !slot->encoder->write(buffer, length, error))
+        return fail(slot->encoder ? error : EngineCode::Handle);
+    return succeed(true);
+}
+
+bool FfmpegEngine::EncodeFileClose(EngineHandle encoder)
+{
+    std::shared_ptr<FileSlot> slot;
+    {
+        std::lock_guard lock(m_mutex);
+        slot = takeEntry(m_fileEncoders, encoder);
     }
     if (!slot)
         return fail(EngineCode::Handle);

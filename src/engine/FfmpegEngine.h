@@ -2,6 +2,7 @@
 
 #include "Engine.h"
 #include "EngineChannel.h"
+#include "FileEncoder.h"
 #include "FormatFamily.h"
 #include "SdlOutput.h"
 #include "WmaEncoder.h"
@@ -63,17 +64,25 @@ public:
     bool WMAEncodeWrite(EngineHandle encoder, const void* buffer, std::uint32_t length) override;
     bool WMAEncodeClose(EngineHandle encoder) override;
 
+    EngineHandle EncodeFileOpen(const EncodeSetup& setup, const ChannelInfo& pcm, const EncodeTarget& target) override;
+    bool EncodeFileWrite(EngineHandle encoder, const void* buffer, std::uint32_t length) override;
+    bool EncodeFileClose(EngineHandle encoder) override;
+
 private:
-    struct WmaSlot {
+    // An encoder behind a handle, used by one call at a time.
+    template <typename Encoder> struct Slot {
         std::mutex mutex;
-        std::unique_ptr<WmaEncoder> encoder;
+        std::unique_ptr<Encoder> encoder;
     };
+    using WmaSlot = Slot<WmaEncoder>;
+    using FileSlot = Slot<FileEncoder>;
 
     // Under m_mutex.
     EngineHandle newHandle();
     // The channel behind a handle; nullptr with EngineCode::Handle set when there is none.
     std::shared_ptr<EngineChannel> findChannel(EngineHandle handle);
     std::shared_ptr<WmaSlot> findWma(EngineHandle handle);
+    std::shared_ptr<FileSlot> findFileEncoder(EngineHandle handle);
     EngineHandle addChannel(std::unique_ptr<PcmSource> source, std::uint32_t flags);
     std::string soundFont() const;
 
@@ -86,6 +95,7 @@ private:
     std::map<EngineHandle, std::shared_ptr<EngineChannel>> m_channels;
     std::map<EngineHandle, EngineHandle> m_encoderChannels; // encoder handle -> channel handle
     std::map<EngineHandle, std::shared_ptr<WmaSlot>> m_wmaEncoders;
+    std::map<EngineHandle, std::shared_ptr<FileSlot>> m_fileEncoders;
     EngineHandle m_lastHandle = 0;
 };
 

@@ -4,6 +4,7 @@
 #include "RegularFile.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,12 +26,27 @@ constexpr int BufferSize = 64 * 1024;
 
 std::unique_ptr<FileInput> FileInput::open(const std::string& path, int& errorCode)
 {
+    return wrap(openRegularFile(path), errorCode);
+}
+
+std::unique_ptr<FileInput> FileInput::openDescriptor(int fd, int& errorCode)
+{
+    const int copy = fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    if (copy >= 0 && ::lseek(copy, 0, SEEK_SET) != 0) {
+        ::close(copy);
+        return wrap(-1, errorCode);
+    }
+    return wrap(copy, errorCode);
+}
+
+std::unique_ptr<FileInput> FileInput::wrap(int fd, int& errorCode)
+{
     errorCode = EngineCode::FileOpen;
     std::unique_ptr<FileInput> input(new FileInput);
-    input->m_fd = openRegularFile(path);
+    input->m_fd = fd;
     struct stat status {
     };
-    if (input->m_fd < 0 || ::fstat(input->m_fd, &status) != 0)
+    if (input->m_fd < 0 || ::fstat(input->m_fd, &status) != 0 || !S_ISREG(status.st_mode))
         return nullptr;
     input->m_size = static_cast<std::uint64_t>(status.st_size);
 

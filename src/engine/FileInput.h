@@ -19,6 +19,9 @@ class FileInput
 public:
     // nullptr with errorCode set (EngineCode::FileOpen) when path is not a readable regular file.
     static std::unique_ptr<FileInput> open(const std::string& path, int& errorCode);
+    // The same over a copy of a descriptor open for reading, read from its start; the descriptor
+    // shares its offset with the copy.
+    static std::unique_ptr<FileInput> openDescriptor(int fd, int& errorCode);
     ~FileInput();
     FileInput(const FileInput&) = delete;
     FileInput& operator=(const FileInput&) = delete;
@@ -32,6 +35,7 @@ public:
 
 private:
     FileInput() = default;
+    static std::unique_ptr<FileInput> wrap(int fd, int& errorCode);
     static int readPacket(void* opaque, std::uint8_t* buffer, int size);
     static std::int64_t seek(void* opaque, std::int64_t offset, int whence);
 

@@ -40,7 +40,7 @@ public:
     std::uint32_t bytesPerFrame() const
     {
         const ChannelInfo format = info();
-        return format.chans * ((format.flags & StreamFlag::Sample8Bits) ? 1 : 2);
+        return format.chans * bytesPerSample(format.flags);
     }
 };
 

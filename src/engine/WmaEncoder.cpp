@@ -1,6 +1,7 @@
 #include "WmaEncoder.h"
 
 #include "Engine.h"
+#include "WaveChannelLayout.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -53,36 +54,6 @@ EncoderFormat encoderFormat(std::uint32_t freq, std::uint32_t chans)
     if (freq > MaxEncoderRate)
         format.rate = freq % 44100 == 0 ? 44100 : MaxEncoderRate;
     return format;
-}
-
-// The channel order in which sources arrive: the WAV default order for the channel count.
-AVChannelLayout sourceLayout(std::uint32_t chans)
-{
-    AVChannelLayout layout{};
-    switch (chans) {
-    case 3:
-        layout = AV_CHANNEL_LAYOUT_SURROUND;
-        break;
-    case 4:
-        layout = AV_CHANNEL_LAYOUT_QUAD;
-        break;
-    case 5:
-        layout = AV_CHANNEL_LAYOUT_5POINT0_BACK;
-        break;
-    case 6:
-        layout = AV_CHANNEL_LAYOUT_5POINT1_BACK;
-        break;
-    case 7:
-        layout = AV_CHANNEL_LAYOUT_6POINT1;
-        break;
-    case 8:
-        layout = AV_CHANNEL_LAYOUT_7POINT1;
-        break;
-    default:
-        av_channel_layout_default(&layout, static_cast<int>(chans));
-        break;
-    }
-    return layout;
 }
 
 struct CodecContextDeleter {
@@ -241,7 +212,7 @@ std::unique_ptr<WmaEncoder> WmaEncoder::open(std::uint32_t freq, std::uint32_t c
     }
     stream->time_base = state->codec->time_base;
 
-    AVChannelLayout inLayout = sourceLayout(chans);
+    AVChannelLayout inLayout = waveChannelLayout(chans);
     const int made = swr_alloc_set_opts2(
         &state->resampler, &state->codec->ch_layout, AV_SAMPLE_FMT_FLTP, state->codec->sample_rate, &inLayout,
         eightBits ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16, static_cast<int>(freq), 0, nullptr);

@@ -81,6 +81,15 @@ public:
         return m_real.WMAEncodeWrite(encoder, buffer, length);
     }
     bool WMAEncodeClose(EngineHandle encoder) override { return m_real.WMAEncodeClose(encoder); }
+    EngineHandle EncodeFileOpen(const EncodeSetup& setup, const ChannelInfo& pcm, const EncodeTarget& target) override
+    {
+        return m_real.EncodeFileOpen(setup, pcm, target);
+    }
+    bool EncodeFileWrite(EngineHandle encoder, const void* buffer, std::uint32_t length) override
+    {
+        return m_real.EncodeFileWrite(encoder, buffer, length);
+    }
+    bool EncodeFileClose(EngineHandle encoder) override { return m_real.EncodeFileClose(encoder); }
 
 protected:
     Engine& m_real;

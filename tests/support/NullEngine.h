@@ -50,6 +50,9 @@ public:
     bool WMAEncodeSetTag(EngineHandle, const std::string&, const std::string&, std::uint32_t) override { return false; }
     bool WMAEncodeWrite(EngineHandle, const void*, std::uint32_t) override { return false; }
     bool WMAEncodeClose(EngineHandle) override { return false; }
+    EngineHandle EncodeFileOpen(const EncodeSetup&, const ChannelInfo&, const EncodeTarget&) override { return 0; }
+    bool EncodeFileWrite(EngineHandle, const void*, std::uint32_t) override { return false; }
+    bool EncodeFileClose(EngineHandle) override { return false; }
 
 private:
     int m_errorCode;
