@@ -66,6 +66,16 @@ std::string EngineErrorText(int code)
         return "The encoder ended with an error";
     case 102:
         return "The audio ends early: the file is damaged";
+    case 103:
+        return "The audio is damaged: part of it fails its checksum or does not decode";
+    case 104:
+        return "The converted file does not decode";
+    case 105:
+        return "The converted file is shorter than its source";
+    case 106:
+        return "The tags could not be written";
+    case 107:
+        return "Some tags were left out";
     case -1:
         return "Some Other Mystery Error";
     default:

@@ -19,13 +19,17 @@ namespace tunevale
 // interleaved PCM at the source's rate and channel count: unsigned 8-bit for 8-bit sources,
 // otherwise signed 16-bit (bit-exact for 16-bit sources, triangular dither for lossless sources
 // of higher resolution). Holds one decoded frame at a time, so memory does not grow with length.
+// Lossless sources are decoded strictly: a frame that fails its checksum or does not decode, or a
+// gap in their sample count, makes them Corrupt; lossy ones may lose a little audio (see damage()).
 class FfmpegDecoder final : public PcmSource
 {
 public:
     // Opens path; nullptr with errorCode set (an EngineCode) on failure. Files whose codec belongs
     // to a family not in enabled fail with EngineCode::Format, and so do tracker modules (they
-    // open through the module player instead).
-    static std::unique_ptr<FfmpegDecoder> open(const std::string& path, const FormatFamilies& enabled, int& errorCode);
+    // open through the module player instead). prescan: length() is exact, from a header that the
+    // file's size backs up or else by decoding the file once here.
+    static std::unique_ptr<FfmpegDecoder> open(const std::string& path, const FormatFamilies& enabled, int& errorCode,
+                                               bool prescan = false);
     ~FfmpegDecoder() override;
     FfmpegDecoder(const FfmpegDecoder&) = delete;
     FfmpegDecoder& operator=(const FfmpegDecoder&) = delete;
@@ -36,11 +40,15 @@ public:
     bool finished() const override { return !m_frameReady || (m_frameLimit >= 0 && m_deliveredFrames >= m_frameLimit); }
     bool rewind() override;
     SourceTags tags() override;
-    bool endedEarly() const override;
+    SourceDamage damage() const override;
 
 private:
     FfmpegDecoder() = default;
-    int openFile(const std::string& path, const FormatFamilies& enabled);
+    int openFile(const std::string& path, const FormatFamilies& enabled, bool prescan);
+    // Counts the sample frames by decoding the whole stream, then starts again; false when it
+    // cannot start again.
+    bool countFrames();
+    void noteFailure();
     // Makes m_frame hold undelivered samples; false at the end of the stream.
     bool fetchFrame();
     void convert(std::uint8_t* out, int offset, int frames);
@@ -59,7 +67,11 @@ private:
     bool m_frameReady = false;
     bool m_draining = false;
     bool m_failedSinceFrame = false; // a packet failed to read or decode after the last good frame
-    bool m_lengthStated = false;     // the file states its sample count rather than it being estimated
+    int m_failures = 0;              // packets that failed to read or decode
+    bool m_lossless = false;
+    bool m_timestampsCountSamples = false; // the demuxer's timestamps are sample positions, so gaps show
+    bool m_gap = false;                    // a lossless frame started after where the one before ended
+    bool m_lengthStated = false;           // the file states its sample count rather than it being estimated
     std::int64_t m_statedFrames = 0;
     std::int64_t m_reachedFrames = 0; // where the latest decoded frame ends, by its timestamp
     bool m_dither = false;

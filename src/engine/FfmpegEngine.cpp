@@ -206,7 +206,7 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
             return fail(EngineCode::Format);
         source = MidiStream::open(path, soundFont(), error);
     } else {
-        source = FfmpegDecoder::open(path, families, error);
+        source = FfmpegDecoder::open(path, families, error, flags & StreamFlag::Prescan);
     }
     if (!source)
         return fail(error);
