@@ -74,11 +74,6 @@ bool ErrorLog::append(int code, const std::string& source, const std::string& de
     return write(entryText(QDateTime::currentDateTime(), code, source, detail) + "\r\n");
 }
 
-bool ErrorLog::appendText(const std::string& text, const std::string& source)
-{
-    return write(entryText(QDateTime::currentDateTime(), text, source) + "\r\n");
-}
-
 bool ErrorLog::write(const std::string& entry)
 {
     const std::lock_guard lock(m_mutex);

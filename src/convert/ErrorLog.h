@@ -38,10 +38,6 @@ public:
     // written.
     bool append(int code, const std::string& source, const std::string& detail = {});
 
-    // Appends an entry of the same form for a failure that has no engine code, its text in place of
-    // the error text and code.
-    bool appendText(const std::string& text, const std::string& source);
-
     const std::filesystem::path& path() const { return m_file; }
 
 private:
