@@ -236,7 +236,10 @@ bool FfmpegDecoder::countFrames()
 void FfmpegDecoder::noteFailure()
 {
     m_failedSinceFrame = true;
-    ++m_failures;
+    // Bytes after the last sample the file states (half a sample, a tag read as audio) take
+    // nothing from the piece.
+    if (m_statedFrames == 0 || m_reachedFrames < m_statedFrames)
+        ++m_failures;
 }
 
 bool FfmpegDecoder::fetchFrame()

@@ -129,6 +129,24 @@ TEST_F(EarlyEnd, LosslessFilesOfEveryFormatDeliverEverySampleCleanly)
         EXPECT_EQ(pulled.bytes, pulled.stated);
         EXPECT_NEAR(pulled.bytes / pulled.bytesPerSecond, 3.3331, 0.001);
     }
+    // A WAV whose data ends in half a sample: every whole one is there.
+    std::string wav = readFile(*s_dir / "odd.wav");
+    const std::size_t data = wav.find("data");
+    const auto grow = [&wav](std::size_t at) {
+        const auto size = static_cast<std::uint32_t>(static_cast<unsigned char>(wav[at]) |
+                                                     static_cast<unsigned char>(wav[at + 1]) << 8 |
+                                                     static_cast<unsigned char>(wav[at + 2]) << 16 |
+                                                     static_cast<unsigned char>(wav[at + 3]) << 24) +
+                          1;
+        for (int i = 0; i < 4; ++i)
+            wav[at + i] = static_cast<char>(size >> (8 * i));
+    };
+    grow(4);
+    grow(data + 4);
+    writeFile(*s_dir / "half-sample.wav", wav + '\x7f');
+    const Pulled pulled = pull(*s_dir / "half-sample.wav");
+    EXPECT_EQ(pulled.failureCode, EngineCode::Ok);
+    EXPECT_NEAR(pulled.bytes / pulled.bytesPerSecond, 3.3331, 0.001);
 }
 
 TEST_F(EarlyEnd, DamageInsideALosslessFileIsCorruptEvenWhereTheAudioGoesOn)
