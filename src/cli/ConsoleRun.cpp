@@ -26,6 +26,7 @@ JobReport reportOf(const RunJob& job, const RunJobStatus& status)
     case JobState::Complete:
         report.outcome = JobReport::Outcome::Complete;
         report.output = status.output;
+        report.warning = status.warning;
         break;
     case JobState::Cancelled:
         report.outcome = JobReport::Outcome::Cancelled;
@@ -55,8 +56,12 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
         reports.push_back(std::move(job));
     };
     for (std::size_t row : plan.unmadeFolders)
-        report({request.jobs.rsJobs().at(row).FilePath, "", JobReport::Outcome::Waiting, 0,
-                "the output folder could not be created"});
+        report({request.jobs.rsJobs().at(row).FilePath,
+                "",
+                JobReport::Outcome::Waiting,
+                0,
+                "the output folder could not be created",
+                {}});
     if (plan.jobs.empty())
         return reports;
 
@@ -115,8 +120,12 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
         if (hasEnded[nextLine])
             report(reportOf(run.jobs()[nextLine], run.status(nextLine)));
         else
-            report({run.jobs()[nextLine].source, "", JobReport::Outcome::Waiting, 0,
-                    run.stopRequested() ? "not started: the run was stopped" : "not started"});
+            report({run.jobs()[nextLine].source,
+                    "",
+                    JobReport::Outcome::Waiting,
+                    0,
+                    run.stopRequested() ? "not started: the run was stopped" : "not started",
+                    {}});
     }
     return reports;
 }

@@ -8,9 +8,9 @@
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
 #include "InputFiles.h"
-#include "StopSignals.h"
 #include "JobReporter.h"
 #include "OutputSettingsModel.h"
+#include "StopSignals.h"
 #include "WmaSupport.h"
 
 #include <cstdio>
@@ -101,13 +101,13 @@ int ConvertCommand(const std::vector<std::string>& arguments)
     for (std::string path : expandInputs(options.inputs, options.recursive)) {
         const std::string given = path;
         if (!list.adder.AddFile2Grid(path)) {
-            refused.push_back({given, "", JobReport::Outcome::Refused, 0, refusalReason(path, jobs)});
+            refused.push_back({given, "", JobReport::Outcome::Refused, 0, refusalReason(path, jobs), {}});
             reporter.jobEnded(refused.back());
             continue;
         }
         const std::size_t row = jobs.rsJobs().size() - 1;
         if (jobs.rsJobs().at(row).State == JobState::CodecNotSupported) {
-            refused.push_back({path, "", JobReport::Outcome::Refused, 0, JobStatus::CodecNotSupported});
+            refused.push_back({path, "", JobReport::Outcome::Refused, 0, JobStatus::CodecNotSupported, {}});
             reporter.jobEnded(refused.back());
         } else if (options.selectedOnly) {
             jobs.rsJobs().setCheckBox(row, 1);

@@ -83,10 +83,13 @@ void JobReporter::jobEnded(const JobReport& report)
         object.insert(QStringLiteral("status"), QString::fromLatin1(outcomeText(report.outcome)).toLower());
         object.insert(QStringLiteral("seconds"), report.seconds);
         object.insert(QStringLiteral("error"), text(report.error));
+        object.insert(QStringLiteral("warning"), text(report.warning));
         std::fprintf(m_out, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
     } else {
         const std::string& detail = report.outcome == JobReport::Outcome::Complete ? report.output : report.error;
-        std::fprintf(m_out, "%s\t%s\t%s\n", outcomeText(report.outcome), report.source.c_str(), detail.c_str());
+        const std::string warning = report.warning.empty() ? "" : "\twarning: " + report.warning;
+        std::fprintf(m_out, "%s\t%s\t%s%s\n", outcomeText(report.outcome), report.source.c_str(), detail.c_str(),
+                     warning.c_str());
     }
     std::fflush(m_out);
 }

@@ -13,8 +13,9 @@ namespace tunevale
 struct JobReport {
     std::string source, output; // output: the written file, empty when there is none
     enum class Outcome { Complete, Error, Cancelled, Refused, Waiting } outcome = Outcome::Error;
-    double seconds = 0; // time the job took, 0 for jobs that never started
-    std::string error;  // why the job did not complete, empty when it did
+    double seconds = 0;  // time the job took, 0 for jobs that never started
+    std::string error;   // why the job did not complete, empty when it did
+    std::string warning; // what a completed job's output lacks ("tags not written: ..."), else empty
 };
 
 // Where a run stands.
@@ -33,7 +34,8 @@ const char* outcomeText(JobReport::Outcome outcome);
 std::string statusText(const BatchProgress& progress);
 
 // Prints a run's job ends as they happen: one tab-separated line per job (status, source, then the
-// output or the reason it failed), or one JSON object per line. On a terminal a status line,
+// output or the reason it failed, then for a job completed with a warning "warning: " and the
+// warning), or one JSON object per line. On a terminal a status line,
 // rewritten in place, shows the progress and is cleared before each job line. Single thread.
 class JobReporter
 {

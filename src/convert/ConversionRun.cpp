@@ -27,6 +27,7 @@ public:
         const std::lock_guard lock(m_mutex);
         m_output = std::move(status.output);
         m_failure = std::move(status.failure);
+        m_warning = std::move(status.warning);
         m_seconds = status.seconds;
         m_state = status.state;
     }
@@ -39,6 +40,7 @@ public:
         const std::lock_guard lock(m_mutex);
         status.output = m_output;
         status.failure = m_failure;
+        status.warning = m_warning;
         status.seconds = m_seconds;
         return status;
     }
@@ -50,6 +52,7 @@ private:
     mutable std::mutex m_mutex;
     std::string m_output;
     std::string m_failure;
+    std::string m_warning;
     double m_seconds = 0;
 };
 
@@ -74,21 +77,37 @@ JobResult convertJob(Engine& engine, ErrorLog& log, const ConversionOptions& opt
     return ConvertToMP3_OGG(engine, context, log, source, output, command.command, tags);
 }
 
+std::string joined(const std::vector<std::string>& items, const char* separator)
+{
+    std::string text;
+    for (const std::string& item : items)
+        text += (text.empty() ? "" : separator) + item;
+    return text;
+}
+
 // Carries the source's tags into the finished output. A failure leaves the audio as it was: the
-// job stays complete and the log says which tags are missing.
-void carryTags(const ConversionOptions& options, FileFormat format, const SourceTags& tags,
-               const std::string& source, const std::string& output, ErrorLog& log)
+// job stays complete, and the log and the warning returned say which tags are missing; so they
+// do for values too large for the output. Empty when the output carries every tag it can.
+std::string carryTags(const ConversionOptions& options, FileFormat format, const SourceTags& tags,
+                      const std::string& source, const std::string& output, ErrorLog& log)
 {
     std::optional<TypedWmaTags> typed;
     if (format == FileFormat::WMA && options.wma.setTags)
         typed = TypedWmaTags{options.wma.tagNames, options.wma.tags};
     const TagWriteResult result = WriteOutputTags(output, tagFormatOf(format), tags, typed);
-    if (!result.failed())
-        return;
-    std::string fields;
-    for (TagField field : tagFieldsOf(tags))
-        fields += std::string(fields.empty() ? "" : ", ") + tagFieldName(field);
-    log.appendText("Tags (" + fields + ") could not be written to " + output + ": " + result.error, source);
+    if (result.failed()) {
+        std::vector<std::string> fields;
+        for (TagField field : tagFieldsOf(tags))
+            fields.push_back(tagFieldName(field));
+        log.append(EngineCode::TagsNotWritten, source,
+                   joined(fields, ", ") + " not written to " + output + ": " + result.error);
+        return "tags not written: " + result.error;
+    }
+    if (result.dropped.empty())
+        return {};
+    const std::string dropped = joined(result.dropped, "; ");
+    log.append(EngineCode::TagsLeftOut, source, dropped + " left out of " + output);
+    return "tags left out: " + dropped;
 }
 
 JobState finalState(JobOutcome outcome)
@@ -198,7 +217,7 @@ void ConversionRun::convert(std::size_t index, ClaimedOutputFile& output)
                                                    slot, m_bitrateView, m_options.carryTags ? &tags : nullptr)
                                       : JobResult::error("no output file name could be claimed in " + job.folder);
     if (result.outcome == JobOutcome::Complete && m_options.carryTags)
-        carryTags(m_options, *m_options.format, tags, job.source, output.path(), m_log);
+        status.warning = carryTags(m_options, *m_options.format, tags, job.source, output.path(), m_log);
     status.state = finalState(result.outcome);
     status.progress = slot.status().progress;
     status.failure = std::move(result.failure);

@@ -32,12 +32,13 @@ struct RunJob {
 };
 
 // How a job of the run stands: its state, its progress, and once it has ended the output it
-// wrote, why it failed and how long it took.
+// wrote, why it failed, what a completed job lacks and how long it took.
 struct RunJobStatus {
     JobState state = JobState::WaitingConversion;
     float progress = 0;
     std::string output;
     std::string failure;
+    std::string warning; // "tags not written: ..." when the output lacks some of the source's tags
     double seconds = 0;
 };
 

@@ -18,39 +18,60 @@ std::filesystem::path ErrorLog::defaultPath()
     return userFolder(UserFolder::State) / "Errors.log";
 }
 
-std::string ErrorLog::entryText(const QDateTime& when, int code, const std::string& source)
+namespace
 {
-    return entryText(when, EngineErrorText(code) + " " + std::to_string(code), source);
+
+bool isControl(char c)
+{
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// The text with each control character (line breaks included) as a space, so that it cannot
+// break the entry's line.
+std::string withoutControls(std::string text)
+{
+    for (char& c : text)
+        if (isControl(c))
+            c = ' ';
+    return text;
+}
+
+} // namespace
+
+std::string joinedLines(const std::string& detail)
+{
+    std::string line;
+    bool gap = false;
+    for (const char c : detail) {
+        if (isControl(c) || c == ' ') {
+            gap = !line.empty();
+            continue;
+        }
+        if (gap)
+            line += ' ';
+        gap = false;
+        line += c;
+    }
+    return line;
+}
+
+std::string ErrorLog::entryText(const QDateTime& when, int code, const std::string& source, const std::string& detail)
+{
+    const std::string said = joinedLines(detail);
+    return entryText(when, EngineErrorText(code) + " " + std::to_string(code), source) +
+           (said.empty() ? "" : ": " + said);
 }
 
 std::string ErrorLog::entryText(const QDateTime& when, const std::string& text, const std::string& source)
 {
     const QString date = QLocale::system().toString(when.date(), QLocale::ShortFormat);
-    return when.time().toString(QStringLiteral("HH:mm:ss")).toStdString() + " " + date.toStdString() + " " + text +
-           " occured when Korvel tried to play/convert: " + source;
+    return when.time().toString(QStringLiteral("HH:mm:ss")).toStdString() + " " + date.toStdString() + " " +
+           withoutControls(text) + " occured when Korvel tried to play/convert: " + withoutControls(source);
 }
 
 bool ErrorLog::append(int code, const std::string& source, const std::string& detail)
 {
-    std::string entry = entryText(QDateTime::currentDateTime(), code, source) + "\r\n";
-    std::size_t start = 0;
-    while (start < detail.size()) {
-        std::size_t end = detail.find('\n', start);
-        if (end == std::string::npos)
-            end = detail.size();
-        std::string text = detail.substr(start, end - start);
-        if (!text.empty() && text.back() == '\r')
-            text.pop_back();
-        if (!text.empty())
-            entry += "    " + text + "\r\n";
-        start = end + 1;
-    }
-    return write(entry);
-}
-
-bool ErrorLog::appendText(const std::string& text, const std::string& source)
-{
-    return write(entryText(QDateTime::currentDateTime(), text, source) + "\r\n");
+    return write(entryText(QDateTime::currentDateTime(), code, source, detail) + "\r\n");
 }
 
 bool ErrorLog::write(const std::string& entry)

@@ -9,9 +9,14 @@
 namespace tunevale
 {
 
+// Text of several lines (an encoder's last words) as one: each run of control characters and
+// spaces becomes one space, and none is left at either end.
+std::string joinedLines(const std::string& text);
+
 // The log of engine failures met while converting: a text file that only grows, one CR LF line
-// per failure. Each entry opens, appends and closes the file, so the log survives a crash and
-// two running copies interleave whole lines. Safe to call from several threads.
+// per failure, never more: control characters in what an entry quotes become spaces. Each entry opens, appends and
+// closes the file, so the log survives a crash and two running copies interleave whole lines. Safe to call from several
+// threads.
 class ErrorLog
 {
 public:
@@ -22,19 +27,16 @@ public:
     static std::filesystem::path defaultPath();
 
     // The entry: "HH:MM:SS <short date> <error text> <code> occured when Korvel tried to
-    // play/convert: <source>", the date in the system locale's short form.
-    static std::string entryText(const QDateTime& when, int code, const std::string& source);
+    // play/convert: <source>", the date in the system locale's short form, then ": <detail>" when
+    // there is a detail (what the encoder said, how much was decoded), its lines joined by spaces.
+    static std::string entryText(const QDateTime& when, int code, const std::string& source,
+                                 const std::string& detail = {});
     // The same form for a failure without an engine code: its text in place of the error text and code.
     static std::string entryText(const QDateTime& when, const std::string& text, const std::string& source);
 
-    // Appends one entry for the engine error code, and the detail (what the encoder said, how much
-    // was decoded) as lines of their own after it, each indented; false when the file could not be
+    // Appends one entry for the engine error code and its detail; false when the file could not be
     // written.
     bool append(int code, const std::string& source, const std::string& detail = {});
-
-    // Appends an entry of the same form for a failure that has no engine code, its text in place of
-    // the error text and code.
-    bool appendText(const std::string& text, const std::string& source);
 
     const std::filesystem::path& path() const { return m_file; }
 

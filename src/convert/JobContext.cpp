@@ -30,29 +30,28 @@ JobResult engineFailure(int code, const std::string& origfile, ErrorLog* log, co
     std::string reason = EngineErrorText(code);
     if (reason.empty())
         reason = "engine error " + std::to_string(code);
-    if (!detail.empty())
-        reason += ": " + detail;
+    if (const std::string said = joinedLines(detail); !said.empty())
+        reason += ": " + said;
     return JobResult::error(std::move(reason));
 }
 
-namespace
-{
-
-std::string seconds(double value)
+std::string secondsText(double seconds)
 {
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed, 1);
     return std::string(buffer, result.ptr) + " s";
 }
 
-} // namespace
+bool sourceDamaged(int code)
+{
+    return code == EngineCode::Truncated || code == EngineCode::Corrupt;
+}
 
-JobResult truncatedSource(Engine& engine, std::uint32_t stream, const std::string& origfile, ErrorLog& log)
+JobResult damagedSource(Engine& engine, std::uint32_t stream, int code, const std::string& origfile, ErrorLog& log)
 {
     const double decoded = engine.ChannelBytes2Seconds(stream, engine.ChannelGetPosition(stream, 0));
     const double stated = engine.ChannelBytes2Seconds(stream, engine.ChannelGetLength(stream, 0));
-    return engineFailure(EngineCode::Truncated, origfile, &log,
-                         "decoded " + seconds(decoded) + " of " + seconds(stated));
+    return engineFailure(code, origfile, &log, "decoded " + secondsText(decoded) + " of " + secondsText(stated));
 }
 
 } // namespace tunevale

@@ -38,12 +38,18 @@ void reportProgress(JobContext& context, std::uint64_t position, std::uint64_t l
 // The engine's last error code on this thread, or "unknown" when a call failed without leaving one.
 int engineFailureCode(Engine& engine);
 
-// An "Error" result for an engine failure with the engine's text for code; when log is given the
-// failure is also appended to it, with detail as its following lines.
+// An "Error" result for an engine failure with the engine's text for code, then the detail; when
+// log is given the failure is also appended to it.
 JobResult engineFailure(int code, const std::string& origfile, ErrorLog* log, const std::string& detail = {});
 
-// The failure of a decode that broke off in a damaged file: how much of the stated length was
-// delivered, logged and given as the reason.
-JobResult truncatedSource(Engine& engine, std::uint32_t stream, const std::string& origfile, ErrorLog& log);
+// Whether a failed read's code says that the source is damaged (cut short or corrupt).
+bool sourceDamaged(int code);
+
+// The failure of a decode that found the source damaged (code: see sourceDamaged): how much of
+// the stated length was delivered, logged and given as the reason.
+JobResult damagedSource(Engine& engine, std::uint32_t stream, int code, const std::string& origfile, ErrorLog& log);
+
+// "12.5 s": a duration as the log and the reasons give it.
+std::string secondsText(double seconds);
 
 } // namespace tunevale

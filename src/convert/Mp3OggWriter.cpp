@@ -1,6 +1,7 @@
 #include "Mp3OggWriter.h"
 
 #include "ErrorLog.h"
+#include "OutputCheck.h"
 
 #include <vector>
 
@@ -56,8 +57,8 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
             // A read that fails because the encoder died is an engine error; one that merely
             // delivers nothing ends the job without a log entry when no code was left.
             const int code = engine.ErrorGetCode();
-            if (code == EngineCode::Truncated)
-                return fail(truncatedSource(engine, stream, origfile, log));
+            if (sourceDamaged(code))
+                return fail(damagedSource(engine, stream, code, origfile, log));
             if (code > 0) {
                 engine.EncodeStop(stream);
                 return fail(engineFailure(code, origfile, &log, encoderDetail(engine, code, command)));
@@ -76,15 +77,13 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
     // all the audio went in, and so is one that ended without writing the file.
     const bool encoderSucceeded = engine.EncodeStop(stream);
     const int stopCode = encoderSucceeded ? EngineCode::Ok : engineFailureCode(engine);
+    if (!encoderSucceeded)
+        return fail(engineFailure(stopCode, origfile, &log, encoderDetail(engine, stopCode, command)));
+    if (!output.written())
+        return fail(engineFailure(EngineCode::Create, origfile, &log));
+    if (auto broken = checkOutput(engine, stream, outcome, output.path(), origfile, log))
+        return fail(std::move(*broken));
     engine.StreamFree(stream);
-    if (!encoderSucceeded) {
-        output.discard();
-        return engineFailure(stopCode, origfile, &log, encoderDetail(engine, stopCode, command));
-    }
-    if (!output.written()) {
-        output.discard();
-        return engineFailure(EngineCode::Create, origfile, &log);
-    }
     return {outcome, {}};
 }
 

@@ -119,9 +119,28 @@ void eraseAttributes(TagLib::ASF::Tag& tag, const std::string& name)
 }
 
 // The content description object stores each text with a 16-bit byte count, terminator included.
-bool fitsContentDescription(const std::string& value)
+constexpr std::size_t ContentDescriptionBytes = 0xFFFF - 2;
+
+std::size_t contentDescriptionSize(const std::string& value)
 {
-    return text(value).data(String::UTF16LE).size() + 2 <= 0xFFFF;
+    return text(value).data(String::UTF16LE).size();
+}
+
+const char* slotName(AsfSlot slot)
+{
+    switch (slot) {
+    case AsfSlot::Title:
+        return tagFieldName(TagField::Title);
+    case AsfSlot::Author:
+        return tagFieldName(TagField::Artist);
+    case AsfSlot::Description:
+        return tagFieldName(TagField::Comment);
+    case AsfSlot::Copyright:
+        return "Copyright";
+    case AsfSlot::Attribute:
+        break;
+    }
+    return "";
 }
 
 } // namespace
@@ -206,7 +225,7 @@ bool writeVorbisComments(const std::string& path, const SourceTags& tags, std::s
 }
 
 bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const std::optional<TypedWmaTags>& typed,
-                        std::vector<TagField>& leftOut, std::string& error)
+                        std::vector<std::string>& dropped, std::string& error)
 {
     TagLib::ASF::File file(path.c_str(), false);
     if (!opened(file, error))
@@ -242,15 +261,11 @@ bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const s
                 tag.setAttribute(text(name), TagLib::ASF::Attribute(text(value)));
             continue;
         }
-        const bool fits = fitsContentDescription(value);
-        if (!fits) {
-            if (slot == AsfSlot::Title)
-                leftOut.push_back(TagField::Title);
-            else if (slot == AsfSlot::Author)
-                leftOut.push_back(TagField::Artist);
-            else if (slot == AsfSlot::Description)
-                leftOut.push_back(TagField::Comment);
-        }
+        const std::size_t size = contentDescriptionSize(value);
+        const bool fits = size <= ContentDescriptionBytes;
+        if (!fits)
+            dropped.push_back(std::string(slotName(slot)) + " (" + std::to_string(size) + " bytes, more than the " +
+                              std::to_string(ContentDescriptionBytes) + " a WMA text field holds)");
         const String shown = fits ? text(value) : String();
         switch (slot) {
         case AsfSlot::Title:

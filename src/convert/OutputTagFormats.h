@@ -12,8 +12,9 @@ bool writeId3v2Tags(const std::string& path, const SourceTags& tags, std::vector
                     std::string& error);
 // Vorbis comments have a place for every field.
 bool writeVorbisComments(const std::string& path, const SourceTags& tags, std::string& error);
+// Texts too large for the content description's fields go to dropped.
 bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const std::optional<TypedWmaTags>& typed,
-                        std::vector<TagField>& leftOut, std::string& error);
+                        std::vector<std::string>& dropped, std::string& error);
 bool writeRiffInfo(const std::string& path, const SourceTags& tags, std::vector<TagField>& leftOut, std::string& error);
 
 } // namespace tunevale

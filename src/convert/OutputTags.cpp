@@ -4,12 +4,18 @@
 #include "TagText.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <string_view>
-#include <utility>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <system_error>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace tunevale
 {
@@ -40,7 +46,14 @@ std::string sniffedMimeType(const std::vector<unsigned char>& data)
     return {};
 }
 
-SourceTags cleaned(const SourceTags& tags, std::vector<TagField>& leftOut)
+std::string megabytes(std::size_t bytes)
+{
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, bytes / 1e6, std::chars_format::fixed, 1).ptr;
+    return std::string(buffer, end) + " MB";
+}
+
+SourceTags cleaned(const SourceTags& tags, std::vector<std::string>& dropped)
 {
     SourceTags clean = tags;
     for (std::string* text : {&clean.title, &clean.artist, &clean.album, &clean.albumArtist, &clean.date, &clean.genre,
@@ -50,11 +63,97 @@ SourceTags cleaned(const SourceTags& tags, std::vector<TagField>& leftOut)
     cover.mimeType = cleanTagText(cover.mimeType);
     if (!cover.empty() && cover.mimeType.empty())
         cover.mimeType = sniffedMimeType(cover.bytes);
-    if (!cover.empty() && (cover.bytes.size() > MaxCoverBytes || cover.mimeType.empty())) {
+    const char* name = tagFieldName(TagField::FrontCover);
+    if (cover.bytes.size() > MaxCoverBytes) {
+        dropped.push_back(std::string(name) + " (" + megabytes(cover.bytes.size()) + ", more than the " +
+                          megabytes(MaxCoverBytes) + " a cover may have)");
         cover = {};
-        leftOut.push_back(TagField::FrontCover);
+    } else if (!cover.empty() && cover.mimeType.empty()) {
+        dropped.push_back(std::string(name) + " (not a picture of a known type)");
+        cover = {};
     }
     return clean;
+}
+
+// What the tags may add to the file, generously: UTF-16 doubles text, Ogg's base64 makes a cover
+// a third larger, and frame headers and padding come on top.
+std::uint64_t roomForTags(const SourceTags& tags, const std::optional<TypedWmaTags>& typedWma)
+{
+    std::uint64_t bytes = tags.frontCover.bytes.size() + tags.frontCover.mimeType.size();
+    for (const std::string* text : {&tags.title, &tags.artist, &tags.album, &tags.albumArtist, &tags.date, &tags.genre,
+                                    &tags.comment, &tags.composer})
+        bytes += text->size();
+    if (typedWma)
+        for (const std::string& value : typedWma->values)
+            bytes += value.size();
+    return 2 * bytes + 256 * 1024;
+}
+
+// Errors as the system words them ("No space left on device"), with what failed.
+std::string systemError(const std::string& what, int error)
+{
+    return what + ": " + std::error_code(error, std::generic_category()).message();
+}
+
+// Copies the file at from, its bytes and permissions, into the open descriptor; 0, or the errno of
+// the failure.
+int copyInto(const std::string& from, int to)
+{
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return errno;
+    struct stat status {
+    };
+    int error = ::fstat(in, &status) == 0 && ::fchmod(to, status.st_mode & 07777) == 0 ? 0 : errno;
+    std::vector<char> buffer(1 << 20);
+    while (error == 0) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t done = 0; done < got && error == 0;) {
+            const ssize_t put = ::write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (put < 0 && errno != EINTR)
+                error = errno;
+            else if (put > 0)
+                done += put;
+        }
+    }
+    ::close(in);
+    return error;
+}
+
+// Reserves room for bytes more at the end of the file without changing its size, so that TagLib,
+// which does not report failed writes, cannot run out of disk while it rewrites the file. 0, or
+// the errno that says why there is no room. Where the file system cannot reserve, its free space
+// is checked instead.
+int reserveRoom(int fd, std::uint64_t bytes)
+{
+    struct stat status {
+    };
+    if (::fstat(fd, &status) != 0)
+        return errno;
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, status.st_size, static_cast<off_t>(bytes)) == 0)
+        return 0;
+    if (errno != EOPNOTSUPP && errno != ENOSYS)
+        return errno;
+    struct statvfs space {
+    };
+    if (::fstatvfs(fd, &space) == 0 && std::uint64_t(space.f_bavail) * space.f_frsize < bytes)
+        return ENOSPC;
+    return 0;
+}
+
+// Gives back what reserveRoom held beyond the file's end.
+void releaseRoom(int fd, std::uint64_t bytes)
+{
+    struct stat status {
+    };
+    if (::fstat(fd, &status) == 0)
+        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, status.st_size, static_cast<off_t>(bytes));
 }
 
 bool tagFile(const std::string& path, OutputTagFormat format, const SourceTags& tags,
@@ -66,24 +165,12 @@ bool tagFile(const std::string& path, OutputTagFormat format, const SourceTags& 
     case OutputTagFormat::Ogg:
         return writeVorbisComments(path, tags, result.error);
     case OutputTagFormat::Wma:
-        return writeAsfAttributes(path, tags, typedWma, result.leftOut, result.error);
+        return writeAsfAttributes(path, tags, typedWma, result.dropped, result.error);
     case OutputTagFormat::Wav:
         return writeRiffInfo(path, tags, result.leftOut, result.error);
     }
     result.error = "unknown output format";
     return false;
-}
-
-// Puts the file's bytes on disk, so that after a crash the name holds the tagged audio or the old
-// audio, never an empty file.
-bool flushedToDisk(const std::string& path)
-{
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0)
-        return false;
-    const bool flushed = ::fsync(descriptor) == 0;
-    ::close(descriptor);
-    return flushed;
 }
 
 TagWriteResult failure(std::string error, TagWriteResult result)
@@ -99,7 +186,7 @@ TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat forma
                                const std::optional<TypedWmaTags>& typedWma)
 {
     TagWriteResult result;
-    const SourceTags clean = cleaned(tags, result.leftOut);
+    const SourceTags clean = cleaned(tags, result.dropped);
     if (clean.empty())
         return result;
     namespace fs = std::filesystem;
@@ -107,33 +194,41 @@ TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat forma
     if (!fs::is_regular_file(outFile, fsError) || ::access(outFile.c_str(), W_OK) != 0)
         return failure("the output file is missing or not writable", result);
 
-    // The copy lives beside the output, so that renaming it over the output is atomic.
+    // The copy lives beside the output, so that renaming it over the output is atomic. Its name
+    // is short: the output's own may already be as long as a name can be.
     const fs::path target(outFile);
-    std::string copyName = (target.parent_path() / ("." + target.filename().string() + ".tags-XXXXXX")).string();
-    const int descriptor = ::mkstemp(copyName.data());
-    if (descriptor < 0)
-        return failure("no temporary file beside the output", result);
-    ::close(descriptor);
-    const auto discardCopy = [&copyName] {
+    std::string copyName = (target.parent_path() / ".tunevale-tags-XXXXXX").string();
+    const int copy = ::mkstemp(copyName.data());
+    if (copy < 0)
+        return failure(systemError("no temporary file beside the output", errno), result);
+    const auto discardCopy = [&](std::string error) {
+        ::close(copy);
         std::error_code ignored;
         fs::remove(copyName, ignored);
+        return failure(std::move(error), result);
     };
-    if (!fs::copy_file(target, copyName, fs::copy_options::overwrite_existing, fsError)) {
-        discardCopy();
-        return failure("could not copy the output: " + fsError.message(), result);
-    }
+    if (const int error = copyInto(outFile, copy))
+        return discardCopy(systemError("could not copy the output", error));
+    const std::uint64_t room = roomForTags(clean, typedWma);
+    if (const int error = reserveRoom(copy, room))
+        return discardCopy(systemError("no room for the tags", error));
 
-    if (!tagFile(copyName, format, clean, typedWma, result)) {
-        discardCopy();
-        return failure(result.error, result);
-    }
-    if (!flushedToDisk(copyName)) {
-        discardCopy();
-        return failure("could not write the tagged copy to disk", result);
+    if (!tagFile(copyName, format, clean, typedWma, result))
+        return discardCopy(result.error);
+    releaseRoom(copy, room);
+    // On disk before the rename, so that after a crash the name holds the tagged audio or the old
+    // audio, never an empty file.
+    if (::fsync(copy) != 0)
+        return discardCopy(systemError("could not write the tagged copy to disk", errno));
+    if (::close(copy) != 0) {
+        std::error_code ignored;
+        fs::remove(copyName, ignored);
+        return failure(systemError("could not finish the tagged copy", errno), result);
     }
     fs::rename(copyName, target, fsError);
     if (fsError) {
-        discardCopy();
+        std::error_code ignored;
+        fs::remove(copyName, ignored);
         return failure("could not replace the output: " + fsError.message(), result);
     }
     result.status = TagWriteStatus::Written;

@@ -48,14 +48,18 @@ enum class TagWriteStatus {
 struct TagWriteResult {
     TagWriteStatus status = TagWriteStatus::NothingToWrite;
     std::vector<TagField> leftOut; // source fields the output's format has no room for
+    // Source fields the format has room for but whose value was left out (too large, a picture of
+    // no known type), each named with why: "Cover (17.0 MB, more than the 16.0 MB a cover may have)".
+    std::vector<std::string> dropped;
     std::string error;
 
     bool failed() const { return status == TagWriteStatus::Failed; }
 };
 
 // Writes the source's tags and front cover into a finished output file. The file is tagged as a
-// copy beside it that replaces it only once saved, so a failure leaves the audio as it was.
-// Text that is not valid UTF-8 is repaired; values too large for the format are left out.
+// copy beside it, with room for the tags reserved on the disk first, that replaces it only once
+// saved, so a failure (a full disk included) leaves the audio as it was. Text that is not valid
+// UTF-8 is repaired; values too large for the format are left out and named in dropped.
 TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
                                const std::optional<TypedWmaTags>& typedWma = std::nullopt);
 

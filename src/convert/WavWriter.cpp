@@ -1,5 +1,6 @@
 #include "WavWriter.h"
 
+#include "OutputCheck.h"
 #include "WavHeader.h"
 
 #include <cerrno>
@@ -100,8 +101,8 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
         const std::int32_t read = engine.ChannelGetData(stream, buffer.data(), ReadBufferSize);
         if (read <= 0) {
             const int code = engineFailureCode(engine);
-            return fail(code == EngineCode::Truncated ? truncatedSource(engine, stream, origfile, log)
-                                                      : engineFailure(code, origfile, nullptr));
+            return fail(sourceDamaged(code) ? damagedSource(engine, stream, code, origfile, log)
+                                            : engineFailure(code, origfile, nullptr));
         }
         if (dataSize + static_cast<std::uint64_t>(read) > WavMaxDataSize)
             return fail(JobResult::error("the audio is too long for a WAV file"));
@@ -114,18 +115,18 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
             break;
         }
     }
-    engine.ChannelStop(stream);
-    engine.StreamFree(stream);
-
     // The sizes count the bytes written, which is what the decoding position says as well.
     const auto size = static_cast<std::uint32_t>(dataSize);
     const bool finished = writeAt(fd, size + 36, WavRiffSizeOffset) && writeAt(fd, size, WavDataSizeOffset);
     const bool closed = ::close(fd) == 0;
+    fd = -1;
     // A folder removed or a file replaced meanwhile leaves nothing of this job at the name.
-    if (!finished || !closed || !output.sizeIs(header.size() + dataSize)) {
-        output.discard();
-        return JobResult::error("the output file was not written completely");
-    }
+    if (!finished || !closed || !output.sizeIs(header.size() + dataSize))
+        return fail(JobResult::error("the output file was not written completely"));
+    if (auto broken = checkOutput(engine, stream, outcome, output.path(), origfile, log))
+        return fail(std::move(*broken));
+    engine.ChannelStop(stream);
+    engine.StreamFree(stream);
     return {outcome, {}};
 }
 

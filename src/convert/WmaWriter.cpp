@@ -1,5 +1,7 @@
 #include "WmaWriter.h"
 
+#include "OutputCheck.h"
+
 #include <vector>
 
 namespace tunevale
@@ -62,8 +64,8 @@ JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const
         const std::int32_t read = engine.ChannelGetData(stream, buffer.data(), ReadBufferSize);
         if (read <= 0) {
             const int code = engineFailureCode(engine);
-            return fail(code == EngineCode::Truncated ? truncatedSource(engine, stream, origfile, log)
-                                                      : engineFailure(code, origfile, nullptr));
+            return fail(sourceDamaged(code) ? damagedSource(engine, stream, code, origfile, log)
+                                            : engineFailure(code, origfile, nullptr));
         }
         if (!engine.WMAEncodeWrite(encoder, buffer.data(), static_cast<std::uint32_t>(read)))
             return fail(engineFailure(engineFailureCode(engine), origfile, nullptr));
@@ -83,6 +85,8 @@ JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const
         return fail(engineFailure(engineFailureCode(engine), origfile, nullptr));
     if (!output.written())
         return fail(JobResult::error("the output file was not written completely"));
+    if (auto broken = checkOutput(engine, stream, outcome, output.path(), origfile, log))
+        return fail(std::move(*broken));
     engine.ChannelStop(stream);
     engine.StreamFree(stream);
     return {outcome, {}};

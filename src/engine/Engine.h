@@ -46,11 +46,16 @@ inline constexpr int Create = 33;
 inline constexpr int NoFx = 34;
 inline constexpr int NotAvailable = 37;
 inline constexpr int Decode = 38;
-inline constexpr int EncoderStart = 100;  // the encoder program could not be found or executed
-inline constexpr int EncoderFailed = 101; // the encoder program exited non-zero, died or hung
-inline constexpr int Truncated = 102;     // the audio ended before its stated length: a damaged file
-inline constexpr int CdReadError = 103;   // sectors of a CD track could not be read without errors
-inline constexpr int VerifyFailed = 104;  // a lossless output does not decode to the audio that was encoded
+inline constexpr int EncoderStart = 100;     // the encoder program could not be found or executed
+inline constexpr int EncoderFailed = 101;    // the encoder program exited non-zero, died or hung
+inline constexpr int Truncated = 102;        // the audio ended before its stated length: a damaged file
+inline constexpr int Corrupt = 103;          // a lossless source has frames that fail their checksum or do not decode
+inline constexpr int OutputUnreadable = 104; // the converted file does not decode
+inline constexpr int OutputShort = 105;      // the converted file decodes to less audio than went in
+inline constexpr int TagsNotWritten = 106;   // the output keeps its audio, but none of the source's tags
+inline constexpr int TagsLeftOut = 107;      // some of the source's tags did not fit the output
+inline constexpr int CdReadError = 108;      // sectors of a CD track could not be read without errors
+inline constexpr int VerifyFailed = 109;     // a lossless output does not decode to the audio that was encoded
 inline constexpr int Unknown = -1;
 } // namespace EngineCode
 
@@ -65,6 +70,9 @@ inline constexpr std::uint32_t Sample32Bits = 0x20000000; // channel info: signe
 inline constexpr std::uint32_t SourceResolution = 0x40000000;
 inline constexpr std::uint32_t Loop = 4;
 inline constexpr std::uint32_t Fx = 128;
+// ChannelGetLength is exact: read from a header the file's size backs up, else counted by decoding
+// the whole file once when it is opened.
+inline constexpr std::uint32_t Prescan = 0x20000;
 inline constexpr std::uint32_t MusicRamp = 0x200;
 inline constexpr std::uint32_t DecodeOnly = 0x200000;
 inline constexpr std::uint32_t Unicode = 0x80000000; // accepted; paths are UTF-8 either way

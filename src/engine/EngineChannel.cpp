@@ -25,9 +25,9 @@ std::uint32_t EngineChannel::isActive()
 {
     std::lock_guard lock(m_mutex);
     if (decodeOnly()) {
-        // A source that ended early stays active until a pull has reported it, so that a caller
-        // pulling until the channel stops learns that its audio is incomplete.
-        const bool unreported = m_source->endedEarly() && !m_earlyEndReported;
+        // A damaged source stays active until a pull has reported it, so that a caller pulling
+        // until the channel stops learns that its audio is incomplete.
+        const bool unreported = m_source->damage() != SourceDamage::None && !m_damageReported;
         return m_source->finished() && !unreported ? ChannelState::Stopped : ChannelState::Playing;
     }
     return m_state;
@@ -36,9 +36,9 @@ std::uint32_t EngineChannel::isActive()
 std::int64_t EngineChannel::pull(std::uint8_t* out, std::size_t size, int& errorCode)
 {
     std::lock_guard lock(m_mutex);
-    if (m_source->finished() && m_source->endedEarly()) {
-        m_earlyEndReported = true;
-        errorCode = EngineCode::Truncated;
+    if (m_source->finished() && m_source->damage() != SourceDamage::None) {
+        m_damageReported = true;
+        errorCode = m_source->damage() == SourceDamage::Corrupt ? EngineCode::Corrupt : EngineCode::Truncated;
         return -1;
     }
     const std::size_t delivered = m_source->read(out, size);

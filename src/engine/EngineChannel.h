@@ -28,8 +28,8 @@ public:
     std::uint32_t isActive();
 
     // Decode-only channels: the next bytes of PCM, never looping; they also go to the attached
-    // encoder. -1 with errorCode set when the encoder fails, and with EngineCode::Truncated once
-    // the source has ended early (every later pull fails the same way).
+    // encoder. -1 with errorCode set when the encoder fails, and with EngineCode::Truncated or
+    // EngineCode::Corrupt once a damaged source has ended (every later pull fails the same way).
     std::int64_t pull(std::uint8_t* out, std::size_t size, int& errorCode);
 
     // The encoder that receives every pulled byte; at most one at a time.
@@ -61,7 +61,7 @@ private:
     std::uint64_t m_position = 0;
     std::uint32_t m_state = ChannelState::Stopped;
     bool m_ended = false;
-    bool m_earlyEndReported = false;
+    bool m_damageReported = false;
 };
 
 } // namespace tunevale

@@ -75,8 +75,18 @@ std::string EngineErrorText(int code)
     case 102:
         return "The audio ends early: the file is damaged";
     case 103:
-        return "The CD track has sectors that could not be read";
+        return "The audio is damaged: part of it fails its checksum or does not decode";
     case 104:
+        return "The converted file does not decode";
+    case 105:
+        return "The converted file is shorter than its source";
+    case 106:
+        return "The tags could not be written";
+    case 107:
+        return "Some tags were left out";
+    case 108:
+        return "The CD track has sectors that could not be read";
+    case 109:
         return "The output does not decode to the audio that was encoded";
     case -1:
         return "Some Other Mystery Error";

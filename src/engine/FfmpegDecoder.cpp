@@ -63,9 +63,10 @@ bool isMpegAudio(AVCodecID codec)
 // decoding it would make an encoder stretch every sample into seconds of output.
 constexpr int LowestRecordingRate = 1000;
 
-// Demuxers whose header states the exact number of samples and whose timestamps count samples,
-// so that audio ending far earlier means the file was cut short. Others estimate their length,
-// or cannot tell a cut from damage skipped in the middle (MP3 timestamps add up decoded frames).
+// Demuxers whose header states the exact number of samples and whose timestamps count samples, so
+// that audio ending earlier means the file was cut short, and a jump in the timestamps that frames
+// were lost. Others estimate their length or state it elsewhere (an MP3 in its Xing header; its
+// timestamps only add up the frames decoded).
 bool statesSampleCount(const char* demuxer)
 {
     for (const char* name : {"flac", "aiff", "tta", "ape", "wv"})
@@ -77,20 +78,20 @@ bool statesSampleCount(const char* demuxer)
 } // namespace
 
 std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(const std::string& path, const FormatFamilies& enabled,
-                                                   int& errorCode, bool sourceResolution)
+                                                   int& errorCode, DecodeOptions options)
 {
     auto input = FileInput::open(path, errorCode);
     if (!input)
         return nullptr;
-    return open(std::move(input), path, enabled, errorCode, sourceResolution);
+    return open(std::move(input), path, enabled, errorCode, options);
 }
 
 std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(std::unique_ptr<FileInput> input, const std::string& name,
-                                                   const FormatFamilies& enabled, int& errorCode, bool sourceResolution)
+                                                   const FormatFamilies& enabled, int& errorCode, DecodeOptions options)
 {
     std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder);
     decoder->m_input = std::move(input);
-    errorCode = decoder->openFile(name, enabled, sourceResolution);
+    errorCode = decoder->openFile(name, enabled, options);
     if (errorCode != EngineCode::Ok)
         return nullptr;
     return decoder;
@@ -104,7 +105,7 @@ FfmpegDecoder::~FfmpegDecoder()
     avformat_close_input(&m_format);
 }
 
-int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabled, bool sourceResolution)
+int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabled, DecodeOptions options)
 {
     if (m_input->size() == 0)
         return EngineCode::Format;
@@ -154,6 +155,13 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     if (avcodec_parameters_to_context(m_codec, parameters) < 0)
         return EngineCode::Format;
     m_codec->pkt_timebase = stream->time_base;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters->codec_id);
+    m_lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
+    // A lossless frame that fails its checksum decodes to something else than the source holds:
+    // the decoder is to refuse it rather than play through it.
+    if (m_lossless)
+        m_codec->err_recognition |= AV_EF_CRCCHECK | AV_EF_EXPLODE;
+    m_timestampsCountSamples = statesSampleCount(input->name);
     if (avcodec_open2(m_codec, codec, nullptr) < 0)
         return EngineCode::Format;
 
@@ -175,17 +183,22 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     if (resolution <= 0 && sampleFormat != AV_SAMPLE_FMT_NONE && !av_sample_fmt_is_planar(sampleFormat))
         resolution = parameters->bits_per_coded_sample;
     m_info.origres = static_cast<std::uint32_t>(std::max(resolution, 0));
-    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters->codec_id);
-    const bool lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS);
-    m_dither = lossless && av_get_bytes_per_sample(sampleFormat) > 2;
-    m_native = sourceResolution && lossless;
+    m_dither = m_lossless && av_get_bytes_per_sample(sampleFormat) > 2;
+    m_native = options.sourceResolution && m_lossless;
     if (m_native)
         m_info.flags = nativeSampleFlags(sampleFormat, resolution);
     m_frameBytes = m_info.chans * bytesPerSample(m_info.flags);
 
     std::int64_t frames = -1;
-    if (isMpegAudio(parameters->codec_id) && std::strcmp(input->name, "mp3") == 0)
-        frames = mpegTaggedSampleCount(path).value_or(-1);
+    // Whether the stated length is what the file holds: its size reaches as far as the header says.
+    bool backedBySize = false;
+    if (isMpegAudio(parameters->codec_id) && std::strcmp(input->name, "mp3") == 0) {
+        if (const auto tagged = mpegTaggedLength(path)) {
+            frames = tagged->samples;
+            m_lengthStated = true;
+            backedBySize = tagged->streamBytes > 0 && m_input->size() >= tagged->streamBytes;
+        }
+    }
     if (parameters->codec_id == AV_CODEC_ID_MUSEPACK8)
         frames = musepackSampleCount(path).value_or(-1);
     // FFmpeg trusts a WAV's data size only while the file is that long; a cut file keeps it here.
@@ -193,11 +206,14 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     if (std::strcmp(input->name, "wav") == 0) {
         frames = wavStatedSampleCount(path).value_or(-1);
         m_lengthStated = frames >= 0;
+        backedBySize = m_lengthStated && wavStatedDataEnd(path).value_or(UINT64_MAX) <= m_input->size();
     }
     if (frames < 0 && stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
         frames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});
-        m_lengthStated =
-            statesSampleCount(input->name) && m_format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
+        const bool fromStream = m_format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM;
+        m_lengthStated = statesSampleCount(input->name) && fromStream;
+        // An Ogg stream's length is the position of its last page, which FFmpeg reads at the end.
+        backedBySize = std::strcmp(input->name, "ogg") == 0 && fromStream;
     }
     if (frames < 0 && m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
         frames = av_rescale(m_format->duration, rate, AV_TIME_BASE);
@@ -208,7 +224,33 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     // last frame does: the padding after it is cut.
     if (frames > 0 && std::strstr(input->name, "mp4"))
         m_frameLimit = frames;
+    if (options.prescan && !backedBySize && !countFrames())
+        return EngineCode::Format;
     return EngineCode::Ok;
+}
+
+bool FfmpegDecoder::countFrames()
+{
+    std::int64_t frames = 0;
+    while (!finished()) {
+        frames += m_frame->nb_samples;
+        m_frameReady = fetchFrame();
+    }
+    if (m_frameLimit >= 0)
+        frames = std::min(frames, m_frameLimit);
+    m_statedFrames = frames;
+    m_length = static_cast<std::uint64_t>(frames) * m_frameBytes;
+    m_lengthStated = true;
+    return rewind();
+}
+
+void FfmpegDecoder::noteFailure()
+{
+    m_failedSinceFrame = true;
+    // Bytes after the last sample the file states (half a sample, a tag read as audio) take
+    // nothing from the piece.
+    if (m_statedFrames == 0 || m_reachedFrames < m_statedFrames)
+        ++m_failures;
 }
 
 bool FfmpegDecoder::fetchFrame()
@@ -229,7 +271,7 @@ bool FfmpegDecoder::fetchFrame()
             continue;
         }
         if (received != AVERROR(EAGAIN) && received != AVERROR_EOF)
-            m_failedSinceFrame = true;
+            noteFailure();
         if (received == AVERROR_EOF || m_draining)
             return false;
         // Feed the next packet of the chosen stream; a damaged packet is skipped, like a player would.
@@ -237,14 +279,14 @@ bool FfmpegDecoder::fetchFrame()
             const int read = av_read_frame(m_format, m_packet);
             if (read < 0) {
                 if (read != AVERROR_EOF)
-                    m_failedSinceFrame = true;
+                    noteFailure();
                 avcodec_send_packet(m_codec, nullptr);
                 m_draining = true;
                 break;
             }
             const bool ours = m_packet->stream_index == m_streamIndex;
             if (ours && avcodec_send_packet(m_codec, m_packet) < 0)
-                m_failedSinceFrame = true;
+                noteFailure();
             av_packet_unref(m_packet);
             if (ours)
                 break;
@@ -256,27 +298,44 @@ void FfmpegDecoder::noteFrameEnd()
 {
     const AVStream* stream = m_format->streams[m_streamIndex];
     const std::int64_t timestamp = m_frame->best_effort_timestamp;
-    if (timestamp == AV_NOPTS_VALUE || m_frame->sample_rate <= 0)
+    const bool checkGaps = m_lossless && m_timestampsCountSamples;
+    if (timestamp == AV_NOPTS_VALUE || m_frame->sample_rate <= 0) {
+        // Taken to follow the frame before, so that it opens no gap of its own.
+        if (checkGaps)
+            m_reachedFrames += m_frame->nb_samples;
         return;
+    }
     const std::int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     const std::int64_t at = av_rescale_q(timestamp - start, stream->time_base, AVRational{1, m_frame->sample_rate});
+    // Samples between the end of the last frame and this one's start were in frames that were
+    // lost without a decoding error (a parser that skipped over damage).
+    if (checkGaps && at > m_reachedFrames)
+        m_gap = true;
     m_reachedFrames = std::max(m_reachedFrames, at + m_frame->nb_samples);
 }
 
-bool FfmpegDecoder::endedEarly() const
+SourceDamage FfmpegDecoder::damage() const
 {
     if (!finished())
-        return false;
+        return SourceDamage::None;
     // How far into the piece the audio went: the samples delivered, or further where the
     // timestamps show that the decoder skipped damage and went on.
-    const std::int64_t reached = std::max(m_deliveredFrames, m_reachedFrames);
-    // Up to a second short is rounding, encoder padding or a length estimated from the bit rate.
-    if (m_statedFrames - reached <= static_cast<std::int64_t>(m_info.freq))
-        return false;
-    // Damage at the end, or a header that states more audio than the file holds. Only formats
-    // whose timestamps count samples say so on a clean end: elsewhere a frame skipped in the
-    // middle leaves no trace in the timestamps and would look the same.
-    return m_failedSinceFrame || m_lengthStated;
+    const std::int64_t missing = m_statedFrames - std::max(m_deliveredFrames, m_reachedFrames);
+    const auto rate = static_cast<std::int64_t>(m_info.freq);
+    if (m_lengthStated) {
+        // The file states its exact length. A lossless source owes every sample of it; a lossy one
+        // may lose a few damaged frames: up to 1 % of the piece or half a second, whichever is less.
+        const std::int64_t allowed = m_lossless ? 0 : std::min(m_statedFrames / 100, rate / 2);
+        if (missing > allowed)
+            return SourceDamage::EndedEarly;
+    } else if (m_failedSinceFrame && missing > (m_lossless ? 0 : rate)) {
+        // Damage at the end of a file whose length was only estimated from its bit rate: up to a
+        // second short may be the estimate's error.
+        return SourceDamage::EndedEarly;
+    }
+    if (m_lossless && (m_failures > 0 || m_gap))
+        return SourceDamage::Corrupt;
+    return SourceDamage::None;
 }
 
 std::size_t FfmpegDecoder::read(std::uint8_t* out, std::size_t size)
@@ -401,6 +460,8 @@ bool FfmpegDecoder::rewind()
     avcodec_flush_buffers(m_codec);
     m_draining = false;
     m_failedSinceFrame = false;
+    m_failures = 0;
+    m_gap = false;
     m_deliveredFrames = 0;
     m_reachedFrames = 0;
     m_frameReady = fetchFrame();

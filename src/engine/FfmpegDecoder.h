@@ -15,12 +15,22 @@ struct AVFrame;
 namespace tunevale
 {
 
+// How a decoder opens its file: sourceResolution delivers a lossless source as it stands (see
+// StreamFlag::SourceResolution); prescan makes length() exact, from a header that the file's size
+// backs up or else by decoding the file once when it opens.
+struct DecodeOptions {
+    bool sourceResolution = false;
+    bool prescan = false;
+};
+
 // Decodes the best audio stream of a file (audio or video) with libavformat/libavcodec into
 // interleaved PCM at the source's rate and channel count: unsigned 8-bit for 8-bit sources,
 // otherwise signed 16-bit (bit-exact for 16-bit sources, triangular dither for lossless sources
 // of higher resolution). Opened at the source's resolution, a lossless source is delivered as it
 // stands instead (see StreamFlag::SourceResolution). Holds one decoded frame at a time, so memory
-// does not grow with length.
+// does not grow with length. Lossless sources are decoded strictly: a frame that fails its checksum
+// or does not decode, or a gap in their sample count, makes them Corrupt; lossy ones may lose a
+// little audio (see damage()).
 class FfmpegDecoder final : public PcmSource
 {
 public:
@@ -28,10 +38,10 @@ public:
     // to a family not in enabled fail with EngineCode::Format, and so do tracker modules (they
     // open through the module player instead).
     static std::unique_ptr<FfmpegDecoder> open(const std::string& path, const FormatFamilies& enabled, int& errorCode,
-                                               bool sourceResolution = false);
+                                               DecodeOptions options = {});
     // The same over an input already open; name only lends its extension to probing.
     static std::unique_ptr<FfmpegDecoder> open(std::unique_ptr<FileInput> input, const std::string& name,
-                                               const FormatFamilies& enabled, int& errorCode, bool sourceResolution);
+                                               const FormatFamilies& enabled, int& errorCode, DecodeOptions options);
     ~FfmpegDecoder() override;
     FfmpegDecoder(const FfmpegDecoder&) = delete;
     FfmpegDecoder& operator=(const FfmpegDecoder&) = delete;
@@ -44,11 +54,15 @@ public:
     // Exact for formats whose timestamps count samples (FLAC, WAV, AIFF, ...); false for others.
     bool seekFrame(std::uint64_t frame) override;
     SourceTags tags() override;
-    bool endedEarly() const override;
+    SourceDamage damage() const override;
 
 private:
     FfmpegDecoder() = default;
-    int openFile(const std::string& path, const FormatFamilies& enabled, bool sourceResolution);
+    int openFile(const std::string& path, const FormatFamilies& enabled, DecodeOptions options);
+    // Counts the sample frames by decoding the whole stream, then starts again; false when it
+    // cannot start again.
+    bool countFrames();
+    void noteFailure();
     // Makes m_frame hold undelivered samples; false at the end of the stream.
     bool fetchFrame();
     void convert(std::uint8_t* out, int offset, int frames);
@@ -67,8 +81,12 @@ private:
     bool m_frameReady = false;
     bool m_draining = false;
     bool m_failedSinceFrame = false; // a packet failed to read or decode after the last good frame
-    bool m_lengthStated = false;     // the file states its sample count rather than it being estimated
-    bool m_exactSeek = false;        // the demuxer seeks and stamps packets to the sample
+    int m_failures = 0;              // packets that failed to read or decode
+    bool m_lossless = false;
+    bool m_timestampsCountSamples = false; // the demuxer's timestamps are sample positions, so gaps show
+    bool m_gap = false;                    // a lossless frame started after where the one before ended
+    bool m_lengthStated = false;           // the file states its sample count rather than it being estimated
+    bool m_exactSeek = false;              // the demuxer seeks and stamps packets to the sample
     std::int64_t m_statedFrames = 0;
     std::int64_t m_reachedFrames = 0; // where the latest decoded frame ends, by its timestamp
     bool m_dither = false;

@@ -217,7 +217,7 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
             return fail(EngineCode::Format);
         source = MidiStream::open(path, soundFont(), error);
     } else {
-        source = FfmpegDecoder::open(path, families, error, sourceResolution);
+        source = FfmpegDecoder::open(path, families, error, {sourceResolution, (flags & StreamFlag::Prescan) != 0});
     }
     if (!source)
         return fail(error);

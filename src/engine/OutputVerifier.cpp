@@ -16,7 +16,7 @@ int verifyOutput(int fd, const std::string& name, const EncodedPcm& expected)
         return error;
     FormatFamilies every;
     every.set();
-    const auto decoder = FfmpegDecoder::open(std::move(input), name, every, error, true);
+    const auto decoder = FfmpegDecoder::open(std::move(input), name, every, error, {.sourceResolution = true});
     if (!decoder)
         return EngineCode::VerifyFailed;
     const ChannelInfo info = decoder->info();

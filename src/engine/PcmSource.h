@@ -13,6 +13,13 @@ namespace tunevale
 // can stretch to years; no real piece lasts longer than this, so longer ones are refused as damaged.
 inline constexpr double LongestSynthesisedSeconds = 24.0 * 60 * 60;
 
+// Why a source's audio is not the whole piece.
+enum class SourceDamage {
+    None,
+    EndedEarly, // the audio stopped short of its stated length: the file is cut short or damaged there
+    Corrupt     // a lossless source has a frame that fails its checksum or does not decode
+};
+
 // A source of interleaved PCM in the format of info(). Not thread-safe: its channel locks it.
 class PcmSource
 {
@@ -33,9 +40,8 @@ public:
     virtual bool seekFrame(std::uint64_t) { return false; }
     // The descriptive tags of the source file; none by default.
     virtual SourceTags tags() { return {}; }
-    // True once finished() holds and the audio stopped well short of length() because the file is
-    // damaged or cut short: what was delivered is not the whole piece.
-    virtual bool endedEarly() const { return false; }
+    // Once finished() holds: whether what was delivered is not the whole piece, and why.
+    virtual SourceDamage damage() const { return SourceDamage::None; }
 
     std::uint32_t bytesPerFrame() const
     {

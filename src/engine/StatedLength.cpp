@@ -49,7 +49,7 @@ std::uint16_t littleEndian16(const unsigned char* p)
 
 } // namespace
 
-std::optional<std::int64_t> mpegTaggedSampleCount(const std::string& path)
+std::optional<MpegTaggedLength> mpegTaggedLength(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -86,8 +86,12 @@ std::optional<std::int64_t> mpegTaggedSampleCount(const std::string& path)
         return std::nullopt;
     const std::int64_t frames = bigEndian32(&frame[at]);
     at += 4;
-    if (fields & 2)
+    std::uint64_t streamBytes = 0;
+    if (fields & 2) {
+        if (frame.size() >= at + 4)
+            streamBytes = bigEndian32(&frame[at]);
         at += 4;
+    }
     if (fields & 4)
         at += 100;
     if (fields & 8)
@@ -107,7 +111,7 @@ std::optional<std::int64_t> mpegTaggedSampleCount(const std::string& path)
     }
     if (samples <= 0)
         return std::nullopt;
-    return samples;
+    return MpegTaggedLength{samples, streamBytes};
 }
 
 std::optional<std::int64_t> musepackSampleCount(const std::string& path)
@@ -154,7 +158,16 @@ std::optional<std::int64_t> musepackSampleCount(const std::string& path)
     return std::nullopt;
 }
 
-std::optional<std::int64_t> wavStatedSampleCount(const std::string& path)
+namespace
+{
+
+struct WavData {
+    std::uint64_t offset = 0;
+    std::uint32_t size = 0;
+    std::uint32_t blockAlign = 0;
+};
+
+std::optional<WavData> wavDataChunk(const std::string& path)
 {
     constexpr std::uint32_t PlaceholderSizes = 0x7FFFF000;
     constexpr std::uint16_t Pcm = 1, Float = 3, Extensible = 0xFFFE;
@@ -184,11 +197,29 @@ std::optional<std::int64_t> wavStatedSampleCount(const std::string& path)
         } else if (std::memcmp(header.data(), "data", 4) == 0) {
             if (blockAlign == 0 || size == 0 || size >= PlaceholderSizes)
                 return std::nullopt;
-            return static_cast<std::int64_t>(size / blockAlign);
+            return WavData{at + 8, size, blockAlign};
         }
         at += 8 + std::uint64_t(size) + (size & 1);
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::int64_t> wavStatedSampleCount(const std::string& path)
+{
+    const auto data = wavDataChunk(path);
+    if (!data)
+        return std::nullopt;
+    return static_cast<std::int64_t>(data->size / data->blockAlign);
+}
+
+std::optional<std::uint64_t> wavStatedDataEnd(const std::string& path)
+{
+    const auto data = wavDataChunk(path);
+    if (!data)
+        return std::nullopt;
+    return data->offset + data->size;
 }
 
 } // namespace tunevale

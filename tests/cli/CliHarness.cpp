@@ -112,13 +112,14 @@ void CliHarness::useRecordingEncoders()
 {
     const auto bin = m_dir / "fakebin";
     std::filesystem::create_directories(bin);
-    // lame names its output last; oggenc after -o.
+    // lame names its output last; oggenc after -o. Each records its arguments, then has the real
+    // encoder (found on the old PATH) write the output with its defaults, so that the file is real.
     const std::string record = "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$0.calls\"; done\n"
                                "echo '" +
-                               std::string(kCallEnd) + "' >> \"$0.calls\"\ncat > /dev/null\n";
-    writeScript(bin / "lame", record + "for a in \"$@\"; do last=$a; done\nprintf 'mp3' > \"$last\"\n");
-    writeScript(bin / "oggenc", record + "while [ $# -gt 0 ]; do if [ \"$1\" = -o ]; then printf 'ogg' > \"$2\"; fi; "
-                                         "shift; done\n");
+                               std::string(kCallEnd) + "' >> \"$0.calls\"\nPATH='" + m_oldPath + "'\n";
+    writeScript(bin / "lame", record + "for a in \"$@\"; do last=$a; done\nexec lame --silent - \"$last\"\n");
+    writeScript(bin / "oggenc", record + "while [ $# -gt 0 ]; do if [ \"$1\" = -o ]; then out=$2; fi; shift; done\n"
+                                         "exec oggenc -Q - -o \"$out\"\n");
     ::setenv("PATH", (bin.string() + ":" + m_oldPath).c_str(), 1);
 }
 

@@ -1,4 +1,5 @@
 #include "CliHarness.h"
+#include "TaggedSources.h"
 
 #include <gtest/gtest.h>
 
@@ -179,6 +180,27 @@ TEST_F(ConvertRunTest, JsonLinesReadBackWithAnyFileName)
     EXPECT_EQ(read.output, event({"refused", cli.in("gone.wav").string(), "", "no such file", "int"}) +
                                event({"complete", odd.string(), (cli.out() / odd.filename()).string(), "", "float"}))
         << result.out;
+}
+
+TEST_F(ConvertRunTest, AJobCompletedWithoutSomeTagsSaysSoInItsLineAndInJson)
+{
+    SourceTags tags = unicodeTags();
+    tags.title = std::string(40'000, 't'); // too long for a WMA text field
+    const auto source = makeTaggedSource(cli.in("long.flac"), tags, {}, {"-c:a", "flac"});
+    const std::string warning = "tags left out: Title (80000 bytes, more than the 65533 a WMA text field holds)";
+    const auto plain = cli.run({"convert", "-f", "wma", source.string()});
+    EXPECT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(plain.out, line("Complete", source, (cli.out() / "long.wma").string()) + "\twarning: " + warning + "\n");
+
+    const auto json = cli.run({"convert", "-f", "wma", "--json", source.string()});
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    writeFile(cli.dir() / "events.json", json.out);
+    const auto read = runProgram({"python3", "-c",
+                                  "import json, sys\n"
+                                  "e = json.loads(open(sys.argv[1], encoding='utf-8').read())\n"
+                                  "print(e['status'], e['warning'], sep='|')\n",
+                                  (cli.dir() / "events.json").string()});
+    EXPECT_EQ(read.output, "complete|" + warning + "\n") << json.out;
 }
 
 TEST_F(ConvertRunTest, PlainLinesOnAPipeAndAStatusLineOnATerminal)

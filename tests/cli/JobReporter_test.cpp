@@ -33,8 +33,8 @@ private:
     std::FILE* m_file;
 };
 
-const JobReport kComplete{"/in/a.flac", "/out/a.mp3", JobReport::Outcome::Complete, 1.5, ""};
-const JobReport kFailed{"/in/b.flac", "/out/b.mp3", JobReport::Outcome::Error, 0.25, "the conversion failed"};
+const JobReport kComplete{"/in/a.flac", "/out/a.mp3", JobReport::Outcome::Complete, 1.5, "", {}};
+const JobReport kFailed{"/in/b.flac", "/out/b.mp3", JobReport::Outcome::Error, 0.25, "the conversion failed", {}};
 
 TEST(StatusText, CountsPercentagesElapsedAndEstimatedTimeLeft)
 {
@@ -52,11 +52,14 @@ TEST(JobReporter, PrintsOneTabSeparatedLinePerJob)
     reporter.progress({0, 2, {10.0}, 1.0});
     reporter.jobEnded(kComplete);
     reporter.jobEnded(kFailed);
-    reporter.jobEnded({"/in/c.wav", "", JobReport::Outcome::Refused, 0, "no such file"});
+    reporter.jobEnded({"/in/c.wav", "", JobReport::Outcome::Refused, 0, "no such file", {}});
+    reporter.jobEnded(
+        {"/in/d.flac", "/out/d.mp3", JobReport::Outcome::Complete, 1, "", "tags not written: No space left on device"});
     reporter.finish();
     EXPECT_EQ(out.text(), "Complete\t/in/a.flac\t/out/a.mp3\n"
                           "Error\t/in/b.flac\tthe conversion failed\n"
-                          "Refused\t/in/c.wav\tno such file\n");
+                          "Refused\t/in/c.wav\tno such file\n"
+                          "Complete\t/in/d.flac\t/out/d.mp3\twarning: tags not written: No space left on device\n");
 }
 
 TEST(JobReporter, FailuresOnlyLeavesOutCompletedJobs)
@@ -65,7 +68,7 @@ TEST(JobReporter, FailuresOnlyLeavesOutCompletedJobs)
     JobReporter reporter(out.file(), JobReporter::Style::Lines, true, true);
     reporter.progress({0, 2, {10.0}, 1.0});
     reporter.jobEnded(kComplete);
-    reporter.jobEnded({"/in/c.wav", "", JobReport::Outcome::Waiting, 0, "not started"});
+    reporter.jobEnded({"/in/c.wav", "", JobReport::Outcome::Waiting, 0, "not started", {}});
     reporter.finish();
     EXPECT_EQ(out.text(), "Waiting\t/in/c.wav\tnot started\n");
 }
@@ -92,10 +95,15 @@ TEST(JobReporter, JsonIsOneEscapedObjectPerLineWithoutAStatusLine)
     Captured out;
     JobReporter reporter(out.file(), JobReporter::Style::Json, false, true);
     reporter.progress({0, 1, {10.0}, 1.0});
-    reporter.jobEnded({"/in/\"q\"\t\\\n\x01\xc3\xa9.wav", "/out/x.wav", JobReport::Outcome::Cancelled, 2.5, "stopped"});
+    reporter.jobEnded(
+        {"/in/\"q\"\t\\\n\x01\xc3\xa9.wav", "/out/x.wav", JobReport::Outcome::Cancelled, 2.5, "stopped", {}});
+    reporter.jobEnded({"/in/t.flac", "/out/t.wma", JobReport::Outcome::Complete, 1, "", "tags left out: Title"});
     reporter.finish();
     EXPECT_EQ(out.text(), "{\"error\":\"stopped\",\"output\":\"/out/x.wav\",\"seconds\":2.5,"
-                          "\"source\":\"/in/\\\"q\\\"\\t\\\\\\n\\u0001\xc3\xa9.wav\",\"status\":\"cancelled\"}\n");
+                          "\"source\":\"/in/\\\"q\\\"\\t\\\\\\n\\u0001\xc3\xa9.wav\",\"status\":\"cancelled\","
+                          "\"warning\":\"\"}\n"
+                          "{\"error\":\"\",\"output\":\"/out/t.wma\",\"seconds\":1,\"source\":\"/in/t.flac\","
+                          "\"status\":\"complete\",\"warning\":\"tags left out: Title\"}\n");
 }
 
 TEST(OutcomeText, NamesEachOutcome)

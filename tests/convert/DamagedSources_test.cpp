@@ -1,4 +1,5 @@
 #include "ConversionRig.h"
+#include "EngineErrorText.h"
 #include "HostileFiles.h"
 
 #include <gtest/gtest.h>
@@ -38,12 +39,57 @@ TEST(DamagedSources, EndInErrorForEveryFormat)
         // The log says why, and how much of the stated length was decoded; no output is left.
         const std::string log = readFile(rig.log.path());
         EXPECT_NE(log.find("The audio ends early: the file is damaged 102 occured when Korvel tried to "
-                           "play/convert: " + (in / "broken.flac").string() + "\r\n    decoded "),
+                           "play/convert: " +
+                           (in / "broken.flac").string() + ": decoded "),
                   std::string::npos)
             << log;
         EXPECT_NE(log.find(" of 30.0 s\r\n"), std::string::npos) << log;
         EXPECT_EQ(rig.outputs().size(), 1u);
     }
+}
+
+// Lossless sources owe every sample: damage the decoder could skip over, or a cut of less than a
+// second, is an "Error" with a log entry. A lossy source may lose a few frames and still completes.
+TEST(DamagedSources, LosslessDamageOfAnySizeIsAnErrorAndLossyMayLoseAFewFrames)
+{
+    ConversionRig rig;
+    rig.chooseFormat(FileFormat::OGG);
+    const auto in = rig.dir / "in";
+    const auto noisy = [&](const std::filesystem::path& file, double seconds, const std::vector<std::string>& codec) {
+        std::vector<std::string> arguments{
+            "-f",  "lavfi", "-i",  "anoisesrc=amplitude=0.3:seed=3:duration=" + std::to_string(seconds),
+            "-ar", "44100", "-ac", "2"};
+        arguments.insert(arguments.end(), codec.begin(), codec.end());
+        arguments.push_back(file.string());
+        ffmpeg(arguments);
+        return readFile(file);
+    };
+    std::string flac = noisy(rig.dir / "twenty.flac", 20, {"-c:a", "flac"});
+    flac.replace(flac.size() / 2, 20000, std::string(20000, '\0'));
+    writeFile(in / "zeroed.flac", flac);
+    const std::string second = noisy(rig.dir / "second.flac", 1, {"-c:a", "flac"});
+    writeFile(in / "cut.flac", second.substr(0, second.size() * 52 / 100));
+    std::string mp3 = noisy(rig.dir / "twenty.mp3", 20, {"-c:a", "libmp3lame", "-b:a", "192k"});
+    mp3.replace(mp3.size() / 2, 1500, randomBytes(1500));
+    writeFile(in / "skipped.mp3", mp3);
+    for (const char* name : {"zeroed.flac", "cut.flac", "skipped.mp3"})
+        rig.addJob(in / name);
+
+    rig.convert();
+    EXPECT_EQ(rig.status(0), "Error");
+    EXPECT_EQ(rig.status(1), "Error");
+    EXPECT_EQ(rig.status(2), "Complete");
+    const std::string log = readFile(rig.log.path());
+    EXPECT_NE(log.find(EngineErrorText(EngineCode::Corrupt) + " 103 occured when Korvel tried to play/convert: " +
+                       (in / "zeroed.flac").string() + ": decoded "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(EngineErrorText(EngineCode::Truncated) + " 102 occured when Korvel tried to play/convert: " +
+                       (in / "cut.flac").string() + ": decoded 0."),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(rig.logLines(), 2u);
+    EXPECT_EQ(rig.outputs(), std::vector<std::filesystem::path>{rig.out("skipped.ogg")});
 }
 
 } // namespace

@@ -53,6 +53,30 @@ TEST(ErrorLog, AppendsCrLfLinesAndCreatesTheFile)
     EXPECT_EQ(lines, 202u);
 }
 
+TEST(ErrorLog, EveryEntryIsOneLineWithItsDetailAtTheEnd)
+{
+    test::TempDir dir;
+    ErrorLog log(dir / "Errors.log");
+    // An encoder's last words, over several lines and with a terminal's control characters.
+    EXPECT_TRUE(log.append(101, "/m/a.flac", "Warning: bad\r\n  Error\twriting \x1b[31mout.mp3\n\n"));
+    // A source whose name holds a line break.
+    EXPECT_TRUE(log.append(102, "/m/two\nlines.flac", "decoded 2.5 s of 30.0 s"));
+    EXPECT_TRUE(log.append(6, "/m/plain.mp3"));
+    const auto entries = test::lines(test::readFile(log.path()));
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_TRUE(entries[0].ends_with(
+        " The encoder ended with an error 101 occured when Korvel tried to play/convert: /m/a.flac: "
+        "Warning: bad Error writing [31mout.mp3\r"))
+        << entries[0];
+    EXPECT_TRUE(entries[1].ends_with(" 102 occured when Korvel tried to play/convert: /m/two lines.flac: "
+                                     "decoded 2.5 s of 30.0 s\r"))
+        << entries[1];
+    EXPECT_TRUE(entries[2].ends_with(" Unsupported Format 6 occured when Korvel tried to play/convert: /m/plain.mp3\r"))
+        << entries[2];
+    for (const std::string& entry : entries)
+        EXPECT_EQ(entry.find_first_of(std::string("\x1b\t\n", 3)), std::string::npos) << entry;
+}
+
 TEST(ErrorLog, UnwritablePlaceIsReportedNotThrown)
 {
     test::TempDir dir;

@@ -1,3 +1,4 @@
+#include "ConversionRig.h"
 #include "DecodingEngine.h"
 #include "OutputTags.h"
 #include "TagReadBack.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 using namespace tunevale;
@@ -372,7 +374,8 @@ TEST_F(OutputTags, OversizedAndDamagedValues)
         EXPECT_EQ(probed(probe, "comment"), tags.comment) << out;
         EXPECT_EQ(probed(probe, "title"), cleanTitle) << out;
         if (format == OutputTagFormat::Wma) {
-            EXPECT_EQ(result.leftOut, std::vector<TagField>{TagField::Artist});
+            EXPECT_EQ(result.dropped,
+                      std::vector<std::string>{"Artist (80000 bytes, more than the 65533 a WMA text field holds)"});
             EXPECT_EQ(probed(probe, "artist"), "");
         } else {
             EXPECT_EQ(probed(probe, "artist"), tags.artist) << out;
@@ -392,8 +395,15 @@ TEST_F(OutputTags, OversizedAndDamagedValues)
     // A picture beyond what an Ogg picture block can count is left out everywhere.
     tags.frontCover.bytes.resize(17'000'000, 1);
     const auto out = untaggedOutput(OutputTagFormat::Mp3, "huge");
-    EXPECT_EQ(write(out, OutputTagFormat::Mp3, tags).leftOut, std::vector<TagField>{TagField::FrontCover});
+    const TagWriteResult huge = write(out, OutputTagFormat::Mp3, tags);
+    EXPECT_TRUE(huge.leftOut.empty());
+    EXPECT_EQ(huge.dropped, std::vector<std::string>{"Cover (17.0 MB, more than the 16.0 MB a cover may have)"});
     EXPECT_EQ(probedCover(out), "");
+
+    // A picture of no type that can be told is left out too, and says so.
+    tags.frontCover = {"", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'}};
+    EXPECT_EQ(write(untaggedOutput(OutputTagFormat::Mp3, "unknown"), OutputTagFormat::Mp3, tags).dropped,
+              std::vector<std::string>{"Cover (not a picture of a known type)"});
 }
 
 TEST_F(OutputTags, AFailureLeavesTheOutputAsItWas)
@@ -418,6 +428,58 @@ TEST_F(OutputTags, AFailureLeavesTheOutputAsItWas)
     // No copy is left behind beside the outputs.
     for (const auto& entry : std::filesystem::directory_iterator(m_dir.path()))
         EXPECT_EQ(entry.path().filename().string().find(".tags-"), std::string::npos) << entry.path();
+}
+
+TEST_F(OutputTags, AnOutputWithANameAsLongAsNamesMayBeIsTagged)
+{
+    // 81 CJK characters and the extension: 247 bytes of the 255 a name may have.
+    std::string name;
+    for (int i = 0; i < 81; ++i)
+        name += "字";
+    for (const auto format : {OutputTagFormat::Mp3, OutputTagFormat::Ogg, OutputTagFormat::Wma, OutputTagFormat::Wav}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        const auto made = untaggedOutput(format, "long" + std::to_string(static_cast<int>(format)));
+        const auto out = m_dir / "long" / (name + made.extension().string());
+        std::filesystem::create_directories(out.parent_path());
+        std::filesystem::rename(made, out);
+        write(out, format, m_tags);
+        EXPECT_EQ(probed(probeTags(out), "title"), m_tags.title);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.parent_path()),
+                                std::filesystem::directory_iterator()),
+                  1);
+        std::filesystem::remove(out);
+    }
+}
+
+TEST_F(OutputTags, AFullDiskIsReportedAsSuchAndTheOutputKeepsItsAudio)
+{
+    const ScratchMount mount(m_dir / "small", "1m");
+    if (!mount.mounted())
+        GTEST_SKIP() << "cannot mount a small file system here";
+    // Tags of 300 KB: more than the room left once the copy beside the output is made.
+    m_tags.comment = std::string(300'000, 'c');
+    for (const auto format : {OutputTagFormat::Mp3, OutputTagFormat::Ogg, OutputTagFormat::Wma, OutputTagFormat::Wav}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        std::filesystem::remove_all(mount.path() / "filler");
+        const auto made = untaggedOutput(format, "full" + std::to_string(static_cast<int>(format)));
+        const auto out = mount.path() / made.filename();
+        std::filesystem::copy_file(made, out, std::filesystem::copy_options::overwrite_existing);
+        const std::string before = readFile(out);
+        struct statvfs space {
+        };
+        ASSERT_EQ(::statvfs(mount.path().c_str(), &space), 0);
+        const std::size_t free = space.f_bavail * space.f_frsize;
+        ASSERT_GT(free, before.size() + 64'000);
+        writeFile(mount.path() / "filler", std::string(free - before.size() - 64'000, '\0'));
+
+        const TagWriteResult result = WriteOutputTags(out.string(), format, m_tags);
+        EXPECT_EQ(result.status, TagWriteStatus::Failed);
+        EXPECT_NE(result.error.find("No space left on device"), std::string::npos) << result.error;
+        EXPECT_EQ(readFile(out), before);
+        for (const auto& entry : std::filesystem::directory_iterator(mount.path()))
+            EXPECT_TRUE(entry.path() == out || entry.path().filename() == "filler") << entry.path();
+        std::filesystem::remove(out);
+    }
 }
 
 TEST_F(OutputTags, AReadOnlyOutputIsLeftAlone)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/statvfs.h>
+
 namespace tunevale::test
 {
 namespace
@@ -35,8 +37,8 @@ TEST(TagsThroughTheRun, EveryOutputFormatCarriesTheSourcesTags)
         rig.addJob(bare);
         rig.chooseFormat(c.format);
         rig.convert();
-        ASSERT_EQ(rig.status(0), "Complete");
-        ASSERT_EQ(rig.status(1), "Complete");
+        ASSERT_EQ(rig.status(0), "Complete") << rig.jobs.rsJobs().at(0).Failure;
+        ASSERT_EQ(rig.status(1), "Complete") << rig.jobs.rsJobs().at(1).Failure;
 
         const ProbedTags read = probeTags(rig.out("tagged." + c.extension));
         EXPECT_EQ(probed(read, "title"), tags.title);
@@ -58,7 +60,9 @@ TEST(TagsThroughTheRun, EveryOutputFormatCarriesTheSourcesTags)
 TEST(TagsThroughTheRun, TurnedOffNothingIsCarriedAndAFailureKeepsTheJobComplete)
 {
     ConversionRig rig;
-    const auto source = makeTaggedSource(rig.dir / "in" / "tagged.flac", unicodeTags(), {}, {"-c:a", "flac"});
+    SourceTags tags = unicodeTags();
+    tags.comment = std::string(100'000, 'c');
+    const auto source = makeTaggedSource(rig.dir / "in" / "tagged.flac", tags, {}, {"-c:a", "flac"});
     rig.chooseFormat(FileFormat::OGG);
     rig.settings.chkCarryTags.value = false;
     rig.addJob(source);
@@ -66,23 +70,52 @@ TEST(TagsThroughTheRun, TurnedOffNothingIsCarriedAndAFailureKeepsTheJobComplete)
     ASSERT_EQ(rig.status(0), "Complete");
     EXPECT_EQ(probed(probeTags(rig.out("tagged.ogg")), "artist"), "");
 
-    // An encoder that writes something TagLib cannot read as OGG: the audio is the encoder's, the
-    // job completes, and the log says which tags are missing.
+    // A disk with room for the audio but not for the tags: the audio is the encoder's, the job
+    // completes, and the log says which tags are missing and why.
+    const ScratchMount mount(rig.dir / "small", "1m");
+    if (!mount.mounted())
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct statvfs space {
+    };
+    ASSERT_EQ(::statvfs(mount.path().c_str(), &space), 0);
+    writeFile(mount.path() / "filler", std::string(space.f_bavail * space.f_frsize - 150'000, '\0'));
     rig.settings.chkCarryTags.value = true;
+    rig.settings.txtOutPath.text = mount.path().string();
     rig.jobs.replaceTable(JobList::NewJobTable());
     rig.addJob(source);
-    const auto bin = rig.dir / "bin";
-    std::filesystem::create_directories(bin);
-    writeScript(bin / "oggenc", "for last; do :; done; cat > /dev/null; echo 'not an ogg file' > \"$last\"\n");
-    {
-        ScopedPath path(bin.string());
-        rig.convert();
-    }
+    rig.convert();
     EXPECT_EQ(rig.status(0), "Complete");
-    EXPECT_EQ(readFile(rig.out("tagged_Converted.ogg")), "not an ogg file\n");
+    const auto out = mount.path() / "tagged.ogg";
+    EXPECT_EQ(probed(probeTags(out), "artist"), "");
+    EXPECT_NEAR(probedDuration(out), 1.0, 0.05);
     const std::string log = readFile(rig.log.path());
-    EXPECT_NE(log.find("Tags (Title, Artist, Album"), std::string::npos) << log;
-    EXPECT_NE(log.find("could not be written to " + rig.out("tagged_Converted.ogg").string()), std::string::npos)
+    EXPECT_NE(log.find("The tags could not be written 106 occured when Korvel tried to play/convert: " +
+                       source.string() + ": Title, Artist, Album"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(" not written to " + out.string() + ": no room for the tags: No space left on device\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(rig.logLines(), 1u);
+}
+
+// Values the output's format cannot hold are left out, each named in the log.
+TEST(TagsThroughTheRun, TagsTooLargeForTheOutputAreNamedInTheLog)
+{
+    ConversionRig rig;
+    SourceTags tags = unicodeTags();
+    tags.title = std::string(40'000, 't'); // 80,000 bytes as a WMA text field
+    const auto source = makeTaggedSource(rig.dir / "in" / "long title.flac", tags, {}, {"-c:a", "flac"});
+    rig.chooseFormat(FileFormat::WMA);
+    rig.addJob(source);
+    rig.convert();
+    ASSERT_EQ(rig.status(0), "Complete");
+    EXPECT_EQ(probed(probeTags(rig.out("long title.wma")), "artist"), tags.artist);
+    const std::string log = readFile(rig.log.path());
+    EXPECT_NE(log.find("Some tags were left out 107 occured when Korvel tried to play/convert: " + source.string() +
+                       ": Title (80000 bytes, more than the 65533 a WMA text field holds) left out of " +
+                       rig.out("long title.wma").string() + "\r\n"),
+              std::string::npos)
         << log;
     EXPECT_EQ(rig.logLines(), 1u);
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace tunevale;
 
 TEST(EngineErrorText, KnownCodes)
@@ -21,6 +23,21 @@ TEST(EngineErrorText, EncoderFailuresHaveTextsOfTheirOwn)
     EXPECT_EQ(EngineErrorText(EngineCode::EncoderStart), "The encoder could not be started");
     EXPECT_EQ(EngineErrorText(EngineCode::EncoderFailed), "The encoder ended with an error");
     EXPECT_EQ(EngineErrorText(99), "");
+}
+
+TEST(EngineErrorText, DamageBadOutputsAndTaggingFailuresHaveTextsOfTheirOwn)
+{
+    const int codes[] = {EngineCode::Truncated,   EngineCode::Corrupt,        EngineCode::OutputUnreadable,
+                         EngineCode::OutputShort, EngineCode::TagsNotWritten, EngineCode::TagsLeftOut,
+                         EngineCode::CdReadError, EngineCode::VerifyFailed};
+    std::set<std::string> texts;
+    for (const int code : codes) {
+        EXPECT_NE(EngineErrorText(code), "") << code;
+        texts.insert(EngineErrorText(code));
+    }
+    EXPECT_EQ(texts.size(), std::size(codes));
+    EXPECT_EQ(EngineErrorText(EngineCode::TagsNotWritten), "The tags could not be written");
+    EXPECT_EQ(EngineErrorText(110), "");
 }
 
 TEST(EngineErrorText, EveryCodeOfTheTableHasAText)
