@@ -75,10 +75,11 @@ bool statesSampleCount(const char* demuxer)
 
 } // namespace
 
-std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(const std::string& path, const FormatFamilies& enabled,
-                                                   int& errorCode)
+std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(std::unique_ptr<FileInput> input, const std::string& path,
+                                                   const FormatFamilies& enabled, int& errorCode)
 {
     std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder);
+    decoder->m_input = std::move(input);
     errorCode = decoder->openFile(path, enabled);
     if (errorCode != EngineCode::Ok)
         return nullptr;
@@ -95,10 +96,6 @@ FfmpegDecoder::~FfmpegDecoder()
 
 int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabled)
 {
-    int error = EngineCode::Ok;
-    m_input = FileInput::open(path, error);
-    if (!m_input)
-        return error;
     if (m_input->size() == 0)
         return EngineCode::Format;
 
@@ -175,13 +172,13 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
 
     std::int64_t frames = -1;
     if (isMpegAudio(parameters->codec_id) && std::strcmp(input->name, "mp3") == 0)
-        frames = mpegTaggedSampleCount(path).value_or(-1);
+        frames = mpegTaggedSampleCount(*m_input).value_or(-1);
     if (parameters->codec_id == AV_CODEC_ID_MUSEPACK8)
-        frames = musepackSampleCount(path).value_or(-1);
+        frames = musepackSampleCount(*m_input).value_or(-1);
     // FFmpeg trusts a WAV's data size only while the file is that long; a cut file keeps it here.
     // (Other WAV payloads keep FFmpeg's count, which is only an estimate for cut files.)
     if (std::strcmp(input->name, "wav") == 0) {
-        frames = wavStatedSampleCount(path).value_or(-1);
+        frames = wavStatedSampleCount(*m_input).value_or(-1);
         m_lengthStated = frames >= 0;
     }
     if (frames < 0 && stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {

@@ -22,10 +22,12 @@ namespace tunevale
 class FfmpegDecoder final : public PcmSource
 {
 public:
-    // Opens path; nullptr with errorCode set (an EngineCode) on failure. Files whose codec belongs
-    // to a family not in enabled fail with EngineCode::Format, and so do tracker modules (they
-    // open through the module player instead).
-    static std::unique_ptr<FfmpegDecoder> open(const std::string& path, const FormatFamilies& enabled, int& errorCode);
+    // Decodes the opened file input (path lends its name to format probing); nullptr with errorCode
+    // set (an EngineCode) on failure. Files whose codec belongs to a family not in enabled fail
+    // with EngineCode::Format, and so do tracker modules (they open through the module player
+    // instead).
+    static std::unique_ptr<FfmpegDecoder> open(std::unique_ptr<FileInput> input, const std::string& path,
+                                               const FormatFamilies& enabled, int& errorCode);
     ~FfmpegDecoder() override;
     FfmpegDecoder(const FfmpegDecoder&) = delete;
     FfmpegDecoder& operator=(const FfmpegDecoder&) = delete;
