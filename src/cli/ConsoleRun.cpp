@@ -1,14 +1,18 @@
 #include "ConsoleRun.h"
 
 #include "ConversionRun.h"
+#include "DescriptorLimit.h"
 #include "ErrorLog.h"
 #include "JobList.h"
 #include "RunPlan.h"
 #include "StopSignals.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 namespace tunevale
 {
@@ -66,8 +70,16 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
         return reports;
 
     ErrorLog log(ErrorLog::defaultPath());
-    const unsigned parallel = request.jobCount > 0 ? static_cast<unsigned>(request.jobCount)
-                                                   : static_cast<unsigned>(request.settings.sliderParallelJobs.value);
+    unsigned parallel = request.jobCount > 0 ? static_cast<unsigned>(request.jobCount)
+                                             : static_cast<unsigned>(request.settings.sliderParallelJobs.value);
+    // Conversions beyond what the descriptor limit allows would fail for want of a descriptor.
+    const unsigned allowed = parallelJobsWithin(request.descriptorLimit);
+    const unsigned wanted = parallel == 0 ? std::max(1u, std::thread::hardware_concurrency()) : parallel;
+    if (wanted > allowed) {
+        std::fprintf(stderr, "tunevale-cli convert: the open-file limit (%llu) allows %u conversions at once\n",
+                     static_cast<unsigned long long>(request.descriptorLimit), allowed);
+        parallel = allowed;
+    }
     ConversionRun run(services.engine, log, options, std::move(plan.jobs), parallel);
     // Job ends come from the workers; the reporter is fed from this thread alone.
     std::mutex endedMutex;

@@ -3,6 +3,7 @@
 #include "JobReporter.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct ConversionRequest {
     int jobCount = 0;               // conversions at once; 0 for the stored choice (itself 0: one per core)
     bool writeTags = true;          // copy the sources' tags into the outputs, unless the settings say not to
     bool selectedOnly = false;      // "Convert Selected" instead of "Convert All"
+    std::uint64_t descriptorLimit = UINT64_MAX; // open descriptors allowed: the run keeps within them
 };
 
 // What the run works with: the open engine, the WMA tag names it gave, and the signals that stop it.

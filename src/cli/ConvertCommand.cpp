@@ -4,6 +4,7 @@
 #include "ConsoleRun.h"
 #include "ConsoleStandIns.h"
 #include "ConvertOptions.h"
+#include "DescriptorLimit.h"
 #include "DurationProbe.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
@@ -11,9 +12,13 @@
 #include "JobReporter.h"
 #include "OutputSettingsModel.h"
 #include "StopSignals.h"
+#include "TerminalText.h"
 #include "WmaSupport.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -47,13 +52,24 @@ const CommandSyntax& convertSyntax()
 std::string refusalReason(const std::string& path, const JobList& jobs)
 {
     std::error_code error;
+    if (path.size() >= PATH_MAX)
+        return "the path is longer than the system allows";
     if (jobs.FileInList(path))
         return "already listed";
     if (!hasAcceptedExtension(path))
         return "not a file type the list takes";
     if (!std::filesystem::exists(path, error))
-        return "no such file";
+        return error && error != std::errc::no_such_file_or_directory ? error.message() : "no such file";
     return "its size could not be read";
+}
+
+// Why the list took a file as "Codec Not Supported": the list's status says no more, but a file
+// that cannot be read at all is no question of codecs.
+std::string unsupportedReason(const std::string& path)
+{
+    if (::access(path.c_str(), R_OK) != 0)
+        return std::string(JobStatus::CodecNotSupported) + ": the file cannot be read (" + std::strerror(errno) + ")";
+    return JobStatus::CodecNotSupported;
 }
 
 } // namespace
@@ -78,6 +94,7 @@ int ConvertCommand(const std::vector<std::string>& arguments)
         return usageError(syntax.name, *reason);
 
     StopSignals stopSignals;
+    const std::uint64_t descriptorLimit = raiseDescriptorLimit();
 
     auto engine = makeEngine();
     if (!engine->Init(0, 44100, 0)) {
@@ -97,25 +114,46 @@ int ConvertCommand(const std::vector<std::string>& arguments)
     ConsoleJobList list(probe, quiet);
     JobList& jobs = list.jobs;
 
+    const InputFiles inputs = expandInputs(options.inputs, options.recursive);
+    for (const auto& folder : inputs.unread)
+        std::fprintf(stderr, "tunevale-cli convert: %s\n", escapedText(folder).c_str());
+    // Files of a folder that the list does not take are no failure of the run, but are said.
+    if (!inputs.leftOut.empty()) {
+        std::fprintf(stderr, "tunevale-cli convert: %s\n", leftOutLine(inputs.leftOut).c_str());
+        if (options.json)
+            for (const auto& path : inputs.leftOut)
+                reporter.jobEnded({path, "", JobReport::Outcome::Refused, 0, "not a file type the list takes", {}});
+    }
     std::vector<JobReport> refused;
-    for (std::string path : expandInputs(options.inputs, options.recursive)) {
-        const std::string given = path;
-        if (!list.adder.AddFile2Grid(path)) {
-            refused.push_back({given, "", JobReport::Outcome::Refused, 0, refusalReason(path, jobs), {}});
-            reporter.jobEnded(refused.back());
-            continue;
-        }
-        const std::size_t row = jobs.rsJobs().size() - 1;
-        if (jobs.rsJobs().at(row).State == JobState::CodecNotSupported) {
-            refused.push_back({path, "", JobReport::Outcome::Refused, 0, JobStatus::CodecNotSupported, {}});
-            reporter.jobEnded(refused.back());
-        } else if (options.selectedOnly) {
-            jobs.rsJobs().setCheckBox(row, 1);
+    {
+        StopWhileAdding stopGuard(stopSignals);
+        for (std::string path : inputs.files) {
+            if (stopGuard.stopped())
+                break;
+            const std::string given = path;
+            if (!list.adder.AddFile2Grid(path)) {
+                refused.push_back({given, "", JobReport::Outcome::Refused, 0, refusalReason(path, jobs), {}});
+                reporter.jobEnded(refused.back());
+                continue;
+            }
+            const std::size_t row = jobs.rsJobs().size() - 1;
+            if (jobs.rsJobs().at(row).State == JobState::CodecNotSupported) {
+                refused.push_back({path, "", JobReport::Outcome::Refused, 0, unsupportedReason(path), {}});
+                reporter.jobEnded(refused.back());
+            } else if (options.selectedOnly) {
+                jobs.rsJobs().setCheckBox(row, 1);
+            }
         }
     }
+    if (stopSignals.received()) {
+        reporter.finish();
+        engine->Free();
+        return ExitStatus::StoppedBy + stopSignals.received();
+    }
 
-    const auto reports = runConversion({jobs, model.settings(), options.jobs, options.writeTags, options.selectedOnly},
-                                       {*engine, WMATagNames, stopSignals}, reporter);
+    const auto reports =
+        runConversion({jobs, model.settings(), options.jobs, options.writeTags, options.selectedOnly, descriptorLimit},
+                      {*engine, WMATagNames, stopSignals}, reporter);
     reporter.finish();
     engine->Free();
 
@@ -125,7 +163,7 @@ int ConvertCommand(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "tunevale-cli convert: nothing to convert\n");
         return ExitStatus::Failure;
     }
-    if (!refused.empty())
+    if (!refused.empty() || !inputs.unread.empty())
         return ExitStatus::Failure;
     for (const JobReport& report : reports)
         if (report.outcome != JobReport::Outcome::Complete)

@@ -2,6 +2,7 @@
 #include "EngineErrorText.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
+#include "TerminalText.h"
 
 #include <cstdio>
 #include <string>
@@ -14,17 +15,15 @@ namespace tunevale
 namespace
 {
 
-// Tag text on one line: line breaks are shown as "\n".
+// Tag text on one line: line breaks are shown as "\n" (a CR LF as one), other control characters
+// escaped, so that no tag can steer the terminal.
 std::string oneLine(const std::string& text)
 {
     std::string line;
-    for (const char c : text) {
-        if (c == '\n')
-            line += "\\n";
-        else if (c != '\r')
-            line += c;
-    }
-    return line;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            line += text[i];
+    return escapedText(line);
 }
 
 std::string numberPair(unsigned number, unsigned total)
@@ -53,7 +52,8 @@ void printTags(const SourceTags& tags)
         if (!value.empty())
             std::printf("%s: %s\n", name, oneLine(value).c_str());
     if (!tags.frontCover.empty())
-        std::printf("Cover: %s, %zu bytes\n", tags.frontCover.mimeType.c_str(), tags.frontCover.bytes.size());
+        std::printf("Cover: %s, %zu bytes\n", escapedText(tags.frontCover.mimeType).c_str(),
+                    tags.frontCover.bytes.size());
 }
 
 // Decodes the whole file and prints one line: the format and the decoded length, or the error;
@@ -66,7 +66,7 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     if (!handle)
         handle = engine.MusicLoad(path, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode, 0);
     if (!handle) {
-        std::printf("%s\terror=%d\t%s\n", path.c_str(), error, EngineErrorText(error).c_str());
+        std::printf("%s\terror=%d\t%s\n", escapedText(path).c_str(), error, EngineErrorText(error).c_str());
         return false;
     }
     ChannelInfo info;
@@ -81,7 +81,7 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
             // The stream broke off: what was decoded is not the whole file.
             const int failure = engine.ErrorGetCode();
             engine.StreamFree(handle);
-            std::printf("%s\terror=%d\t%s\n", path.c_str(), failure, EngineErrorText(failure).c_str());
+            std::printf("%s\terror=%d\t%s\n", escapedText(path).c_str(), failure, EngineErrorText(failure).c_str());
             return false;
         }
         if (got == 0)
@@ -90,8 +90,9 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     }
     const double seconds = engine.ChannelBytes2Seconds(handle, bytes);
     engine.StreamFree(handle);
-    std::printf("%s\trate=%u\tchannels=%u\tbits=%u\tbytes=%llu\tseconds=%.3f\n", path.c_str(), info.freq, info.chans,
-                (info.flags & StreamFlag::Sample8Bits) ? 8u : 16u, static_cast<unsigned long long>(bytes), seconds);
+    std::printf("%s\trate=%u\tchannels=%u\tbits=%u\tbytes=%llu\tseconds=%.3f\n", escapedText(path).c_str(), info.freq,
+                info.chans, (info.flags & StreamFlag::Sample8Bits) ? 8u : 16u, static_cast<unsigned long long>(bytes),
+                seconds);
     printTags(tags);
     return true;
 }

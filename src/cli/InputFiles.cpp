@@ -3,6 +3,7 @@
 #include "AcceptedExtensions.h"
 #include "ConsoleStandIns.h"
 #include "FolderListing.h"
+#include "TerminalText.h"
 
 #include <filesystem>
 #include <set>
@@ -14,36 +15,52 @@ namespace tunevale
 namespace
 {
 
+constexpr std::size_t NamesShown = 3;
+
 void addFolder(const std::filesystem::path& folder, bool recursive, std::set<std::filesystem::path>& seen,
-               std::vector<std::string>& files)
+               InputFiles& inputs)
 {
     std::error_code error;
     const auto canonical = std::filesystem::canonical(folder, error);
-    if (error || !seen.insert(canonical).second)
+    if (error) {
+        inputs.unread.push_back(folder.string() + ": " + error.message());
+        return;
+    }
+    if (!seen.insert(canonical).second)
         return;
     for (const auto& name : ListFolderFiles(folder.string()))
-        if (hasAcceptedExtension(name))
-            files.push_back((folder / name).string());
+        (hasAcceptedExtension(name) ? inputs.files : inputs.leftOut).push_back((folder / name).string());
     if (recursive)
         for (const auto& name : ListSubFolders(folder.string()))
-            addFolder(folder / name, recursive, seen, files);
+            addFolder(folder / name, recursive, seen, inputs);
 }
 
 } // namespace
 
-std::vector<std::string> expandInputs(const std::vector<std::string>& arguments, bool recursive)
+InputFiles expandInputs(const std::vector<std::string>& arguments, bool recursive)
 {
-    std::vector<std::string> files;
+    InputFiles inputs;
     std::set<std::filesystem::path> seen;
     for (const auto& argument : arguments) {
         const std::string path = absolutePath(argument);
         std::error_code error;
         if (std::filesystem::is_directory(path, error))
-            addFolder(std::filesystem::path(path).lexically_normal(), recursive, seen, files);
+            addFolder(std::filesystem::path(path).lexically_normal(), recursive, seen, inputs);
         else
-            files.push_back(path);
+            inputs.files.push_back(path);
     }
-    return files;
+    return inputs;
+}
+
+std::string leftOutLine(const std::vector<std::string>& leftOut)
+{
+    std::string line = std::to_string(leftOut.size()) + (leftOut.size() == 1 ? " file" : " files") +
+                       " left out: not a type the list takes: ";
+    for (std::size_t i = 0; i < leftOut.size() && i < NamesShown; ++i)
+        line += (i ? ", " : "") + escapedText(std::filesystem::path(leftOut[i]).filename().string());
+    if (leftOut.size() > NamesShown)
+        line += ", ...";
+    return line;
 }
 
 } // namespace tunevale

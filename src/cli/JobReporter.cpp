@@ -1,5 +1,7 @@
 #include "JobReporter.h"
 
+#include "TerminalText.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -28,6 +30,16 @@ std::string clockText(double seconds)
 QString text(const std::string& s)
 {
     return QString::fromStdString(s);
+}
+
+// A path as JSON carries it: as text, and when that text cannot hold its bytes (not UTF-8), the
+// exact bytes too, in base64 under name + "_bytes", so that a script can still find the file.
+void insertPath(QJsonObject& object, const char* name, const std::string& path)
+{
+    object.insert(QLatin1String(name), text(path));
+    if (!isValidUtf8(path))
+        object.insert(QLatin1String(name) + QLatin1String("_bytes"),
+                      QString::fromLatin1(QByteArray::fromStdString(path).toBase64()));
 }
 
 } // namespace
@@ -78,8 +90,8 @@ void JobReporter::jobEnded(const JobReport& report)
     clearStatus();
     if (m_style == Style::Json) {
         QJsonObject object;
-        object.insert(QStringLiteral("source"), text(report.source));
-        object.insert(QStringLiteral("output"), text(report.output));
+        insertPath(object, "source", report.source);
+        insertPath(object, "output", report.output);
         object.insert(QStringLiteral("status"), QString::fromLatin1(outcomeText(report.outcome)).toLower());
         object.insert(QStringLiteral("seconds"), report.seconds);
         object.insert(QStringLiteral("error"), text(report.error));
@@ -87,9 +99,9 @@ void JobReporter::jobEnded(const JobReport& report)
         std::fprintf(m_out, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
     } else {
         const std::string& detail = report.outcome == JobReport::Outcome::Complete ? report.output : report.error;
-        const std::string warning = report.warning.empty() ? "" : "\twarning: " + report.warning;
-        std::fprintf(m_out, "%s\t%s\t%s%s\n", outcomeText(report.outcome), report.source.c_str(), detail.c_str(),
-                     warning.c_str());
+        const std::string warning = report.warning.empty() ? "" : "\twarning: " + escapedText(report.warning);
+        std::fprintf(m_out, "%s\t%s\t%s%s\n", outcomeText(report.outcome), escapedText(report.source).c_str(),
+                     escapedText(detail).c_str(), warning.c_str());
     }
     std::fflush(m_out);
 }

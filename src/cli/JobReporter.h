@@ -35,7 +35,8 @@ std::string statusText(const BatchProgress& progress);
 
 // Prints a run's job ends as they happen: one tab-separated line per job (status, source, then the
 // output or the reason it failed, then for a job completed with a warning "warning: " and the
-// warning), or one JSON object per line. On a terminal a status line,
+// warning, each escaped by escapedText), or one JSON object per line (paths that are not UTF-8 also
+// as their exact bytes, "source_bytes" and "output_bytes" in base64). On a terminal a status line,
 // rewritten in place, shows the progress and is cleared before each job line. Single thread.
 class JobReporter
 {

@@ -5,6 +5,7 @@
 #include "InitAudioEngine.h"
 #include "InputFiles.h"
 #include "MessageBox.h"
+#include "TerminalText.h"
 #include "WmaSupport.h"
 
 #include <cstdio>
@@ -24,12 +25,14 @@ const CommandSyntax& probeSyntax()
         "probe",
         "[options] FILE|FOLDER...",
         "Shows what adding each file to the list would give it, one line per file: the path, then Status,\n"
-        "Duration and FileSize separated by tabs, or \"refused\". A folder stands for the files in it that\n"
-        "the list takes.",
+        "Duration and FileSize separated by tabs, or \"refused\"; control characters in names are escaped\n"
+        "as \"ls -b\" does. A folder stands for the files in it that the list takes; the files it leaves\n"
+        "out are counted on standard error.",
         {QCommandLineOption({QStringLiteral("r"), QStringLiteral("recursive")},
                             QStringLiteral("Take the files of sub-folders too, depth first."))},
         "  0  every file would be added\n"
-        "  1  a file would be refused (missing, not a file type the list takes, named twice)\n"
+        "  1  a file would be refused (missing, not a file type the list takes, named twice), or a\n"
+        "     folder could not be read\n"
         "  2  wrong arguments\n"};
     return syntax;
 }
@@ -59,14 +62,19 @@ int ProbeCommand(const std::vector<std::string>& arguments)
     ConsoleJobList list(probe, messages);
     JobList& jobs = list.jobs;
 
-    bool allAdded = true;
-    for (auto path : expandInputs(given, line.isSet("recursive"))) {
+    const InputFiles inputs = expandInputs(given, line.isSet("recursive"));
+    bool allAdded = inputs.unread.empty();
+    for (const auto& folder : inputs.unread)
+        std::fprintf(stderr, "tunevale-cli probe: %s\n", escapedText(folder).c_str());
+    if (!inputs.leftOut.empty())
+        std::fprintf(stderr, "tunevale-cli probe: %s\n", leftOutLine(inputs.leftOut).c_str());
+    for (auto path : inputs.files) {
         if (list.adder.AddFile2Grid(path)) {
             const Job& job = jobs.rsJobs().at(jobs.rsJobs().size() - 1);
-            std::printf("%s\t%s\t%s\t%s\n", path.c_str(), statusText(job).c_str(), job.Duration.c_str(),
+            std::printf("%s\t%s\t%s\t%s\n", escapedText(path).c_str(), statusText(job).c_str(), job.Duration.c_str(),
                         job.FileSize.c_str());
         } else {
-            std::printf("%s\trefused\n", path.c_str());
+            std::printf("%s\trefused\n", escapedText(path).c_str());
             allAdded = false;
         }
     }

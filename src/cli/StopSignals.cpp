@@ -1,5 +1,9 @@
 #include "StopSignals.h"
 
+#include "CommandLine.h"
+
+#include <cstdlib>
+
 #include <ctime>
 #include <pthread.h>
 
@@ -24,9 +28,31 @@ int StopSignals::wait(std::chrono::milliseconds timeout)
     const int signal = sigtimedwait(&m_signals, nullptr, &limit);
     if (signal <= 0)
         return 0;
-    if (!m_received)
-        m_received = signal;
+    int none = 0;
+    m_received.compare_exchange_strong(none, signal);
     return signal;
+}
+
+StopWhileAdding::StopWhileAdding(StopSignals& stopSignals) : m_signals(stopSignals)
+{
+    m_watcher = std::thread([this] {
+        while (!m_done) {
+            if (!m_signals.wait(std::chrono::milliseconds(50)))
+                continue;
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
+            while (!m_done && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!m_done)
+                std::_Exit(ExitStatus::StoppedBy + m_signals.received());
+            return;
+        }
+    });
+}
+
+StopWhileAdding::~StopWhileAdding()
+{
+    m_done = true;
+    m_watcher.join();
 }
 
 } // namespace tunevale

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace tunevale
 {
@@ -21,7 +23,27 @@ public:
 
 private:
     sigset_t m_signals;
-    int m_received = 0;
+    std::atomic<int> m_received = 0;
+};
+
+// While files are added, before anything is written, a stop signal ends the program within a
+// second: the adding loop sees stopped() between files, and a file that holds the loop longer is
+// given up by leaving at once with the signal's exit status.
+class StopWhileAdding
+{
+public:
+    explicit StopWhileAdding(StopSignals& stopSignals);
+    // Stops watching; the signals stay pending for the run that follows.
+    ~StopWhileAdding();
+    StopWhileAdding(const StopWhileAdding&) = delete;
+    StopWhileAdding& operator=(const StopWhileAdding&) = delete;
+
+    bool stopped() const { return m_signals.received() != 0; }
+
+private:
+    StopSignals& m_signals;
+    std::atomic<bool> m_done = false;
+    std::thread m_watcher;
 };
 
 } // namespace tunevale

@@ -1,10 +1,14 @@
 #include "ErrorLog.h"
 
 #include "EngineErrorText.h"
+#include "OwnedFile.h"
 #include "UserFolder.h"
 
 #include <QLocale>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,7 +19,8 @@ ErrorLog::ErrorLog(std::filesystem::path file) : m_file(std::move(file)) {}
 
 std::filesystem::path ErrorLog::defaultPath()
 {
-    return userFolder(UserFolder::State) / "Errors.log";
+    const auto folder = userFolder(UserFolder::State);
+    return folder.empty() ? std::filesystem::path() : folder / "Errors.log";
 }
 
 namespace
@@ -77,12 +82,30 @@ bool ErrorLog::append(int code, const std::string& source, const std::string& de
 bool ErrorLog::write(const std::string& entry)
 {
     const std::lock_guard lock(m_mutex);
-    const int fd = ::open(m_file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
+    std::string why;
+    if (appendEntry(entry, why))
+        return true;
+    // The entry is lost, never the run: one line says so.
+    std::fprintf(stderr, "Tunevale: an entry could not be written to the error log%s%s: %s\n",
+                 m_file.empty() ? "" : " ", m_file.c_str(), why.c_str());
+    return false;
+}
+
+bool ErrorLog::appendEntry(const std::string& entry, std::string& why)
+{
+    OwnedFileError error;
+    const int fd = openOwnedFile(m_file, O_WRONLY | O_CREAT | O_APPEND, &error);
+    if (fd < 0) {
+        why = error.text;
         return false;
+    }
     // One write call keeps the entry whole when another process appends at the same time.
     const ssize_t written = ::write(fd, entry.data(), entry.size());
+    if (written != static_cast<ssize_t>(entry.size()))
+        why = written < 0 ? std::strerror(errno) : "the disk is full";
     const bool closed = ::close(fd) == 0;
+    if (written == static_cast<ssize_t>(entry.size()) && !closed)
+        why = std::strerror(errno);
     return written == static_cast<ssize_t>(entry.size()) && closed;
 }
 

@@ -23,7 +23,7 @@ public:
     explicit ErrorLog(std::filesystem::path file);
 
     // "Errors.log" in Tunevale's state folder ($XDG_STATE_HOME/Tunevale, by default
-    // ~/.local/state/Tunevale), whatever the program folder is.
+    // ~/.local/state/Tunevale), whatever the program folder is; empty when the user has no such folder.
     static std::filesystem::path defaultPath();
 
     // The entry: "HH:MM:SS <short date> <error text> <code> occured when Korvel tried to
@@ -41,7 +41,11 @@ public:
     const std::filesystem::path& path() const { return m_file; }
 
 private:
+    // Appends the entry, or says on standard error that it was lost; false then.
     bool write(const std::string& entry);
+    // Appends the entry to the log when that is a regular file of the user's (made when missing);
+    // false with the reason otherwise.
+    bool appendEntry(const std::string& entry, std::string& why);
 
     std::filesystem::path m_file;
     std::mutex m_mutex;

@@ -1,8 +1,12 @@
 #include "WmaSupport.h"
 
 #include "MessageBox.h"
+#include "OwnedFile.h"
 #include "UserFolder.h"
 #include "WmaSupportInstaller.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tunevale
 {
@@ -18,16 +22,23 @@ const char* const WmaRestartNotice = "You have to restart Marrowgate after insta
 
 std::filesystem::path wmaProbeFile()
 {
-    return userFolder(UserFolder::Cache) / "CheckWMASupport.wma";
+    const auto folder = userFolder(UserFolder::Cache);
+    return folder.empty() ? std::filesystem::path() : folder / "CheckWMASupport.wma";
 }
 
 bool CheckWMASupport(Engine& engine, const std::filesystem::path& probeFile)
 {
-    const EngineHandle encoder = engine.WMAEncodeOpenFile(44100, 2, WmaEncodeFlags, 128000, probeFile.string());
-    if (encoder == 0)
+    // The encoder writes through the descriptor checked here, by its /proc name: whatever is put at
+    // the file's name meanwhile, only the user's own regular file is written.
+    const int fd = openOwnedFile(probeFile, O_WRONLY | O_CREAT);
+    if (fd < 0)
         return false;
-    engine.WMAEncodeClose(encoder);
-    return true;
+    const EngineHandle encoder =
+        engine.WMAEncodeOpenFile(44100, 2, WmaEncodeFlags, 128000, "/proc/self/fd/" + std::to_string(fd));
+    if (encoder != 0)
+        engine.WMAEncodeClose(encoder);
+    ::close(fd);
+    return encoder != 0;
 }
 
 WmaInstallPrompt::WmaInstallPrompt(MessageBox& messages, WmaSupportInstaller& installer)

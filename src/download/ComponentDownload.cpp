@@ -65,7 +65,8 @@ void ComponentDownload::cmdOpenWMSite_Click()
 
 std::filesystem::path ComponentDownload::wmaSupportDestination()
 {
-    return userFolder(UserFolder::Cache) / endpoints::kWmaSupportFileName;
+    const auto folder = userFolder(UserFolder::Cache);
+    return folder.empty() ? std::filesystem::path() : folder / endpoints::kWmaSupportFileName;
 }
 
 } // namespace tunevale

@@ -193,20 +193,20 @@ int FfmpegDecoder::openFile(const std::string& path, const FormatFamilies& enabl
     // Whether the stated length is what the file holds: its size reaches as far as the header says.
     bool backedBySize = false;
     if (isMpegAudio(parameters->codec_id) && std::strcmp(input->name, "mp3") == 0) {
-        if (const auto tagged = mpegTaggedLength(path)) {
+        if (const auto tagged = mpegTaggedLength(*m_input)) {
             frames = tagged->samples;
             m_lengthStated = true;
             backedBySize = tagged->streamBytes > 0 && m_input->size() >= tagged->streamBytes;
         }
     }
     if (parameters->codec_id == AV_CODEC_ID_MUSEPACK8)
-        frames = musepackSampleCount(path).value_or(-1);
+        frames = musepackSampleCount(*m_input).value_or(-1);
     // FFmpeg trusts a WAV's data size only while the file is that long; a cut file keeps it here.
     // (Other WAV payloads keep FFmpeg's count, which is only an estimate for cut files.)
     if (std::strcmp(input->name, "wav") == 0) {
-        frames = wavStatedSampleCount(path).value_or(-1);
+        frames = wavStatedSampleCount(*m_input).value_or(-1);
         m_lengthStated = frames >= 0;
-        backedBySize = m_lengthStated && wavStatedDataEnd(path).value_or(UINT64_MAX) <= m_input->size();
+        backedBySize = m_lengthStated && wavStatedDataEnd(*m_input).value_or(UINT64_MAX) <= m_input->size();
     }
     if (frames < 0 && stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
         frames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});

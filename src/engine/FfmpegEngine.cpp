@@ -1,6 +1,7 @@
 #include "FfmpegEngine.h"
 
 #include "FfmpegDecoder.h"
+#include "FileInput.h"
 #include "MidiStream.h"
 #include "ModuleStream.h"
 #include "RegularFile.h"
@@ -210,14 +211,19 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
     if (sourceResolution && !(flags & StreamFlag::DecodeOnly))
         return fail(EngineCode::IllegalParam);
 
+    // One descriptor serves the sniff and the decoder: what is decoded is what was looked at.
     int error = EngineCode::Ok;
+    auto input = FileInput::open(path, error);
+    if (!input)
+        return fail(error);
     std::unique_ptr<PcmSource> source;
-    if (MidiStream::looksLikeMidi(regularFileHead(path, 12))) {
+    if (MidiStream::looksLikeMidi(input->readAt(0, 12))) {
         if (!families[static_cast<std::size_t>(FormatFamily::Midi)])
             return fail(EngineCode::Format);
-        source = MidiStream::open(path, soundFont(), error);
+        source = MidiStream::open(*input, soundFont(), error);
     } else {
-        source = FfmpegDecoder::open(path, families, error, {sourceResolution, (flags & StreamFlag::Prescan) != 0});
+        source = FfmpegDecoder::open(std::move(input), path, families, error,
+                                     {sourceResolution, (flags & StreamFlag::Prescan) != 0});
     }
     if (!source)
         return fail(error);

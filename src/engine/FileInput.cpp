@@ -3,7 +3,9 @@
 #include "Engine.h"
 #include "RegularFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +51,12 @@ std::unique_ptr<FileInput> FileInput::wrap(int fd, int& errorCode)
     if (input->m_fd < 0 || ::fstat(input->m_fd, &status) != 0 || !S_ISREG(status.st_mode))
         return nullptr;
     input->m_size = static_cast<std::uint64_t>(status.st_size);
+    auto patches = commentLimitPatches(input->m_fd, input->m_size);
+    if (!patches) {
+        errorCode = EngineCode::Format;
+        return nullptr;
+    }
+    input->m_patches = std::move(*patches);
 
     auto* buffer = static_cast<unsigned char*>(av_malloc(BufferSize));
     if (!buffer) {
@@ -77,13 +85,34 @@ FileInput::~FileInput()
         ::close(m_fd);
 }
 
+std::string FileInput::readAt(std::uint64_t offset, std::size_t size) const
+{
+    std::string bytes(size, '\0');
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::pread(m_fd, bytes.data() + filled, size - filled, static_cast<off_t>(offset + filled));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return {};
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
 int FileInput::readPacket(void* opaque, std::uint8_t* buffer, int size)
 {
-    const auto* input = static_cast<const FileInput*>(opaque);
+    auto* input = static_cast<FileInput*>(opaque);
     for (;;) {
         const ssize_t got = ::read(input->m_fd, buffer, static_cast<std::size_t>(size));
-        if (got > 0)
+        if (got > 0) {
+            input->overlayPatches(buffer, static_cast<std::size_t>(got));
+            input->m_position += static_cast<std::uint64_t>(got);
             return static_cast<int>(got);
+        }
         if (got == 0)
             return AVERROR_EOF;
         if (errno != EINTR)
@@ -91,13 +120,32 @@ int FileInput::readPacket(void* opaque, std::uint8_t* buffer, int size)
     }
 }
 
+void FileInput::overlayPatches(std::uint8_t* buffer, std::size_t size) const
+{
+    const std::uint64_t start = m_position;
+    const std::uint64_t end = start + size;
+    for (const BytePatch& patch : m_patches) {
+        const std::uint64_t patchEnd = patch.offset + patch.bytes.size();
+        if (patch.offset >= end)
+            break;
+        if (patchEnd <= start)
+            continue;
+        const std::uint64_t from = std::max(start, patch.offset);
+        const std::uint64_t to = std::min(end, patchEnd);
+        std::memcpy(buffer + (from - start), patch.bytes.data() + (from - patch.offset), to - from);
+    }
+}
+
 std::int64_t FileInput::seek(void* opaque, std::int64_t offset, int whence)
 {
-    const auto* input = static_cast<const FileInput*>(opaque);
+    auto* input = static_cast<FileInput*>(opaque);
     if (whence & AVSEEK_SIZE)
         return static_cast<std::int64_t>(input->m_size);
     const off_t position = ::lseek(input->m_fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
-    return position < 0 ? AVERROR(errno) : static_cast<std::int64_t>(position);
+    if (position < 0)
+        return AVERROR(errno);
+    input->m_position = static_cast<std::uint64_t>(position);
+    return static_cast<std::int64_t>(position);
 }
 
 int FileInput::refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)

@@ -1,7 +1,7 @@
 #include "MidiStream.h"
 
+#include "FileInput.h"
 #include "MidiDuration.h"
-#include "RegularFile.h"
 
 #include <fluidsynth.h>
 
@@ -75,12 +75,18 @@ bool MidiStream::looksLikeMidi(const std::string& head)
            (head.size() >= 12 && head.compare(0, 4, "RIFF") == 0 && head.compare(8, 4, "RMID") == 0);
 }
 
-std::unique_ptr<MidiStream> MidiStream::open(const std::string& path, const std::string& soundFont, int& errorCode)
+std::unique_ptr<MidiStream> MidiStream::open(const FileInput& file, const std::string& soundFont, int& errorCode)
 {
-    std::string bytes;
-    errorCode = readRegularFile(path, MaxMidiFileSize, bytes);
-    if (errorCode != EngineCode::Ok)
+    // One byte more than the file held when asked, to notice one that grew past the limit.
+    if (file.size() > MaxMidiFileSize) {
+        errorCode = EngineCode::Format;
         return nullptr;
+    }
+    const std::string bytes = file.readAt(0, static_cast<std::size_t>(file.size()) + 1);
+    if (bytes.size() > MaxMidiFileSize) {
+        errorCode = EngineCode::Format;
+        return nullptr;
+    }
 
     std::unique_ptr<MidiStream> stream(new MidiStream);
     stream->m_smf = standardMidi(bytes);

@@ -12,6 +12,8 @@ typedef struct _fluid_player_t fluid_player_t;
 namespace tunevale
 {
 
+class FileInput;
+
 // A MIDI file (SMF, or RIFF RMID) rendered by FluidSynth with a SoundFont: 16-bit stereo at
 // 44.1 kHz, as long as the file's events last.
 class MidiStream final : public PcmSource
@@ -20,7 +22,7 @@ public:
     // True when the bytes start like a MIDI file.
     static bool looksLikeMidi(const std::string& head);
     // nullptr with errorCode set on failure.
-    static std::unique_ptr<MidiStream> open(const std::string& path, const std::string& soundFont, int& errorCode);
+    static std::unique_ptr<MidiStream> open(const FileInput& file, const std::string& soundFont, int& errorCode);
     ~MidiStream() override;
     MidiStream(const MidiStream&) = delete;
     MidiStream& operator=(const MidiStream&) = delete;

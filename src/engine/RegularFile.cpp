@@ -80,16 +80,4 @@ int readRegularFile(const std::string& path, std::size_t maxSize, std::string& b
     return code;
 }
 
-std::string regularFileHead(const std::string& path, std::size_t size)
-{
-    const int fd = openRegularFile(path);
-    if (fd < 0)
-        return {};
-    std::string head(size, '\0');
-    const ssize_t got = readUpTo(fd, head.data(), size);
-    ::close(fd);
-    head.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
-    return head;
-}
-
 } // namespace tunevale

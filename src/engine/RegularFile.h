@@ -15,7 +15,4 @@ int openRegularFile(const std::string& path);
 // path is not a readable regular file; Format when it is longer than maxSize (known before reading).
 int readRegularFile(const std::string& path, std::size_t maxSize, std::string& bytes);
 
-// The first size bytes of a regular file (fewer for a shorter one); empty when it is none.
-std::string regularFileHead(const std::string& path, std::size_t size);
-
 } // namespace tunevale

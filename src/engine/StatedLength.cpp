@@ -1,8 +1,9 @@
 #include "StatedLength.h"
 
+#include "FileInput.h"
+
 #include <array>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 namespace tunevale
@@ -16,14 +17,10 @@ std::uint32_t bigEndian32(const unsigned char* p)
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
 }
 
-std::vector<unsigned char> readAt(std::ifstream& in, std::uint64_t offset, std::size_t size)
+std::vector<unsigned char> readAt(const FileInput& in, std::uint64_t offset, std::size_t size)
 {
-    std::vector<unsigned char> bytes(size);
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(offset));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
+    const std::string bytes = in.readAt(offset, size);
+    return {bytes.begin(), bytes.end()};
 }
 
 // Size of an ID3v2 tag at the start of the file, 0 when there is none.
@@ -49,11 +46,8 @@ std::uint16_t littleEndian16(const unsigned char* p)
 
 } // namespace
 
-std::optional<MpegTaggedLength> mpegTaggedLength(const std::string& path)
+std::optional<MpegTaggedLength> mpegTaggedLength(const FileInput& in)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
     std::uint64_t start = 0;
     // Several ID3v2 tags may follow each other.
     for (int tags = 0; tags < 4; ++tags) {
@@ -114,11 +108,8 @@ std::optional<MpegTaggedLength> mpegTaggedLength(const std::string& path)
     return MpegTaggedLength{samples, streamBytes};
 }
 
-std::optional<std::int64_t> musepackSampleCount(const std::string& path)
+std::optional<std::int64_t> musepackSampleCount(const FileInput& in)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
     const std::vector<unsigned char> head = readAt(in, 0, 4096);
     if (head.size() < 4 || std::memcmp(head.data(), "MPCK", 4) != 0)
         return std::nullopt;
@@ -167,13 +158,10 @@ struct WavData {
     std::uint32_t blockAlign = 0;
 };
 
-std::optional<WavData> wavDataChunk(const std::string& path)
+std::optional<WavData> wavDataChunk(const FileInput& in)
 {
     constexpr std::uint32_t PlaceholderSizes = 0x7FFFF000;
     constexpr std::uint16_t Pcm = 1, Float = 3, Extensible = 0xFFFE;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
     const std::vector<unsigned char> riff = readAt(in, 0, 12);
     if (riff.size() < 12 || std::memcmp(riff.data(), "RIFF", 4) != 0 || std::memcmp(&riff[8], "WAVE", 4) != 0)
         return std::nullopt;
@@ -206,17 +194,17 @@ std::optional<WavData> wavDataChunk(const std::string& path)
 
 } // namespace
 
-std::optional<std::int64_t> wavStatedSampleCount(const std::string& path)
+std::optional<std::int64_t> wavStatedSampleCount(const FileInput& file)
 {
-    const auto data = wavDataChunk(path);
+    const auto data = wavDataChunk(file);
     if (!data)
         return std::nullopt;
     return static_cast<std::int64_t>(data->size / data->blockAlign);
 }
 
-std::optional<std::uint64_t> wavStatedDataEnd(const std::string& path)
+std::optional<std::uint64_t> wavStatedDataEnd(const FileInput& file)
 {
-    const auto data = wavDataChunk(path);
+    const auto data = wavDataChunk(file);
     if (!data)
         return std::nullopt;
     return data->offset + data->size;

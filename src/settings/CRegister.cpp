@@ -1,17 +1,22 @@
 #include "CRegister.h"
 
+#include "OwnedFile.h"
 #include "RegistryIni.h"
+#include "UserFolder.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLockFile>
 #include <QSaveFile>
 #include <QString>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tunevale
 {
@@ -50,28 +55,49 @@ struct StoreContents {
     RegistryIni ini;
 };
 
+// Reads the descriptor to its end, or until it gave more than limit bytes.
+std::optional<QByteArray> readAtMost(int fd, std::int64_t limit)
+{
+    QByteArray text;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0 ? std::optional(text) : std::nullopt;
+        text.append(chunk, got);
+        if (text.size() > limit)
+            return text;
+    }
+}
+
 StoreContents readStore(const std::filesystem::path& file)
 {
     StoreContents contents;
-    QFile input(qPath(file));
-    if (!input.exists())
-        return contents;
-    if (!input.open(QIODevice::ReadOnly)) {
-        contents.state = ReadState::Unreadable;
+    // A link, FIFO or device at the store's name, or a file of another user's, is no store the
+    // program wrote: it counts as damaged and is never read.
+    OwnedFileError error;
+    const int fd = openOwnedFile(file, O_RDONLY, &error);
+    if (fd < 0) {
+        contents.state = error.missing   ? ReadState::Missing
+                         : error.refused ? ReadState::Damaged
+                                         : ReadState::Unreadable;
         return contents;
     }
     // Parsing is linear, but a file this large is no store the program wrote: reading it would
-    // only stall every start.
-    if (input.size() > CRegister::kMaxStoreBytes) {
-        contents.state = ReadState::Damaged;
-        return contents;
-    }
-    const QByteArray text = input.readAll();
-    if (input.error() != QFileDevice::NoError) {
+    // only stall every start. The read stops past the limit in case the file grows meanwhile.
+    struct stat status {
+    };
+    const auto text = ::fstat(fd, &status) == 0 && status.st_size <= CRegister::kMaxStoreBytes
+                          ? readAtMost(fd, CRegister::kMaxStoreBytes)
+                          : std::optional<QByteArray>(QByteArray(CRegister::kMaxStoreBytes + 1, ' '));
+    ::close(fd);
+    if (!text) {
         contents.state = ReadState::Unreadable;
         return contents;
     }
-    auto parsed = RegistryIni::parse(text);
+    auto parsed = text->size() > CRegister::kMaxStoreBytes ? std::nullopt : RegistryIni::parse(*text);
     if (!parsed) {
         contents.state = ReadState::Damaged;
         return contents;
@@ -86,13 +112,17 @@ StoreContents readStore(const std::filesystem::path& file)
 bool setDamagedStoreAside(const std::filesystem::path& file)
 {
     for (int n = 0; n < 1000; ++n) {
-        const QString aside = qPath(file) + ".damaged" + (n == 0 ? QString() : QString::number(n));
-        if (QFile::exists(aside))
+        std::filesystem::path aside = file;
+        aside += ".damaged" + (n == 0 ? std::string() : std::to_string(n));
+        // The names themselves, links included (even dangling ones): a link is moved, not followed.
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(aside, error)))
             continue;
-        if (!QFile::rename(qPath(file), aside))
+        std::filesystem::rename(file, aside, error);
+        if (error)
             return false;
         std::fprintf(stderr, "Tunevale: the settings file %s was damaged; kept as %s\n", file.string().c_str(),
-                     aside.toLocal8Bit().constData());
+                     aside.string().c_str());
         return true;
     }
     return false;
@@ -105,7 +135,7 @@ enum class StoreChange { Failed, Unchanged, Written };
 StoreChange changeStore(const std::filesystem::path& file, const std::function<bool(RegistryIni&)>& change)
 {
     const QString folder = qPath(file.parent_path());
-    if (!QDir().mkpath(folder))
+    if (file.empty() || !QDir().mkpath(folder))
         return StoreChange::Failed;
     QLockFile lock(qPath(file) + ".lock");
     if (!lock.tryLock(kLockTimeoutMs))
@@ -162,8 +192,10 @@ std::filesystem::path CRegister::registryFile()
     // A relative XDG value is invalid by the XDG rules and is ignored.
     if (configHome != nullptr && configHome[0] == '/')
         base = configHome;
+    else if (const auto home = homeFolder(); !home.empty())
+        base = home / ".config";
     else
-        base = std::filesystem::path(QDir::homePath().toStdString()) / ".config";
+        return {};
     return base / "Tunevale" / "registry.ini";
 }
 

@@ -39,7 +39,8 @@ struct RegistryWrite {
 // sections are key paths (parts joined by "\"), with key and value names compared without regard to
 // letter case. The value name "*" names a key's unnamed value. Every write re-reads the file under a
 // lock and replaces it atomically, so two running copies keep each other's writes. A file larger
-// than kMaxStoreBytes, or one that does not parse, is damaged: it reads as empty and the next write
+// than kMaxStoreBytes, one that does not parse, or anything at its name that is not a regular file
+// of the user's (a link, FIFO, device) is damaged: it reads as empty and the next write
 // moves it aside (never over an earlier copy) before starting afresh. Failures are results: the
 // default text, or false. Not thread-safe within one process; one object per thread.
 class CRegister
@@ -51,7 +52,9 @@ public:
     // storeFile: the INI file; registryFile() gives the usual one.
     explicit CRegister(std::filesystem::path storeFile);
 
-    // Where the store lies: $XDG_CONFIG_HOME/Tunevale/registry.ini (XDG_CONFIG_HOME defaults to ~/.config).
+    // Where the store lies: $XDG_CONFIG_HOME/Tunevale/registry.ini (XDG_CONFIG_HOME defaults to
+    // ~/.config, the home folder as homeFolder() finds it); empty when the user has none, and then
+    // nothing is stored.
     static std::filesystem::path registryFile();
 
     // The stored text, or sDefault when the key or value is missing, empty or unreadable.

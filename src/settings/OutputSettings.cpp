@@ -1,6 +1,6 @@
 #include "OutputSettings.h"
 
-#include <QDir>
+#include "UserFolder.h"
 
 namespace tunevale
 {
@@ -103,7 +103,7 @@ OutputSettings designOutputSettings(const std::string& defaultOutPath)
 
 std::string defaultOutputFolder()
 {
-    return QDir::homePath().toStdString() + "/Converted Files";
+    return homeFolder().string() + "/Converted Files";
 }
 
 } // namespace tunevale

@@ -111,7 +111,7 @@ struct OutputSettings {
 // The controls as designed: the defaults of every stored value, with defaultOutPath as the folder.
 OutputSettings designOutputSettings(const std::string& defaultOutPath);
 
-// The default output folder: the user's home folder + "/Converted Files".
+// The default output folder: the user's home folder (homeFolder()) + "/Converted Files".
 std::string defaultOutputFolder();
 
 } // namespace tunevale

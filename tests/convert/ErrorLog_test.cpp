@@ -1,12 +1,17 @@
 #include "ErrorLog.h"
+#include "HostileFiles.h"
 #include "ScopedEnv.h"
 #include "TestSupport.h"
+#include "UserFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <QLocale>
 
 #include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -116,4 +121,92 @@ TEST(ErrorLog, DefaultPathIsInTheStateFolderEvenWhenTheProgramFolderIsWritable)
     EXPECT_EQ(std::filesystem::last_write_time(besideProgram, noFileAfter), before);
     EXPECT_EQ(bool(noFileAfter), bool(noFile));
     EXPECT_FALSE(std::filesystem::exists(programFolder / "Errors.log"));
+}
+
+TEST(ErrorLog, AnUnusableHomeGivesWayToThePasswordDatabasesFolder)
+{
+    const passwd* entry = ::getpwuid(::geteuid());
+    ASSERT_NE(entry, nullptr);
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "foreign");
+    ASSERT_EQ(::chown((dir / "foreign").c_str(), ::geteuid() + 1, ::getegid()), ::geteuid() == 0 ? 0 : -1);
+    for (const std::optional<std::string>& home :
+         {std::optional<std::string>(), std::optional<std::string>("/nonexistent/x"),
+          std::optional<std::string>("relative"), std::optional<std::string>((dir / "foreign").string())}) {
+        test::ScopedEnv homeVariable("HOME", home);
+        if (home == (dir / "foreign").string() && ::geteuid() != 0)
+            continue; // only root can give a folder away
+        EXPECT_EQ(homeFolder(), std::filesystem::path(entry->pw_dir)) << home.value_or("unset");
+    }
+    EXPECT_FALSE(std::filesystem::exists("/nonexistent"));
+    test::ScopedEnv ownHome("HOME", dir.path().string());
+    EXPECT_EQ(homeFolder(), dir.path());
+}
+
+TEST(ErrorLog, AUserWithoutAHomeGetsNoLogAndNoFolderInASharedPlace)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run as the user nobody, whose home does not exist";
+    test::TempDir dir;
+    ::chmod(dir.path().c_str(), 0777);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(100);
+        ::unsetenv("HOME");
+        ::unsetenv("XDG_STATE_HOME");
+        ::unsetenv("XDG_CACHE_HOME");
+        if (::chdir(dir.path().c_str()) != 0)
+            ::_exit(101);
+        // The home of nobody is /nonexistent: there is nowhere to keep a log.
+        if (::getpwuid(65534) == nullptr || std::filesystem::exists(::getpwuid(65534)->pw_dir))
+            ::_exit(102);
+        if (!ErrorLog::defaultPath().empty() || !userFolder(UserFolder::Cache).empty())
+            ::_exit(1);
+        ErrorLog log(ErrorLog::defaultPath());
+        ::_exit(log.append(2, "/m/x.mp3") ? 2 : 0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    for (const char* shared : {"/tmp/.local/state/Tunevale", "/tmp/.cache/Tunevale", "/.local/state/Tunevale"})
+        EXPECT_FALSE(std::filesystem::exists(shared)) << shared;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "nothing in the working folder either";
+}
+
+TEST(ErrorLog, ALinkOrFifoAtTheLogsNameIsNeitherFollowedNorWaitedOn)
+{
+    test::TempDir dir;
+    test::writeFile(dir / "victim.txt", "precious\n");
+    std::filesystem::create_symlink(dir / "victim.txt", dir / "linked.log");
+    std::filesystem::create_symlink(dir / "nowhere.txt", dir / "dangling.log");
+    ASSERT_EQ(::mkfifo((dir / "fifo.log").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", dir / "device.log");
+    for (const char* name : {"linked.log", "dangling.log", "fifo.log", "device.log"}) {
+        ErrorLog log(dir / name);
+        testing::internal::CaptureStderr();
+        const auto appended = test::within<bool>(10, [&log] { return log.append(2, "/m/x.mp3"); });
+        const std::string said = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(appended.has_value()) << name << " blocked the entry";
+        EXPECT_FALSE(*appended) << name;
+        EXPECT_EQ(test::lines(said).size(), 1u) << said;
+        EXPECT_NE(said.find((dir / name).string()), std::string::npos) << said;
+    }
+    EXPECT_EQ(test::readFile(dir / "victim.txt"), "precious\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "nowhere.txt"));
+}
+
+TEST(ErrorLog, AnotherUsersFileAtTheLogsNameIsLeftAlone)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the file to another user";
+    test::TempDir dir;
+    test::writeFile(dir / "Errors.log", "theirs\n");
+    ASSERT_EQ(::chown((dir / "Errors.log").c_str(), 65534, 65534), 0);
+    ErrorLog log(dir / "Errors.log");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(log.append(2, "/m/x.mp3"));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("another user"), std::string::npos);
+    EXPECT_EQ(test::readFile(dir / "Errors.log"), "theirs\n");
 }

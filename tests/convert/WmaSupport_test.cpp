@@ -1,6 +1,7 @@
 #include "DecodingEngine.h"
 #include "DurationProbe.h"
 #include "EngineWithoutWma.h"
+#include "HostileFiles.h"
 #include "RecordingInstaller.h"
 #include "RecordingMessageBox.h"
 #include "ScopedEnv.h"
@@ -60,8 +61,31 @@ TEST(CheckWMASupport, IsFalseWhenNoEncoderOpens)
     test::EngineWithoutWma withoutWma(*engine);
     EXPECT_FALSE(CheckWMASupport(withoutWma, dir / "CheckWMASupport.wma"));
     EXPECT_EQ(withoutWma.args, (std::vector<std::uint32_t>{44100, 2, 8192, 128000}));
-    EXPECT_EQ(withoutWma.path, (dir / "CheckWMASupport.wma").string());
+    // The encoder is handed the descriptor of the checked test file.
+    EXPECT_EQ(withoutWma.path.rfind("/proc/self/fd/", 0), 0u) << withoutWma.path;
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "CheckWMASupport.wma"));
     EXPECT_FALSE(CheckWMASupport(*engine, dir / "no such folder" / "CheckWMASupport.wma"));
+}
+
+TEST(CheckWMASupport, ALinkOrFifoAtTheTestFilesNameIsNeitherWrittenNorWaitedOn)
+{
+    test::TempDir dir;
+    auto engine = test::decodingEngine();
+    test::writeFile(dir / "victim.txt", "precious\n");
+    std::filesystem::create_symlink(dir / "victim.txt", dir / "linked.wma");
+    std::filesystem::create_symlink(dir / "nowhere.txt", dir / "dangling.wma");
+    ASSERT_EQ(::mkfifo((dir / "fifo.wma").c_str(), 0600), 0);
+    for (const char* name : {"linked.wma", "dangling.wma", "fifo.wma"}) {
+        const auto checked = test::within<bool>(10, [&] { return CheckWMASupport(*engine, dir / name); });
+        ASSERT_TRUE(checked.has_value()) << name << " held up the check";
+        EXPECT_FALSE(*checked) << name;
+    }
+    EXPECT_EQ(test::readFile(dir / "victim.txt"), "precious\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "nowhere.txt"));
+    // The test file itself is rewritten in place, whole.
+    test::writeFile(dir / "CheckWMASupport.wma", std::string(1 << 20, 'x'));
+    EXPECT_TRUE(CheckWMASupport(*engine, dir / "CheckWMASupport.wma"));
+    EXPECT_EQ(test::ffprobe(dir / "CheckWMASupport.wma", "stream=codec_name"), "wmav2");
 }
 
 TEST(WmaInstallPrompt, AsksWithFourLinesAndRunsTheChosenWay)

@@ -1,4 +1,5 @@
 #include "Engine.h"
+#include "FileInput.h"
 #include "RegularFile.h"
 
 #include "TestSupport.h"
@@ -25,12 +26,18 @@ TEST(RegularFile, ReadsAWholeFileWithinItsLimitAndRefusesALongerOneUnread)
     EXPECT_EQ(bytes, content);
     EXPECT_EQ(readRegularFile(path, content.size() - 1, bytes), EngineCode::Format);
     EXPECT_TRUE(bytes.empty());
-    EXPECT_EQ(regularFileHead(path, 12), content.substr(0, 12));
+    int code = EngineCode::Ok;
+    const auto input = FileInput::open(path, code);
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(input->readAt(0, 12), content.substr(0, 12));
+    EXPECT_EQ(input->readAt(content.size() - 2, 12), content.substr(content.size() - 2));
 
     writeFile(dir / "empty.mod", "");
     EXPECT_EQ(readRegularFile((dir / "empty.mod").string(), 1000, bytes), EngineCode::Ok);
     EXPECT_TRUE(bytes.empty());
-    EXPECT_EQ(regularFileHead((dir / "empty.mod").string(), 12), "");
+    const auto empty = FileInput::open((dir / "empty.mod").string(), code);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->readAt(0, 12), "");
 }
 
 TEST(RegularFile, RefusesWhatIsNotARegularFileWithoutWaiting)
@@ -43,6 +50,8 @@ TEST(RegularFile, RefusesWhatIsNotARegularFileWithoutWaiting)
         EXPECT_EQ(openRegularFile(path), -1) << path;
         std::string bytes;
         EXPECT_EQ(readRegularFile(path, 1000, bytes), EngineCode::FileOpen) << path;
-        EXPECT_EQ(regularFileHead(path, 12), "") << path;
+        int code = EngineCode::Ok;
+        EXPECT_EQ(FileInput::open(path, code), nullptr) << path;
+        EXPECT_EQ(code, EngineCode::FileOpen) << path;
     }
 }

@@ -1,5 +1,6 @@
 #include "CRegister.h"
 
+#include "HostileFiles.h"
 #include "RegistryFileTest.h"
 #include "TestSupport.h"
 
@@ -10,6 +11,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <optional>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -461,4 +464,68 @@ TEST_F(CRegisterTest, KeyPathsGoNoDeeperThanARegistryAllows)
     EXPECT_EQ(reg.REGGetSetting(HKLM, path, "a", ""), "deep");
     EXPECT_FALSE(reg.REGSaveSetting(HKLM, path + "\\p", "a", "deeper"));
     EXPECT_EQ(reg.REGGetSetting(HKLM, "Software\\p", "a", "none"), "none"); // the parents exist, empty
+}
+
+TEST_F(CRegisterTest, ALinkFifoOrDeviceAtTheStoresNameIsNeverReadAndIsSetAsideOnWrite)
+{
+    std::filesystem::create_directories(file.parent_path());
+    const auto victim = dir / "victim.ini";
+    const std::string victimText = "[HKEY_LOCAL_MACHINE\\" + kKey + "]\na=from the victim\n";
+    test::writeFile(victim, victimText);
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::filesystem::path& target :
+         {victim, fifo, std::filesystem::path("/dev/zero"), std::filesystem::path("/dev/urandom"), dir / "dangling"}) {
+        std::filesystem::create_symlink(target, file);
+        const auto read = test::within<std::string>(10, [this] { return reg.REGGetSetting(HKLM, kKey, "a", "dflt"); });
+        ASSERT_TRUE(read.has_value()) << target << " held up the read";
+        EXPECT_EQ(*read, "dflt") << target;
+        ASSERT_TRUE(reg.REGSaveSetting(HKLM, kKey, "a", "1")) << target;
+        EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "a", "dflt"), "1");
+        EXPECT_TRUE(std::filesystem::is_symlink(file.string() + ".damaged")) << "the link itself is kept aside";
+        EXPECT_EQ(std::filesystem::read_symlink(file.string() + ".damaged"), target);
+        std::filesystem::remove(file);
+        std::filesystem::remove(file.string() + ".damaged");
+    }
+    EXPECT_EQ(test::readFile(victim), victimText);
+    EXPECT_FALSE(std::filesystem::exists(dir / "dangling"));
+
+    // A FIFO at the name itself.
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    const auto read = test::within<std::string>(10, [this] { return reg.REGGetSetting(HKLM, kKey, "a", "dflt"); });
+    ASSERT_TRUE(read.has_value()) << "a FIFO held up the read";
+    EXPECT_EQ(*read, "dflt");
+}
+
+TEST_F(CRegisterTest, AnotherUsersFileAtTheStoresNameIsNotTaken)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the file to another user";
+    ASSERT_TRUE(reg.REGSaveSetting(HKLM, kKey, "a", "planted"));
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(reg.REGGetSetting(HKLM, kKey, "a", "dflt"), "dflt");
+}
+
+TEST(CRegisterFile, AnUnsetOrBogusHomeLeadsToThePasswordDatabasesHome)
+{
+    const passwd* entry = ::getpwuid(::geteuid());
+    ASSERT_NE(entry, nullptr);
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::optional<std::string> savedConfig = old ? std::optional<std::string>(old) : std::nullopt;
+    const char* oldHome = std::getenv("HOME");
+    const std::optional<std::string> savedHome = oldHome ? std::optional<std::string>(oldHome) : std::nullopt;
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("HOME");
+    EXPECT_EQ(CRegister::registryFile(),
+              std::filesystem::path(entry->pw_dir) / ".config" / "Tunevale" / "registry.ini");
+    ::setenv("HOME", "/nonexistent/x", 1);
+    EXPECT_EQ(CRegister::registryFile(),
+              std::filesystem::path(entry->pw_dir) / ".config" / "Tunevale" / "registry.ini");
+    EXPECT_FALSE(std::filesystem::exists("/nonexistent"));
+    for (const auto& [name, value] : {std::pair{"XDG_CONFIG_HOME", savedConfig}, std::pair{"HOME", savedHome}}) {
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
 }

@@ -184,3 +184,57 @@ inline std::vector<std::filesystem::path> writePlaylists(const TempDir& dir)
 }
 
 } // namespace tunevale::test
+
+namespace tunevale::test
+{
+
+// A Vorbis comment list: vendor, count, then each comment with its length.
+inline std::string vorbisCommentList(const std::vector<std::string>& comments, const std::string& vendor = "test")
+{
+    std::string list = littleEndianBytes(static_cast<std::uint32_t>(vendor.size()), 4) + vendor +
+                       littleEndianBytes(static_cast<std::uint32_t>(comments.size()), 4);
+    for (const auto& comment : comments)
+        list += littleEndianBytes(static_cast<std::uint32_t>(comment.size()), 4) + comment;
+    return list;
+}
+
+// The FLAC file at source with its VORBIS_COMMENT blocks replaced by one block for each list
+// given, placed after STREAMINFO; the audio frames stay as they are.
+inline void writeFlacWithComments(const std::filesystem::path& source, const std::filesystem::path& file,
+                                  const std::vector<std::string>& lists)
+{
+    const std::string flac = readFile(source);
+    ASSERT_EQ(flac.compare(0, 4, "fLaC"), 0);
+    std::vector<std::pair<int, std::string>> blocks;
+    std::size_t at = 4;
+    for (bool last = false; !last;) {
+        const auto header = reinterpret_cast<const unsigned char*>(flac.data() + at);
+        last = header[0] & 0x80;
+        const std::size_t length = (std::size_t(header[1]) << 16) | (std::size_t(header[2]) << 8) | header[3];
+        if ((header[0] & 0x7F) != 4)
+            blocks.emplace_back(header[0] & 0x7F, flac.substr(at + 4, length));
+        at += 4 + length;
+    }
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        blocks.insert(blocks.begin() + 1 + static_cast<std::ptrdiff_t>(i), {4, lists[i]});
+    std::string out = "fLaC";
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const bool last = i + 1 == blocks.size();
+        out += static_cast<char>(blocks[i].first | (last ? 0x80 : 0));
+        out += bigEndianBytes(static_cast<std::uint32_t>(blocks[i].second.size()), 3) + blocks[i].second;
+    }
+    writeFile(file, out + flac.substr(at));
+}
+
+// count comments named NAMEi=value (or all the same name, for the case where a dictionary appends
+// to one value).
+inline std::vector<std::string> manyComments(std::size_t count, const std::string& value = "v", bool sameName = false)
+{
+    std::vector<std::string> comments;
+    comments.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        comments.push_back((sameName ? std::string("NOTE") : "NOTE" + std::to_string(i)) + "=" + value);
+    return comments;
+}
+
+} // namespace tunevale::test

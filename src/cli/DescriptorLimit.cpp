@@ -1,0 +1,31 @@
+#include "DescriptorLimit.h"
+
+#include <algorithm>
+#include <sys/resource.h>
+
+namespace tunevale
+{
+
+std::uint64_t raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 1024;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? UINT64_MAX : static_cast<std::uint64_t>(limit.rlim_cur);
+}
+
+unsigned parallelJobsWithin(std::uint64_t descriptorLimit)
+{
+    if (descriptorLimit <= DescriptorReserve + DescriptorsPerJob)
+        return 1;
+    return static_cast<unsigned>(
+        std::min<std::uint64_t>((descriptorLimit - DescriptorReserve) / DescriptorsPerJob, 4096));
+}
+
+} // namespace tunevale
