@@ -22,6 +22,9 @@ namespace tunevale
 namespace
 {
 
+// m_reachedFrames after a seek, until the first frame there says where the demuxer landed.
+constexpr std::int64_t UnknownPosition = -1;
+
 std::int16_t clamp16(std::int64_t value)
 {
     return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -32768, 32767));
@@ -301,7 +304,7 @@ void FfmpegDecoder::noteFrameEnd()
     const bool checkGaps = m_lossless && m_timestampsCountSamples;
     if (timestamp == AV_NOPTS_VALUE || m_frame->sample_rate <= 0) {
         // Taken to follow the frame before, so that it opens no gap of its own.
-        if (checkGaps)
+        if (checkGaps && m_reachedFrames != UnknownPosition)
             m_reachedFrames += m_frame->nb_samples;
         return;
     }
@@ -309,7 +312,7 @@ void FfmpegDecoder::noteFrameEnd()
     const std::int64_t at = av_rescale_q(timestamp - start, stream->time_base, AVRational{1, m_frame->sample_rate});
     // Samples between the end of the last frame and this one's start were in frames that were
     // lost without a decoding error (a parser that skipped over damage).
-    if (checkGaps && at > m_reachedFrames)
+    if (checkGaps && m_reachedFrames != UnknownPosition && at > m_reachedFrames)
         m_gap = true;
     m_reachedFrames = std::max(m_reachedFrames, at + m_frame->nb_samples);
 }
@@ -482,7 +485,10 @@ bool FfmpegDecoder::seekFrame(std::uint64_t frame)
     avcodec_flush_buffers(m_codec);
     m_draining = false;
     m_failedSinceFrame = false;
-    m_reachedFrames = 0;
+    m_failures = 0;
+    m_gap = false;
+    // Where the demuxer lands is not known yet: the first frame after the seek opens no gap.
+    m_reachedFrames = UnknownPosition;
     // The demuxer lands on a frame at or before the target; decode up to the frame that holds it.
     for (m_frameReady = fetchFrame(); m_frameReady; m_frameReady = fetchFrame()) {
         if (m_frame->best_effort_timestamp == AV_NOPTS_VALUE)

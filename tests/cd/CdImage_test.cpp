@@ -57,7 +57,7 @@ protected:
             return {};
         const std::string pcm = readAll(*reader, 10000);
         EXPECT_TRUE(reader->unreadableSectors().empty());
-        EXPECT_FALSE(reader->endedEarly());
+        EXPECT_EQ(reader->damage(), SourceDamage::None);
         if (v1)
             *v1 = reader->accurateRipV1();
         if (v2)

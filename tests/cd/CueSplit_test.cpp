@@ -36,7 +36,7 @@ std::string trackPcm(const CueImage& image, int number)
     if (!source)
         return {};
     const std::string pcm = readAll(*source, 40000);
-    EXPECT_FALSE(source->endedEarly()) << number;
+    EXPECT_EQ(source->damage(), SourceDamage::None) << number;
     EXPECT_EQ(source->length(), pcm.size()) << number;
     return pcm;
 }

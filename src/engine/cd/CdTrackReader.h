@@ -40,7 +40,10 @@ public:
     bool rewind() override;
     SourceTags tags() override { return m_tags; }
     // True when a sector could not be read without errors: what was delivered is not the disc's.
-    bool endedEarly() const override { return finished() && !m_unreadable.empty(); }
+    SourceDamage damage() const override
+    {
+        return finished() && !m_unreadable.empty() ? SourceDamage::Corrupt : SourceDamage::None;
+    }
 
     // The disc sectors (logical sector numbers) that failed, in reading order.
     const std::vector<std::int32_t>& unreadableSectors() const { return m_unreadable; }

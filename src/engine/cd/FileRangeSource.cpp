@@ -78,9 +78,13 @@ bool FileRangeSource::seekFrame(std::uint64_t frame)
     return position(static_cast<std::int64_t>(frame));
 }
 
-bool FileRangeSource::endedEarly() const
+SourceDamage FileRangeSource::damage() const
 {
-    return finished() && ((!m_toFileEnd && m_delivered < m_end - m_begin) || m_file->endedEarly());
+    if (!finished())
+        return SourceDamage::None;
+    if (const SourceDamage fileDamage = m_file->damage(); fileDamage != SourceDamage::None)
+        return fileDamage;
+    return !m_toFileEnd && m_delivered < m_end - m_begin ? SourceDamage::EndedEarly : SourceDamage::None;
 }
 
 } // namespace tunevale

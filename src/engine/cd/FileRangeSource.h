@@ -27,7 +27,7 @@ public:
     bool seekFrame(std::uint64_t frame) override;
     SourceTags tags() override { return {}; }
     // Also true when the file ended before the range did: the sheet promised more than it holds.
-    bool endedEarly() const override;
+    SourceDamage damage() const override;
 
 private:
     FileRangeSource(std::unique_ptr<PcmSource> file, std::int64_t begin, std::int64_t end);

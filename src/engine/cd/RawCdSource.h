@@ -31,7 +31,7 @@ public:
     bool finished() const override { return m_position >= m_end || m_failed; }
     bool rewind() override;
     bool seekFrame(std::uint64_t frame) override;
-    bool endedEarly() const override { return m_failed; }
+    SourceDamage damage() const override { return m_failed ? SourceDamage::EndedEarly : SourceDamage::None; }
 
 private:
     RawCdSource(int fd, bool bigEndian, std::int64_t begin, std::int64_t end);

@@ -73,12 +73,12 @@ bool TrackSource::rewind()
     return true;
 }
 
-bool TrackSource::endedEarly() const
+SourceDamage TrackSource::damage() const
 {
     for (const auto& part : m_parts)
-        if (part->endedEarly())
-            return true;
-    return false;
+        if (const SourceDamage partDamage = part->damage(); partDamage != SourceDamage::None)
+            return partDamage;
+    return SourceDamage::None;
 }
 
 } // namespace tunevale

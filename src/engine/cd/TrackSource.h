@@ -23,7 +23,7 @@ public:
     bool finished() const override;
     bool rewind() override;
     SourceTags tags() override { return m_tags; }
-    bool endedEarly() const override;
+    SourceDamage damage() const override;
 
 private:
     TrackSource(std::vector<std::unique_ptr<PcmSource>> parts, SourceTags tags);
