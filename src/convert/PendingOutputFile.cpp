@@ -154,8 +154,9 @@ PendingOutputFile PendingOutputFile::create(const std::string& folder, const std
             continue;
         }
         output.m_lock = ::openat(output.m_private, LockName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (output.m_lock < 0 || ::flock(output.m_lock, LOCK_EX | LOCK_NB) != 0) {
-            // Not the folder just made (another of this user's, swapped in): left alone.
+        // Held already: not the folder just made (another of this user's, swapped in), left alone. On
+        // a file system without locks the folder goes unlocked, and a clean-up never takes it.
+        if (output.m_lock < 0 || (::flock(output.m_lock, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)) {
             closeDescriptor(output.m_lock);
             closeDescriptor(output.m_private);
             continue;
@@ -279,6 +280,7 @@ std::size_t removeLeftoverOutputs(const std::string& folder)
             int lock = ::openat(candidate, LockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
             // Without a lock file its maker died before taking the lock, or is taking it now and
             // will find that its folder went and make another.
+            // A lock that cannot be taken at all (no locks on this file system) counts as held.
             const bool unheld = lock < 0 ? errno == ENOENT : ::flock(lock, LOCK_EX | LOCK_NB) == 0;
             if (unheld) {
                 removeFiles(candidate);
