@@ -1,5 +1,7 @@
 #include "PendingOutputFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +26,10 @@ namespace
 constexpr const char* LockName = ".lock";
 // New private folders tried before giving up when names clash or someone interferes.
 constexpr int MaxAttempts = 100;
+// The random letters after PrivateFolderPrefix.
+constexpr std::size_t RandomLetters = 6;
+// The pending file's name starts with this; the tag writer's copy of it with "." before it.
+constexpr std::string_view PendingPrefix = ".partial.";
 
 std::string randomLetters(std::size_t count)
 {
@@ -82,6 +89,22 @@ bool removeFolderEntry(int parent, const std::string& name, int folder)
            sameFile(held, named) && ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
+// Whether a name in the output folder is that of a private folder, and one inside such a folder
+// that of a file it holds: anything else is the user's and never removed.
+bool privateFolderName(std::string_view name)
+{
+    const std::string_view prefix = PrivateFolderPrefix;
+    return name.size() == prefix.size() + RandomLetters && name.starts_with(prefix) &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+bool privateFileName(std::string_view name)
+{
+    return name == LockName || name.starts_with(PendingPrefix) ||
+           (name.starts_with('.') && name.substr(1).starts_with(PendingPrefix));
+}
+
 bool closeDescriptor(int& fd)
 {
     const bool closed = fd < 0 || ::close(fd) == 0;
@@ -136,7 +159,7 @@ PendingOutputFile PendingOutputFile::create(const std::string& folder, const std
         return {};
     }
     for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
-        output.m_privateName = PrivateFolderPrefix + randomLetters(6);
+        output.m_privateName = PrivateFolderPrefix + randomLetters(RandomLetters);
         if (::mkdirat(output.m_outputFolder, output.m_privateName.c_str(), 0700) != 0) {
             if (errno == EEXIST)
                 continue;
@@ -170,7 +193,7 @@ PendingOutputFile PendingOutputFile::create(const std::string& folder, const std
             output.discard();
             continue;
         }
-        output.m_fileName = ".partial." + extension;
+        output.m_fileName = std::string(PendingPrefix) + extension;
         output.m_file = ::openat(output.m_private, output.m_fileName.c_str(),
                                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (output.m_file < 0) {
@@ -272,22 +295,27 @@ std::size_t removeLeftoverOutputs(const std::string& folder)
         return 0;
     std::size_t removed = 0;
     for (const std::string& name : entryNames(parent)) {
-        if (!name.starts_with(PrivateFolderPrefix))
+        if (!privateFolderName(name))
             continue;
         int candidate = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         struct stat held;
-        if (candidate >= 0 && ::fstat(candidate, &held) == 0 && held.st_uid == ::geteuid()) {
-            int lock = ::openat(candidate, LockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-            // Without a lock file its maker died before taking the lock, or is taking it now and
-            // will find that its folder went and make another.
-            // A lock that cannot be taken at all (no locks on this file system) counts as held.
-            const bool unheld = lock < 0 ? errno == ENOENT : ::flock(lock, LOCK_EX | LOCK_NB) == 0;
-            if (unheld) {
-                removeFiles(candidate);
-                removed += removeFolderEntry(parent, name, candidate);
-            }
-            closeDescriptor(lock);
+        if (candidate < 0 || ::fstat(candidate, &held) != 0 || held.st_uid != ::geteuid()) {
+            closeDescriptor(candidate);
+            continue;
         }
+        // Only a folder that holds nothing but what Tunevale puts there is taken for a leftover.
+        const std::vector<std::string> inside = entryNames(candidate);
+        const bool onlyOurs = std::all_of(inside.begin(), inside.end(), privateFileName);
+        int lock = ::openat(candidate, LockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        // Without a lock file the folder must be empty: its maker died before taking the lock, or is
+        // taking it now and will find that its folder went and make another. A lock that cannot be
+        // taken at all (no locks on this file system) counts as held.
+        const bool unheld = lock < 0 ? errno == ENOENT && inside.empty() : ::flock(lock, LOCK_EX | LOCK_NB) == 0;
+        if (onlyOurs && unheld) {
+            removeFiles(candidate);
+            removed += removeFolderEntry(parent, name, candidate);
+        }
+        closeDescriptor(lock);
         closeDescriptor(candidate);
     }
     ::close(parent);

@@ -128,16 +128,24 @@ TEST(PendingOutputFile, LeftoversOfKilledRunsAreRemovedButNothingInUse)
 
     PendingOutputFile live = pending(dir.path());
     write(live, "still being written");
+    // A folder that its maker left before it could take its lock.
+    std::filesystem::create_directory(dir / ".tunevale-abc123");
+    // What the user keeps under such names is never taken for a leftover.
     std::filesystem::create_directory(dir / "Album");
     writeFile(dir / ".tunevale-notes", "a file of the user's with the prefix");
-    // A folder of the prefix that its maker left before it could take its lock.
-    std::filesystem::create_directory(dir / ".tunevale-unlocked");
-    writeFile(dir / ".tunevale-unlocked" / ".partial.wav", "x");
+    std::filesystem::create_directory(dir / ".tunevale-backup");
+    writeFile(dir / ".tunevale-backup" / "song.flac", "the user's");
+    std::filesystem::create_directory(dir / ".tunevale-xyz789");
+    writeFile(dir / ".tunevale-xyz789" / "photo.jpg", "the user's");
+    writeFile(dir / ".tunevale-xyz789" / ".partial.mp3", "the user's");
 
     EXPECT_EQ(removeLeftoverOutputs(dir.path().string()), 3u);
     auto names = namesIn(dir.path());
-    std::erase(names, "Album");
-    std::erase(names, ".tunevale-notes");
+    for (const char* kept : {"Album", ".tunevale-notes", ".tunevale-backup", ".tunevale-xyz789"}) {
+        EXPECT_EQ(std::erase(names, kept), 1u) << kept;
+    }
+    EXPECT_EQ(readFile(dir / ".tunevale-backup" / "song.flac"), "the user's");
+    EXPECT_EQ(readFile(dir / ".tunevale-xyz789" / "photo.jpg"), "the user's");
     ASSERT_EQ(names.size(), 1u) << "the live one";
     EXPECT_TRUE(std::filesystem::exists(dir / names[0] / ".partial.mp3"));
     EXPECT_EQ(readFile(live.pathInProcess()), "still being written");
