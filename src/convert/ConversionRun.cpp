@@ -1,9 +1,9 @@
 #include "ConversionRun.h"
 
-#include "ClaimedOutputFile.h"
 #include "ErrorLog.h"
 #include "Mp3OggWriter.h"
 #include "OutputTags.h"
+#include "PendingOutputFile.h"
 #include "WavWriter.h"
 #include "WmaWriter.h"
 
@@ -60,7 +60,7 @@ namespace
 {
 
 JobResult convertJob(Engine& engine, ErrorLog& log, const ConversionOptions& options, FileFormat format,
-                     const std::string& source, ClaimedOutputFile& output, JobContext& context,
+                     const std::string& source, PendingOutputFile& output, JobContext& context,
                      WmaBitrateListView* bitrateView, SourceTags* tags)
 {
     switch (format) {
@@ -73,7 +73,8 @@ JobResult convertJob(Engine& engine, ErrorLog& log, const ConversionOptions& opt
     case FileFormat::Ipod:
         break;
     }
-    const EncoderCommandLine command = *encoderCommand(options, output.path());
+    // The encoder is given the pending file's name; it runs in the file's private folder.
+    const EncoderCommandLine command = *encoderCommand(options, output.fileName());
     return ConvertToMP3_OGG(engine, context, log, source, output, command.command, tags);
 }
 
@@ -85,11 +86,12 @@ std::string joined(const std::vector<std::string>& items, const char* separator)
     return text;
 }
 
-// Carries the source's tags into the finished output. A failure leaves the audio as it was: the
-// job stays complete, and the log and the warning returned say which tags are missing; so they
-// do for values too large for the output. Empty when the output carries every tag it can.
+// Carries the source's tags into the finished output before it is placed (output: its path in
+// this process; shown: its name in the log). A failure leaves the audio as it was: the job stays
+// complete, and the log and the warning returned say which tags are missing; so they do for values
+// too large for the output. Empty when the output carries every tag it can.
 std::string carryTags(const ConversionOptions& options, FileFormat format, const SourceTags& tags,
-                      const std::string& source, const std::string& output, ErrorLog& log)
+                      const std::string& source, const std::string& output, const std::string& shown, ErrorLog& log)
 {
     std::optional<TypedWmaTags> typed;
     if (format == FileFormat::WMA && options.wma.setTags)
@@ -100,13 +102,13 @@ std::string carryTags(const ConversionOptions& options, FileFormat format, const
         for (TagField field : tagFieldsOf(tags))
             fields.push_back(tagFieldName(field));
         log.append(EngineCode::TagsNotWritten, source,
-                   joined(fields, ", ") + " not written to " + output + ": " + result.error);
+                   joined(fields, ", ") + " not written to " + shown + ": " + result.error);
         return "tags not written: " + result.error;
     }
     if (result.dropped.empty())
         return {};
     const std::string dropped = joined(result.dropped, "; ");
-    log.append(EngineCode::TagsLeftOut, source, dropped + " left out of " + output);
+    log.append(EngineCode::TagsLeftOut, source, dropped + " left out of " + shown);
     return "tags left out: " + dropped;
 }
 
@@ -183,9 +185,11 @@ void ConversionRun::work()
 {
     for (;;) {
         std::size_t index = 0;
-        ClaimedOutputFile output;
+        PendingOutputFile output;
+        std::string name;
+        std::string failure;
         {
-            // Jobs are taken and their names claimed in record order, so two jobs never meet on
+            // Jobs are taken and their names reserved in record order, so two jobs never meet on
             // one name and each gets the name a one-at-a-time run would give it.
             const std::lock_guard lock(m_startMutex);
             if (m_stop || m_next >= m_jobs.size())
@@ -197,36 +201,84 @@ void ConversionRun::work()
                 continue;
             m_slots[index]->begin();
             const RunJob& job = m_jobs[index];
-            output = ClaimedOutputFile::claim(job.folder, job.source, outputExtension(*m_options.format));
+            const std::string extension = outputExtension(*m_options.format);
+            output = PendingOutputFile::create(job.folder, extension, failure);
+            if (output.valid()) {
+                if (m_cleanedFolders.insert(job.folder).second)
+                    removeLeftoverOutputs(job.folder);
+                name = m_names.reserve(job.folder, job.source, extension);
+                if (name.empty())
+                    failure = "no output file name could be claimed in " + job.folder;
+            }
         }
-        convert(index, output);
+        convert(index, output, std::move(name), std::move(failure));
     }
     const std::lock_guard lock(m_endMutex);
     if (--m_running == 0)
         m_ended.notify_all();
 }
 
-void ConversionRun::convert(std::size_t index, ClaimedOutputFile& output)
+void ConversionRun::convert(std::size_t index, PendingOutputFile& output, std::string name, std::string failure)
 {
     const auto began = std::chrono::steady_clock::now();
     Slot& slot = *m_slots[index];
     const RunJob& job = m_jobs[index];
     RunJobStatus status;
     SourceTags tags;
-    JobResult result = output.valid() ? convertJob(m_engine, m_log, m_options, *m_options.format, job.source, output,
-                                                   slot, m_bitrateView, m_options.carryTags ? &tags : nullptr)
-                                      : JobResult::error("no output file name could be claimed in " + job.folder);
-    if (result.outcome == JobOutcome::Complete && m_options.carryTags)
-        status.warning = carryTags(m_options, *m_options.format, tags, job.source, output.path(), m_log);
+    JobResult result = !name.empty() ? convertJob(m_engine, m_log, m_options, *m_options.format, job.source, output,
+                                                  slot, m_bitrateView, m_options.carryTags ? &tags : nullptr)
+                                     : JobResult::error(std::move(failure));
+    if (result.outcome == JobOutcome::Complete) {
+        if (m_options.carryTags)
+            status.warning =
+                carryTags(m_options, *m_options.format, tags, job.source, output.pathInProcess(), name, m_log);
+        std::string placing;
+        if (!output.flush(placing) || !place(output, job, name, placing))
+            result = JobResult::error(std::move(placing));
+    }
+    if (result.outcome != JobOutcome::Complete && !name.empty())
+        releaseName(name);
+    // A cancelled or failed job leaves nothing: its partial file goes with its private folder.
+    output.discard();
     status.state = finalState(result.outcome);
     status.progress = slot.status().progress;
     status.failure = std::move(result.failure);
-    if (result.outcome != JobOutcome::Error)
-        status.output = output.path();
+    if (result.outcome == JobOutcome::Complete)
+        status.output = name;
     status.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     slot.end(status);
     if (onJobEnded)
         onJobEnded(index, status);
+}
+
+bool ConversionRun::place(PendingOutputFile& output, const RunJob& job, std::string& name, std::string& failure)
+{
+    const std::lock_guard lock(m_startMutex);
+    for (;;) {
+        const PendingOutputFile::Placement placement = output.placeAs(name.substr(name.rfind('/') + 1), failure);
+        m_names.release(name);
+        switch (placement) {
+        case PendingOutputFile::Placement::Placed:
+            return true;
+        case PendingOutputFile::Placement::Failed:
+            name.clear();
+            return false;
+        case PendingOutputFile::Placement::NameTaken:
+            break;
+        }
+        // Something took the name meanwhile: the next free one, as a one-at-a-time run would choose.
+        name = m_names.reserve(job.folder, job.source, outputExtension(*m_options.format));
+        if (name.empty()) {
+            failure = "no output file name could be claimed in " + job.folder;
+            return false;
+        }
+    }
+}
+
+void ConversionRun::releaseName(const std::string& name)
+{
+    const std::lock_guard lock(m_startMutex);
+    m_names.release(name);
 }
 
 } // namespace tunevale

@@ -3,6 +3,7 @@
 #include "ConversionOptions.h"
 #include "Job.h"
 #include "JobContext.h"
+#include "OutputNameBook.h"
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,7 +20,7 @@
 namespace tunevale
 {
 
-class ClaimedOutputFile;
+class PendingOutputFile;
 class Engine;
 class ErrorLog;
 class WmaBitrateListView;
@@ -43,9 +45,13 @@ struct RunJobStatus {
 };
 
 // A conversion run: converts its jobs with up to `parallel` at once on worker threads, starting
-// them in record order, each claiming its output name the moment it starts. Progress is kept per
-// job for the owner's thread to read at its own pace; no job list, model or widget is touched from
-// a worker. A stop ends the running jobs "Cancelled" and starts no more: those keep waiting.
+// them in record order, each reserving its output name the moment it starts (the names of a
+// one-at-a-time run). Each output is written in a private folder and placed under its name only
+// when complete (tags included); an output folder that went during the run is made again for the
+// next job, and the first job in each folder removes what killed runs left there. Progress is kept
+// per job for the owner's thread to read at its own pace; no job list, model or widget is touched
+// from a worker. A stop ends the running jobs "Cancelled", without their partial outputs, and
+// starts no more: those keep waiting.
 class ConversionRun
 {
 public:
@@ -80,7 +86,11 @@ public:
 private:
     class Slot;
     void work();
-    void convert(std::size_t index, ClaimedOutputFile& output);
+    void convert(std::size_t index, PendingOutputFile& output, std::string name, std::string failure);
+    // Gives the complete output its reserved name, or the next free one when something took that
+    // meanwhile; name becomes the name it got. False with failure set when it could not be placed.
+    bool place(PendingOutputFile& output, const RunJob& job, std::string& name, std::string& failure);
+    void releaseName(const std::string& name);
 
     Engine& m_engine;
     ErrorLog& m_log;
@@ -91,8 +101,10 @@ private:
 
     std::vector<std::unique_ptr<Slot>> m_slots;
     std::atomic<bool> m_stop{false};
-    std::mutex m_startMutex; // jobs are taken and their names claimed one at a time, in order
+    std::mutex m_startMutex; // jobs are taken, their names reserved and placed one at a time
     std::size_t m_next = 0;
+    OutputNameBook m_names;
+    std::set<std::string> m_cleanedFolders; // the folders whose leftovers were removed
     std::atomic<std::size_t> m_started{0};
 
     mutable std::mutex m_endMutex;

@@ -31,7 +31,9 @@ struct OggEncoderOptions {
 inline constexpr int kLowestOggencQuality = -1;
 
 // An encoder's program and arguments, and the same command as one line for logs and comparisons
-// (the output path in double quotes).
+// (the output path in double quotes). The output is the path the encoder writes: in a run, the
+// job's hidden file in its private folder, which the encoder runs in (see PendingOutputFile), so
+// the line names that file, never the output's final name.
 struct EncoderCommandLine {
     EncoderCommand command;
     std::string display;

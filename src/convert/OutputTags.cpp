@@ -197,7 +197,7 @@ TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat forma
     // The copy lives beside the output, so that renaming it over the output is atomic. Its name
     // is short: the output's own may already be as long as a name can be.
     const fs::path target(outFile);
-    std::string copyName = (target.parent_path() / ".tunevale-tags-XXXXXX").string();
+    std::string copyName = (target.parent_path() / (std::string(TagCopyPrefix) + "XXXXXX")).string();
     const int copy = ::mkstemp(copyName.data());
     if (copy < 0)
         return failure(systemError("no temporary file beside the output", errno), result);

@@ -11,6 +11,9 @@
 namespace tunevale
 {
 
+// The name of the working copy that tags are written into, beside the output, before it replaces it.
+inline constexpr const char* TagCopyPrefix = ".tunevale-tags-";
+
 // The tag layout an output file gets: ID3v2.3 (MP3), Vorbis comments (OGG), ASF attributes (WMA),
 // a RIFF INFO list (WAV, no picture).
 enum class OutputTagFormat { Wav, Wma, Mp3, Ogg };

@@ -58,14 +58,12 @@ WavFormat streamFormat(Engine& engine, EngineHandle stream)
 } // namespace
 
 JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
-                       ClaimedOutputFile& output, SourceTags* tags)
+                       PendingOutputFile& output, SourceTags* tags)
 {
     engine.SetConfig(EngineConfig::FloatDsp, 0);
     const EngineHandle stream = engine.StreamCreateFile(origfile, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
-    if (stream == 0) {
-        output.discard();
+    if (stream == 0)
         return engineFailure(engineFailureCode(engine), origfile, nullptr);
-    }
     if (tags)
         engine.ChannelGetTags(stream, *tags);
 
@@ -76,7 +74,6 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
         engine.StreamFree(stream);
         if (fd >= 0)
             ::close(fd);
-        output.discard();
         return result;
     };
     auto writeFailure = [] {
@@ -85,9 +82,8 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
     if (format.channels == 0)
         return fail(engineFailure(engineFailureCode(engine), origfile, nullptr));
 
-    // The claimed file itself, never anything that took its name since.
     fd = output.valid() ? ::dup(output.fd()) : -1;
-    if (fd < 0 || !output.written(0))
+    if (fd < 0)
         return fail(writeFailure());
     const auto header = makeWavHeader(format);
     if (!writeAll(fd, header.data(), header.size()))
@@ -120,10 +116,10 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
     const bool finished = writeAt(fd, size + 36, WavRiffSizeOffset) && writeAt(fd, size, WavDataSizeOffset);
     const bool closed = ::close(fd) == 0;
     fd = -1;
-    // A folder removed or a file replaced meanwhile leaves nothing of this job at the name.
-    if (!finished || !closed || !output.sizeIs(header.size() + dataSize))
+    // A folder removed meanwhile took the file with it.
+    if (!finished || !closed || output.size() != header.size() + dataSize)
         return fail(JobResult::error("the output file was not written completely"));
-    if (auto broken = checkOutput(engine, stream, outcome, output.path(), origfile, log))
+    if (auto broken = checkOutput(engine, stream, outcome, output.pathInProcess(), origfile, log))
         return fail(std::move(*broken));
     engine.ChannelStop(stream);
     engine.StreamFree(stream);

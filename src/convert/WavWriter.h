@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ClaimedOutputFile.h"
 #include "Engine.h"
 #include "JobContext.h"
+#include "PendingOutputFile.h"
 #include "SourceTags.h"
 
 #include <string>
@@ -10,11 +10,11 @@
 namespace tunevale
 {
 
-// Converts one job to PCM WAV written by the program itself into the claimed output: the source's
-// sample rate and channel count, 16-bit (8-bit for 8-bit sources). Ends "Complete", "Cancelled" (a
-// valid, shorter file) or "Error" (no file left behind); a source that breaks off is logged.
+// Converts one job to PCM WAV written by the program itself into the pending output: the source's
+// sample rate and channel count, 16-bit (8-bit for 8-bit sources). Ends "Complete", "Cancelled" or
+// "Error"; the caller places or discards the output. A source that breaks off is logged.
 // The source's tags are read into tags when one is given.
 JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
-                       ClaimedOutputFile& output, SourceTags* tags = nullptr);
+                       PendingOutputFile& output, SourceTags* tags = nullptr);
 
 } // namespace tunevale

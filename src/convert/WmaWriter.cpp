@@ -16,16 +16,14 @@ constexpr std::uint32_t TagFormText = 0;
 } // namespace
 
 JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
-                       ClaimedOutputFile& output, const WmaOptions& options, WmaBitrateListView* bitrateView,
+                       PendingOutputFile& output, const WmaOptions& options, WmaBitrateListView* bitrateView,
                        SourceTags* tags)
 {
     engine.SetConfig(EngineConfig::FloatDsp, 0);
     engine.SetConfig(EngineConfig::WmaUseEngineFiles, 1);
     const EngineHandle stream = engine.StreamCreateFile(origfile, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
-    if (stream == 0) {
-        output.discard();
+    if (stream == 0)
         return engineFailure(engineFailureCode(engine), origfile, nullptr);
-    }
     if (tags)
         engine.ChannelGetTags(stream, *tags);
 
@@ -35,7 +33,6 @@ JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const
             engine.WMAEncodeClose(encoder);
         engine.ChannelStop(stream);
         engine.StreamFree(stream);
-        output.discard();
         return result;
     };
 
@@ -47,8 +44,9 @@ JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const
     // -1 (no list) reaches the encoder as it stands, which refuses it.
     // 8-bit sources are delivered as unsigned 8-bit PCM; the encoder must be told so.
     const std::uint32_t flags = WmaEncodeFlags | (info.flags & StreamFlag::Sample8Bits);
-    encoder =
-        engine.WMAEncodeOpenFile(info.freq, info.chans, flags, static_cast<std::uint32_t>(bitrate), output.path());
+    // Through the private folder's descriptor: no name in the output folder is ever opened.
+    encoder = engine.WMAEncodeOpenFile(info.freq, info.chans, flags, static_cast<std::uint32_t>(bitrate),
+                                       output.pathInProcess());
     if (encoder == 0)
         return fail(engineFailure(engineFailureCode(engine), origfile, nullptr));
 
@@ -83,9 +81,9 @@ JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const
     encoder = 0;
     if (!closed)
         return fail(engineFailure(engineFailureCode(engine), origfile, nullptr));
-    if (!output.written())
+    if (output.size().value_or(0) == 0)
         return fail(JobResult::error("the output file was not written completely"));
-    if (auto broken = checkOutput(engine, stream, outcome, output.path(), origfile, log))
+    if (auto broken = checkOutput(engine, stream, outcome, output.pathInProcess(), origfile, log))
         return fail(std::move(*broken));
     engine.ChannelStop(stream);
     engine.StreamFree(stream);

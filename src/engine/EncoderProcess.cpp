@@ -33,7 +33,11 @@ namespace
 {
 
 // An encoder that neither reads nor ends for this long is taken for hung and killed.
-constexpr int StallLimitMs = 60'000;
+constexpr auto StallLimit = std::chrono::milliseconds(60'000);
+// How long a cancelled encoder may take to end after its input was closed before it is killed.
+constexpr auto CancelGrace = std::chrono::milliseconds(2'000);
+// How often a wait on the encoder looks whether the job was cancelled.
+constexpr int CancelCheckMs = 100;
 // How long the writer sleeps between looks at a full pipe (see waitForRoom).
 constexpr auto RefillPause = std::chrono::milliseconds(2);
 
@@ -188,7 +192,10 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
         return nullptr;
     }
     ignoreSigpipeOnce();
-    const std::string program = resolveProgram(command.program);
+    std::string program = resolveProgram(command.program);
+    // A program found through a relative name must still be found from the working folder.
+    if (!program.empty() && command.workingFolder >= 0 && !program.starts_with('/'))
+        program = std::filesystem::absolute(program).string();
     if (program.empty()) {
         errorCode = EngineCode::EncoderStart;
         return nullptr;
@@ -210,6 +217,8 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
         posix_spawn_file_actions_adddup2(&actions, errors->writeEnd(), STDERR_FILENO);
     else
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (command.workingFolder >= 0)
+        posix_spawn_file_actions_addfchdir_np(&actions, command.workingFolder);
     // Every other descriptor, such as the pipes of encoders that other threads start meanwhile,
     // stays out of the child, so that each pipe ends when its own encoder does.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
@@ -252,8 +261,8 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
     const bool mixToStereo = pcmFormat.chans > 2 && isLame(command.program);
     if (mixToStereo)
         downmix.sourceChannels = pcmFormat.chans;
-    std::unique_ptr<EncoderProcess> process(
-        new EncoderProcess(pid, fds[1], pipeCapacity > 0 ? pipeCapacity : 65536, downmix, std::move(errors)));
+    std::unique_ptr<EncoderProcess> process(new EncoderProcess(pid, fds[1], pipeCapacity > 0 ? pipeCapacity : 65536,
+                                                               downmix, std::move(errors), command.cancelled));
 
     const auto header = wavHeader(pcmFormat.freq, mixToStereo ? 2 : pcmFormat.chans, downmix.bytesPerSample * 8);
     if (!process->writeAll(header.data(), header.size())) {
@@ -268,8 +277,9 @@ std::unique_ptr<EncoderProcess> EncoderProcess::start(const EncoderCommand& comm
 }
 
 EncoderProcess::EncoderProcess(pid_t pid, int input, int pipeCapacity, Downmix downmix,
-                               std::unique_ptr<PipeTail> errors)
-    : m_pid(pid), m_input(input), m_pipeCapacity(pipeCapacity), m_downmix(downmix), m_errors(std::move(errors))
+                               std::unique_ptr<PipeTail> errors, std::function<bool()> cancelled)
+    : m_pid(pid), m_input(input), m_pipeCapacity(pipeCapacity), m_downmix(downmix), m_errors(std::move(errors)),
+      m_cancelled(std::move(cancelled))
 {
 }
 
@@ -329,7 +339,8 @@ bool EncoderProcess::writeAll(const unsigned char* data, std::size_t size)
         if (written < 0 && errno != EAGAIN)
             return false; // EPIPE: the encoder has closed its input or died
         if (!waitForRoom()) {
-            if (m_pid > 0)
+            // A hung encoder is killed at once; a cancelled one gets its grace time in stop().
+            if (m_pid > 0 && !cancelRequested())
                 ::kill(m_pid, SIGKILL);
             return false;
         }
@@ -342,26 +353,28 @@ bool EncoderProcess::waitForRoom()
     using Clock = std::chrono::steady_clock;
     int lastQueued = -1;
     auto lastRead = Clock::now();
-    while (true) {
+    while (!cancelRequested()) {
         pollfd wait{m_input, POLLOUT, 0};
-        const int ready = ::poll(&wait, 1, StallLimitMs);
+        const int ready = ::poll(&wait, 1, CancelCheckMs);
         if (ready < 0 && errno == EINTR)
             continue;
-        if (ready <= 0)
+        if (ready < 0)
             return false;
-        int queued = 0;
-        if ((wait.revents & (POLLERR | POLLHUP)) || ::ioctl(m_input, FIONREAD, &queued) != 0 ||
-            queued <= m_pipeCapacity / 2)
-            return true;
         const auto now = Clock::now();
-        if (queued != lastQueued) {
+        int queued = 0;
+        if (ready > 0 && ((wait.revents & (POLLERR | POLLHUP)) || ::ioctl(m_input, FIONREAD, &queued) != 0 ||
+                          queued <= m_pipeCapacity / 2))
+            return true;
+        if (ready > 0 && queued != lastQueued) {
             lastQueued = queued;
             lastRead = now;
-        } else if (now - lastRead > std::chrono::milliseconds(StallLimitMs)) {
+        } else if (now - lastRead > StallLimit) {
             return false;
         }
-        std::this_thread::sleep_for(RefillPause);
+        if (ready > 0)
+            std::this_thread::sleep_for(RefillPause);
     }
+    return false;
 }
 
 const unsigned char* EncoderProcess::mixDown(const void* data, std::size_t& size)
@@ -410,7 +423,8 @@ const unsigned char* EncoderProcess::mixDown(const void* data, std::size_t& size
 bool EncoderProcess::waitForExit()
 {
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(StallLimitMs);
+    auto deadline = std::chrono::steady_clock::now() + StallLimit;
+    bool graceGiven = false;
     const int pidfd = pidfdOpen(m_pid);
     for (int pause = 1;; pause = std::min(pause * 2, 50)) {
         const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
@@ -419,6 +433,10 @@ bool EncoderProcess::waitForExit()
         if (done < 0 && errno != EINTR) {
             status = -1;
             break;
+        }
+        if (!graceGiven && cancelRequested()) {
+            graceGiven = true;
+            deadline = std::min(deadline, std::chrono::steady_clock::now() + CancelGrace);
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             ::kill(m_pid, SIGKILL);
@@ -429,7 +447,7 @@ bool EncoderProcess::waitForExit()
         }
         if (pidfd >= 0) {
             pollfd wait{pidfd, POLLIN, 0};
-            ::poll(&wait, 1, 100);
+            ::poll(&wait, 1, CancelCheckMs);
         } else {
             ::usleep(static_cast<useconds_t>(pause) * 1000);
         }

@@ -4,6 +4,7 @@
 #include "SourceTags.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,13 @@ constexpr bool isPlainPcm(std::uint32_t flags)
 struct EncoderCommand {
     std::string program;                // bare name (looked up beside the executable, then on PATH) or a path
     std::vector<std::string> arguments; // without the program name
+    // The folder the program runs in, as an open descriptor (-1: Tunevale's own), so that an output
+    // named relative to it reaches that very folder, whatever happens to the names leading there.
+    int workingFolder = -1;
+    // Asked while Tunevale waits for the program; once true, the program's input is closed and the
+    // program is killed when it has not ended 2 s later. Called on the thread that feeds and stops
+    // the encoder, until it is stopped. Empty: never.
+    std::function<bool()> cancelled = nullptr;
 };
 
 // The audio engine: decoding, playback and encoding behind 32-bit handles.

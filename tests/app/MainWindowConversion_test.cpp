@@ -252,13 +252,19 @@ TEST_F(MainWindowConversion, TheTitleTaskbarAndTooltipsFollowTheRun)
     std::set<QString> titles;
     QObject::connect(window.get(), &QWidget::windowTitleChanged, window.get(),
                      [&](const QString& title) { titles.insert(title); });
-    // The second job's encoder is missing: its Status cell says why in a tooltip.
+    // The second job's encoder fails (the encoders are given private names, so the second start
+    // is counted): its Status cell says why in a tooltip.
     const auto bin = dir / "bin";
     std::filesystem::create_directories(bin);
     const std::string realLame = test::runProgram({"/bin/sh", "-c", "command -v lame"}).output;
-    test::writeScript(bin / "lame", "for last; do :; done\n"
-                                    "case \"$last\" in *two*) echo 'lame: refuses this one' >&2; exit 3;; esac\n"
-                                    "exec " +
+    const std::string starts = (bin / "starts").string();
+    test::writeScript(bin / "lame", "echo started >> '" + starts +
+                                        "'\n"
+                                        "if [ \"$(wc -l < '" +
+                                        starts +
+                                        "')\" -eq 2 ]; then "
+                                        "echo 'lame: refuses this one' >&2; exit 3; fi\n"
+                                        "exec " +
                                         realLame.substr(0, realLame.find('\n')) + " \"$@\"\n");
     const std::string path = std::getenv("PATH");
     ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ClaimedOutputFile.h"
 #include "ConversionController.h"
 #include "EngineFactory.h"
 #include "ErrorLog.h"
@@ -9,6 +8,7 @@
 #include "JobList.h"
 #include "Mp3OggWriter.h"
 #include "OutputSettings.h"
+#include "PendingOutputFile.h"
 #include "RecordingMessageBox.h"
 #include "RecordingPowerOff.h"
 #include "TestSupport.h"
@@ -176,12 +176,6 @@ struct ConversionRig {
     std::string status(std::size_t row) const { return statusText(jobs.rsJobs().at(row)); }
     JobState state(std::size_t row) const { return jobs.rsJobs().at(row).State; }
     std::filesystem::path out(const std::string& name) const { return dir / "out" / name; }
-    // Claims an output in the rig's output folder for a writer called directly.
-    ClaimedOutputFile claim(const std::filesystem::path& source, const std::string& extension) const
-    {
-        std::filesystem::create_directories(dir / "out");
-        return ClaimedOutputFile::claim((dir / "out").string(), source.string(), extension);
-    }
     std::vector<std::filesystem::path> outputs() const
     {
         std::vector<std::filesystem::path> files;
@@ -219,42 +213,64 @@ struct ConversionRig {
     ConversionController controller;
 };
 
-// Claims exactly the name out, as a run claims the name it chose (a name already taken gives the
-// next free one, as in a run).
-inline ClaimedOutputFile claimAt(const std::filesystem::path& out)
+// A pending output in the folder of out, as a run makes one for a job; invalid where it cannot be made.
+inline PendingOutputFile pendingFor(const std::filesystem::path& out)
 {
-    if (out.empty())
-        return {};
-    return ClaimedOutputFile::claim(out.parent_path().string(), out.string(), out.extension().string().substr(1));
+    std::string error;
+    const std::string extension = out.extension().string();
+    return PendingOutputFile::create(out.parent_path().string(), extension.empty() ? "" : extension.substr(1), error);
 }
 
-// The writers called directly into a name claimed at out, as a run calls them; the failure is kept
-// in the context.
+// Ends a writer called directly as a run ends the job: a complete output is placed at out (which
+// must be free), anything else leaves nothing behind; the failure is kept in the context.
+inline JobOutcome endJob(PendingOutputFile& output, JobResult result, const std::filesystem::path& out,
+                         PlainContext& context)
+{
+    context.failure = std::move(result.failure);
+    if (result.outcome == JobOutcome::Complete) {
+        std::string error;
+        EXPECT_TRUE(output.flush(error)) << error;
+        EXPECT_EQ(output.placeAs(out.filename().string(), error), PendingOutputFile::Placement::Placed) << error;
+    }
+    output.discard();
+    return result.outcome;
+}
+
+// The writers called directly into a pending output placed at out when complete, as a run calls them.
 inline JobOutcome runWAV(Engine& engine, PlainContext& context, ErrorLog& log, const std::string& source,
                          const std::string& out)
 {
-    ClaimedOutputFile output = claimAt(out);
-    JobResult result = ConvertToWAV(engine, context, log, source, output);
-    context.failure = std::move(result.failure);
-    return result.outcome;
+    PendingOutputFile output = pendingFor(out);
+    return endJob(output, ConvertToWAV(engine, context, log, source, output), out, context);
 }
 
 inline JobOutcome runWMA(Engine& engine, PlainContext& context, ErrorLog& log, const std::string& source,
                          const std::string& out, const WmaOptions& options, WmaBitrateListView* view = nullptr)
 {
-    ClaimedOutputFile output = claimAt(out);
-    JobResult result = ConvertToWMA(engine, context, log, source, output, options, view);
-    context.failure = std::move(result.failure);
-    return result.outcome;
+    PendingOutputFile output = pendingFor(out);
+    return endJob(output, ConvertToWMA(engine, context, log, source, output, options, view), out, context);
 }
 
+// The command names the encoder's output as it is given (the pending file's name).
+using CommandFor = std::function<EncoderCommand(const std::string& outArgument)>;
+
 inline JobOutcome runMP3_OGG(Engine& engine, PlainContext& context, ErrorLog& log, const std::string& source,
-                             const std::string& out, const EncoderCommand& command)
+                             const std::string& out, const CommandFor& command)
 {
-    ClaimedOutputFile output = claimAt(out);
-    JobResult result = ConvertToMP3_OGG(engine, context, log, source, output, command);
-    context.failure = std::move(result.failure);
-    return result.outcome;
+    PendingOutputFile output = pendingFor(out);
+    return endJob(output, ConvertToMP3_OGG(engine, context, log, source, output, command(output.fileName())), out,
+                  context);
+}
+
+// The pending outputs and private folders left in a folder: what a stopped or failed job must not leave.
+inline std::vector<std::filesystem::path> privateFolders(const std::filesystem::path& folder)
+{
+    std::vector<std::filesystem::path> found;
+    if (std::filesystem::exists(folder))
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename().string().starts_with(PrivateFolderPrefix))
+                found.push_back(entry.path());
+    return found;
 }
 
 // Duration of the first audio stream's file in seconds, from ffprobe.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <set>
 
 #include <chrono>
@@ -55,6 +57,73 @@ public:
 private:
     TempDir m_dir;
 };
+
+// Starts the program in a process group of its own (which then gets Ctrl+C as a terminal sends
+// it), its standard output going to a file.
+pid_t startInOwnGroup(std::vector<std::string> argv, const std::filesystem::path& output)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    std::vector<char*> args;
+    for (auto& arg : argv)
+        args.push_back(arg.data());
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return pid;
+}
+
+// Waits up to the limit for the process to end; its wait status, or nothing (it is then killed
+// with its group).
+std::optional<int> waitForEnd(pid_t pid, std::chrono::seconds limit)
+{
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(-pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return status;
+}
+
+// The file a running job writes: inside a private folder of the output folder.
+std::filesystem::path pendingFile(const std::filesystem::path& folder)
+{
+    if (std::filesystem::exists(folder))
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename().string().starts_with(".tunevale-") && entry.is_directory())
+                for (const auto& inner : std::filesystem::directory_iterator(entry.path()))
+                    if (inner.path().filename().string().starts_with(".partial."))
+                        return inner.path();
+    return {};
+}
+
+bool pendingFileHolds(const std::filesystem::path& folder, std::uintmax_t bytes)
+{
+    std::error_code error;
+    const auto file = pendingFile(folder);
+    return !file.empty() && std::filesystem::file_size(file, error) > bytes && !error;
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 } // namespace
 
@@ -115,42 +184,15 @@ TEST(ConvertCommand, StopSignalsStopTheRunLikeTheStopButton)
         std::vector<std::string> argv{cliProgram(), "convert", "-j", "2"};
         for (int i = 0; i < 3; ++i)
             argv.push_back(makeTone(run.in("long" + std::to_string(i) + ".flac"), 300.0).string());
-
-        // Started in a process group of its own, which then gets Ctrl+C as a terminal sends it.
         const auto output = run.dir() / "stdout.txt";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        std::vector<char*> args;
-        for (auto& arg : argv)
-            args.push_back(arg.data());
-        args.push_back(nullptr);
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-
-        const auto first = run.out() / "long0.mp3";
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!(std::filesystem::exists(first) && std::filesystem::file_size(first) > 100000) &&
-               std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const pid_t pid = startInOwnGroup(argv, output);
+        ASSERT_TRUE(eventually([&] { return pendingFileHolds(run.out(), 100000); }, 60000, 20));
         ::kill(signal == SIGINT ? -pid : pid, signal);
 
-        int status = 0;
-        for (int i = 0; i < 600 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (::waitpid(pid, &status, WNOHANG) == 0 && !WIFEXITED(status)) {
-            ::kill(-pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            FAIL() << "the run did not stop";
-        }
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), exitStatus);
+        const auto status = waitForEnd(pid, std::chrono::seconds(60));
+        ASSERT_TRUE(status) << "the run did not stop";
+        ASSERT_TRUE(WIFEXITED(*status));
+        EXPECT_EQ(WEXITSTATUS(*status), exitStatus);
         // The two running jobs end "Cancelled" (in the order they end), the third never started.
         const auto printed = lines(readFile(output));
         ASSERT_EQ(printed.size(), 3u);
@@ -158,9 +200,57 @@ TEST(ConvertCommand, StopSignalsStopTheRunLikeTheStopButton)
             std::set<std::string>(printed.begin(), printed.begin() + 2),
             (std::set<std::string>{"Cancelled\t" + argv[4] + "\tstopped", "Cancelled\t" + argv[5] + "\tstopped"}));
         EXPECT_EQ(printed[2], "Waiting\t" + argv[6] + "\tnot started: the run was stopped");
-        // The encoder was not interrupted with the program: it finished a shorter, playable file.
-        const double duration = std::atof(ffprobe(first, "format=duration").c_str());
-        EXPECT_GT(duration, 1.0);
-        EXPECT_LT(duration, 299.0);
+        // The cancelled jobs took their partial files with them: nothing could pass for a track.
+        EXPECT_TRUE(std::filesystem::is_empty(run.out())) << namesIn(run.out()).front();
     }
+}
+
+TEST(ConvertCommand, AStopSignalEndsAHungEncoderWithinSeconds)
+{
+    CliRun run("2");
+    // An encoder that never reads its input, and then never ends.
+    const auto bin = run.dir() / "bin";
+    std::filesystem::create_directories(bin);
+    const auto started = run.dir() / "started";
+    writeScript(bin / "lame", "touch '" + started.string() + "'; exec sleep 600");
+    const char* oldPath = std::getenv("PATH");
+    const std::string path = oldPath ? oldPath : "/usr/bin:/bin";
+    ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+    const auto source = makeTone(run.in("song.flac"), 60.0);
+    const auto output = run.dir() / "stdout.txt";
+    const pid_t pid = startInOwnGroup({cliProgram(), "convert", source.string()}, output);
+    ::setenv("PATH", path.c_str(), 1);
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(started); }, 60000, 20));
+    // Let the pipe to the encoder fill, so that the job waits on it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    const auto stopped = std::chrono::steady_clock::now();
+    ::kill(pid, SIGTERM);
+    // Far less than the minute after which a hung encoder counts as failed.
+    const auto status = waitForEnd(pid, std::chrono::seconds(20));
+    ASSERT_TRUE(status) << "the run did not stop";
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(15));
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 143);
+    EXPECT_EQ(readFile(output), "Cancelled\t" + source.string() + "\tstopped\n");
+    EXPECT_TRUE(std::filesystem::is_empty(run.out()));
+}
+
+TEST(ConvertCommand, TheNextRunRemovesWhatAKilledRunLeft)
+{
+    CliRun run("2");
+    const auto source = makeTone(run.in("long.flac"), 300.0);
+    const pid_t pid = startInOwnGroup({cliProgram(), "convert", source.string()}, run.dir() / "stdout.txt");
+    ASSERT_TRUE(eventually([&] { return pendingFileHolds(run.out(), 100000); }, 60000, 20));
+    ::kill(pid, SIGKILL);
+    ASSERT_TRUE(waitForEnd(pid, std::chrono::seconds(20)));
+    // Killed, it left only its hidden private folder: nothing under the output's name.
+    const auto left = namesIn(run.out());
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_TRUE(left[0].starts_with(".tunevale-")) << left[0];
+
+    const auto next = makeTone(run.in("next.flac"), 1.0);
+    const auto result = runProgram({cliProgram(), "convert", next.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(namesIn(run.out()), std::vector<std::string>{"next.mp3"});
 }

@@ -1,4 +1,3 @@
-#include "ClaimedOutputFile.h"
 #include "Job.h"
 #include "JobContext.h"
 #include "TestSupport.h"
@@ -7,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 
 using namespace tunevale;
 
@@ -97,40 +95,4 @@ TEST(ProgressText, ReportedOnlyWithUsableCounts)
     reportProgress(context, 100, static_cast<std::uint64_t>(-1));
     reportProgress(context, 1, 3);
     EXPECT_EQ(context.texts, (std::vector<std::string>{"25", "33.33334"}));
-}
-
-TEST(ClaimedOutputFile, ClaimsAFreeNameAndRemovesOnlyWhatTheJobCreated)
-{
-    test::TempDir dir;
-    const std::string folder = dir.path().string();
-    ClaimedOutputFile fresh = ClaimedOutputFile::claim(folder, "/music/fresh.flac", "wav");
-    ASSERT_TRUE(fresh.valid());
-    EXPECT_EQ(fresh.path(), folder + "/fresh.wav");
-    EXPECT_TRUE(std::filesystem::exists(fresh.path())) << "the name is held from the moment it is chosen";
-    EXPECT_FALSE(fresh.written());
-    test::writeFile(fresh.path(), "data");
-    EXPECT_TRUE(fresh.written());
-    EXPECT_TRUE(fresh.sizeIs(4));
-    fresh.discard();
-    EXPECT_FALSE(std::filesystem::exists(fresh.path()));
-
-    // Names held by a file, a folder or a dangling link are passed over, never touched.
-    test::writeFile(dir / "song.wav", "keep");
-    std::filesystem::create_directory(dir / "song_Converted.wav");
-    std::filesystem::create_symlink(dir / "nowhere", dir / "song_Converted_0.wav");
-    ClaimedOutputFile next = ClaimedOutputFile::claim(folder, "/music/song.flac", "wav");
-    EXPECT_EQ(next.path(), folder + "/song_Converted_1.wav");
-    EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
-
-    // A file that took the claimed name meanwhile is not the job's to remove.
-    std::filesystem::remove(next.path());
-    test::writeFile(next.path(), "theirs");
-    EXPECT_FALSE(next.written());
-    next.discard();
-    EXPECT_EQ(test::readFile(next.path()), "theirs");
-    EXPECT_EQ(test::readFile(dir / "song.wav"), "keep");
-
-    // No folder, no claim.
-    EXPECT_FALSE(ClaimedOutputFile::claim((dir / "missing").string(), "/a.flac", "wav").valid());
-    EXPECT_FALSE(ClaimedOutputFile().valid());
 }

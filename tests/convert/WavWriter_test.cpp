@@ -115,7 +115,7 @@ TEST(ConvertToWAV, MoreThanTwoChannelsKeepTheirTrueCount)
     EXPECT_TRUE(bytes.substr(44) == decodedSamples(source, "s16le", rig.dir));
 }
 
-TEST(ConvertToWAV, StopLeavesAValidShorterFile)
+TEST(ConvertToWAV, StopEndsCancelledAndLeavesNothingBehind)
 {
     ConversionRig rig;
     const auto source = makeTone(rig.dir / "in" / "long.flac", 10.0);
@@ -123,10 +123,9 @@ TEST(ConvertToWAV, StopLeavesAValidShorterFile)
     PlainContext context;
     context.stopAfter = 20; // 20 chunks of 20,000 bytes
     ASSERT_EQ(runWAV(*rig.engine, context, rig.log, source.string(), out.string()), JobOutcome::Cancelled);
-    const std::string bytes = readFile(out);
-    EXPECT_EQ(bytes.size(), 44u + 20 * 20000);
-    expectValidSizes(bytes);
-    EXPECT_TRUE(bytes.substr(44) == decodedSamples(source, "s16le", rig.dir).substr(0, 20 * 20000));
+    EXPECT_EQ(context.reports, 20);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_TRUE(privateFolders(rig.dir.path()).empty());
 }
 
 TEST(ConvertToWAV, FailuresEndInErrorAndLeaveNothingBehind)
@@ -153,25 +152,22 @@ TEST(ConvertToWAV, FailuresEndInErrorAndLeaveNothingBehind)
         EXPECT_EQ(runWAV(*rig.engine, context, rig.log, good.string(), (locked / "x.wav").string()), JobOutcome::Error);
         EXPECT_FALSE(std::filesystem::exists(locked / "x.wav"));
     }
-    PlainContext missingFolder;
-    EXPECT_EQ(runWAV(*rig.engine, missingFolder, rig.log, good.string(), (rig.dir / "no" / "x.wav").string()),
-              JobOutcome::Error);
     PlainContext emptyName;
     EXPECT_EQ(runWAV(*rig.engine, emptyName, rig.log, good.string(), ""), JobOutcome::Error);
 
-    // The claimed file replaced by someone else's during the job: theirs is neither written nor removed.
-    ClaimedOutputFile output = claimAt(rig.dir / "taken.wav");
-    std::filesystem::remove(output.path());
-    writeFile(output.path(), "the user's");
-    PlainContext context;
-    EXPECT_EQ(ConvertToWAV(*rig.engine, context, rig.log, good.string(), output).outcome, JobOutcome::Error);
-    EXPECT_EQ(readFile(rig.dir / "taken.wav"), "the user's");
-
     // The output's folder removed during the job: no file, so no success.
-    std::filesystem::create_directories(rig.dir / "gone");
-    ClaimedOutputFile vanishing = claimAt(rig.dir / "gone" / "t.wav");
+    PendingOutputFile vanishing = pendingFor(rig.dir / "gone" / "t.wav");
+    ASSERT_TRUE(vanishing.valid());
     FolderRemovingContext removing(rig.dir / "gone");
     EXPECT_EQ(ConvertToWAV(*rig.engine, removing, rig.log, good.string(), vanishing).outcome, JobOutcome::Error);
+    EXPECT_FALSE(std::filesystem::exists(rig.dir / "gone"));
+
+    // A missing output folder is made, every level of it.
+    PlainContext missingFolder;
+    EXPECT_EQ(
+        runWAV(*rig.engine, missingFolder, rig.log, good.string(), (rig.dir / "no" / "deeper" / "x.wav").string()),
+        JobOutcome::Complete);
+    expectAudio(rig.dir / "no" / "deeper" / "x.wav", "pcm_s16le", 44100, 2, 1.0, 0.01);
 }
 
 namespace

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <thread>
@@ -357,4 +359,65 @@ TEST_F(EncoderProcessTest, ABackgroundChildHoldingStandardErrorDoesNotHoldUpStop
     const std::string helper = readFile(dir / "helper.pid");
     if (!helper.empty())
         ::kill(std::stoi(helper), SIGKILL);
+}
+
+TEST_F(EncoderProcessTest, ACancelledEncoderThatHangsIsKilledWithinSeconds)
+{
+    // One that never reads its input (the writer waits for room in the pipe), and one that reads
+    // it all and then never ends (stop() waits for its end).
+    for (const std::string body : {"exec sleep 600", "cat > /dev/null; exec sleep 600"}) {
+        SCOPED_TRACE(body);
+        const auto hung = writeScript(dir / "hung", body);
+        std::atomic<bool> cancel{false};
+        EncoderCommand command{hung.string(), {}};
+        command.cancelled = [&cancel] { return cancel.load(); };
+        int code = 0;
+        auto process = EncoderProcess::start(command, format(44100, 2), code);
+        ASSERT_TRUE(process);
+        std::thread stop([&cancel] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            cancel = true;
+        });
+        const auto started = std::chrono::steady_clock::now();
+        feed(*process, pcmPattern(4'000'000), 65536, code);
+        EXPECT_FALSE(process->stop(code));
+        // Far less than the minute after which a hung encoder counts as failed.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+        stop.join();
+        EXPECT_EQ(code, EngineCode::EncoderFailed);
+        EXPECT_TRUE(childProcesses().empty());
+    }
+}
+
+TEST_F(EncoderProcessTest, ACancelledEncoderMayStillEndOnItsOwnOnceItsInputIsClosed)
+{
+    const auto finisher = writeScript(dir / "finisher", "cat > /dev/null; sleep 0.5; echo finished > \"$1\"");
+    EncoderCommand command{finisher.string(), {(dir / "result").string()}};
+    command.cancelled = [] { return true; };
+    int code = 0;
+    auto process = EncoderProcess::start(command, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    EXPECT_TRUE(process->stop(code));
+    EXPECT_EQ(readFile(dir / "result"), "finished\n");
+}
+
+TEST_F(EncoderProcessTest, RunsInTheWorkingFolderItIsGivenByDescriptor)
+{
+    const auto writer = writeScript(dir / "writer", "cat > /dev/null; pwd -P > where; echo out > \"$1\"");
+    std::filesystem::create_directory(dir / "work");
+    const int folder = ::open((dir / "work").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    // The folder's name moves on and another folder takes it: the program still runs in the first.
+    std::filesystem::rename(dir / "work", dir / "moved");
+    std::filesystem::create_directory(dir / "work");
+    EncoderCommand command{writer.string(), {"name.out"}};
+    command.workingFolder = folder;
+    int code = 0;
+    auto process = EncoderProcess::start(command, format(44100, 2), code);
+    ASSERT_TRUE(process);
+    EXPECT_TRUE(process->stop(code));
+    ::close(folder);
+    EXPECT_EQ(readFile(dir / "moved" / "name.out"), "out\n");
+    EXPECT_EQ(lines(readFile(dir / "moved" / "where")).at(0), std::filesystem::canonical(dir / "moved").string());
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "work"));
 }
