@@ -302,7 +302,7 @@ int LoudnessCommand(const std::vector<std::string>& arguments)
 
     std::vector<FileResult> results;
     std::set<std::string> seen;
-    for (const std::string& path : expandInputs(given, line.isSet("recursive"))) {
+    for (const std::string& path : expandInputs(given, line.isSet("recursive")).files) {
         FileResult result{path, Outcome::Error, {}, {}};
         if (const auto refusal = refusalOf(path, seen)) {
             result.outcome = Outcome::Refused;

@@ -34,8 +34,10 @@ protected:
         const auto bin = rig.dir / ("bin-" + program);
         std::filesystem::create_directories(bin);
         writeScript(bin / program, "for last; do :; done\n/bin/cat > /dev/null\n" + body + "\nexit 0\n");
-        const EncoderCommand command = program == "lame" ? EncoderCommand{"lame", {"-", out.string()}}
-                                                         : EncoderCommand{"oggenc", {"-", "-o", out.string()}};
+        const CommandFor command = [&program](const std::string& outArgument) {
+            return program == "lame" ? EncoderCommand{"lame", {"-", outArgument}}
+                                     : EncoderCommand{"oggenc", {"-", "-o", outArgument}};
+        };
         PlainContext context;
         ScopedPath path(bin.string());
         return runMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command);
@@ -98,8 +100,10 @@ TEST_F(OutputCheck, AValidFileOfHalfTheLengthEndsTheJobInError)
     for (const std::string program : {"lame", "oggenc"}) {
         const auto out = rig.dir / ("real." + program);
         PlainContext context;
-        const EncoderCommand command = program == "lame" ? EncoderCommand{"lame", {"-", out.string()}}
-                                                         : EncoderCommand{"oggenc", {"-", "-o", out.string()}};
+        const CommandFor command = [&program](const std::string& outArgument) {
+            return program == "lame" ? EncoderCommand{"lame", {"-", outArgument}}
+                                     : EncoderCommand{"oggenc", {"-", "-o", outArgument}};
+        };
         EXPECT_EQ(runMP3_OGG(*rig.engine, context, rig.log, source.string(), out.string(), command),
                   JobOutcome::Complete)
             << program;
