@@ -38,7 +38,12 @@ public:
             return;
         }
         std::vector<std::pair<std::string, FileStamp>> files;
-        std::vector<std::string> subFolders;
+        struct SubFolder {
+            std::string name;
+            FolderId id;
+            bool link;
+        };
+        std::vector<SubFolder> subFolders;
         while (const dirent* entry = ::readdir(folder)) {
             const std::string_view name = entry->d_name;
             if (name == "." || name == ".." || name == StateFolderName)
@@ -51,18 +56,27 @@ public:
                 files.emplace_back(std::string(name),
                                    FileStamp{static_cast<std::uint64_t>(status.st_size),
                                              status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec});
-            else if (S_ISDIR(status.st_mode) && m_seen.insert({status.st_dev, status.st_ino}).second)
-                subFolders.emplace_back(name);
+            else if (S_ISDIR(status.st_mode))
+                subFolders.push_back({std::string(name), {status.st_dev, status.st_ino}, entry->d_type == DT_LNK});
         }
         std::sort(files.begin(), files.end(),
                   [](const auto& a, const auto& b) { return folderOrderLess(a.first, b.first); });
-        std::sort(subFolders.begin(), subFolders.end(), folderOrderLess);
+        std::sort(subFolders.begin(), subFolders.end(),
+                  [](const auto& a, const auto& b) { return folderOrderLess(a.name, b.name); });
+        // A folder reached both directly and through a link is read under its own name.
+        std::vector<const SubFolder*> toRead;
+        for (const bool links : {false, true})
+            for (const auto& folder : subFolders)
+                if (folder.link == links && m_seen.insert(folder.id).second)
+                    toRead.push_back(&folder);
+        std::sort(toRead.begin(), toRead.end(),
+                  [](const auto* a, const auto* b) { return folderOrderLess(a->name, b->name); });
         for (auto& [name, stamp] : files)
             m_files.push_back({prefix + name, stamp});
-        for (const auto& name : subFolders) {
-            const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (const auto* folder : toRead) {
+            const int fd = ::openat(folderFd, folder->name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fd >= 0)
-                scan(fd, prefix + name + '/');
+                scan(fd, prefix + folder->name + '/');
         }
         ::closedir(folder);
     }
