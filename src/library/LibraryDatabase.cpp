@@ -98,11 +98,14 @@ std::string openError(const std::string& path, const std::string& why)
 
 } // namespace
 
-std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const std::string& path, std::string& error)
+std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const std::string& path, std::string& error, Access access)
 {
     namespace fs = std::filesystem;
     std::error_code fsError;
+    error.clear();
     const bool existed = fs::exists(path, fsError) && fs::file_size(path, fsError) > 0;
+    if (!existed && access == Access::Read)
+        return nullptr;
     if (!existed) {
         fs::create_directories(fs::path(path).parent_path(), fsError);
         if (fsError) {
@@ -111,7 +114,8 @@ std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const std::string& path, 
         }
     }
     sqlite3* handle = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | (existed ? 0 : SQLITE_OPEN_CREATE);
+    const int flags =
+        access == Access::Read ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | (existed ? 0 : SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(path.c_str(), &handle, flags, nullptr) != SQLITE_OK) {
         error = openError(path, std::string("cannot be opened: ") + sqlite3_errmsg(handle));
         sqlite3_close(handle);
@@ -123,7 +127,7 @@ std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const std::string& path, 
     int status = SQLITE_OK;
     const auto [name, version] = storedSchema(handle, status);
     if (status != SQLITE_OK) {
-        error = openError(path, std::string("is damaged or not a database (") + sqlite3_errstr(status) + ")");
+        error = openError(path, std::string("is damaged or not a database (") + sqlite3_errmsg(handle) + ")");
         return nullptr;
     }
     if (name.empty()) {

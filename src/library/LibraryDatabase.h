@@ -20,10 +20,14 @@ class LibraryDatabase
 public:
     static constexpr int SchemaVersion = 1;
 
-    // Opens the database at path, creating it (and its folder) when it does not exist or is empty.
-    // nullptr with error set when the file is damaged, not SQLite, another program's database or of
-    // a newer version; nothing is written to such a file.
-    static std::unique_ptr<LibraryDatabase> open(const std::string& path, std::string& error);
+    enum class Access { Write, Read };
+
+    // Opens the database at path. For Write, creates it (and its folder) when it does not exist or
+    // is empty; for Read (a dry run) nothing is ever written: nullptr with error empty when there is
+    // no database yet. nullptr with error set when the file is damaged, not SQLite, another
+    // program's database or of another version; nothing is written to such a file.
+    static std::unique_ptr<LibraryDatabase> open(const std::string& path, std::string& error,
+                                                 Access access = Access::Write);
     ~LibraryDatabase();
     LibraryDatabase(const LibraryDatabase&) = delete;
     LibraryDatabase& operator=(const LibraryDatabase&) = delete;

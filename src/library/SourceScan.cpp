@@ -22,6 +22,12 @@ constexpr const char* StateFolderName = ".tunevale";
 
 using FolderId = std::pair<dev_t, ino_t>;
 
+FileStamp stampOf(const struct stat& status)
+{
+    return {static_cast<std::uint64_t>(status.st_size),
+            status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec};
+}
+
 class TreeScan
 {
 public:
@@ -53,9 +59,7 @@ public:
             if (::fstatat(folderFd, entry->d_name, &status, 0) != 0)
                 continue;
             if (S_ISREG(status.st_mode))
-                files.emplace_back(std::string(name),
-                                   FileStamp{static_cast<std::uint64_t>(status.st_size),
-                                             status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec});
+                files.emplace_back(std::string(name), stampOf(status));
             else if (S_ISDIR(status.st_mode))
                 subFolders.push_back({std::string(name), {status.st_dev, status.st_ino}, entry->d_type == DT_LNK});
         }
@@ -87,6 +91,15 @@ private:
 };
 
 } // namespace
+
+std::optional<FileStamp> fileStamp(const std::string& path)
+{
+    struct stat status {
+    };
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return stampOf(status);
+}
 
 bool scanSourceTree(const std::string& root, const std::string& skipFolder, std::vector<ScannedFile>& files,
                     std::string& error)

@@ -2,11 +2,15 @@
 
 #include "LibraryRecords.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tunevale
 {
+
+// The stamp of the file at path (links followed); nullopt when there is none.
+std::optional<FileStamp> fileStamp(const std::string& path);
 
 // One regular file found under the source root.
 struct ScannedFile {

@@ -203,5 +203,24 @@ TEST(LibraryLock, IsRefusedWhileAnotherProcessHoldsIt)
     EXPECT_TRUE(LibraryLock::acquire(state, error)) << error;
 }
 
+TEST(LibraryDatabase, ReadAccessNeverCreatesOrWrites)
+{
+    test::TempDir dir;
+    const auto path = dir / "mirror/.tunevale/library.sqlite";
+    std::string error;
+    EXPECT_FALSE(LibraryDatabase::open(path.string(), error, LibraryDatabase::Access::Read));
+    EXPECT_EQ(error, "");
+    EXPECT_FALSE(std::filesystem::exists(dir / "mirror"));
+
+    openOk(path.string())->putOutput(sampleOutput("a.flac"));
+    const auto before = test::readFile(path);
+    auto reader = LibraryDatabase::open(path.string(), error, LibraryDatabase::Access::Read);
+    ASSERT_TRUE(reader) << error;
+    EXPECT_EQ(reader->outputs(), std::vector<OutputRecord>{sampleOutput("a.flac")});
+    EXPECT_FALSE(reader->putOutput(sampleOutput("b.flac")));
+    EXPECT_FALSE(reader->lastError().empty());
+    EXPECT_EQ(test::readFile(path), before);
+}
+
 } // namespace
 } // namespace tunevale
