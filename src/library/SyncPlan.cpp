@@ -39,14 +39,15 @@ bool matchesCopyPattern(const std::string& source, const std::vector<std::string
 }
 
 // The paths that outputs hold or that lie in the mirror, and the choice of a free one for a new
-// output.
+// output. Paths are held without regard to ASCII letter case: FAT and NTFS would make "Intro.mp3"
+// and "intro.mp3" one file.
 class OutputPaths
 {
 public:
     explicit OutputPaths(const StampInMirror& stampInMirror) : m_stampInMirror(stampInMirror) {}
 
-    void hold(const std::string& path) { m_held.insert(path); }
-    void release(const std::string& path) { m_held.erase(path); }
+    void hold(const std::string& path) { m_held.insert(asciiLower(path)); }
+    void release(const std::string& path) { m_held.erase(asciiLower(path)); }
 
     // wanted when it is free, else the first free "stem (N).ext"; the result is held from then on.
     std::string claim(const std::string& wanted)
@@ -59,12 +60,12 @@ public:
             const auto suffix = " (" + std::to_string(n) + ")" + (extension.empty() ? "" : "." + extension);
             path = (folder.empty() ? "" : folder + '/') + cutAtCharacter(stem, MaxNameBytes - suffix.size()) + suffix;
         }
-        m_held.insert(path);
+        hold(path);
         return path;
     }
 
 private:
-    bool isFree(const std::string& path) const { return !m_held.contains(path) && !m_stampInMirror(path); }
+    bool isFree(const std::string& path) const { return !m_held.contains(asciiLower(path)) && !m_stampInMirror(path); }
 
     const StampInMirror& m_stampInMirror;
     std::unordered_set<std::string> m_held;

@@ -255,6 +255,15 @@ TEST_F(SyncPlanTest, ANewOutputNeverTakesAFileTheMirrorDidNotMake)
     EXPECT_EQ(test::readFile(mirror.dest / "A Ünï_ One_/Album 1/01 Intro 1.mp3"), "the user's file");
 }
 
+TEST_F(SyncPlanTest, NamesThatDifferOnlyInLetterCaseGetTheirOwnOutputs)
+{
+    // One file on a FAT card: the second must not overwrite the first.
+    fs::copy_file(mirror.file(FirstTrack), mirror.source / "A Ünï: One?/Album 1/01 INTRO 1.flac");
+    const auto first = sync();
+    EXPECT_EQ(first.outputs[0].output, "A Ünï_ One_/Album 1/01 INTRO 1.mp3");
+    EXPECT_EQ(first.outputs[1].output, "A Ünï_ One_/Album 1/01 Intro 1 (2).mp3");
+}
+
 TEST_F(SyncPlanTest, NamesFromTagsKeepAlbumsApartAndFollowNewTags)
 {
     std::string error;
