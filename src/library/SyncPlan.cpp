@@ -22,13 +22,6 @@ std::string extensionOf(const std::string& path)
     return dot == std::string::npos || dot == 0 ? std::string() : asciiLower(name.substr(dot + 1));
 }
 
-std::string withExtension(const std::string& path, const std::string& extension)
-{
-    const auto folder = relativeFolder(path);
-    const auto stem = relativeBaseName(path);
-    return (folder.empty() ? "" : folder + '/') + stem + '.' + extension;
-}
-
 bool matchesCopyPattern(const std::string& source, const std::vector<std::string>& patterns)
 {
     const auto name = source.substr(source.rfind('/') + 1);
@@ -189,8 +182,17 @@ private:
         }
         const bool settingsChanged = row.settings != m_options.settings;
         if (settingsChanged) {
-            // A new format brings a new extension; the old output goes once the new one is made.
-            const auto wanted = withExtension(row.output, m_options.extension);
+            // New settings may bring a new extension or layout; the old output goes once the new one
+            // is made. Names from tags need the tags.
+            if (m_options.layout.usesTags() && !sourceChanged) {
+                auto facts = m_inspect(file.path);
+                if (!facts) {
+                    planned.action = SyncAction::Unreadable;
+                    return planned;
+                }
+                planned.facts = std::move(*facts);
+            }
+            const auto wanted = m_options.layout.outputPath(file.path, planned.facts.tags, m_options.extension);
             if (wanted != row.output) {
                 planned.previousOutput = row.output;
                 m_paths.release(row.output);

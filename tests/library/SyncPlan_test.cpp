@@ -244,6 +244,17 @@ TEST_F(SyncPlanTest, NewAudioOrSettingsConvertAgain)
     EXPECT_TRUE(opened.empty());
     EXPECT_TRUE(fs::exists(mirror.dest / "A Ünï_ One_/Album 1/01 Intro 1.ogg"));
     EXPECT_FALSE(fs::exists(mirror.dest / "A Ünï_ One_/Album 1/01 Intro 1.mp3"));
+
+    // A new layout is new settings too: the outputs go where it puts them.
+    std::string error;
+    options.layout = OutputLayout(*NamePattern::parse("{artist} - {title}", error));
+    options.settings = "ogg q5, named from tags";
+    const auto renamed = sync();
+    EXPECT_EQ(withAction(renamed.outputs, SyncAction::Convert).size(), 24u);
+    EXPECT_EQ(renamed.outputs[1].output, "A Ünï_ One_ - Intro 2.ogg");
+    EXPECT_EQ(renamed.outputs[1].previousOutput, "A Ünï_ One_/Album 1/02 Intro 2.ogg");
+    EXPECT_TRUE(fs::exists(mirror.dest / "A Ünï_ One_ - Intro 2.ogg"));
+    EXPECT_EQ(renamed.outputs[5].output, "A Ünï_ One_ - Intro 2 (2).ogg");
 }
 
 TEST_F(SyncPlanTest, ANewOutputNeverTakesAFileTheMirrorDidNotMake)
