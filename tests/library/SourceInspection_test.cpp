@@ -41,6 +41,11 @@ TEST(AudioIdentity, SurvivesRetaggingAndChangesWithTheAudio)
     tagged.push_back((dir / "tagged.mp3").string());
     test::ffmpeg(tagged);
     EXPECT_EQ(engine->AudioIdentity((dir / "tagged.mp3").string()), mp3Identity);
+    tagged.back() = (dir / "v1.mp3").string();
+    tagged.insert(tagged.end() - 1, {"-write_id3v1", "1"});
+    test::ffmpeg(tagged);
+    ASSERT_EQ(fs::file_size(dir / "v1.mp3"), fs::file_size(dir / "tagged.mp3") + 128);
+    EXPECT_EQ(engine->AudioIdentity((dir / "v1.mp3").string()), mp3Identity) << "an ID3v1 tag at the end";
 
     // Other audio, or a FLAC without its checksum, gives another identity.
     const auto other = test::makeTone(dir / "b.mp3", 0.31, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k"});
