@@ -12,6 +12,7 @@ int SettingsCommand(const std::vector<std::string>& arguments);
 int ProbeCommand(const std::vector<std::string>& arguments);
 int ConvertCommand(const std::vector<std::string>& arguments);
 int LoudnessCommand(const std::vector<std::string>& arguments);
+int SyncCommand(const std::vector<std::string>& arguments);
 } // namespace tunevale
 
 namespace
@@ -27,6 +28,7 @@ struct Command {
 
 const std::vector<Command> kCommands{
     {"convert", "convert files and folders with the stored output settings or the options given", ConvertCommand},
+    {"sync", "plan a mirror of a folder tree converted into another (--dry-run)", SyncCommand},
     {"probe", "show what adding each file to the list would give it", ProbeCommand},
     {"info", "decode each file and show its format and length", InfoCommand},
     {"loudness", "measure each file's loudness and its ReplayGain track and album gains", LoudnessCommand},

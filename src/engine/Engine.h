@@ -165,6 +165,14 @@ public:
     virtual bool ChannelGetAttribute(EngineHandle handle, std::uint32_t attribute, float& value) = 0;
     // The source file's tags and embedded front cover (none for sources without tags).
     virtual bool ChannelGetTags(EngineHandle handle, SourceTags& tags) = 0;
+    // A text that names the file's audio and that retagging does not change (a hash of its demuxed
+    // audio packets, or FLAC's checksum of its samples); empty, with an error code, when the file
+    // cannot be read as audio. An engine that demuxes no files (the tests' stand-ins) has none.
+    virtual std::string AudioIdentity(const std::string& path)
+    {
+        (void)path;
+        return {};
+    }
 
     virtual bool ChannelPlay(EngineHandle handle, bool restart) = 0;
     virtual bool ChannelPause(EngineHandle handle) = 0;

@@ -1,5 +1,7 @@
 #include "FfmpegEngine.h"
 
+#include "AudioIdentity.h"
+
 #include "FfmpegDecoder.h"
 #include "FileInput.h"
 #include "MidiStream.h"
@@ -337,6 +339,17 @@ bool FfmpegEngine::ChannelGetTags(EngineHandle handle, SourceTags& tags)
         return false;
     tags = channel->tags();
     return succeed(true);
+}
+
+std::string FfmpegEngine::AudioIdentity(const std::string& path)
+{
+    int error = EngineCode::Ok;
+    auto identity = computeAudioIdentity(path, error);
+    if (identity.empty())
+        fail(error);
+    else
+        succeed(true);
+    return identity;
 }
 
 bool FfmpegEngine::ChannelPlay(EngineHandle handle, bool restart)

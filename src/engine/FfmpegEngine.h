@@ -45,6 +45,7 @@ public:
     bool ChannelGetInfo(EngineHandle handle, ChannelInfo& info) override;
     bool ChannelGetAttribute(EngineHandle handle, std::uint32_t attribute, float& value) override;
     bool ChannelGetTags(EngineHandle handle, SourceTags& tags) override;
+    std::string AudioIdentity(const std::string& path) override;
 
     bool ChannelPlay(EngineHandle handle, bool restart) override;
     bool ChannelPause(EngineHandle handle) override;

@@ -48,6 +48,7 @@ public:
         return m_real.ChannelGetAttribute(handle, attribute, value);
     }
     bool ChannelGetTags(EngineHandle handle, SourceTags& tags) override { return m_real.ChannelGetTags(handle, tags); }
+    std::string AudioIdentity(const std::string& path) override { return m_real.AudioIdentity(path); }
     bool ChannelPlay(EngineHandle handle, bool restart) override { return m_real.ChannelPlay(handle, restart); }
     bool ChannelPause(EngineHandle handle) override { return m_real.ChannelPause(handle); }
     bool ChannelStop(EngineHandle handle) override { return m_real.ChannelStop(handle); }
