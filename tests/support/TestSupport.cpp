@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "FixtureCache.h"
 
 #include <gtest/gtest.h>
 
@@ -109,8 +110,14 @@ void ffmpeg(const std::vector<std::string>& arguments)
 {
     std::vector<std::string> argv{"ffmpeg", "-nostdin", "-v", "error", "-y"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const auto result = runProgram(argv);
-    ASSERT_EQ(result.exitCode, 0) << result.output;
+    ProgramResult result;
+    const auto run = [&] {
+        result = runProgram(argv);
+        return result.exitCode == 0;
+    };
+    const auto cache = FixtureCache::ofThisBuild();
+    const bool made = cache ? cache->make(arguments, run) : run();
+    ASSERT_TRUE(made) << result.output;
 }
 
 std::filesystem::path makeTone(const std::filesystem::path& file, double seconds, int rate, int channels,

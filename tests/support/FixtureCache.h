@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunevale::test
+{
+
+// Files made by ffmpeg, kept in a folder so that a later run with the same arguments, the same
+// input files and the same ffmpeg is answered with a copy of the file instead of running again.
+// Only runs whose one effect is their output file (the last argument) are kept.
+class FixtureCache
+{
+public:
+    explicit FixtureCache(std::filesystem::path folder);
+
+    // The build's cache, or the folder named by $TUNEVALE_FIXTURE_CACHE; none when that is empty.
+    static std::optional<FixtureCache> ofThisBuild();
+
+    // The key of an ffmpeg run (its arguments after the program's name), or none when the run
+    // reads a folder or refers to files other than its inputs and its output.
+    static std::optional<std::string> keyOf(const std::vector<std::string>& arguments);
+
+    // Makes the output of an ffmpeg run (its arguments after the program's name): a copy of the
+    // file kept for the same run, or else what run() makes, kept when it succeeded and wrote
+    // nothing else into the output's folder. False when run() failed.
+    bool make(const std::vector<std::string>& arguments, const std::function<bool()>& run) const;
+
+private:
+    bool restore(const std::string& key, const std::filesystem::path& output) const;
+    void keep(const std::string& key, const std::filesystem::path& output) const;
+    std::filesystem::path fileOf(const std::string& key, const std::filesystem::path& output) const;
+
+    std::filesystem::path m_folder;
+};
+
+} // namespace tunevale::test
