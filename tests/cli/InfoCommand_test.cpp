@@ -1,6 +1,6 @@
 #include "EngineTestSupport.h"
-#include "TaggedSources.h"
 #include "HostileFiles.h"
+#include "TaggedSources.h"
 
 #include <gtest/gtest.h>
 

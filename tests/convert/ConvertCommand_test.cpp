@@ -116,15 +116,6 @@ bool pendingFileHolds(const std::filesystem::path& folder, std::uintmax_t bytes)
     return !file.empty() && std::filesystem::file_size(file, error) > bytes && !error;
 }
 
-std::vector<std::string> namesIn(const std::filesystem::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 } // namespace
 
 TEST(ConvertCommand, ConvertsTheNamedFilesAndPrintsEachStatusAndOutput)

@@ -53,15 +53,6 @@ private:
     ScopedPath m_path;
 };
 
-std::vector<std::string> namesIn(const std::filesystem::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool startsWith(const std::string& text, const std::string& prefix)
 {
     return text.rfind(prefix, 0) == 0;

@@ -17,15 +17,6 @@ using namespace tunevale::test;
 namespace
 {
 
-std::vector<std::string> namesIn(const std::filesystem::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 PendingOutputFile pending(const std::filesystem::path& folder, const std::string& extension = "mp3")
 {
     std::string error;

@@ -43,6 +43,9 @@ void ffmpeg(const std::vector<std::string>& arguments);
 std::filesystem::path makeTone(const std::filesystem::path& file, double seconds, int rate = 44100, int channels = 2,
                                const std::vector<std::string>& encoding = {});
 
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::filesystem::path& folder);
+
 // Reads a whole file.
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
