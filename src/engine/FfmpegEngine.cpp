@@ -52,6 +52,50 @@ template <typename Table> typename Table::mapped_type takeEntry(Table& table, En
     return entry;
 }
 
+// The encoder slot behind a handle, looked up under mutex; nullptr with EngineCode::Handle set when
+// there is none.
+template <typename Table> typename Table::mapped_type findSlot(std::mutex& mutex, Table& table, EngineHandle handle)
+{
+    std::lock_guard lock(mutex);
+    const auto it = table.find(handle);
+    if (it == table.end()) {
+        fail(EngineCode::Handle);
+        return nullptr;
+    }
+    return it->second;
+}
+
+// Hands PCM to a slot's encoder, one call at a time.
+template <typename Slot> bool writeToSlot(const std::shared_ptr<Slot>& slot, const void* buffer, std::uint32_t length)
+{
+    if (!slot)
+        return false;
+    std::lock_guard lock(slot->mutex);
+    int error = EngineCode::Ok;
+    if (!slot->encoder || !slot->encoder->write(buffer, length, error))
+        return fail(slot->encoder ? error : EngineCode::Handle);
+    return succeed(true);
+}
+
+// Takes the slot of handle out of table (under mutex) and closes its encoder.
+template <typename Table> bool closeSlot(std::mutex& mutex, Table& table, EngineHandle handle)
+{
+    typename Table::mapped_type slot;
+    {
+        std::lock_guard lock(mutex);
+        slot = takeEntry(table, handle);
+    }
+    if (!slot)
+        return fail(EngineCode::Handle);
+    std::lock_guard lock(slot->mutex);
+    int error = EngineCode::Ok;
+    const bool closed = slot->encoder->close(error);
+    slot->encoder.reset();
+    if (!closed)
+        return fail(error);
+    return succeed(true);
+}
+
 // Ends the channel's encoder, if it has one, where nobody asks how it ended.
 void discardEncoder(EngineChannel& channel)
 {
@@ -522,21 +566,10 @@ EngineHandle FfmpegEngine::WMAEncodeOpenFile(std::uint32_t freq, std::uint32_t c
     return succeed(handle);
 }
 
-std::shared_ptr<FfmpegEngine::WmaSlot> FfmpegEngine::findWma(EngineHandle handle)
-{
-    std::lock_guard lock(m_mutex);
-    const auto it = m_wmaEncoders.find(handle);
-    if (it == m_wmaEncoders.end()) {
-        fail(EngineCode::Handle);
-        return nullptr;
-    }
-    return it->second;
-}
-
 bool FfmpegEngine::WMAEncodeSetTag(EngineHandle encoder, const std::string& tag, const std::string& value,
                                    std::uint32_t)
 {
-    const auto slot = findWma(encoder);
+    const auto slot = findSlot(m_mutex, m_wmaEncoders, encoder);
     if (!slot)
         return false;
     std::lock_guard lock(slot->mutex);
@@ -548,32 +581,12 @@ bool FfmpegEngine::WMAEncodeSetTag(EngineHandle encoder, const std::string& tag,
 
 bool FfmpegEngine::WMAEncodeWrite(EngineHandle encoder, const void* buffer, std::uint32_t length)
 {
-    const auto slot = findWma(encoder);
-    if (!slot)
-        return false;
-    std::lock_guard lock(slot->mutex);
-    int error = EngineCode::Ok;
-    if (!slot->encoder || !slot->encoder->write(buffer, length, error))
-        return fail(slot->encoder ? error : EngineCode::Handle);
-    return succeed(true);
+    return writeToSlot(findSlot(m_mutex, m_wmaEncoders, encoder), buffer, length);
 }
 
 bool FfmpegEngine::WMAEncodeClose(EngineHandle encoder)
 {
-    std::shared_ptr<WmaSlot> slot;
-    {
-        std::lock_guard lock(m_mutex);
-        slot = takeEntry(m_wmaEncoders, encoder);
-    }
-    if (!slot)
-        return fail(EngineCode::Handle);
-    std::lock_guard lock(slot->mutex);
-    int error = EngineCode::Ok;
-    const bool closed = slot->encoder->close(error);
-    slot->encoder.reset();
-    if (!closed)
-        return fail(error);
-    return succeed(true);
+    return closeSlot(m_mutex, m_wmaEncoders, encoder);
 }
 
 EngineHandle FfmpegEngine::EncodeFileOpen(const EncodeSetup& setup, const ChannelInfo& pcm, const EncodeTarget& target)
@@ -594,47 +607,17 @@ EngineHandle FfmpegEngine::EncodeFileOpen(const EncodeSetup& setup, const Channe
     return succeed(handle);
 }
 
-std::shared_ptr<FfmpegEngine::FileSlot> FfmpegEngine::findFileEncoder(EngineHandle handle)
-{
-    std::lock_guard lock(m_mutex);
-    const auto it = m_fileEncoders.find(handle);
-    if (it == m_fileEncoders.end()) {
-        fail(EngineCode::Handle);
-        return nullptr;
-    }
-    return it->second;
-}
-
 bool FfmpegEngine::EncodeFileWrite(EngineHandle encoder, const void* buffer, std::uint32_t length)
 {
-    const auto slot = findFileEncoder(encoder);
-    if (!slot)
-        return false;
-    if (!buffer && length > 0)
+    const auto slot = findSlot(m_mutex, m_fileEncoders, encoder);
+    if (slot && !buffer && length > 0)
         return fail(EngineCode::IllegalParam);
-    std::lock_guard lock(slot->mutex);
-    int error = EngineCode::Ok;
-    if (!slot->encoder || !slot->encoder->write(buffer, length, error))
-        return fail(slot->encoder ? error : EngineCode::Handle);
-    return succeed(true);
+    return writeToSlot(slot, buffer, length);
 }
 
 bool FfmpegEngine::EncodeFileClose(EngineHandle encoder)
 {
-    std::shared_ptr<FileSlot> slot;
-    {
-        std::lock_guard lock(m_mutex);
-        slot = takeEntry(m_fileEncoders, encoder);
-    }
-    if (!slot)
-        return fail(EngineCode::Handle);
-    std::lock_guard lock(slot->mutex);
-    int error = EngineCode::Ok;
-    const bool closed = slot->encoder->close(error);
-    slot->encoder.reset();
-    if (!closed)
-        return fail(error);
-    return succeed(true);
+    return closeSlot(m_mutex, m_fileEncoders, encoder);
 }
 
 } // namespace tunevale

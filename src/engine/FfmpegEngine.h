@@ -82,8 +82,6 @@ private:
     EngineHandle newHandle();
     // The channel behind a handle; nullptr with EngineCode::Handle set when there is none.
     std::shared_ptr<EngineChannel> findChannel(EngineHandle handle);
-    std::shared_ptr<WmaSlot> findWma(EngineHandle handle);
-    std::shared_ptr<FileSlot> findFileEncoder(EngineHandle handle);
     EngineHandle addChannel(std::unique_ptr<PcmSource> source, std::uint32_t flags);
     std::string soundFont() const;
 
