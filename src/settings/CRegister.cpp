@@ -25,6 +25,7 @@ namespace
 {
 
 constexpr int kLockTimeoutMs = 10000;
+constexpr int kStaleLockMs = 3000;
 constexpr const char* kUnnamedValue = "*";
 
 QString qPath(const std::filesystem::path& path)
@@ -138,6 +139,9 @@ StoreChange changeStore(const std::filesystem::path& file, const std::function<b
     if (file.empty() || !QDir().mkpath(folder))
         return StoreChange::Failed;
     QLockFile lock(qPath(file) + ".lock");
+    // A copy killed while it made the lock file leaves one that names no owner; a write holds the
+    // lock for milliseconds, so a lock that old is a leftover and is broken well within the wait.
+    lock.setStaleLockTime(kStaleLockMs);
     if (!lock.tryLock(kLockTimeoutMs))
         return StoreChange::Failed;
 

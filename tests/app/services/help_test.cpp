@@ -8,6 +8,7 @@
 #include "ScopedEnv.h"
 #include "TestSupport.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QDesktopServices>
@@ -173,7 +174,9 @@ TEST(DesktopShellTest, HandsWebAddressesAndExistingFilesToXdgOpenAndHearsItFail)
     EXPECT_FALSE(shell.open(""));
     EXPECT_FALSE(shell.open("no address at all"));
     ASSERT_TRUE(pumpUntil([&] { return opener.opened().size() == 2; }));
-    EXPECT_EQ(opener.opened(), (std::vector<std::string>{"https://example.org/download?a=1&b=2", file.string()}));
+    // The two openers run side by side, so either may record first.
+    EXPECT_THAT(opener.opened(),
+                ::testing::UnorderedElementsAre("https://example.org/download?a=1&b=2", file.string()));
     ::sigaction(SIGPIPE, &previous, nullptr);
 
     opener.end(3); // xdg-open's "no program for this type"
