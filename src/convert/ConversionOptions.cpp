@@ -52,6 +52,16 @@ ConversionOptions conversionOptions(const OutputSettings& settings, const std::a
         options.wma.tags[i] = settings.txtWMATags[i].text;
     options.wma.tagNames = wmaTagNames;
     options.carryTags = settings.chkCarryTags.value;
+
+    options.keepFolders = settings.chkKeepSubFolders.value;
+    options.namePattern = settings.txtNamePattern.text;
+    if (settings.cmbIfExists.hasIndex(settings.cmbIfExists.listIndex))
+        options.ifExists = static_cast<IfExistsChoice>(settings.cmbIfExists.listIndex);
+    options.replayGain = settings.chkReplayGain.value;
+    options.truePeak = settings.chkTruePeak.value;
+    if (settings.cmbNormalize.hasIndex(settings.cmbNormalize.listIndex))
+        options.normalize = static_cast<NormalizeChoice>(settings.cmbNormalize.listIndex);
+    options.targetLufs = settings.sliderTargetLufs.value;
     return options;
 }
 

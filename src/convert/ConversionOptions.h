@@ -28,6 +28,17 @@ struct ConversionOptions {
     OggEncoderOptions ogg;
     WmaOptions wma;
     bool carryTags = true; // chkCarryTags: the sources' tags and covers go into the outputs
+
+    // Where each output goes inside its folder and what happens when it exists.
+    bool keepFolders = false; // chkKeepSubFolders: below the source's folder relative to its job's root
+    std::string namePattern;  // txtNamePattern: "" keeps the source's base name
+    IfExistsChoice ifExists = IfExistsChoice::Rename;
+
+    // Loudness measured while converting.
+    bool replayGain = true; // chkReplayGain: ReplayGain (and Opus R128) tags written
+    bool truePeak = true;   // chkTruePeak: true peak, else sample peak
+    NormalizeChoice normalize = NormalizeChoice::Off;
+    double targetLufs = -18; // sliderTargetLufs: where normalising brings the audio
 };
 
 // The options of the settings as they stand, with the Windows Media names of the eight WMA tags.

@@ -26,11 +26,12 @@ class ErrorLog;
 class WmaBitrateListView;
 
 // One job of a run: the source, its row in the job list and its output folder, which the run's
-// owner has made sure exists.
+// owner has made sure exists; root is the folder the source was added from ("" for its own folder).
 struct RunJob {
     std::size_t row = 0;
     std::string source;
     std::string folder;
+    std::string root;
 };
 
 // How a job of the run stands: its state, its progress, and once it has ended the output it

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "Engine.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace tunevale
 {
 
-class Engine;
 class ErrorLog;
 
 enum class JobOutcome { Complete, Cancelled, Error };
@@ -29,6 +31,12 @@ public:
     virtual void setProgress(float percent) = 0;
     // "Stop" was clicked: the writer ends the job as "Cancelled" after its current chunk.
     virtual bool cancelRequested() const = 0;
+    // Every chunk of PCM the writer decoded, in order, before it is encoded (format: as the engine
+    // delivers it). The run may measure it, or change it in place (a gain) without changing its size.
+    virtual void decodedPcm(const ChannelInfo& format, void* pcm, std::size_t bytes)
+    {
+        (void)format, (void)pcm, (void)bytes;
+    }
 };
 
 // Reports position ÷ length × 100 as the job's progress when both counts are usable (a failed

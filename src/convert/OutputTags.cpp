@@ -183,7 +183,7 @@ TagWriteResult failure(std::string error, TagWriteResult result)
 } // namespace
 
 TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
-                               const std::optional<TypedWmaTags>& typedWma)
+                               const std::optional<TypedWmaTags>& typedWma, const GainTags&)
 {
     TagWriteResult result;
     const SourceTags clean = cleaned(tags, result.dropped);

@@ -42,6 +42,18 @@ struct TypedWmaTags {
     std::array<std::string, 8> values;
 };
 
+// Loudness values for the ReplayGain 2.0 tags (reference -18 LUFS) and, in Opus outputs, the R128
+// gains (relative to -23 LUFS, so 5 dB lower). An empty value writes no tag of its own; any given
+// value means the source's own gain tags are not carried over.
+struct GainTags {
+    std::optional<double> trackGain; // dB
+    std::optional<double> trackPeak; // linear, 1.0 for full scale
+    std::optional<double> albumGain;
+    std::optional<double> albumPeak;
+
+    bool empty() const { return !trackGain && !trackPeak && !albumGain && !albumPeak; }
+};
+
 enum class TagWriteStatus {
     Written,        // the output now carries the tags (apart from the fields left out)
     NothingToWrite, // the source has no tags: the output was not touched
@@ -64,7 +76,12 @@ struct TagWriteResult {
 // saved, so a failure (a full disk included) leaves the audio as it was. Text that is not valid
 // UTF-8 is repaired; values too large for the format are left out and named in dropped.
 TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
-                               const std::optional<TypedWmaTags>& typedWma = std::nullopt);
+                               const std::optional<TypedWmaTags>& typedWma = std::nullopt, const GainTags& gains = {});
+
+// Sets the gain tags of a finished output (an album's gain once its last track has ended), leaving
+// its other tags as they are, by the same copy-and-replace as WriteOutputTags. False, with error
+// set, when the output was not changed.
+bool WriteGainTags(const std::string& outFile, OutputTagFormat format, const GainTags& gains, std::string& error);
 
 // The tag layout of an output format; the iPod default format is an MP3.
 OutputTagFormat tagFormatOf(FileFormat format);

@@ -27,6 +27,7 @@ struct Job {
     std::int32_t ID = 0;       // written as 0, copied on rebuild, read by nobody
     std::int32_t CheckBox = 0; // 0 unticked, any other value ticked (the grid may store -1)
     std::string FilePath;      // unique in the list, compared exactly
+    std::string Root;          // the folder it was added from; a file added alone: its own folder
     JobState State = JobState::WaitingConversion;
     float Progress = 0;  // percent done while Converting
     std::string Failure; // why the job last ended "Error", for the view and the command line

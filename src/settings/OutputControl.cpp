@@ -49,19 +49,32 @@ OptionButton& optionField(OutputSettings& s, OutputControl control, int index)
 
 CheckBox& checkField(OutputSettings& s, OutputControl control)
 {
-    if (control == OutputControl::chkWMAFileTags)
+    switch (control) {
+    case OutputControl::chkWMAFileTags:
         return s.chkWMAFileTags;
-    if (control == OutputControl::chkShutdown)
+    case OutputControl::chkShutdown:
         return s.chkShutdown;
-    if (control == OutputControl::chkCarryTags)
+    case OutputControl::chkCarryTags:
         return s.chkCarryTags;
-    wrongControl("check box");
+    case OutputControl::chkIncludeSubFolders:
+        return s.chkIncludeSubFolders;
+    case OutputControl::chkKeepSubFolders:
+        return s.chkKeepSubFolders;
+    case OutputControl::chkReplayGain:
+        return s.chkReplayGain;
+    case OutputControl::chkTruePeak:
+        return s.chkTruePeak;
+    default:
+        wrongControl("check box");
+    }
 }
 
 TextBox& textField(OutputSettings& s, OutputControl control, int index)
 {
     if (control == OutputControl::txtOutPath)
         return s.txtOutPath;
+    if (control == OutputControl::txtNamePattern)
+        return s.txtNamePattern;
     if (control == OutputControl::txtWMATags)
         return s.txtWMATags[checkedIndex(index, kWMATagCount, "tag index")];
     wrongControl("text box");
@@ -80,6 +93,8 @@ SliderSetting& sliderField(OutputSettings& s, OutputControl control)
         return s.sliderOGG;
     case OutputControl::sliderParallelJobs:
         return s.sliderParallelJobs;
+    case OutputControl::sliderTargetLufs:
+        return s.sliderTargetLufs;
     default:
         wrongControl("slider");
     }
@@ -102,6 +117,10 @@ ComboBox& comboField(OutputSettings& s, OutputControl control)
         return s.cmbOGGCBitrate;
     case OutputControl::cmbOGGVBitrate:
         return s.cmbOGGVBitrate;
+    case OutputControl::cmbIfExists:
+        return s.cmbIfExists;
+    case OutputControl::cmbNormalize:
+        return s.cmbNormalize;
     default:
         wrongControl("drop-down list");
     }

@@ -35,6 +35,14 @@ enum class OutputControl {
     lblFormat,
     chkCarryTags,
     sliderParallelJobs,
+    chkIncludeSubFolders,
+    chkKeepSubFolders,
+    txtNamePattern,
+    cmbIfExists,
+    chkReplayGain,
+    chkTruePeak,
+    cmbNormalize,
+    sliderTargetLufs,
 };
 
 // The field of the record that a control names (index: the member of an array). A control of

@@ -21,6 +21,8 @@ const std::vector<std::string> kOGGBitrates{"320 Kbps", "288 Kbps", "256 Kbps", 
                                             "160 Kbps", "128 Kbps", "96 Kbps",  "64 Kbps"};
 const std::array<const char*, kWMATagCount> kWMATagTexts{"Title",  "Artist",    "Album Title", "Description",
                                                          "Rating", "Copyright", "Genre",       "Year"};
+const std::vector<std::string> kIfExistsChoices{"Rename", "Skip", "Update", "Replace"};
+const std::vector<std::string> kNormalizeChoices{"Off", "Track", "Album"};
 
 ComboBox combo(const std::vector<std::string>& list, int listIndex)
 {
@@ -98,6 +100,12 @@ OutputSettings designOutputSettings(const std::string& defaultOutPath)
 
     s.chkCarryTags.value = true;
     s.sliderParallelJobs = slider(0, 0, 64);
+
+    s.cmbIfExists = combo(kIfExistsChoices, static_cast<int>(IfExistsChoice::Rename));
+    s.chkReplayGain.value = true;
+    s.chkTruePeak.value = true;
+    s.cmbNormalize = combo(kNormalizeChoices, static_cast<int>(NormalizeChoice::Off));
+    s.sliderTargetLufs = slider(-18, -30, -10);
     return s;
 }
 

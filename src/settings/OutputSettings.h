@@ -58,6 +58,10 @@ enum class FileFormat { WAV = 0, WMA = 1, MP3 = 2, OGG = 3, Ipod = 4 };
 inline constexpr int kFileFormatCount = 5;
 inline constexpr int kWMATagCount = 8;
 
+// The entries of cmbIfExists and cmbNormalize, by index.
+enum class IfExistsChoice { Rename = 0, Skip = 1, Update = 2, Replace = 3 };
+enum class NormalizeChoice { Off = 0, Track = 1, Album = 2 };
+
 struct OutputSettings {
     // Output folder (main window).
     OptionButton optOtherFolder;
@@ -100,6 +104,22 @@ struct OutputSettings {
     CheckBox chkCarryTags;
     // How many files convert at once; 0 for one per core (no control of its own).
     SliderSetting sliderParallelJobs;
+
+    // "Add Folder..." takes the folder's sub-folders too.
+    CheckBox chkIncludeSubFolders;
+    // Where outputs go inside the output folder: each in its source's folder relative to the
+    // folder it was added from; named from the source's tags by a pattern ("" keeps the source's
+    // name); and what a job does when its output exists (IfExistsChoice by index).
+    CheckBox chkKeepSubFolders;
+    TextBox txtNamePattern;
+    ComboBox cmbIfExists;
+
+    // Loudness: ReplayGain tags measured while converting, true peak (else sample peak), and
+    // normalising the audio (NormalizeChoice by index) to sliderTargetLufs.
+    CheckBox chkReplayGain;
+    CheckBox chkTruePeak;
+    ComboBox cmbNormalize;
+    SliderSetting sliderTargetLufs;
 
     // The one-line format summary on the main window.
     std::string lblFormat;

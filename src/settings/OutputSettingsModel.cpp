@@ -246,6 +246,12 @@ void OutputSettingsModel::loadOption(OutputControl control, const char* name, co
         setOption(control, *on);
 }
 
+void OutputSettingsModel::loadCheck(OutputControl control, const char* name, const char* defaultText)
+{
+    if (const auto ticked = parseOptionText(read(name, defaultText)))
+        setCheck(control, *ticked);
+}
+
 void OutputSettingsModel::loadSlider(OutputControl control, const char* name, int defaultValue)
 {
     if (const auto value = parseIntegerText(read(name, std::to_string(defaultValue))))
@@ -309,8 +315,15 @@ void OutputSettingsModel::LoadSettings(bool writeBackFolder)
     setEnabled(C::cmbOGGCBitrate, m_settings.optOGGCBR.value);
     setEnabled(C::cmbOGGVBitrate, !m_settings.optOGGCBR.value);
 
-    if (const auto carry = parseOptionText(read("chkCarryTags", "True")))
-        setCheck(C::chkCarryTags, *carry);
+    loadCheck(C::chkCarryTags, "chkCarryTags", "True");
+    loadCheck(C::chkIncludeSubFolders, "chkIncludeSubFolders", "False");
+    loadCheck(C::chkKeepSubFolders, "chkKeepSubFolders", "False");
+    setText(C::txtNamePattern, read("txtNamePattern", ""));
+    loadCombo(C::cmbIfExists, "cmbIfExists", static_cast<int>(IfExistsChoice::Rename));
+    loadCheck(C::chkReplayGain, "chkReplayGain", "True");
+    loadCheck(C::chkTruePeak, "chkTruePeak", "True");
+    loadCombo(C::cmbNormalize, "cmbNormalize", static_cast<int>(NormalizeChoice::Off));
+    loadSlider(C::sliderTargetLufs, "sliderTargetLufs", -18);
 
     ShowFormatSummary();
 }
@@ -342,6 +355,14 @@ bool OutputSettingsModel::SaveSettings()
     values.emplace_back("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
     values.emplace_back("chkCarryTags", optionText(s.chkCarryTags.value));
     values.emplace_back("sliderParallelJobs", std::to_string(s.sliderParallelJobs.value));
+    values.emplace_back("chkIncludeSubFolders", optionText(s.chkIncludeSubFolders.value));
+    values.emplace_back("chkKeepSubFolders", optionText(s.chkKeepSubFolders.value));
+    values.emplace_back("txtNamePattern", s.txtNamePattern.text);
+    values.emplace_back("cmbIfExists", std::to_string(s.cmbIfExists.listIndex));
+    values.emplace_back("chkReplayGain", optionText(s.chkReplayGain.value));
+    values.emplace_back("chkTruePeak", optionText(s.chkTruePeak.value));
+    values.emplace_back("cmbNormalize", std::to_string(s.cmbNormalize.listIndex));
+    values.emplace_back("sliderTargetLufs", std::to_string(s.sliderTargetLufs.value));
     // One replacement of the store, quick at exit; values this copy did not change stay as another
     // running copy may have saved them.
     return write(values, true);

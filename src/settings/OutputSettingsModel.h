@@ -68,6 +68,7 @@ private:
     // written only while the store holds what this copy read.
     bool write(const std::vector<std::pair<std::string, std::string>>& values, bool ownChanges);
     void loadOption(OutputControl control, const char* name, const char* defaultText);
+    void loadCheck(OutputControl control, const char* name, const char* defaultText);
     void loadSlider(OutputControl control, const char* name, int defaultValue);
     void loadCombo(OutputControl control, const char* name, int defaultValue);
 

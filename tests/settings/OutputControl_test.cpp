@@ -32,6 +32,14 @@ TEST(OutputControlTest, EachControlNamesItsOwnField)
     EXPECT_EQ(&comboField(view, C::cmbOGGVBitrate), &s.cmbOGGVBitrate);
     EXPECT_EQ(&checkField(s, C::chkShutdown), &s.chkShutdown);
     EXPECT_EQ(&checkField(s, C::chkCarryTags), &s.chkCarryTags);
+    EXPECT_EQ(&checkField(s, C::chkIncludeSubFolders), &s.chkIncludeSubFolders);
+    EXPECT_EQ(&checkField(s, C::chkKeepSubFolders), &s.chkKeepSubFolders);
+    EXPECT_EQ(&checkField(s, C::chkReplayGain), &s.chkReplayGain);
+    EXPECT_EQ(&checkField(view, C::chkTruePeak), &s.chkTruePeak);
+    EXPECT_EQ(&textField(s, C::txtNamePattern), &s.txtNamePattern);
+    EXPECT_EQ(&comboField(s, C::cmbIfExists), &s.cmbIfExists);
+    EXPECT_EQ(&comboField(view, C::cmbNormalize), &s.cmbNormalize);
+    EXPECT_EQ(&sliderField(s, C::sliderTargetLufs), &s.sliderTargetLufs);
     EXPECT_EQ(&checkField(view, C::chkWMAFileTags), &s.chkWMAFileTags);
     EXPECT_EQ(&textField(s, C::txtOutPath), &s.txtOutPath);
     EXPECT_EQ(&textField(view, C::txtWMATags, 7), &s.txtWMATags[7]);

@@ -366,16 +366,66 @@ TEST_F(OutputSettingsModelTest, SaveWritesEveryValueInItsOrder)
 {
     OutputSettingsModel model(reg, kDefaultPath);
     model.SaveSettings();
-    EXPECT_EQ(storedNames(), (std::vector<std::string>{
-                                 "optOtherFolder", "optSameFolder",    "txtOutPath",     "optFileFormat",
-                                 "sliderWMA",      "cmbMP3StereoMode", "cmbMP3Freq",     "SliderMP3EncoderQuality",
-                                 "optMP3CBR",      "optMP3ABR",        "optMP3VBR",      "SliderMP3VBR",
-                                 "cmbMP3CBitrate", "cmbMP3ABitrate",   "sliderOGG",      "optOGGCBR",
-                                 "optOGGVBR",      "cmbOGGCBitrate",   "cmbOGGvBitrate", "chkCarryTags", "sliderParallelJobs"}));
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"optOtherFolder",     "optSameFolder",
+                                                       "txtOutPath",         "optFileFormat",
+                                                       "sliderWMA",          "cmbMP3StereoMode",
+                                                       "cmbMP3Freq",         "SliderMP3EncoderQuality",
+                                                       "optMP3CBR",          "optMP3ABR",
+                                                       "optMP3VBR",          "SliderMP3VBR",
+                                                       "cmbMP3CBitrate",     "cmbMP3ABitrate",
+                                                       "sliderOGG",          "optOGGCBR",
+                                                       "optOGGVBR",          "cmbOGGCBitrate",
+                                                       "cmbOGGvBitrate",     "chkCarryTags",
+                                                       "sliderParallelJobs", "chkIncludeSubFolders",
+                                                       "chkKeepSubFolders",  "txtNamePattern",
+                                                       "cmbIfExists",        "chkReplayGain",
+                                                       "chkTruePeak",        "cmbNormalize",
+                                                       "sliderTargetLufs"}));
     EXPECT_EQ(stored("optOtherFolder"), "True");
     EXPECT_EQ(stored("optOGGVBR"), "True");
     EXPECT_EQ(stored("optFileFormat"), "4");
     EXPECT_EQ(stored("sliderOGG"), "3");
+}
+
+TEST_F(OutputSettingsModelTest, LayoutAndLoudnessChoicesAreStoredAndLoaded)
+{
+    const OutputSettings first = loaded().settings();
+    EXPECT_FALSE(first.chkIncludeSubFolders.value);
+    EXPECT_FALSE(first.chkKeepSubFolders.value);
+    EXPECT_EQ(first.txtNamePattern.text, "");
+    EXPECT_EQ(first.cmbIfExists.text(), "Rename");
+    EXPECT_TRUE(first.chkReplayGain.value);
+    EXPECT_TRUE(first.chkTruePeak.value);
+    EXPECT_EQ(first.cmbNormalize.text(), "Off");
+    EXPECT_EQ(first.sliderTargetLufs.value, -18);
+
+    OutputSettingsModel model = loaded();
+    model.clickCheck(C::chkIncludeSubFolders, true);
+    model.clickCheck(C::chkKeepSubFolders, true);
+    model.setText(C::txtNamePattern, "{albumartist}/{album}/{track:02} {title}");
+    model.setComboIndex(C::cmbIfExists, static_cast<int>(IfExistsChoice::Update));
+    model.clickCheck(C::chkReplayGain, false);
+    model.clickCheck(C::chkTruePeak, false);
+    model.setComboIndex(C::cmbNormalize, static_cast<int>(NormalizeChoice::Album));
+    model.setSliderValue(C::sliderTargetLufs, -23);
+    ASSERT_TRUE(model.SaveSettings());
+
+    const OutputSettings again = loaded().settings();
+    EXPECT_TRUE(again.chkIncludeSubFolders.value);
+    EXPECT_TRUE(again.chkKeepSubFolders.value);
+    EXPECT_EQ(again.txtNamePattern.text, "{albumartist}/{album}/{track:02} {title}");
+    EXPECT_EQ(again.cmbIfExists.text(), "Update");
+    EXPECT_FALSE(again.chkReplayGain.value);
+    EXPECT_FALSE(again.chkTruePeak.value);
+    EXPECT_EQ(again.cmbNormalize.text(), "Album");
+    EXPECT_EQ(again.sliderTargetLufs.value, -23);
+
+    // Values from outside the lists and ranges keep the default or the nearer end.
+    store("cmbIfExists", "9");
+    store("sliderTargetLufs", "-99");
+    const OutputSettings odd = loaded().settings();
+    EXPECT_EQ(odd.sliderTargetLufs.value, -30);
+    EXPECT_TRUE(odd.cmbIfExists.hasIndex(odd.cmbIfExists.listIndex));
 }
 
 TEST_F(OutputSettingsModelTest, CarryingTagsOverIsOnUntilTurnedOffAndStaysStored)
