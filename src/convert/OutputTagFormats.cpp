@@ -145,7 +145,8 @@ const char* slotName(AsfSlot slot)
 
 } // namespace
 
-bool writeId3v2Tags(const std::string& path, const SourceTags& tags, std::vector<TagField>& leftOut, std::string& error)
+bool writeId3v2Tags(const std::string& path, const SourceTags& tags, const GainChange& gains,
+                    std::vector<TagField>& leftOut, std::string& error)
 {
     TagLib::MPEG::File file(path.c_str(), false);
     if (!opened(file, error))
@@ -183,12 +184,13 @@ bool writeId3v2Tags(const std::string& path, const SourceTags& tags, std::vector
         picture->setPicture(bytes(tags.frontCover.bytes));
         tag.addFrame(picture.release());
     }
+    setId3Gains(tag, gains);
     return saved(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3,
                            TagLib::File::DoNotDuplicate),
                  error);
 }
 
-bool writeVorbisComments(const std::string& path, const SourceTags& tags, std::string& error)
+bool writeVorbisComments(const std::string& path, const SourceTags& tags, const GainChange& gains, std::string& error)
 {
     TagLib::Ogg::Vorbis::File file(path.c_str(), false);
     if (!opened(file, error))
@@ -221,11 +223,12 @@ bool writeVorbisComments(const std::string& path, const SourceTags& tags, std::s
         picture->setData(bytes(tags.frontCover.bytes));
         comment.addPicture(picture.release());
     }
+    setVorbisGains(comment, gains);
     return saved(file.save(), error);
 }
 
 bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const std::optional<TypedWmaTags>& typed,
-                        std::vector<std::string>& dropped, std::string& error)
+                        const GainChange& gains, std::vector<std::string>& dropped, std::string& error)
 {
     TagLib::ASF::File file(path.c_str(), false);
     if (!opened(file, error))
@@ -292,6 +295,7 @@ bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const s
         picture.setPicture(bytes(tags.frontCover.bytes));
         tag.setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
     }
+    setAsfGains(tag, gains);
     return saved(file.save(), error);
 }
 

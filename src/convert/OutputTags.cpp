@@ -156,16 +156,38 @@ void releaseRoom(int fd, std::uint64_t bytes)
         ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, status.st_size, static_cast<off_t>(bytes));
 }
 
-bool tagFile(const std::string& path, OutputTagFormat format, const SourceTags& tags,
-             const std::optional<TypedWmaTags>& typedWma, TagWriteResult& result)
+// Whether the format's audio always differs from the source's, so that loudness tags the source
+// had would describe other audio.
+bool lossyFormat(OutputTagFormat format)
 {
     switch (format) {
     case OutputTagFormat::Mp3:
-        return writeId3v2Tags(path, tags, result.leftOut, result.error);
     case OutputTagFormat::Ogg:
-        return writeVorbisComments(path, tags, result.error);
     case OutputTagFormat::Wma:
-        return writeAsfAttributes(path, tags, typedWma, result.dropped, result.error);
+        return true;
+    case OutputTagFormat::Wav:
+        break;
+    }
+    return false;
+}
+
+// WAV's INFO list has no loudness tags that players read.
+bool holdsGainTags(OutputTagFormat format)
+{
+    return format != OutputTagFormat::Wav;
+}
+
+bool tagFile(const std::string& path, OutputTagFormat format, const SourceTags& tags,
+             const std::optional<TypedWmaTags>& typedWma, const GainTags& gainTags, TagWriteResult& result)
+{
+    const GainChange gains = newOutputGains(gainTags, lossyFormat(format));
+    switch (format) {
+    case OutputTagFormat::Mp3:
+        return writeId3v2Tags(path, tags, gains, result.leftOut, result.error);
+    case OutputTagFormat::Ogg:
+        return writeVorbisComments(path, tags, gains, result.error);
+    case OutputTagFormat::Wma:
+        return writeAsfAttributes(path, tags, typedWma, gains, result.dropped, result.error);
     case OutputTagFormat::Wav:
         return writeRiffInfo(path, tags, result.leftOut, result.error);
     }
@@ -180,19 +202,15 @@ TagWriteResult failure(std::string error, TagWriteResult result)
     return result;
 }
 
-} // namespace
-
-TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
-                               const std::optional<TypedWmaTags>& typedWma, const GainTags&)
+// Edits a copy of the output, made beside it with room bytes more reserved on the disk, and puts
+// it in the output's place once saved. "" when the output now holds the edited copy; otherwise
+// why the output was left as it was.
+template <typename Edit> std::string editThroughCopy(const std::string& outFile, std::uint64_t room, Edit&& edit)
 {
-    TagWriteResult result;
-    const SourceTags clean = cleaned(tags, result.dropped);
-    if (clean.empty())
-        return result;
     namespace fs = std::filesystem;
     std::error_code fsError;
     if (!fs::is_regular_file(outFile, fsError) || ::access(outFile.c_str(), W_OK) != 0)
-        return failure("the output file is missing or not writable", result);
+        return "the output file is missing or not writable";
 
     // The copy lives beside the output, so that renaming it over the output is atomic. Its name
     // is short: the output's own may already be as long as a name can be.
@@ -200,21 +218,21 @@ TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat forma
     std::string copyName = (target.parent_path() / (std::string(TagCopyPrefix) + "XXXXXX")).string();
     const int copy = ::mkstemp(copyName.data());
     if (copy < 0)
-        return failure(systemError("no temporary file beside the output", errno), result);
+        return systemError("no temporary file beside the output", errno);
     const auto discardCopy = [&](std::string error) {
         ::close(copy);
         std::error_code ignored;
         fs::remove(copyName, ignored);
-        return failure(std::move(error), result);
+        return error;
     };
     if (const int error = copyInto(outFile, copy))
         return discardCopy(systemError("could not copy the output", error));
-    const std::uint64_t room = roomForTags(clean, typedWma);
     if (const int error = reserveRoom(copy, room))
         return discardCopy(systemError("no room for the tags", error));
 
-    if (!tagFile(copyName, format, clean, typedWma, result))
-        return discardCopy(result.error);
+    std::string editError;
+    if (!edit(copyName, editError))
+        return discardCopy(editError.empty() ? "the tags could not be written" : editError);
     releaseRoom(copy, room);
     // On disk before the rename, so that after a crash the name holds the tagged audio or the old
     // audio, never an empty file.
@@ -223,16 +241,47 @@ TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat forma
     if (::close(copy) != 0) {
         std::error_code ignored;
         fs::remove(copyName, ignored);
-        return failure(systemError("could not finish the tagged copy", errno), result);
+        return systemError("could not finish the tagged copy", errno);
     }
     fs::rename(copyName, target, fsError);
     if (fsError) {
         std::error_code ignored;
         fs::remove(copyName, ignored);
-        return failure("could not replace the output: " + fsError.message(), result);
+        return "could not replace the output: " + fsError.message();
     }
+    return {};
+}
+
+} // namespace
+
+TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
+                               const std::optional<TypedWmaTags>& typedWma, const GainTags& gains)
+{
+    TagWriteResult result;
+    const SourceTags clean = cleaned(tags, result.dropped);
+    const bool gainsToWrite = !gains.empty() && holdsGainTags(format);
+    if (clean.empty() && !gainsToWrite && !(lossyFormat(format) && carriesStaleGains(outFile, format)))
+        return result;
+    std::string error =
+        editThroughCopy(outFile, roomForTags(clean, typedWma), [&](const std::string& copy, std::string& why) {
+            const bool written = tagFile(copy, format, clean, typedWma, gains, result);
+            why = result.error;
+            return written;
+        });
+    if (!error.empty())
+        return failure(std::move(error), result);
     result.status = TagWriteStatus::Written;
     return result;
+}
+
+bool WriteGainTags(const std::string& outFile, OutputTagFormat format, const GainTags& gains, std::string& error)
+{
+    if (gains.empty() || !holdsGainTags(format))
+        return true;
+    error = editThroughCopy(outFile, roomForTags({}, std::nullopt), [&](const std::string& copy, std::string& why) {
+        return writeGainsOnly(copy, format, givenGainsOnly(gains), why);
+    });
+    return error.empty();
 }
 
 OutputTagFormat tagFormatOf(FileFormat format)

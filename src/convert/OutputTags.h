@@ -71,16 +71,20 @@ struct TagWriteResult {
     bool failed() const { return status == TagWriteStatus::Failed; }
 };
 
-// Writes the source's tags and front cover into a finished output file. The file is tagged as a
-// copy beside it, with room for the tags reserved on the disk first, that replaces it only once
-// saved, so a failure (a full disk included) leaves the audio as it was. Text that is not valid
-// UTF-8 is repaired; values too large for the format are left out and named in dropped.
+// Writes the source's tags and front cover into a finished output file, with the given gains as
+// ReplayGain 2.0 tags (R128 gains in Opus; WAV carries none). Loudness tags the output carries
+// already (an encoder copies them from the source) are removed when gains are given or when the
+// output's audio is lossy: they describe the source's audio. The file is tagged as a copy beside
+// it, with room for the tags reserved on the disk first, that replaces it only once saved, so a
+// failure (a full disk included) leaves the audio as it was. Text that is not valid UTF-8 is
+// repaired; values too large for the format are left out and named in dropped.
 TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
                                const std::optional<TypedWmaTags>& typedWma = std::nullopt, const GainTags& gains = {});
 
 // Sets the gain tags of a finished output (an album's gain once its last track has ended), leaving
-// its other tags as they are, by the same copy-and-replace as WriteOutputTags. False, with error
-// set, when the output was not changed.
+// its other tags as they are, by the same copy-and-replace as WriteOutputTags. A gain without a
+// value keeps what the output has. True without a change for empty gains and for WAV, which has no
+// gain tags. False, with error set, when the output was not changed.
 bool WriteGainTags(const std::string& outFile, OutputTagFormat format, const GainTags& gains, std::string& error);
 
 // The tag layout of an output format; the iPod default format is an MP3.

@@ -1,0 +1,232 @@
+#include "EncodedOutputs.h"
+#include "OutputTags.h"
+#include "TagReadBack.h"
+#include "TaggedSources.h"
+
+#include <taglib/asffile.h>
+#include <taglib/fileref.h>
+#include <taglib/tpropertymap.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <unistd.h>
+
+using namespace tunevale;
+using namespace tunevale::test;
+
+namespace
+{
+
+using GainMap = std::map<std::string, std::string>;
+
+bool isGainName(const std::string& upperCaseName)
+{
+    return upperCaseName.starts_with("REPLAYGAIN_") || upperCaseName.starts_with("R128_");
+}
+
+// The loudness tags as TagLib reads them, names in upper case: its generic property map, and for
+// WMA, whose map leaves them out, the ASF attributes.
+GainMap taglibGains(const std::filesystem::path& file)
+{
+    GainMap gains;
+    const auto add = [&gains](const TagLib::String& key, const TagLib::String& value, std::size_t count) {
+        const std::string name = key.upper().to8Bit(true);
+        if (isGainName(name)) {
+            EXPECT_EQ(count, 1u) << name;
+            gains[name] = value.to8Bit(true);
+        }
+    };
+    if (file.extension() == ".wma") {
+        TagLib::ASF::File asf(file.c_str(), false);
+        EXPECT_TRUE(asf.isValid());
+        for (const auto& [key, values] : asf.tag()->attributeListMap())
+            add(key, values.front().toString(), values.size());
+        return gains;
+    }
+    TagLib::FileRef ref(file.c_str(), false);
+    EXPECT_FALSE(ref.isNull()) << file;
+    if (!ref.isNull())
+        for (const auto& [key, values] : ref.file()->properties())
+            add(key, values.front(), values.size());
+    return gains;
+}
+
+// Compares file contents without printing them.
+::testing::AssertionResult sameContent(const std::filesystem::path& file, const std::string& expected)
+{
+    const std::string actual = readFile(file);
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << file << " changed: " << actual.size() << " bytes, " << expected.size()
+                                         << " before";
+}
+
+// The loudness tags as ffprobe shows them, names in upper case.
+GainMap probedGains(const std::filesystem::path& file)
+{
+    GainMap gains;
+    for (const auto& [key, value] : probeTags(file)) {
+        const std::string name = QString::fromStdString(key).toUpper().toStdString();
+        if (isGainName(name)) {
+            EXPECT_EQ(gains.count(name), 0u) << name << " is there more than once";
+            gains[name] = value;
+        }
+    }
+    return gains;
+}
+
+GainTags measured()
+{
+    GainTags gains;
+    gains.trackGain = -6.523;
+    gains.trackPeak = 0.9885474;
+    gains.albumGain = -7.1;
+    gains.albumPeak = 1.0412;
+    return gains;
+}
+
+const GainMap measuredTexts{{"REPLAYGAIN_TRACK_GAIN", "-6.52 dB"},
+                            {"REPLAYGAIN_TRACK_PEAK", "0.988547"},
+                            {"REPLAYGAIN_ALBUM_GAIN", "-7.10 dB"},
+                            {"REPLAYGAIN_ALBUM_PEAK", "1.041200"}};
+
+class GainTagsTest : public ::testing::TestWithParam<EncodedKind>
+{
+protected:
+    TempDir m_dir;
+};
+
+TEST_P(GainTagsTest, WrittenWithTheOtherTagsAndReadByEveryone)
+{
+    const auto out = encodedOutput(m_dir.path(), GetParam());
+    const std::string audio = decodedAudio(out);
+    const SourceTags tags = unicodeTags();
+    const TagWriteResult result = WriteOutputTags(out.string(), tagFormatOf(GetParam()), tags, {}, measured());
+    ASSERT_EQ(result.status, TagWriteStatus::Written) << result.error;
+
+    EXPECT_EQ(probedGains(out), measuredTexts);
+    EXPECT_EQ(taglibGains(out), measuredTexts);
+    EXPECT_EQ(probed(probeTags(out), "title"), tags.title);
+    EXPECT_EQ(decodedAudio(out), audio);
+}
+
+TEST_P(GainTagsTest, AnAlbumGainLaterChangesOnlyTheGains)
+{
+    const auto out = encodedOutput(m_dir.path(), GetParam());
+    const SourceTags tags = unicodeTags();
+    GainTags track;
+    track.trackGain = 2.0;
+    track.trackPeak = 0.5;
+    track.albumGain = 9.0; // a stale album gain the album's end replaces
+    ASSERT_EQ(WriteOutputTags(out.string(), tagFormatOf(GetParam()), tags, {}, track).status, TagWriteStatus::Written);
+    ProbedTags before = probeTags(out);
+
+    GainTags album;
+    album.albumGain = -7.1;
+    album.albumPeak = 1.0412;
+    std::string error;
+    ASSERT_TRUE(WriteGainTags(out.string(), tagFormatOf(GetParam()), album, error)) << error;
+
+    const GainMap expected{{"REPLAYGAIN_TRACK_GAIN", "+2.00 dB"},
+                           {"REPLAYGAIN_TRACK_PEAK", "0.500000"},
+                           {"REPLAYGAIN_ALBUM_GAIN", "-7.10 dB"},
+                           {"REPLAYGAIN_ALBUM_PEAK", "1.041200"}};
+    EXPECT_EQ(probedGains(out), expected);
+    EXPECT_EQ(taglibGains(out), expected);
+    ProbedTags after = probeTags(out);
+    std::erase_if(before, [](const auto& entry) {
+        return QString::fromStdString(entry.first).startsWith("replaygain", Qt::CaseInsensitive);
+    });
+    std::erase_if(after, [](const auto& entry) {
+        return QString::fromStdString(entry.first).startsWith("replaygain", Qt::CaseInsensitive);
+    });
+    EXPECT_EQ(after, before);
+}
+
+TEST_P(GainTagsTest, TheSourcesOwnGainsDoNotReachALossyOutput)
+{
+    const std::vector<std::string> old{"REPLAYGAIN_TRACK_GAIN=+3.00 dB", "REPLAYGAIN_TRACK_PEAK=0.250000",
+                                       "R128_TRACK_GAIN=-1280"};
+    // Measured gains given: they replace the old ones.
+    const auto measuredOut = encodedOutput(m_dir.path(), GetParam(), "measured", old);
+    ASSERT_EQ(probedGains(measuredOut).size(), 3u) << "the encoder did not keep the tags";
+    GainTags track;
+    track.trackGain = -1.0;
+    ASSERT_EQ(WriteOutputTags(measuredOut.string(), tagFormatOf(GetParam()), unicodeTags(), {}, track).status,
+              TagWriteStatus::Written);
+    EXPECT_EQ(probedGains(measuredOut), (GainMap{{"REPLAYGAIN_TRACK_GAIN", "-1.00 dB"}}));
+
+    // No gains given: the audio is not the source's, so the old ones go all the same, also when the
+    // source had no other tag.
+    for (const SourceTags& tags : {unicodeTags(), SourceTags{}}) {
+        const auto out = encodedOutput(m_dir.path(), GetParam(), tags.empty() ? "untagged" : "tagged", old);
+        ASSERT_EQ(WriteOutputTags(out.string(), tagFormatOf(GetParam()), tags).status, TagWriteStatus::Written);
+        EXPECT_TRUE(probedGains(out).empty());
+        EXPECT_TRUE(taglibGains(out).empty());
+    }
+}
+
+TEST_P(GainTagsTest, AFailureLeavesTheOutputAsItWas)
+{
+    const auto out = encodedOutput(m_dir.path(), GetParam());
+    ASSERT_EQ(WriteOutputTags(out.string(), tagFormatOf(GetParam()), unicodeTags(), {}, measured()).status,
+              TagWriteStatus::Written);
+    const std::string bytes = readFile(out);
+    std::string error;
+
+    // The copy cannot be made in a folder that may not be written (root may write in any).
+    std::filesystem::permissions(m_dir.path(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    if (::access(m_dir.path().c_str(), W_OK) != 0) {
+        EXPECT_FALSE(WriteGainTags(out.string(), tagFormatOf(GetParam()), measured(), error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(sameContent(out, bytes));
+    }
+    std::filesystem::permissions(m_dir.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+
+    // TagLib fails on the copy: the output is not of the format named.
+    const OutputTagFormat other = GetParam() == EncodedKind::Ogg ? OutputTagFormat::Wma : OutputTagFormat::Ogg;
+    error.clear();
+    EXPECT_FALSE(WriteGainTags(out.string(), other, measured(), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(sameContent(out, bytes));
+
+    // A damaged output: cut off after its first bytes.
+    const std::string damaged = bytes.substr(0, 10);
+    writeFile(out, damaged);
+    error.clear();
+    EXPECT_FALSE(WriteGainTags(out.string(), tagFormatOf(GetParam()), measured(), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(sameContent(out, damaged));
+    EXPECT_EQ(namesIn(m_dir.path()).size(), 2u) << "no working copy stays behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(LossyFormats, GainTagsTest,
+                         ::testing::Values(EncodedKind::Mp3, EncodedKind::Ogg, EncodedKind::Wma), [](const auto& info) {
+                             switch (info.param) {
+                             case EncodedKind::Mp3:
+                                 return "Mp3";
+                             case EncodedKind::Ogg:
+                                 return "Ogg";
+                             case EncodedKind::Wma:
+                                 return "Wma";
+                             case EncodedKind::Wav:
+                                 break;
+                             }
+                             return "Wav";
+                         });
+
+TEST(GainTags, WavCarriesNoneAndIsNotRewrittenForThem)
+{
+    TempDir dir;
+    const auto out = encodedOutput(dir.path(), EncodedKind::Wav);
+    const std::string bytes = readFile(out);
+    const TagWriteResult result = WriteOutputTags(out.string(), OutputTagFormat::Wav, SourceTags{}, {}, measured());
+    EXPECT_EQ(result.status, TagWriteStatus::NothingToWrite);
+    std::string error;
+    EXPECT_TRUE(WriteGainTags(out.string(), OutputTagFormat::Wav, measured(), error)) << error;
+    EXPECT_TRUE(sameContent(out, bytes));
+}
+
+} // namespace
