@@ -1,15 +1,12 @@
 #include "OutputTagFormats.h"
 
+#include "OutputTagFields.h"
 #include "TagText.h"
 
 #include <taglib/asffile.h>
-#include <taglib/attachedpictureframe.h>
-#include <taglib/commentsframe.h>
-#include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
-#include <taglib/textidentificationframe.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
@@ -24,60 +21,7 @@ namespace tunevale
 namespace
 {
 
-using TagLib::ByteVector;
 using TagLib::String;
-
-String text(const std::string& utf8)
-{
-    return String(utf8, String::UTF8);
-}
-
-ByteVector bytes(const std::vector<unsigned char>& data)
-{
-    return ByteVector(reinterpret_cast<const char*>(data.data()), static_cast<unsigned>(data.size()));
-}
-
-std::string number(unsigned value)
-{
-    return value ? std::to_string(value) : std::string();
-}
-
-// "3/12", "3", or "" when there is no number; a total alone has no place in such a pair.
-std::string numberPair(unsigned value, unsigned total)
-{
-    return value ? std::to_string(value) + (total ? "/" + std::to_string(total) : std::string()) : std::string();
-}
-
-void leaveOutTotalWithoutNumber(unsigned value, unsigned total, TagField field, std::vector<TagField>& leftOut)
-{
-    if (!value && total)
-        leftOut.push_back(field);
-}
-
-bool saved(bool ok, std::string& error)
-{
-    if (!ok)
-        error = "TagLib could not save the file";
-    return ok;
-}
-
-bool opened(const TagLib::File& file, std::string& error)
-{
-    if (!file.isValid())
-        error = "TagLib cannot read the file";
-    return file.isValid();
-}
-
-void setId3Text(TagLib::ID3v2::Tag& tag, const char* frameId, const std::string& value)
-{
-    tag.removeFrames(frameId);
-    if (value.empty())
-        return;
-    // Latin-1 where the text allows, otherwise TagLib writes UTF-16 (ID3v2.3 has no UTF-8).
-    auto frame = std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(ByteVector(frameId), String::Latin1);
-    frame->setText(text(value));
-    tag.addFrame(frame.release());
-}
 
 struct AsfValue {
     std::string name;
@@ -123,7 +67,7 @@ constexpr std::size_t ContentDescriptionBytes = 0xFFFF - 2;
 
 std::size_t contentDescriptionSize(const std::string& value)
 {
-    return text(value).data(String::UTF16LE).size();
+    return tagText(value).data(String::UTF16LE).size();
 }
 
 const char* slotName(AsfSlot slot)
@@ -149,7 +93,7 @@ bool writeId3v2Tags(const std::string& path, const SourceTags& tags, const GainC
                     std::vector<TagField>& leftOut, std::string& error)
 {
     TagLib::MPEG::File file(path.c_str(), false);
-    if (!opened(file, error))
+    if (!tagFileOpened(file, error))
         return false;
     // TagLib opens any file as MPEG; one without a single MPEG frame is not an MP3 to tag.
     if (file.firstFrameOffset() < 0) {
@@ -157,81 +101,32 @@ bool writeId3v2Tags(const std::string& path, const SourceTags& tags, const GainC
         return false;
     }
     TagLib::ID3v2::Tag& tag = *file.ID3v2Tag(true);
-    setId3Text(tag, "TIT2", tags.title);
-    setId3Text(tag, "TPE1", tags.artist);
-    setId3Text(tag, "TALB", tags.album);
-    setId3Text(tag, "TPE2", tags.albumArtist);
-    setId3Text(tag, "TRCK", numberPair(tags.track, tags.trackTotal));
-    leaveOutTotalWithoutNumber(tags.track, tags.trackTotal, TagField::TrackTotal, leftOut);
-    setId3Text(tag, "TPOS", numberPair(tags.disc, tags.discTotal));
-    leaveOutTotalWithoutNumber(tags.disc, tags.discTotal, TagField::DiscTotal, leftOut);
-    // Saved as ID3v2.3, TagLib turns the date into TYER and TDAT.
-    setId3Text(tag, "TDRC", tags.date);
-    setId3Text(tag, "TCON", tags.genre);
-    setId3Text(tag, "TCOM", tags.composer);
-    tag.removeFrames("COMM");
-    if (!tags.comment.empty()) {
-        auto comment = std::make_unique<TagLib::ID3v2::CommentsFrame>();
-        comment->setLanguage("eng");
-        comment->setText(text(tags.comment));
-        tag.addFrame(comment.release());
-    }
-    tag.removeFrames("APIC");
-    if (!tags.frontCover.empty()) {
-        auto picture = std::make_unique<TagLib::ID3v2::AttachedPictureFrame>();
-        picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-        picture->setMimeType(text(tags.frontCover.mimeType));
-        picture->setPicture(bytes(tags.frontCover.bytes));
-        tag.addFrame(picture.release());
-    }
+    setId3Fields(tag, tags, leftOut);
     setId3Gains(tag, gains);
-    return saved(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3,
-                           TagLib::File::DoNotDuplicate),
-                 error);
+    return tagFileSaved(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3,
+                                  TagLib::File::DoNotDuplicate),
+                        error);
 }
 
 bool writeVorbisComments(const std::string& path, const SourceTags& tags, const GainChange& gains, std::string& error)
 {
     TagLib::Ogg::Vorbis::File file(path.c_str(), false);
-    if (!opened(file, error))
+    if (!tagFileOpened(file, error))
         return false;
     TagLib::Ogg::XiphComment& comment = *file.tag();
-    const std::pair<const char*, std::string> fields[] = {
-        {"TITLE", tags.title},
-        {"ARTIST", tags.artist},
-        {"ALBUM", tags.album},
-        {"ALBUMARTIST", tags.albumArtist},
-        {"TRACKNUMBER", number(tags.track)},
-        {"TRACKTOTAL", number(tags.trackTotal)},
-        {"DISCNUMBER", number(tags.disc)},
-        {"DISCTOTAL", number(tags.discTotal)},
-        {"DATE", tags.date},
-        {"GENRE", tags.genre},
-        {"COMMENT", tags.comment},
-        {"COMPOSER", tags.composer},
-    };
-    for (const auto& [key, value] : fields) {
-        comment.removeFields(key);
-        if (!value.empty())
-            comment.addField(key, text(value));
-    }
+    setVorbisFields(comment, tags);
     comment.removeAllPictures();
-    if (!tags.frontCover.empty()) {
-        auto picture = std::make_unique<TagLib::FLAC::Picture>();
-        picture->setType(TagLib::FLAC::Picture::FrontCover);
-        picture->setMimeType(text(tags.frontCover.mimeType));
-        picture->setData(bytes(tags.frontCover.bytes));
-        comment.addPicture(picture.release());
-    }
+    if (!tags.frontCover.empty())
+        comment.addPicture(frontCoverBlock(tags.frontCover).release());
     setVorbisGains(comment, gains);
-    return saved(file.save(), error);
+    return tagFileSaved(file.save(), error);
 }
 
 bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const std::optional<TypedWmaTags>& typed,
                         const GainChange& gains, std::vector<std::string>& dropped, std::string& error)
 {
     TagLib::ASF::File file(path.c_str(), false);
-    if (!opened(file, error))
+    if (!tagFileOpened(file, error))
         return false;
     TagLib::ASF::Tag& tag = *file.tag();
 
@@ -240,10 +135,10 @@ bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const s
         {"Author", tags.artist},
         {"WM/AlbumTitle", tags.album},
         {"WM/AlbumArtist", tags.albumArtist},
-        {"WM/TrackNumber", number(tags.track)},
-        {"TotalTracks", number(tags.trackTotal)},
-        {"WM/PartOfSet", number(tags.disc)},
-        {"TotalDiscs", number(tags.discTotal)},
+        {"WM/TrackNumber", tagNumber(tags.track)},
+        {"TotalTracks", tagNumber(tags.trackTotal)},
+        {"WM/PartOfSet", tagNumber(tags.disc)},
+        {"TotalDiscs", tagNumber(tags.discTotal)},
         {"WM/Year", tags.date},
         {"WM/Genre", tags.genre},
         {"Description", tags.comment},
@@ -261,7 +156,7 @@ bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const s
         const AsfSlot slot = asfSlot(name);
         if (slot == AsfSlot::Attribute) {
             if (!value.empty())
-                tag.setAttribute(text(name), TagLib::ASF::Attribute(text(value)));
+                tag.setAttribute(tagText(name), TagLib::ASF::Attribute(tagText(value)));
             continue;
         }
         const std::size_t size = contentDescriptionSize(value);
@@ -269,7 +164,7 @@ bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const s
         if (!fits)
             dropped.push_back(std::string(slotName(slot)) + " (" + std::to_string(size) + " bytes, more than the " +
                               std::to_string(ContentDescriptionBytes) + " a WMA text field holds)");
-        const String shown = fits ? text(value) : String();
+        const String shown = fits ? tagText(value) : String();
         switch (slot) {
         case AsfSlot::Title:
             tag.setTitle(shown);
@@ -291,24 +186,24 @@ bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const s
     if (!tags.frontCover.empty()) {
         TagLib::ASF::Picture picture;
         picture.setType(TagLib::ASF::Picture::FrontCover);
-        picture.setMimeType(text(tags.frontCover.mimeType));
-        picture.setPicture(bytes(tags.frontCover.bytes));
+        picture.setMimeType(tagText(tags.frontCover.mimeType));
+        picture.setPicture(tagBytes(tags.frontCover.bytes));
         tag.setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
     }
     setAsfGains(tag, gains);
-    return saved(file.save(), error);
+    return tagFileSaved(file.save(), error);
 }
 
 bool writeRiffInfo(const std::string& path, const SourceTags& tags, std::vector<TagField>& leftOut, std::string& error)
 {
     TagLib::RIFF::WAV::File file(path.c_str(), false);
-    if (!opened(file, error))
+    if (!tagFileOpened(file, error))
         return false;
     TagLib::RIFF::Info::Tag& info = *file.InfoTag();
     // The INFO list's usual fields; its texts are read and written as UTF-8.
     const std::pair<const char*, std::string> fields[] = {
         {"INAM", tags.title},   {"IART", tags.artist},
-        {"IPRD", tags.album},   {"IPRT", numberPair(tags.track, tags.trackTotal)},
+        {"IPRD", tags.album},   {"IPRT", tagNumberPair(tags.track, tags.trackTotal)},
         {"ICRD", tags.date},    {"IGNR", tags.genre},
         {"ICMT", tags.comment}, {"IMUS", tags.composer},
     };
@@ -316,7 +211,7 @@ bool writeRiffInfo(const std::string& path, const SourceTags& tags, std::vector<
         if (value.empty())
             info.removeField(id);
         else
-            info.setFieldText(id, text(value));
+            info.setFieldText(id, tagText(value));
     }
     leaveOutTotalWithoutNumber(tags.track, tags.trackTotal, TagField::TrackTotal, leftOut);
     const std::pair<TagField, bool> missing[] = {{TagField::AlbumArtist, !tags.albumArtist.empty()},
@@ -326,7 +221,7 @@ bool writeRiffInfo(const std::string& path, const SourceTags& tags, std::vector<
     for (const auto& [field, present] : missing)
         if (present)
             leftOut.push_back(field);
-    return saved(file.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripNone), error);
+    return tagFileSaved(file.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripNone), error);
 }
 
 } // namespace tunevale

@@ -157,15 +157,21 @@ void releaseRoom(int fd, std::uint64_t bytes)
 }
 
 // Whether the format's audio always differs from the source's, so that loudness tags the source
-// had would describe other audio.
+// had would describe other audio. M4A and WavPack writers tell from the file (AAC or ALAC, hybrid
+// or lossless WavPack).
 bool lossyFormat(OutputTagFormat format)
 {
     switch (format) {
     case OutputTagFormat::Mp3:
     case OutputTagFormat::Ogg:
     case OutputTagFormat::Wma:
+    case OutputTagFormat::OggOpus:
         return true;
     case OutputTagFormat::Wav:
+    case OutputTagFormat::Flac:
+    case OutputTagFormat::Mp4:
+    case OutputTagFormat::WavPack:
+    case OutputTagFormat::Aiff:
         break;
     }
     return false;
@@ -190,6 +196,16 @@ bool tagFile(const std::string& path, OutputTagFormat format, const SourceTags& 
         return writeAsfAttributes(path, tags, typedWma, gains, result.dropped, result.error);
     case OutputTagFormat::Wav:
         return writeRiffInfo(path, tags, result.leftOut, result.error);
+    case OutputTagFormat::Flac:
+        return writeFlacTags(path, tags, gains, result.error);
+    case OutputTagFormat::OggOpus:
+        return writeOpusTags(path, tags, gains, result.error);
+    case OutputTagFormat::Mp4:
+        return writeMp4Tags(path, tags, gains, result.dropped, result.error);
+    case OutputTagFormat::WavPack:
+        return writeApeTags(path, tags, gains, result.leftOut, result.error);
+    case OutputTagFormat::Aiff:
+        return writeAiffTags(path, tags, gains, result.leftOut, result.error);
     }
     result.error = "unknown output format";
     return false;
@@ -260,7 +276,7 @@ TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat forma
     TagWriteResult result;
     const SourceTags clean = cleaned(tags, result.dropped);
     const bool gainsToWrite = !gains.empty() && holdsGainTags(format);
-    if (clean.empty() && !gainsToWrite && !(lossyFormat(format) && carriesStaleGains(outFile, format)))
+    if (clean.empty() && !gainsToWrite && !carriesStaleGains(outFile, format))
         return result;
     std::string error =
         editThroughCopy(outFile, roomForTags(clean, typedWma), [&](const std::string& copy, std::string& why) {

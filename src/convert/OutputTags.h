@@ -14,9 +14,10 @@ namespace tunevale
 // The name of the working copy that tags are written into, beside the output, before it replaces it.
 inline constexpr const char* TagCopyPrefix = ".tunevale-tags-";
 
-// The tag layout an output file gets: ID3v2.3 (MP3), Vorbis comments (OGG), ASF attributes (WMA),
-// a RIFF INFO list (WAV, no picture).
-enum class OutputTagFormat { Wav, Wma, Mp3, Ogg };
+// The tag layout an output file gets: ID3v2.3 (MP3, and AIFF's ID3 chunk), Vorbis comments (OGG;
+// FLAC with a PICTURE block; Opus), ASF attributes (WMA), MP4 atoms (AAC and ALAC in M4A), APEv2
+// (WavPack), a RIFF INFO list (WAV, no picture).
+enum class OutputTagFormat { Wav, Wma, Mp3, Ogg, Flac, OggOpus, Mp4, WavPack, Aiff };
 
 enum class TagField {
     Title,

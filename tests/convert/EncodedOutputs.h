@@ -3,6 +3,9 @@
 #include "OutputTags.h"
 #include "TestSupport.h"
 
+#include <taglib/mp4file.h>
+#include <taglib/mp4tag.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,7 +16,39 @@ namespace tunevale::test
 {
 
 // The kinds of finished output the tag writer meets, each made by its usual encoder.
-enum class EncodedKind { Wav, Mp3, Ogg, Wma };
+enum class EncodedKind { Wav, Mp3, Ogg, Wma, Flac, Opus, Aac, Alac, WavPack, Aiff };
+
+inline const char* nameOf(EncodedKind kind)
+{
+    switch (kind) {
+    case EncodedKind::Wav:
+        return "Wav";
+    case EncodedKind::Mp3:
+        return "Mp3";
+    case EncodedKind::Ogg:
+        return "Ogg";
+    case EncodedKind::Wma:
+        return "Wma";
+    case EncodedKind::Flac:
+        return "Flac";
+    case EncodedKind::Opus:
+        return "Opus";
+    case EncodedKind::Aac:
+        return "Aac";
+    case EncodedKind::Alac:
+        return "Alac";
+    case EncodedKind::WavPack:
+        return "WavPack";
+    case EncodedKind::Aiff:
+        break;
+    }
+    return "Aiff";
+}
+
+// Names parameterised tests after their kind.
+struct KindName {
+    template <typename Info> std::string operator()(const Info& info) const { return nameOf(info.param); }
+};
 
 inline OutputTagFormat tagFormatOf(EncodedKind kind)
 {
@@ -25,9 +60,36 @@ inline OutputTagFormat tagFormatOf(EncodedKind kind)
     case EncodedKind::Ogg:
         return OutputTagFormat::Ogg;
     case EncodedKind::Wma:
+        return OutputTagFormat::Wma;
+    case EncodedKind::Flac:
+        return OutputTagFormat::Flac;
+    case EncodedKind::Opus:
+        return OutputTagFormat::OggOpus;
+    case EncodedKind::Aac:
+    case EncodedKind::Alac:
+        return OutputTagFormat::Mp4;
+    case EncodedKind::WavPack:
+        return OutputTagFormat::WavPack;
+    case EncodedKind::Aiff:
         break;
     }
-    return OutputTagFormat::Wma;
+    return OutputTagFormat::Aiff;
+}
+
+// Adds "KEY=value" tags as iTunes' freeform atoms, where taggers put what has no atom of its own
+// (ffmpeg writes such tags in a form that iTunes and TagLib do not read).
+inline void addFreeformAtoms(const std::filesystem::path& m4a, const std::vector<std::string>& tags)
+{
+    if (tags.empty())
+        return;
+    TagLib::MP4::File file(m4a.c_str(), false);
+    ASSERT_TRUE(file.isValid());
+    for (const std::string& tag : tags) {
+        const auto equals = tag.find('=');
+        file.tag()->setItem("----:com.apple.iTunes:" + tag.substr(0, equals),
+                            TagLib::StringList(TagLib::String(tag.substr(equals + 1), TagLib::String::UTF8)));
+    }
+    ASSERT_TRUE(file.save());
 }
 
 // A one-second stereo tone in dir encoded as the kind, carrying no tags but those in extraTags
@@ -75,6 +137,20 @@ inline std::filesystem::path encodedOutput(const std::filesystem::path& dir, Enc
         break;
     case EncodedKind::Wma:
         return encode(".wma", {"-c:a", "wmav2"});
+    case EncodedKind::Flac:
+        return encode(".flac", {"-c:a", "flac"});
+    case EncodedKind::Opus:
+        return encode(".opus", {"-c:a", "libopus"});
+    case EncodedKind::Aac:
+    case EncodedKind::Alac:
+        metadata.clear();
+        out = encode(".m4a", {"-c:a", kind == EncodedKind::Aac ? "aac" : "alac"});
+        addFreeformAtoms(out, extraTags);
+        return out;
+    case EncodedKind::WavPack:
+        return encode(".wv", {"-c:a", "wavpack"});
+    case EncodedKind::Aiff:
+        return encode(".aiff", {"-c:a", "pcm_s16be", "-write_id3v2", "1"});
     }
     EXPECT_EQ(encoded.exitCode, 0) << encoded.output;
     return out;

@@ -1,15 +1,11 @@
 #include "EncodedOutputs.h"
+#include "GainReadBack.h"
 #include "OutputTags.h"
 #include "TagReadBack.h"
 #include "TaggedSources.h"
 
-#include <taglib/asffile.h>
-#include <taglib/fileref.h>
-#include <taglib/tpropertymap.h>
-
 #include <gtest/gtest.h>
 
-#include <map>
 #include <unistd.h>
 
 using namespace tunevale;
@@ -17,64 +13,6 @@ using namespace tunevale::test;
 
 namespace
 {
-
-using GainMap = std::map<std::string, std::string>;
-
-bool isGainName(const std::string& upperCaseName)
-{
-    return upperCaseName.starts_with("REPLAYGAIN_") || upperCaseName.starts_with("R128_");
-}
-
-// The loudness tags as TagLib reads them, names in upper case: its generic property map, and for
-// WMA, whose map leaves them out, the ASF attributes.
-GainMap taglibGains(const std::filesystem::path& file)
-{
-    GainMap gains;
-    const auto add = [&gains](const TagLib::String& key, const TagLib::String& value, std::size_t count) {
-        const std::string name = key.upper().to8Bit(true);
-        if (isGainName(name)) {
-            EXPECT_EQ(count, 1u) << name;
-            gains[name] = value.to8Bit(true);
-        }
-    };
-    if (file.extension() == ".wma") {
-        TagLib::ASF::File asf(file.c_str(), false);
-        EXPECT_TRUE(asf.isValid());
-        for (const auto& [key, values] : asf.tag()->attributeListMap())
-            add(key, values.front().toString(), values.size());
-        return gains;
-    }
-    TagLib::FileRef ref(file.c_str(), false);
-    EXPECT_FALSE(ref.isNull()) << file;
-    if (!ref.isNull())
-        for (const auto& [key, values] : ref.file()->properties())
-            add(key, values.front(), values.size());
-    return gains;
-}
-
-// Compares file contents without printing them.
-::testing::AssertionResult sameContent(const std::filesystem::path& file, const std::string& expected)
-{
-    const std::string actual = readFile(file);
-    if (actual == expected)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << file << " changed: " << actual.size() << " bytes, " << expected.size()
-                                         << " before";
-}
-
-// The loudness tags as ffprobe shows them, names in upper case.
-GainMap probedGains(const std::filesystem::path& file)
-{
-    GainMap gains;
-    for (const auto& [key, value] : probeTags(file)) {
-        const std::string name = QString::fromStdString(key).toUpper().toStdString();
-        if (isGainName(name)) {
-            EXPECT_EQ(gains.count(name), 0u) << name << " is there more than once";
-            gains[name] = value;
-        }
-    }
-    return gains;
-}
 
 GainTags measured()
 {
@@ -203,19 +141,7 @@ TEST_P(GainTagsTest, AFailureLeavesTheOutputAsItWas)
 }
 
 INSTANTIATE_TEST_SUITE_P(LossyFormats, GainTagsTest,
-                         ::testing::Values(EncodedKind::Mp3, EncodedKind::Ogg, EncodedKind::Wma), [](const auto& info) {
-                             switch (info.param) {
-                             case EncodedKind::Mp3:
-                                 return "Mp3";
-                             case EncodedKind::Ogg:
-                                 return "Ogg";
-                             case EncodedKind::Wma:
-                                 return "Wma";
-                             case EncodedKind::Wav:
-                                 break;
-                             }
-                             return "Wav";
-                         });
+                         ::testing::Values(EncodedKind::Mp3, EncodedKind::Ogg, EncodedKind::Wma), KindName());
 
 TEST(GainTags, WavCarriesNoneAndIsNotRewrittenForThem)
 {

@@ -1,5 +1,6 @@
 #include "ConversionRig.h"
 #include "DecodingEngine.h"
+#include "EncodedOutputs.h"
 #include "OutputTags.h"
 #include "TagReadBack.h"
 #include "TaggedSources.h"
@@ -43,30 +44,11 @@ protected:
     // A one-second output made by the format's usual encoder, carrying no tags of its own.
     std::filesystem::path untaggedOutput(OutputTagFormat format, const std::string& name = "out")
     {
-        const auto wav = m_dir / (name + "-source.wav");
-        const ProgramResult sox =
-            runProgram({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav.string(), "synth", "1", "sine", "440"});
-        EXPECT_EQ(sox.exitCode, 0) << sox.output;
-        std::filesystem::path out;
-        ProgramResult encoded{0, ""};
-        switch (format) {
-        case OutputTagFormat::Wav:
-            return wav;
-        case OutputTagFormat::Mp3:
-            out = m_dir / (name + ".mp3");
-            encoded = runProgram({"lame", "--silent", wav.string(), out.string()});
-            break;
-        case OutputTagFormat::Ogg:
-            out = m_dir / (name + ".ogg");
-            encoded = runProgram({"oggenc", "-Q", wav.string(), "-o", out.string()});
-            break;
-        case OutputTagFormat::Wma:
-            out = m_dir / (name + ".wma");
-            ffmpeg({"-i", wav.string(), "-map_metadata", "-1", "-fflags", "+bitexact", "-c:a", "wmav2", out.string()});
-            break;
-        }
-        EXPECT_EQ(encoded.exitCode, 0) << encoded.output;
-        return out;
+        const auto kind = format == OutputTagFormat::Wav   ? EncodedKind::Wav
+                          : format == OutputTagFormat::Mp3 ? EncodedKind::Mp3
+                          : format == OutputTagFormat::Ogg ? EncodedKind::Ogg
+                                                           : EncodedKind::Wma;
+        return encodedOutput(m_dir.path(), kind, name);
     }
 
     // Tags the output and checks that its audio came through unchanged.
