@@ -32,6 +32,10 @@ JobReport reportOf(const RunJob& job, const RunJobStatus& status)
         report.output = status.output;
         report.warning = status.warning;
         break;
+    case JobState::UpToDate:
+        report.outcome = JobReport::Outcome::UpToDate;
+        report.output = status.output;
+        break;
     case JobState::Cancelled:
         report.outcome = JobReport::Outcome::Cancelled;
         report.output = status.output;

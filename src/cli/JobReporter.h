@@ -12,7 +12,7 @@ namespace tunevale
 // How one job of a run ended.
 struct JobReport {
     std::string source, output; // output: the written file, empty when there is none
-    enum class Outcome { Complete, Error, Cancelled, Refused, Waiting } outcome = Outcome::Error;
+    enum class Outcome { Complete, Error, Cancelled, Refused, Waiting, UpToDate } outcome = Outcome::Error;
     double seconds = 0;  // time the job took, 0 for jobs that never started
     std::string error;   // why the job did not complete, empty when it did
     std::string warning; // what a completed job's output lacks ("tags not written: ..."), else empty
@@ -26,7 +26,7 @@ struct BatchProgress {
     double elapsed = 0;          // seconds since the run began
 };
 
-// "Complete", "Error", "Cancelled", "Refused" or "Waiting".
+// "Complete", "Error", "Cancelled", "Refused", "Waiting" or "Up To Date".
 const char* outcomeText(JobReport::Outcome outcome);
 
 // The live status text: files done of total, the running jobs' percentages, the elapsed time and,
