@@ -8,6 +8,7 @@
 #include "LibraryDatabase.h"
 #include "OutputSettingsModel.h"
 #include "PlanText.h"
+#include "SettingsFingerprint.h"
 #include "SourceScan.h"
 #include "SyncPlan.h"
 
@@ -35,11 +36,6 @@ const CommandSyntax& syncSyntax()
         };
         options.push_back(
             option({"dry-run"}, "Print the plan (each file with its action, then the counts); write nothing."));
-        options.push_back(option({"name-pattern"},
-                                 "Name the outputs from their tags, e.g. \"{albumartist}/{album}/{track:02} {title}\" "
-                                 "(fields artist, albumartist, album, title, track, disc, year, genre, name, folder); "
-                                 "by default the source's folders are kept.",
-                                 "PATTERN"));
         options.push_back(
             option({"copy"}, "Copy other files matching these patterns, e.g. \"*.jpg,*.png\".", "PATTERNS"));
         options.push_back(
@@ -57,23 +53,6 @@ const CommandSyntax& syncSyntax()
             "  2  wrong arguments; nothing was done\n"};
     }();
     return syntax;
-}
-
-// Everything that shapes an output: the format, the encoder's arguments, the options of the
-// writers that have no encoder program, whether tags are carried, and where outputs are placed.
-std::string outputSettingsFingerprint(const ConversionOptions& options, const std::string& layout)
-{
-    std::ostringstream text;
-    text << "format=" << static_cast<int>(*options.format) << ";tags=" << options.carryTags;
-    if (const auto encoder = encoderCommand(options, "OUTPUT")) {
-        text << ";encoder=" << encoder->command.program;
-        for (const auto& argument : encoder->command.arguments)
-            text << ' ' << argument;
-    }
-    if (*options.format == FileFormat::WMA)
-        text << ";wma=" << options.wma.quality;
-    text << ";layout=" << layout;
-    return text.str();
 }
 
 std::vector<std::string> copyPatterns(const std::string& text)
@@ -95,7 +74,8 @@ int SyncCommand(const std::vector<std::string>& arguments)
     CommandLine line(syntax);
     if (const auto status = line.parse(arguments))
         return *status;
-    for (const char* notForSync : {"output", "same-folder", "selected", "recursive", "json"})
+    for (const char* notForSync :
+         {"output", "same-folder", "selected", "recursive", "json", "keep-folders", "if-exists"})
         if (line.isSet(notForSync))
             return usageError(syntax.name, std::string("--") + notForSync + " does not apply to a sync");
     if (!line.isSet("dry-run"))
@@ -131,7 +111,7 @@ int SyncCommand(const std::vector<std::string>& arguments)
     if (!conversion.format)
         return usageError(syntax.name, "no output format is chosen: give -f");
     options.extension = outputExtension(*conversion.format);
-    options.settings = outputSettingsFingerprint(conversion, layoutText);
+    options.settings = outputSettingsFingerprint(conversion) + ";layout=" + layoutText;
 
     const std::string source = std::filesystem::absolute(given[0]).lexically_normal().string();
     const std::string dest = std::filesystem::absolute(given[1]).lexically_normal().string();
