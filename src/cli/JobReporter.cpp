@@ -60,6 +60,8 @@ const char* outcomeText(JobReport::Outcome outcome)
         return "Waiting";
     case JobReport::Outcome::UpToDate:
         return JobStatus::UpToDate;
+    case JobReport::Outcome::Kept:
+        return "Kept";
     }
     return "Error";
 }
@@ -104,12 +106,15 @@ void JobReporter::jobEnded(const JobReport& report)
         object.insert(QStringLiteral("seconds"), report.seconds);
         object.insert(QStringLiteral("error"), text(report.error));
         object.insert(QStringLiteral("warning"), text(report.warning));
+        if (!report.action.empty())
+            object.insert(QStringLiteral("action"), text(report.action));
         std::fprintf(m_out, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
     } else {
         const std::string& detail = succeeded ? report.output : report.error;
         const std::string warning = report.warning.empty() ? "" : "\twarning: " + escapedText(report.warning);
-        std::fprintf(m_out, "%s\t%s\t%s%s\n", outcomeText(report.outcome), escapedText(report.source).c_str(),
-                     escapedText(detail).c_str(), warning.c_str());
+        const std::string action = report.action.empty() ? "" : report.action + '\t';
+        std::fprintf(m_out, "%s\t%s%s\t%s%s\n", outcomeText(report.outcome), action.c_str(),
+                     escapedText(report.source).c_str(), escapedText(detail).c_str(), warning.c_str());
     }
     std::fflush(m_out);
 }

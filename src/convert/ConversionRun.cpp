@@ -281,6 +281,11 @@ bool ConversionRun::place(PendingOutputFile& output, OutputTarget& target, std::
             name.clear();
             return false;
         case PendingOutputFile::Placement::NameTaken:
+            if (target.chosen) {
+                failure = "something else took the output's name " + name;
+                name.clear();
+                return false;
+            }
             break;
         }
         // Something took the name meanwhile (or a folder holds it): the next free one, as a

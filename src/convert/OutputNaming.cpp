@@ -58,6 +58,7 @@ OutputTarget OutputNaming::claim(const RunJob& job, const SourceTags& tags)
         }
         target.path = job.outputPath;
         target.replace = job.replaceOutput;
+        target.chosen = true;
         target.folder = job.outputPath.substr(0, job.outputPath.rfind('/'));
         target.base = relativeBaseName(fileNameOf(job.outputPath));
         return target;

@@ -21,6 +21,7 @@ struct OutputTarget {
     std::string failure;
     bool upToDate = false;                // the job is not converted: the file under path is kept as it is
     bool replace = false;                 // the finished output replaces the file that holds the name
+    bool chosen = false;                  // the caller chose the path: no other name is taken instead
     std::optional<FileStamp> sourceStamp; // the source's stamp when the job began
     std::string folder;                   // the folder and base name the naming rule worked from
     std::string base;

@@ -40,6 +40,7 @@ public:
     explicit OutputPaths(const StampInMirror& stampInMirror) : m_stampInMirror(stampInMirror) {}
 
     void hold(const std::string& path) { m_held.insert(asciiLower(path)); }
+    bool held(const std::string& path) const { return m_held.contains(asciiLower(path)); }
     void release(const std::string& path) { m_held.erase(asciiLower(path)); }
 
     // wanted when it is free, else the first free "stem (N).ext"; the result is held from then on.
@@ -166,12 +167,19 @@ private:
         planned.output = row.output;
         planned.facts.audioIdentity = row.audioIdentity;
         planned.facts.tagsHash = row.tagsHash;
-        const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
+        auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
+        const bool sourceChanged = file.stamp != row.sourceStamp;
+        if (state == OutputState::Changed && madeFrom(row.output, file.stamp)) {
+            // Converted or retagged again by a sync that stopped before storing its row.
+            if (sourceChanged && !takeFacts(planned))
+                return planned;
+            planned.refreshRecord = true;
+            return planned;
+        }
         if (state == OutputState::Changed && !m_options.force) {
             planned.action = SyncAction::UserChanged;
             return planned;
         }
-        const bool sourceChanged = file.stamp != row.sourceStamp;
         if (sourceChanged) {
             auto facts = m_inspect(file.path);
             if (!facts) {
@@ -238,22 +246,58 @@ private:
         const auto [first, last] = goneByIdentity.equal_range(planned.facts.audioIdentity);
         for (auto it = first; it != last; ++it) {
             const OutputRecord& row = *it->second;
-            if (row.settings != m_options.settings ||
-                outputState(row.output, row.outputStamp, m_stampInMirror) != OutputState::AsMade)
+            if (row.settings != m_options.settings)
+                continue;
+            const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
+            // Moved already by a sync that stopped before storing its rows: the output lies where
+            // this source's goes, as it was made.
+            const bool movedAlready =
+                state == OutputState::Missing && !m_paths.held(wanted) && m_stampInMirror(wanted) == row.outputStamp;
+            if (state != OutputState::AsMade && !movedAlready)
                 continue;
             planned.action = SyncAction::Move;
             planned.previousSource = row.source;
             planned.previousOutput = row.output;
             planned.retag = planned.facts.tagsHash != row.tagsHash;
             m_paths.release(row.output);
-            planned.output = m_paths.claim(wanted);
+            if (movedAlready) {
+                planned.output = wanted;
+                m_paths.hold(wanted);
+            } else {
+                planned.output = m_paths.claim(wanted);
+            }
             moved.insert(row.source);
             goneByIdentity.erase(it);
+            return planned;
+        }
+        if (!m_paths.held(wanted) && m_stampInMirror(wanted) && madeFrom(wanted, file.stamp)) {
+            // Converted by a sync that stopped before storing its row.
+            planned.action = SyncAction::Unchanged;
+            planned.refreshRecord = true;
+            planned.output = wanted;
+            m_paths.hold(wanted);
             return planned;
         }
         planned.reason = ConvertReason::New;
         planned.output = m_paths.claim(wanted);
         return planned;
+    }
+
+    bool madeFrom(const std::string& output, const FileStamp& source) const
+    {
+        return m_options.madeFrom && m_options.madeFrom(output, source);
+    }
+
+    // Opens the source for its facts; false (and the action Unreadable) when it cannot be read.
+    bool takeFacts(PlannedOutput& planned)
+    {
+        auto facts = m_inspect(planned.source);
+        if (!facts) {
+            planned.action = SyncAction::Unreadable;
+            return false;
+        }
+        planned.facts = std::move(*facts);
+        return true;
     }
 
     PlannedOutput planGone(const OutputRecord& row)
@@ -284,7 +328,9 @@ private:
         auto planned = start(SyncAction::Unchanged, file);
         planned.output = row.output;
         const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
-        if (state == OutputState::Changed && !m_options.force)
+        if (state == OutputState::Changed && m_stampInMirror(row.output) == file.stamp)
+            planned.refreshRecord = true; // copied again by a sync that stopped before storing its row
+        else if (state == OutputState::Changed && !m_options.force)
             planned.action = SyncAction::UserChanged;
         else if (state != OutputState::AsMade || file.stamp != row.sourceStamp)
             planned.action = SyncAction::Copy;
@@ -301,6 +347,14 @@ private:
         const auto name = kept.substr(kept.rfind('/') + 1);
         const auto wanted =
             folder == outputFolders.end() ? kept : (folder->second.empty() ? "" : folder->second + '/') + name;
+        if (!m_paths.held(wanted) && m_stampInMirror(wanted) == file.stamp) {
+            // Copied by a sync that stopped before storing its row.
+            planned.action = SyncAction::Unchanged;
+            planned.refreshRecord = true;
+            planned.output = wanted;
+            m_paths.hold(wanted);
+            return planned;
+        }
         planned.output = m_paths.claim(wanted);
         return planned;
     }
