@@ -40,7 +40,13 @@ namespace
 const CommandSyntax& syncSyntax()
 {
     static const CommandSyntax syntax = [] {
+        // convert's options but those of where outputs go and which files are taken: a sync decides those.
         auto options = convertCommandOptions();
+        std::erase_if(options, [](const QCommandLineOption& option) {
+            static const QStringList notForSync = {"output",    "same-folder",  "selected",
+                                                   "recursive", "keep-folders", "if-exists"};
+            return notForSync.contains(option.names().constLast());
+        });
         const auto option = [](QStringList names, const char* description, const char* valueName = nullptr) {
             return QCommandLineOption(names, QString::fromUtf8(description),
                                       valueName ? QString::fromLatin1(valueName) : QString());
@@ -192,9 +198,6 @@ int SyncCommand(const std::vector<std::string>& arguments)
     CommandLine line(syntax);
     if (const auto status = line.parse(arguments))
         return *status;
-    for (const char* notForSync : {"output", "same-folder", "selected", "recursive", "keep-folders", "if-exists"})
-        if (line.isSet(notForSync))
-            return usageError(syntax.name, std::string("--") + notForSync + " does not apply to a sync");
     const auto given = line.positionalArguments();
     if (given.size() != 2)
         return usageError(syntax.name, "expects SOURCE and DEST");

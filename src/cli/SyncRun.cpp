@@ -124,6 +124,8 @@ public:
                 break;
             if (planned.action == SyncAction::Copy)
                 copy(planned);
+            else if (planned.action == SyncAction::Move)
+                moveCopy(planned);
             else if (planned.action == SyncAction::Gone)
                 gone(planned, true);
             else if (planned.action == SyncAction::UserChanged)
@@ -307,6 +309,15 @@ private:
         }
         storeCopy(planned);
         report(planned, JobReport::Outcome::Complete, "copy");
+    }
+
+    void moveCopy(const PlannedOutput& planned)
+    {
+        if (!moveFile(planned))
+            return;
+        checked(m_rows.removeCopy(planned.previousSource));
+        storeCopy(planned);
+        report(planned, JobReport::Outcome::Complete, "move");
     }
 
     void storeCopy(const PlannedOutput& planned)

@@ -132,14 +132,22 @@ public:
             if (planned.action != SyncAction::Gone && !planned.output.empty())
                 outputFolders.emplace(relativeFolder(planned.source), relativeFolder(planned.output));
         std::unordered_set<std::string> presentExtras;
-        for (const auto* file : extras) {
+        for (const auto* file : extras)
             presentExtras.insert(file->path);
-            const auto row = copyRows.find(file->path);
-            plan.copies.push_back(row != copyRows.end() ? planKnownCopy(*file, *row->second)
-                                                        : planNewCopy(*file, outputFolders));
-        }
+        // The rows of copies whose source is gone, by name and stamp: a new file with both is the
+        // same file moved (a copy keeps its source's stamp).
+        std::multimap<std::string, const CopyRecord*> goneCopies;
         for (const auto& row : copies)
             if (!presentExtras.contains(row.source))
+                goneCopies.emplace(copyKey(row.source, row.sourceStamp), &row);
+        std::set<std::string> movedCopies;
+        for (const auto* file : extras) {
+            const auto row = copyRows.find(file->path);
+            plan.copies.push_back(row != copyRows.end() ? planKnownCopy(*file, *row->second)
+                                                        : planNewCopy(*file, outputFolders, goneCopies, movedCopies));
+        }
+        for (const auto& row : copies)
+            if (!presentExtras.contains(row.source) && !movedCopies.contains(row.source))
                 plan.copies.push_back(planGoneFile(row.source, row.sourceStamp, row.output, row.outputStamp));
         return plan;
     }
@@ -337,7 +345,15 @@ private:
         return planned;
     }
 
-    PlannedOutput planNewCopy(const ScannedFile& file, const std::map<std::string, std::string>& outputFolders)
+    static std::string copyKey(const std::string& source, const FileStamp& stamp)
+    {
+        return source.substr(source.rfind('/') + 1) + '\n' + std::to_string(stamp.size) + ' ' +
+               std::to_string(stamp.mtimeNs);
+    }
+
+    PlannedOutput planNewCopy(const ScannedFile& file, const std::map<std::string, std::string>& outputFolders,
+                              std::multimap<std::string, const CopyRecord*>& goneCopies,
+                              std::set<std::string>& movedCopies)
     {
         auto planned = start(SyncAction::Copy, file);
         // Beside the outputs of the audio of its folder (a cover beside its album), else where the
@@ -347,6 +363,24 @@ private:
         const auto name = kept.substr(kept.rfind('/') + 1);
         const auto wanted =
             folder == outputFolders.end() ? kept : (folder->second.empty() ? "" : folder->second + '/') + name;
+        const auto [first, last] = goneCopies.equal_range(copyKey(file.path, file.stamp));
+        for (auto it = first; it != last; ++it) {
+            const CopyRecord& row = *it->second;
+            const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
+            const bool movedAlready =
+                state == OutputState::Missing && !m_paths.held(wanted) && m_stampInMirror(wanted) == row.outputStamp;
+            if (state != OutputState::AsMade && !movedAlready)
+                continue;
+            planned.action = SyncAction::Move;
+            planned.previousSource = row.source;
+            planned.previousOutput = row.output;
+            m_paths.release(row.output);
+            planned.output = movedAlready ? wanted : m_paths.claim(wanted);
+            m_paths.hold(planned.output);
+            movedCopies.insert(row.source);
+            goneCopies.erase(it);
+            return planned;
+        }
         if (!m_paths.held(wanted) && m_stampInMirror(wanted) == file.stamp) {
             // Copied by a sync that stopped before storing its row.
             planned.action = SyncAction::Unchanged;

@@ -71,7 +71,7 @@ struct PlannedOutput {
 
 struct SyncPlan {
     std::vector<PlannedOutput> outputs; // audio sources in scan order, then the gone ones
-    std::vector<PlannedOutput> copies;  // Copy, Unchanged, Gone or UserChanged
+    std::vector<PlannedOutput> copies;  // Copy, Move, Unchanged, Gone or UserChanged
 };
 
 // Whether a file is audio the mirror converts, by its extension (letter case ignored).
