@@ -128,6 +128,12 @@ int syncInto(SyncRequest request, const OutputSettings& settings, const Conversi
 
     std::string error;
     std::unique_ptr<LibraryLock> lock;
+    std::error_code sourceError;
+    if (!std::filesystem::is_directory(source, sourceError)) {
+        // Nothing is made in DEST for a source that is not there.
+        fail(source + " cannot be read: " + (sourceError ? sourceError.message() : "it is not a folder"));
+        return ExitStatus::Failure;
+    }
     if (!request.dryRun) {
         std::error_code made;
         std::filesystem::create_directories(dest, made);

@@ -303,6 +303,41 @@ TEST_F(SyncRun, AKilledSyncIsFinishedByTheNextOne)
     }
 }
 
+TEST_F(SyncRun, CtrlCStopsBetweenFilesAndTheNextSyncGoesOn)
+{
+    const auto out = cli.dir() / "stopped.out";
+    const pid_t pid = startSync({"sync", "-f", "mp3", "-j", "1", source.string(), dest.string()}, out);
+    ASSERT_GT(pid, 0);
+    test::eventually([&] { return test::lines(test::readFile(out)).size() >= 2; }, 60000, 2);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_LT(filesIn(dest).size(), 24u);
+    EXPECT_EQ(privateFoldersIn(dest), std::vector<std::string>{});
+
+    const auto resumed = cli.run({"sync", "-f", "mp3", source.string(), dest.string()});
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.err;
+    EXPECT_EQ(filesIn(dest).size(), 24u);
+    // Only what the stop left undone was converted again; a job it cancelled may have begun encoding.
+    const auto completed = [](const std::string& printed) {
+        const auto all = test::lines(printed);
+        return std::count_if(all.begin(), all.end(),
+                             [](const std::string& line) { return line.starts_with("Complete\tconvert\t"); });
+    };
+    EXPECT_EQ(completed(test::readFile(out)) + completed(resumed.out), 24);
+    EXPECT_LE(encoderStarts(), 25u);
+}
+
+TEST_F(SyncRun, AMissingSourceLeavesTheDestinationUntouched)
+{
+    const auto result = cli.run({"sync", "-f", "mp3", (cli.dir() / "nowhere").string(), dest.string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("cannot be read"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(dest));
+}
+
 TEST_F(SyncRun, AKilledRetagIsFinishedByTheNextSync)
 {
     ASSERT_EQ(sync().exitCode, 0);
