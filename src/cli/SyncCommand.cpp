@@ -7,6 +7,7 @@
 #include "EngineFactory.h"
 #include "EngineInspector.h"
 #include "InitAudioEngine.h"
+#include "InspectAhead.h"
 #include "JobReporter.h"
 #include "LibraryDatabase.h"
 #include "LibraryLock.h"
@@ -167,7 +168,9 @@ int syncInto(SyncRequest request, const OutputSettings& settings, const Conversi
         fail(error);
         return ExitStatus::Failure;
     }
-    const auto plan = planSync(scan, outputs, copies, options, engineInspector(services.engine, source),
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const auto inspect = inspectAhead(scan, outputs, options, engineInspector(services.engine, source), cores);
+    const auto plan = planSync(scan, outputs, copies, options, inspect,
                                [&dest](const std::string& output) { return fileStamp(dest + '/' + output); });
     if (request.dryRun) {
         std::fputs(planText(plan).c_str(), stdout);
