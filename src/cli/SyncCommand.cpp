@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -89,6 +90,12 @@ std::vector<std::string> copyPatterns(const std::string& text)
 void fail(const std::string& message)
 {
     std::fprintf(stderr, "tunevale-cli sync: %s\n", message.c_str());
+}
+
+// Whether the file system of the file at path keeps the extended attributes outputs record their origin in.
+bool keepsRecords(const std::string& path)
+{
+    return ::setxattr(path.c_str(), "user.tunevale.probe", "1", 1, 0) == 0;
 }
 
 struct SyncRequest {
@@ -190,8 +197,9 @@ int syncInto(SyncRequest request, const OutputSettings& settings, const Conversi
     const int jobs = request.convert.jobs > 0 ? request.convert.jobs : settings.sliderParallelJobs.value;
     const unsigned wanted = jobs > 0 ? static_cast<unsigned>(jobs) : std::max(1u, std::thread::hardware_concurrency());
     const unsigned parallel = std::min(wanted, parallelJobsWithin(raiseDescriptorLimit()));
-    const bool done = carryOutSync(plan, {source, dest, options, conversion, runFingerprint, parallel, outputs},
-                                   *database, services, reporter);
+    const bool done = carryOutSync(
+        plan, {source, dest, options, conversion, runFingerprint, parallel, outputs, keepsRecords(unfinished)},
+        *database, services, reporter);
     reporter.finish();
     if (services.stopSignals.received())
         return ExitStatus::StoppedBy + services.stopSignals.received();

@@ -26,7 +26,9 @@ namespace
 namespace fs = std::filesystem;
 
 // Rows are stored in transactions of at most this long, so that a large first sync does not wait for
-// the disk after every file; a row is stored only after its file is in place.
+// the disk after every file; a row is stored only after its file is in place. Outputs placed but not
+// yet stored are known by the record they carry (OutputOrigin); in a mirror that keeps no such
+// records each row is stored at once.
 constexpr auto CommitInterval = std::chrono::milliseconds(500);
 
 std::string parentOf(const std::string& relative)
@@ -35,11 +37,14 @@ std::string parentOf(const std::string& relative)
     return slash == std::string::npos ? std::string() : relative.substr(0, slash);
 }
 
-// Changes to the database, grouped in transactions that are committed every CommitInterval.
+// Changes to the database, grouped in transactions that are committed every interval.
 class RowWriter
 {
 public:
-    explicit RowWriter(LibraryDatabase& database) : m_database(database) {}
+    RowWriter(LibraryDatabase& database, std::chrono::milliseconds interval)
+        : m_database(database), m_interval(interval)
+    {
+    }
     ~RowWriter() { commit(); }
 
     bool put(const OutputRecord& row) { return begin() && m_database.putOutput(row) && due(); }
@@ -67,9 +72,10 @@ private:
         }
         return m_transaction->active();
     }
-    bool due() { return std::chrono::steady_clock::now() - m_begun < CommitInterval || commit(); }
+    bool due() { return std::chrono::steady_clock::now() - m_begun < m_interval || commit(); }
 
     LibraryDatabase& m_database;
+    const std::chrono::milliseconds m_interval;
     std::unique_ptr<LibraryDatabase::Transaction> m_transaction;
     std::chrono::steady_clock::time_point m_begun;
 };
@@ -79,7 +85,8 @@ class SyncExecutor
 public:
     SyncExecutor(const SyncTarget& target, LibraryDatabase& database, const ConversionServices& services,
                  JobReporter& reporter)
-        : m_target(target), m_services(services), m_reporter(reporter), m_rows(database)
+        : m_target(target), m_services(services), m_reporter(reporter),
+          m_rows(database, target.outputsKeepRecords ? CommitInterval : std::chrono::milliseconds(0))
     {
         for (const auto& row : target.rows)
             m_loudness.emplace(row.source, row.loudness);
@@ -233,6 +240,11 @@ private:
 
     void retag(const PlannedOutput& planned)
     {
+        // Outputs made without tags (--no-tags) keep none: only the row learns the new tags.
+        if (!m_target.conversion.carryTags) {
+            store(planned);
+            return;
+        }
         std::string error;
         if (!retagOutput(inMirror(planned.output), m_target.conversion, planned.facts.tags, planned.sourceStamp,
                          m_target.runFingerprint, error)) {

@@ -23,6 +23,7 @@ struct SyncTarget {
     std::string runFingerprint; // the settings as the run records them on each output
     unsigned parallel = 1;
     const std::vector<OutputRecord>& rows; // the database's rows before the sync
+    bool outputsKeepRecords = true;        // the mirror's file system keeps each output's OutputOrigin
 };
 
 // Carries out a plan in the mirror: outputs moved, retagged and deleted, rows of unchanged sources

@@ -171,6 +171,19 @@ TEST_F(SyncRun, RetaggedSourcesOnlyRetagTheirOutputs)
     EXPECT_EQ(sync().out, "");
 }
 
+TEST_F(SyncRun, OutputsMadeWithoutTagsGetNoneWhenTheirSourcesAreRetagged)
+{
+    ASSERT_EQ(sync({"--no-tags"}).exitCode, 0);
+    const auto output = dest / "三番目/Disc _1_/01 Song_211.mp3";
+    EXPECT_EQ(test::ffprobe(output, "format_tags=title"), "");
+    const auto before = filesIn(dest);
+    retitle(source / "三番目/Disc <1>/01 Song|211.flac", "Renamed");
+    EXPECT_EQ(sync({"--no-tags"}).exitCode, 0);
+    EXPECT_EQ(filesIn(dest), before);
+    EXPECT_EQ(test::ffprobe(output, "format_tags=title"), "");
+    EXPECT_EQ(sync({"--no-tags"}).out, "");
+}
+
 TEST_F(SyncRun, MovedAlbumMovesItsOutputsWithoutEncoding)
 {
     ASSERT_EQ(sync().exitCode, 0);
