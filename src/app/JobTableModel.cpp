@@ -143,6 +143,7 @@ QVariant JobTableModel::foreground(std::size_t row, JobColumn column) const
     if (column == JobColumn::Status) {
         switch (state) {
         case JobState::Complete:
+        case JobState::UpToDate:
             return kCompleteColour;
         case JobState::Cancelled:
         case JobState::Error:

@@ -13,6 +13,7 @@ QColor colourOf(JobState state)
 {
     switch (state) {
     case JobState::Complete:
+    case JobState::UpToDate:
         return theme::StatusGreen;
     case JobState::WaitingConversion:
         return theme::C4;

@@ -32,6 +32,10 @@ JobReport reportOf(const RunJob& job, const RunJobStatus& status)
         report.output = status.output;
         report.warning = status.warning;
         break;
+    case JobState::UpToDate:
+        report.outcome = JobReport::Outcome::UpToDate;
+        report.output = status.output;
+        break;
     case JobState::Cancelled:
         report.outcome = JobReport::Outcome::Cancelled;
         report.output = status.output;
@@ -69,7 +73,6 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
     if (plan.jobs.empty())
         return reports;
 
-    ErrorLog log(ErrorLog::defaultPath());
     unsigned parallel = request.jobCount > 0 ? static_cast<unsigned>(request.jobCount)
                                              : static_cast<unsigned>(request.settings.sliderParallelJobs.value);
     // Conversions beyond what the descriptor limit allows would fail for want of a descriptor.
@@ -80,7 +83,29 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
                      static_cast<unsigned long long>(request.descriptorLimit), allowed);
         parallel = allowed;
     }
-    ConversionRun run(services.engine, log, options, std::move(plan.jobs), parallel);
+    JobTable& table = request.jobs.rsJobs();
+    auto ran = runJobs(std::move(plan.jobs), options, parallel, services, reporter,
+                       [&table](const RunJob& job, const RunJobStatus& status, JobReport&) {
+                           // The list only grows during a run; the row still holds the job's own path.
+                           if (job.row < table.size() && table.at(job.row).FilePath == job.source)
+                               table.setState(job.row, status.state, status.progress, status.failure);
+                       });
+    reports.insert(reports.end(), std::make_move_iterator(ran.begin()), std::make_move_iterator(ran.end()));
+    return reports;
+}
+
+std::vector<JobReport> runJobs(std::vector<RunJob> jobs, const ConversionOptions& options, unsigned parallel,
+                               const ConversionServices& services, JobReporter& reporter, const JobEnded& onEnded)
+{
+    std::vector<JobReport> reports;
+    if (jobs.empty())
+        return reports;
+    auto report = [&](JobReport job) {
+        reporter.jobEnded(job);
+        reports.push_back(std::move(job));
+    };
+    ErrorLog log(ErrorLog::defaultPath());
+    ConversionRun run(services.engine, log, options, std::move(jobs), parallel);
     // Job ends come from the workers; the reporter is fed from this thread alone.
     std::mutex endedMutex;
     std::deque<std::size_t> ended;
@@ -104,6 +129,13 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
                 progress.running.push_back(status.progress);
         reporter.progress(progress);
     };
+    auto reportEnd = [&](std::size_t index) {
+        const RunJobStatus status = run.status(index);
+        JobReport job = reportOf(run.jobs()[index], status);
+        if (onEnded)
+            onEnded(run.jobs()[index], status, job);
+        report(std::move(job));
+    };
     auto drain = [&] {
         std::deque<std::size_t> taken;
         {
@@ -113,7 +145,7 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
         for (std::size_t index : taken)
             hasEnded[index] = true;
         for (; nextLine < hasEnded.size() && hasEnded[nextLine]; ++nextLine) {
-            report(reportOf(run.jobs()[nextLine], run.status(nextLine)));
+            reportEnd(nextLine);
             showProgress();
         }
     };
@@ -127,10 +159,9 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
         showProgress();
     }
     drain();
-    showRunProgress(request.jobs.rsJobs(), run);
     for (; nextLine < run.jobs().size(); ++nextLine) {
         if (hasEnded[nextLine])
-            report(reportOf(run.jobs()[nextLine], run.status(nextLine)));
+            reportEnd(nextLine);
         else
             report({run.jobs()[nextLine].source,
                     "",

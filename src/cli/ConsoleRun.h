@@ -2,8 +2,11 @@
 
 #include "JobReporter.h"
 
+#include "ConversionRun.h"
+
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,5 +40,14 @@ struct ConversionServices {
 // took, in that order, with the jobs never started as "Waiting".
 std::vector<JobReport> runConversion(const ConversionRequest& request, const ConversionServices& services,
                                      JobReporter& reporter);
+
+// Called on the caller's thread as each job's end is reported, just before its report goes out;
+// may change the report.
+using JobEnded = std::function<void(const RunJob& job, const RunJobStatus& status, JobReport& report)>;
+
+// Converts the jobs, up to parallel at once, until they are done or the stop signals come; reports
+// as runConversion does.
+std::vector<JobReport> runJobs(std::vector<RunJob> jobs, const ConversionOptions& options, unsigned parallel,
+                               const ConversionServices& services, JobReporter& reporter, const JobEnded& ended = {});
 
 } // namespace tunevale

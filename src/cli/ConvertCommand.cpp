@@ -41,7 +41,7 @@ const CommandSyntax& convertSyntax()
         "the reason it failed, separated by tabs. On a terminal a status line shows the progress.\n"
         "Ctrl+C, SIGTERM and SIGHUP stop the run as the \"Stop\" button does.",
         convertCommandOptions(),
-        "  0    every job completed\n"
+        "  0    every job completed or its output was up to date\n"
         "  1    a job failed, was refused or was left waiting, or there was nothing to convert\n"
         "  2    wrong arguments; nothing was done\n"
         "  130  stopped with Ctrl+C (143: SIGTERM, 129: SIGHUP)\n"};
@@ -127,9 +127,10 @@ int ConvertCommand(const std::vector<std::string>& arguments)
     std::vector<JobReport> refused;
     {
         StopWhileAdding stopGuard(stopSignals);
-        for (std::string path : inputs.files) {
+        for (std::size_t i = 0; i < inputs.files.size(); ++i) {
             if (stopGuard.stopped())
                 break;
+            std::string path = inputs.files[i];
             const std::string given = path;
             if (!list.adder.AddFile2Grid(path)) {
                 refused.push_back({given, "", JobReport::Outcome::Refused, 0, refusalReason(path, jobs), {}});
@@ -137,6 +138,7 @@ int ConvertCommand(const std::vector<std::string>& arguments)
                 continue;
             }
             const std::size_t row = jobs.rsJobs().size() - 1;
+            jobs.rsJobs().setRoot(row, inputs.roots[i]);
             if (jobs.rsJobs().at(row).State == JobState::CodecNotSupported) {
                 refused.push_back({path, "", JobReport::Outcome::Refused, 0, unsupportedReason(path), {}});
                 reporter.jobEnded(refused.back());
@@ -166,7 +168,7 @@ int ConvertCommand(const std::vector<std::string>& arguments)
     if (!refused.empty() || !inputs.unread.empty())
         return ExitStatus::Failure;
     for (const JobReport& report : reports)
-        if (report.outcome != JobReport::Outcome::Complete)
+        if (report.outcome != JobReport::Outcome::Complete && report.outcome != JobReport::Outcome::UpToDate)
             return ExitStatus::Failure;
     return ExitStatus::Success;
 }

@@ -3,6 +3,7 @@
 #include "AsciiCase.h"
 #include "CommandLine.h"
 #include "ConsoleStandIns.h"
+#include "NamePattern.h"
 #include "OutputSettingsModel.h"
 
 #include <algorithm>
@@ -22,6 +23,10 @@ const Words<FileFormat> kFormats{{"wav", FileFormat::WAV},
                                  {"ogg", FileFormat::OGG},
                                  {"ipod", FileFormat::Ipod}};
 const Words<Mp3Mode> kMp3Modes{{"cbr", Mp3Mode::CBR}, {"abr", Mp3Mode::ABR}, {"vbr", Mp3Mode::VBR}};
+const Words<IfExistsChoice> kIfExists{{"rename", IfExistsChoice::Rename},
+                                      {"skip", IfExistsChoice::Skip},
+                                      {"update", IfExistsChoice::Update},
+                                      {"replace", IfExistsChoice::Replace}};
 // The channel mode entries by the word the command line uses.
 const Words<const char*> kStereoModes{{"joint", "Joint Stereo"},
                                       {"stereo", "Stereo"},
@@ -126,6 +131,15 @@ std::vector<QCommandLineOption> convertCommandOptions()
         option({"j", "jobs"}, "Convert up to N files at once (at least 1; by default one per core).", "N"),
         option({"no-tags"}, "Do not copy tags into the outputs."),
         option({"r", "recursive"}, "Take the files of sub-folders too, depth first."),
+        option({"keep-folders"}, "Write each output below the folders of its source inside the folder named."),
+        option({"name-pattern"},
+               "Name the outputs from their tags, e.g. \"{albumartist}/{album}/{track:02} {title}\" (fields artist, "
+               "albumartist, album, title, track, disc, year, genre, name, folder; \"/\" makes folders).",
+               "PATTERN"),
+        option({"if-exists"},
+               "When the output exists: rename (a new name, the default), skip, update (convert only when the source "
+               "or the settings changed since it was made) or replace.",
+               "CHOICE"),
         option({"selected"}, "Convert as \"Convert Selected\" does, with the named files ticked."),
         option({"json"}, "One JSON object per line per job: source, output, status, seconds, error."),
         option({"q", "quiet"}, "Print only the jobs that did not complete."),
@@ -181,6 +195,18 @@ std::variant<ConvertOptions, std::string> readConvertOptions(const CommandLine& 
 
     options.writeTags = !isSet("no-tags");
     options.recursive = isSet("recursive");
+    options.keepFolders = isSet("keep-folders");
+    if (isSet("name-pattern")) {
+        std::string error;
+        if (!NamePattern::parse(value("name-pattern"), error))
+            return "--name-pattern: " + error;
+        options.namePattern = value("name-pattern");
+    }
+    if (isSet("if-exists")) {
+        options.ifExists = lookUp(kIfExists, value("if-exists"));
+        if (!options.ifExists)
+            return "--if-exists expects one of " + wordList(kIfExists) + ", not \"" + value("if-exists") + "\"";
+    }
     options.selectedOnly = isSet("selected");
     options.json = isSet("json");
     options.quiet = isSet("quiet");
@@ -202,6 +228,12 @@ std::optional<std::string> applyConvertOptions(const ConvertOptions& options, Ou
     }
     if (options.sameFolder)
         model.clickOption(C::optSameFolder);
+    if (options.keepFolders)
+        model.setCheck(C::chkKeepSubFolders, true);
+    if (options.namePattern)
+        model.setText(C::txtNamePattern, *options.namePattern);
+    if (options.ifExists)
+        model.setComboIndex(C::cmbIfExists, static_cast<int>(*options.ifExists));
     if (options.mp3Mode) {
         const C modes[] = {C::optMP3CBR, C::optMP3ABR, C::optMP3VBR};
         model.clickOption(modes[static_cast<int>(*options.mp3Mode)]);

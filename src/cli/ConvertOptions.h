@@ -33,6 +33,9 @@ struct ConvertOptions {
     int jobs = 0; // conversions at once; 0 for the stored choice (one per core unless set)
     bool writeTags = true;
     bool recursive = false;
+    bool keepFolders = false;
+    std::optional<std::string> namePattern;
+    std::optional<IfExistsChoice> ifExists;
     bool selectedOnly = false;
     bool json = false;
     bool quiet = false;

@@ -17,8 +17,8 @@ namespace
 
 constexpr std::size_t NamesShown = 3;
 
-void addFolder(const std::filesystem::path& folder, bool recursive, std::set<std::filesystem::path>& seen,
-               InputFiles& inputs)
+void addFolder(const std::filesystem::path& root, const std::filesystem::path& folder, bool recursive,
+               std::set<std::filesystem::path>& seen, InputFiles& inputs)
 {
     std::error_code error;
     const auto canonical = std::filesystem::canonical(folder, error);
@@ -28,11 +28,17 @@ void addFolder(const std::filesystem::path& folder, bool recursive, std::set<std
     }
     if (!seen.insert(canonical).second)
         return;
-    for (const auto& name : ListFolderFiles(folder.string()))
-        (hasAcceptedExtension(name) ? inputs.files : inputs.leftOut).push_back((folder / name).string());
+    for (const auto& name : ListFolderFiles(folder.string())) {
+        if (!hasAcceptedExtension(name)) {
+            inputs.leftOut.push_back((folder / name).string());
+            continue;
+        }
+        inputs.files.push_back((folder / name).string());
+        inputs.roots.push_back(root.string());
+    }
     if (recursive)
         for (const auto& name : ListSubFolders(folder.string()))
-            addFolder(folder / name, recursive, seen, inputs);
+            addFolder(root, folder / name, recursive, seen, inputs);
 }
 
 } // namespace
@@ -44,10 +50,13 @@ InputFiles expandInputs(const std::vector<std::string>& arguments, bool recursiv
     for (const auto& argument : arguments) {
         const std::string path = absolutePath(argument);
         std::error_code error;
-        if (std::filesystem::is_directory(path, error))
-            addFolder(std::filesystem::path(path).lexically_normal(), recursive, seen, inputs);
-        else
+        if (std::filesystem::is_directory(path, error)) {
+            const auto folder = std::filesystem::path(path).lexically_normal();
+            addFolder(folder, folder, recursive, seen, inputs);
+        } else {
             inputs.files.push_back(path);
+            inputs.roots.push_back(std::filesystem::path(path).parent_path().string());
+        }
     }
     return inputs;
 }

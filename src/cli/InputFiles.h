@@ -9,6 +9,7 @@ namespace tunevale
 // What command-line arguments name.
 struct InputFiles {
     std::vector<std::string> files;   // made absolute, in the order given
+    std::vector<std::string> roots;   // for each file, the folder named that holds it, else its own folder
     std::vector<std::string> leftOut; // files inside the folders given that the list does not take
     std::vector<std::string> unread;  // folders that could not be read, each with the reason after ": "
 };

@@ -1,5 +1,6 @@
 #include "JobReporter.h"
 
+#include "Job.h"
 #include "TerminalText.h"
 
 #include <QJsonDocument>
@@ -57,6 +58,10 @@ const char* outcomeText(JobReport::Outcome outcome)
         return "Refused";
     case JobReport::Outcome::Waiting:
         return "Waiting";
+    case JobReport::Outcome::UpToDate:
+        return JobStatus::UpToDate;
+    case JobReport::Outcome::Kept:
+        return "Kept";
     }
     return "Error";
 }
@@ -85,23 +90,31 @@ JobReporter::JobReporter(std::FILE* out, Style style, bool failuresOnly, bool li
 
 void JobReporter::jobEnded(const JobReport& report)
 {
-    if (m_failuresOnly && report.outcome == JobReport::Outcome::Complete)
+    const bool succeeded =
+        report.outcome == JobReport::Outcome::Complete || report.outcome == JobReport::Outcome::UpToDate;
+    if (m_failuresOnly && succeeded)
         return;
     clearStatus();
     if (m_style == Style::Json) {
         QJsonObject object;
         insertPath(object, "source", report.source);
         insertPath(object, "output", report.output);
-        object.insert(QStringLiteral("status"), QString::fromLatin1(outcomeText(report.outcome)).toLower());
+        // Lower case, words joined by "-": "complete", "up-to-date".
+        object.insert(
+            QStringLiteral("status"),
+            QString::fromLatin1(outcomeText(report.outcome)).toLower().replace(QLatin1Char(' '), QLatin1Char('-')));
         object.insert(QStringLiteral("seconds"), report.seconds);
         object.insert(QStringLiteral("error"), text(report.error));
         object.insert(QStringLiteral("warning"), text(report.warning));
+        if (!report.action.empty())
+            object.insert(QStringLiteral("action"), text(report.action));
         std::fprintf(m_out, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
     } else {
-        const std::string& detail = report.outcome == JobReport::Outcome::Complete ? report.output : report.error;
+        const std::string& detail = succeeded ? report.output : report.error;
         const std::string warning = report.warning.empty() ? "" : "\twarning: " + escapedText(report.warning);
-        std::fprintf(m_out, "%s\t%s\t%s%s\n", outcomeText(report.outcome), escapedText(report.source).c_str(),
-                     escapedText(detail).c_str(), warning.c_str());
+        const std::string action = report.action.empty() ? "" : report.action + '\t';
+        std::fprintf(m_out, "%s\t%s%s\t%s%s\n", outcomeText(report.outcome), action.c_str(),
+                     escapedText(report.source).c_str(), escapedText(detail).c_str(), warning.c_str());
     }
     std::fflush(m_out);
 }

@@ -12,10 +12,12 @@ namespace tunevale
 // How one job of a run ended.
 struct JobReport {
     std::string source, output; // output: the written file, empty when there is none
-    enum class Outcome { Complete, Error, Cancelled, Refused, Waiting } outcome = Outcome::Error;
-    double seconds = 0;  // time the job took, 0 for jobs that never started
-    std::string error;   // why the job did not complete, empty when it did
-    std::string warning; // what a completed job's output lacks ("tags not written: ..."), else empty
+    // Kept: a sync left a file as it was (its source gone, or changed by the user).
+    enum class Outcome { Complete, Error, Cancelled, Refused, Waiting, UpToDate, Kept } outcome = Outcome::Error;
+    double seconds = 0;      // time the job took, 0 for jobs that never started
+    std::string error;       // why the job did not complete, empty when it did
+    std::string warning;     // what a completed job's output lacks ("tags not written: ..."), else empty
+    std::string action = {}; // a sync's action ("convert", "retag", "move", "delete", "copy", "gone", ...), else empty
 };
 
 // Where a run stands.
@@ -26,14 +28,15 @@ struct BatchProgress {
     double elapsed = 0;          // seconds since the run began
 };
 
-// "Complete", "Error", "Cancelled", "Refused" or "Waiting".
+// "Complete", "Error", "Cancelled", "Refused", "Waiting", "Up To Date" or "Kept".
 const char* outcomeText(JobReport::Outcome outcome);
 
 // The live status text: files done of total, the running jobs' percentages, the elapsed time and,
 // once something is done, an estimate of the time left.
 std::string statusText(const BatchProgress& progress);
 
-// Prints a run's job ends as they happen: one tab-separated line per job (status, source, then the
+// Prints a run's job ends as they happen: one tab-separated line per job (status, the action when
+// there is one, source, then the
 // output or the reason it failed, then for a job completed with a warning "warning: " and the
 // warning, each escaped by escapedText), or one JSON object per line (paths that are not UTF-8 also
 // as their exact bytes, "source_bytes" and "output_bytes" in base64). On a terminal a status line,

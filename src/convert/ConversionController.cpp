@@ -132,10 +132,10 @@ void ConversionController::endRun(bool ranToItsEnd)
     if (started && ranToItsEnd && onRunEnded) {
         const RunStanding standing = runStanding(*m_run);
         const ConversionOptions& options = m_run->options();
-        const int ended = standing.completed + standing.failed + standing.cancelled;
+        const int ended = standing.completed + standing.failed + standing.cancelled + standing.upToDate;
         onRunEnded({standing.completed, standing.failed, standing.cancelled,
                     options.sameFolder ? std::string() : m_run->jobs().front().folder,
-                    static_cast<int>(standing.total) - ended});
+                    static_cast<int>(standing.total) - ended, standing.upToDate});
     }
     m_run.reset();
     m_flags.bConverting = false;

@@ -2,8 +2,10 @@
 
 #include "ErrorLog.h"
 #include "Mp3OggWriter.h"
+#include "OutputOrigin.h"
 #include "OutputTags.h"
 #include "PendingOutputFile.h"
+#include "SettingsFingerprint.h"
 #include "WavWriter.h"
 #include "WmaWriter.h"
 
@@ -137,7 +139,8 @@ ConversionRun::ConversionRun(Engine& engine, ErrorLog& log, ConversionOptions op
     : m_engine(engine), m_log(log), m_options(std::move(options)), m_jobs(std::move(jobs)),
       m_parallel(std::clamp<unsigned>(parallel == 0 ? automaticParallel() : parallel, 1,
                                       std::max<std::size_t>(1, m_jobs.size()))),
-      m_bitrateView(bitrateView)
+      m_bitrateView(bitrateView), m_fingerprint(outputSettingsFingerprint(m_options)),
+      m_naming(m_options, m_fingerprint)
 {
     for (std::size_t i = 0; i < m_jobs.size(); ++i)
         m_slots.push_back(std::make_unique<Slot>(m_stop));
@@ -186,8 +189,7 @@ void ConversionRun::work()
     for (;;) {
         std::size_t index = 0;
         PendingOutputFile output;
-        std::string name;
-        std::string failure;
+        OutputTarget target;
         {
             // Jobs are taken and their names reserved in record order, so two jobs never meet on
             // one name and each gets the name a one-at-a-time run would give it.
@@ -201,39 +203,51 @@ void ConversionRun::work()
                 continue;
             m_slots[index]->begin();
             const RunJob& job = m_jobs[index];
-            const std::string extension = outputExtension(*m_options.format);
-            output = PendingOutputFile::create(job.folder, extension, failure);
-            if (output.valid()) {
-                if (m_cleanedFolders.insert(job.folder).second)
-                    removeLeftoverOutputs(job.folder);
-                name = m_names.reserve(job.folder, job.source, extension);
-                if (name.empty())
-                    failure = "no output file name could be claimed in " + job.folder;
+            target = m_naming.claim(job, m_naming.needsTags() ? tagsForNaming(m_engine, job.source) : SourceTags{});
+            if (!target.path.empty() && !target.upToDate) {
+                output = PendingOutputFile::create(target.folder, outputExtension(*m_options.format), target.failure);
+                if (!output.valid()) {
+                    m_naming.release(target.path);
+                    target.path.clear();
+                } else if (m_cleanedFolders.insert(target.folder).second) {
+                    removeLeftoverOutputs(target.folder);
+                }
             }
         }
-        convert(index, output, std::move(name), std::move(failure));
+        convert(index, output, std::move(target));
     }
     const std::lock_guard lock(m_endMutex);
     if (--m_running == 0)
         m_ended.notify_all();
 }
 
-void ConversionRun::convert(std::size_t index, PendingOutputFile& output, std::string name, std::string failure)
+void ConversionRun::convert(std::size_t index, PendingOutputFile& output, OutputTarget target)
 {
     const auto began = std::chrono::steady_clock::now();
     Slot& slot = *m_slots[index];
     const RunJob& job = m_jobs[index];
     RunJobStatus status;
+    if (target.upToDate) {
+        status.state = JobState::UpToDate;
+        status.output = target.path;
+        slot.end(status);
+        if (onJobEnded)
+            onJobEnded(index, status);
+        return;
+    }
     SourceTags tags;
+    std::string& name = target.path;
     JobResult result = !name.empty() ? convertJob(m_engine, m_log, m_options, *m_options.format, job.source, output,
                                                   slot, m_bitrateView, m_options.carryTags ? &tags : nullptr)
-                                     : JobResult::error(std::move(failure));
+                                     : JobResult::error(std::move(target.failure));
     if (result.outcome == JobOutcome::Complete) {
         if (m_options.carryTags)
             status.warning =
                 carryTags(m_options, *m_options.format, tags, job.source, output.pathInProcess(), name, m_log);
+        if (target.sourceStamp)
+            writeOutputOrigin(output.pathInProcess(), *target.sourceStamp, m_fingerprint);
         std::string placing;
-        if (!output.flush(placing) || !place(output, job, name, placing))
+        if (!output.flush(placing) || !place(output, target, placing))
             result = JobResult::error(std::move(placing));
     }
     if (result.outcome != JobOutcome::Complete && !name.empty())
@@ -251,12 +265,15 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, std::s
         onJobEnded(index, status);
 }
 
-bool ConversionRun::place(PendingOutputFile& output, const RunJob& job, std::string& name, std::string& failure)
+bool ConversionRun::place(PendingOutputFile& output, OutputTarget& target, std::string& failure)
 {
     const std::lock_guard lock(m_startMutex);
+    std::string& name = target.path;
     for (;;) {
-        const PendingOutputFile::Placement placement = output.placeAs(name.substr(name.rfind('/') + 1), failure);
-        m_names.release(name);
+        const std::string fileName = name.substr(name.rfind('/') + 1);
+        const PendingOutputFile::Placement placement =
+            target.replace ? output.placeOver(fileName, failure) : output.placeAs(fileName, failure);
+        m_naming.release(name);
         switch (placement) {
         case PendingOutputFile::Placement::Placed:
             return true;
@@ -264,12 +281,19 @@ bool ConversionRun::place(PendingOutputFile& output, const RunJob& job, std::str
             name.clear();
             return false;
         case PendingOutputFile::Placement::NameTaken:
+            if (target.chosen) {
+                failure = "something else took the output's name " + name;
+                name.clear();
+                return false;
+            }
             break;
         }
-        // Something took the name meanwhile: the next free one, as a one-at-a-time run would choose.
-        name = m_names.reserve(job.folder, job.source, outputExtension(*m_options.format));
+        // Something took the name meanwhile (or a folder holds it): the next free one, as a
+        // one-at-a-time run would choose, never over what appeared.
+        target.replace = false;
+        name = m_naming.claimAgain(target);
         if (name.empty()) {
-            failure = "no output file name could be claimed in " + job.folder;
+            failure = "no output file name could be claimed in " + target.folder;
             return false;
         }
     }
@@ -278,7 +302,7 @@ bool ConversionRun::place(PendingOutputFile& output, const RunJob& job, std::str
 void ConversionRun::releaseName(const std::string& name)
 {
     const std::lock_guard lock(m_startMutex);
-    m_names.release(name);
+    m_naming.release(name);
 }
 
 } // namespace tunevale

@@ -3,7 +3,7 @@
 #include "ConversionOptions.h"
 #include "Job.h"
 #include "JobContext.h"
-#include "OutputNameBook.h"
+#include "OutputNaming.h"
 
 #include <atomic>
 #include <chrono>
@@ -32,6 +32,10 @@ struct RunJob {
     std::string source;
     std::string folder;
     std::string root;
+    // Set by a caller that chose the output itself (a sync): its full path, placed over what holds
+    // it when replaceOutput, else only where nothing does; the layout and naming options are not used.
+    std::string outputPath;
+    bool replaceOutput = false;
 };
 
 // How a job of the run stands: its state, its progress, and once it has ended the output it
@@ -87,10 +91,10 @@ public:
 private:
     class Slot;
     void work();
-    void convert(std::size_t index, PendingOutputFile& output, std::string name, std::string failure);
-    // Gives the complete output its reserved name, or the next free one when something took that
-    // meanwhile; name becomes the name it got. False with failure set when it could not be placed.
-    bool place(PendingOutputFile& output, const RunJob& job, std::string& name, std::string& failure);
+    void convert(std::size_t index, PendingOutputFile& output, OutputTarget target);
+    // Gives the complete output its claimed name, or the next free one when something took that
+    // meanwhile; target.path becomes the name it got. False with failure set when it could not be placed.
+    bool place(PendingOutputFile& output, OutputTarget& target, std::string& failure);
     void releaseName(const std::string& name);
 
     Engine& m_engine;
@@ -104,7 +108,8 @@ private:
     std::atomic<bool> m_stop{false};
     std::mutex m_startMutex; // jobs are taken, their names reserved and placed one at a time
     std::size_t m_next = 0;
-    OutputNameBook m_names;
+    const std::string m_fingerprint;
+    OutputNaming m_naming;
     std::set<std::string> m_cleanedFolders; // the folders whose leftovers were removed
     std::atomic<std::size_t> m_started{0};
 

@@ -66,7 +66,12 @@ std::optional<std::string> outputFolderFor(const std::string& sourceFile, bool s
 std::string firstOutputName(const std::string& folder, const std::string& sourceFile, const std::string& extension,
                             const std::function<bool(const std::string& candidate)>& take)
 {
-    std::string base = baseName(sourceFile);
+    return firstOutputNameOfBase(folder, baseName(sourceFile), extension, take);
+}
+
+std::string firstOutputNameOfBase(const std::string& folder, std::string base, const std::string& extension,
+                                  const std::function<bool(const std::string& candidate)>& take)
+{
     const std::string prefix = folder.ends_with('/') ? folder : folder + '/';
     const std::string suffix = "." + extension;
 

@@ -37,5 +37,8 @@ std::optional<std::string> outputFolderFor(const std::string& sourceFile, bool s
 // ... base_Converted_10000), until take returns true; the name taken, or "" when none was.
 std::string firstOutputName(const std::string& folder, const std::string& sourceFile, const std::string& extension,
                             const std::function<bool(const std::string& candidate)>& take);
+// The same for an output whose base name (without extension) is given rather than its source's.
+std::string firstOutputNameOfBase(const std::string& folder, std::string base, const std::string& extension,
+                                  const std::function<bool(const std::string& candidate)>& take);
 
 } // namespace tunevale

@@ -32,6 +32,26 @@ std::string OutputNameBook::reserve(const std::string& folder, const std::string
     return name;
 }
 
+std::string OutputNameBook::reserveBase(const std::string& folder, const std::string& base,
+                                        const std::string& extension)
+{
+    std::string name = firstOutputNameOfBase(folder, base, extension, [this](const std::string& candidate) {
+        return !m_held.contains(candidate) && freeOnDisk(candidate);
+    });
+    if (!name.empty())
+        m_held.insert(name);
+    return name;
+}
+
+std::string OutputNameBook::reserveOwn(const std::string& folder, const std::string& base, const std::string& extension)
+{
+    std::string name = firstOutputNameOfBase(
+        folder, base, extension, [this](const std::string& candidate) { return !m_held.contains(candidate); });
+    if (!name.empty())
+        m_held.insert(name);
+    return name;
+}
+
 void OutputNameBook::release(const std::string& path)
 {
     m_held.erase(path);

@@ -16,6 +16,13 @@ class OutputNameBook
 public:
     // The first free name for the source in folder, now held; "" when every name is taken.
     std::string reserve(const std::string& folder, const std::string& sourceFile, const std::string& extension);
+    // The same for an output whose base name is given.
+    std::string reserveBase(const std::string& folder, const std::string& base, const std::string& extension);
+    // The first name of the rule that no job of the run holds, whatever lies on the disk under it;
+    // now held. For outputs that may be kept or replaced when they exist.
+    std::string reserveOwn(const std::string& folder, const std::string& base, const std::string& extension);
+    // Holds a name chosen by the caller; false when a job of the run holds it already.
+    bool hold(const std::string& path) { return m_held.insert(path).second; }
     // Gives a name back: placed (the disk holds it now) or given up by a job that failed.
     void release(const std::string& path);
 

@@ -279,6 +279,22 @@ PendingOutputFile::Placement PendingOutputFile::placeAs(const std::string& name,
     return placed();
 }
 
+PendingOutputFile::Placement PendingOutputFile::placeOver(const std::string& name, std::string& error)
+{
+    if (m_private < 0) {
+        error = "the output could not be given its name " + name + ": " + errorText(EBADF);
+        return Placement::Failed;
+    }
+    if (::renameat(m_private, m_fileName.c_str(), m_outputFolder, name.c_str()) == 0) {
+        discard();
+        return Placement::Placed;
+    }
+    if (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST)
+        return Placement::NameTaken;
+    error = "the output could not be given its name " + name + ": " + errorText(errno);
+    return Placement::Failed;
+}
+
 void PendingOutputFile::discard()
 {
     if (m_lock >= 0 && m_private >= 0) {

@@ -60,6 +60,9 @@ public:
     bool flush(std::string& error) const;
     // Gives the file the name inside the output folder, never following or replacing what holds it.
     Placement placeAs(const std::string& name, std::string& error);
+    // Gives the file the name, replacing the file that holds it in one step (never a folder: then
+    // NameTaken), so the name holds either the old file or the complete new one at every moment.
+    Placement placeOver(const std::string& name, std::string& error);
     // Removes the file and the private folder.
     void discard();
 

@@ -11,6 +11,7 @@ std::vector<RunOutcomePart> runOutcomeParts(const RunSummary& summary)
             parts.push_back({state, std::to_string(count) + " " + what});
     };
     add(summary.completed, JobState::Complete, "complete");
+    add(summary.upToDate, JobState::UpToDate, "up to date");
     add(summary.failed, JobState::Error, "failed");
     add(summary.cancelled, JobState::Cancelled, "cancelled");
     add(summary.notStarted, JobState::WaitingConversion, "still waiting");

@@ -31,7 +31,7 @@ RunPlan planRun(const JobTable& table, bool selectedOnly, const ConversionOption
             plan.unmadeFolders.push_back(row);
             continue;
         }
-        plan.jobs.push_back({row, job.FilePath, *made});
+        plan.jobs.push_back({row, job.FilePath, *made, job.Root, {}, false});
     }
     return plan;
 }
@@ -52,6 +52,10 @@ RunStanding runStanding(const ConversionRun& run)
             break;
         case JobState::Complete:
             ++standing.completed;
+            done += 1;
+            break;
+        case JobState::UpToDate:
+            ++standing.upToDate;
             done += 1;
             break;
         case JobState::Cancelled:

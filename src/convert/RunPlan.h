@@ -32,7 +32,7 @@ struct RunStanding {
     std::size_t total = 0;                // jobs of the run
     double fraction = 0;                  // share of the run's work done, 0 to 1
     std::optional<std::size_t> latestRow; // the row of the last job started
-    int completed = 0, failed = 0, cancelled = 0;
+    int completed = 0, failed = 0, cancelled = 0, upToDate = 0;
 };
 RunStanding runStanding(const ConversionRun& run);
 

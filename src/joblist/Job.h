@@ -7,7 +7,9 @@ namespace tunevale
 {
 
 // Where a job stands. A run takes the waiting and the cancelled ones.
-enum class JobState { WaitingConversion, Converting, Complete, Cancelled, Error, CodecNotSupported };
+// UpToDate: the output already held what a conversion would write (or was left as asked), so the
+// job was not converted.
+enum class JobState { WaitingConversion, Converting, Complete, Cancelled, Error, CodecNotSupported, UpToDate };
 
 // The words the Status cell shows for each state; while a job converts it shows its percentage.
 namespace JobStatus
@@ -17,6 +19,7 @@ inline constexpr const char* CodecNotSupported = "Codec Not Supported";
 inline constexpr const char* Complete = "Complete";
 inline constexpr const char* Cancelled = "Cancelled";
 inline constexpr const char* Error = "Error";
+inline constexpr const char* UpToDate = "Up To Date";
 } // namespace JobStatus
 
 // The Duration of a file that the engine could not open.

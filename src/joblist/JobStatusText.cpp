@@ -27,6 +27,8 @@ std::string statusText(const Job& job)
         return JobStatus::Error;
     case JobState::CodecNotSupported:
         return JobStatus::CodecNotSupported;
+    case JobState::UpToDate:
+        return JobStatus::UpToDate;
     }
     return {};
 }

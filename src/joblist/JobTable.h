@@ -37,6 +37,8 @@ public:
     // Field writes of the grid (ticks) and of the conversion (state, progress, failure).
     void setCheckBox(std::size_t row, std::int32_t value);
     void setState(std::size_t row, JobState state, float progress = 0, std::string failure = {});
+    // The folder a job was added from, for adders that know it (a folder named on the command line).
+    void setRoot(std::size_t row, std::string root) { m_jobs.at(row).Root = std::move(root); }
 
     // The observer is told of changes of this table; nullptr for none.
     void setObserver(JobTableObserver* observer) { m_observer = observer; }

@@ -40,6 +40,7 @@ public:
     explicit OutputPaths(const StampInMirror& stampInMirror) : m_stampInMirror(stampInMirror) {}
 
     void hold(const std::string& path) { m_held.insert(asciiLower(path)); }
+    bool held(const std::string& path) const { return m_held.contains(asciiLower(path)); }
     void release(const std::string& path) { m_held.erase(asciiLower(path)); }
 
     // wanted when it is free, else the first free "stem (N).ext"; the result is held from then on.
@@ -131,14 +132,22 @@ public:
             if (planned.action != SyncAction::Gone && !planned.output.empty())
                 outputFolders.emplace(relativeFolder(planned.source), relativeFolder(planned.output));
         std::unordered_set<std::string> presentExtras;
-        for (const auto* file : extras) {
+        for (const auto* file : extras)
             presentExtras.insert(file->path);
-            const auto row = copyRows.find(file->path);
-            plan.copies.push_back(row != copyRows.end() ? planKnownCopy(*file, *row->second)
-                                                        : planNewCopy(*file, outputFolders));
-        }
+        // The rows of copies whose source is gone, by name and stamp: a new file with both is the
+        // same file moved (a copy keeps its source's stamp).
+        std::multimap<std::string, const CopyRecord*> goneCopies;
         for (const auto& row : copies)
             if (!presentExtras.contains(row.source))
+                goneCopies.emplace(copyKey(row.source, row.sourceStamp), &row);
+        std::set<std::string> movedCopies;
+        for (const auto* file : extras) {
+            const auto row = copyRows.find(file->path);
+            plan.copies.push_back(row != copyRows.end() ? planKnownCopy(*file, *row->second)
+                                                        : planNewCopy(*file, outputFolders, goneCopies, movedCopies));
+        }
+        for (const auto& row : copies)
+            if (!presentExtras.contains(row.source) && !movedCopies.contains(row.source))
                 plan.copies.push_back(planGoneFile(row.source, row.sourceStamp, row.output, row.outputStamp));
         return plan;
     }
@@ -166,12 +175,19 @@ private:
         planned.output = row.output;
         planned.facts.audioIdentity = row.audioIdentity;
         planned.facts.tagsHash = row.tagsHash;
-        const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
+        auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
+        const bool sourceChanged = file.stamp != row.sourceStamp;
+        if (state == OutputState::Changed && madeFrom(row.output, file.stamp)) {
+            // Converted or retagged again by a sync that stopped before storing its row.
+            if (sourceChanged && !takeFacts(planned))
+                return planned;
+            planned.refreshRecord = true;
+            return planned;
+        }
         if (state == OutputState::Changed && !m_options.force) {
             planned.action = SyncAction::UserChanged;
             return planned;
         }
-        const bool sourceChanged = file.stamp != row.sourceStamp;
         if (sourceChanged) {
             auto facts = m_inspect(file.path);
             if (!facts) {
@@ -238,22 +254,58 @@ private:
         const auto [first, last] = goneByIdentity.equal_range(planned.facts.audioIdentity);
         for (auto it = first; it != last; ++it) {
             const OutputRecord& row = *it->second;
-            if (row.settings != m_options.settings ||
-                outputState(row.output, row.outputStamp, m_stampInMirror) != OutputState::AsMade)
+            if (row.settings != m_options.settings)
+                continue;
+            const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
+            // Moved already by a sync that stopped before storing its rows: the output lies where
+            // this source's goes, as it was made.
+            const bool movedAlready =
+                state == OutputState::Missing && !m_paths.held(wanted) && m_stampInMirror(wanted) == row.outputStamp;
+            if (state != OutputState::AsMade && !movedAlready)
                 continue;
             planned.action = SyncAction::Move;
             planned.previousSource = row.source;
             planned.previousOutput = row.output;
             planned.retag = planned.facts.tagsHash != row.tagsHash;
             m_paths.release(row.output);
-            planned.output = m_paths.claim(wanted);
+            if (movedAlready) {
+                planned.output = wanted;
+                m_paths.hold(wanted);
+            } else {
+                planned.output = m_paths.claim(wanted);
+            }
             moved.insert(row.source);
             goneByIdentity.erase(it);
+            return planned;
+        }
+        if (!m_paths.held(wanted) && m_stampInMirror(wanted) && madeFrom(wanted, file.stamp)) {
+            // Converted by a sync that stopped before storing its row.
+            planned.action = SyncAction::Unchanged;
+            planned.refreshRecord = true;
+            planned.output = wanted;
+            m_paths.hold(wanted);
             return planned;
         }
         planned.reason = ConvertReason::New;
         planned.output = m_paths.claim(wanted);
         return planned;
+    }
+
+    bool madeFrom(const std::string& output, const FileStamp& source) const
+    {
+        return m_options.madeFrom && m_options.madeFrom(output, source);
+    }
+
+    // Opens the source for its facts; false (and the action Unreadable) when it cannot be read.
+    bool takeFacts(PlannedOutput& planned)
+    {
+        auto facts = m_inspect(planned.source);
+        if (!facts) {
+            planned.action = SyncAction::Unreadable;
+            return false;
+        }
+        planned.facts = std::move(*facts);
+        return true;
     }
 
     PlannedOutput planGone(const OutputRecord& row)
@@ -284,14 +336,24 @@ private:
         auto planned = start(SyncAction::Unchanged, file);
         planned.output = row.output;
         const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
-        if (state == OutputState::Changed && !m_options.force)
+        if (state == OutputState::Changed && m_stampInMirror(row.output) == file.stamp)
+            planned.refreshRecord = true; // copied again by a sync that stopped before storing its row
+        else if (state == OutputState::Changed && !m_options.force)
             planned.action = SyncAction::UserChanged;
         else if (state != OutputState::AsMade || file.stamp != row.sourceStamp)
             planned.action = SyncAction::Copy;
         return planned;
     }
 
-    PlannedOutput planNewCopy(const ScannedFile& file, const std::map<std::string, std::string>& outputFolders)
+    static std::string copyKey(const std::string& source, const FileStamp& stamp)
+    {
+        return source.substr(source.rfind('/') + 1) + '\n' + std::to_string(stamp.size) + ' ' +
+               std::to_string(stamp.mtimeNs);
+    }
+
+    PlannedOutput planNewCopy(const ScannedFile& file, const std::map<std::string, std::string>& outputFolders,
+                              std::multimap<std::string, const CopyRecord*>& goneCopies,
+                              std::set<std::string>& movedCopies)
     {
         auto planned = start(SyncAction::Copy, file);
         // Beside the outputs of the audio of its folder (a cover beside its album), else where the
@@ -301,6 +363,32 @@ private:
         const auto name = kept.substr(kept.rfind('/') + 1);
         const auto wanted =
             folder == outputFolders.end() ? kept : (folder->second.empty() ? "" : folder->second + '/') + name;
+        const auto [first, last] = goneCopies.equal_range(copyKey(file.path, file.stamp));
+        for (auto it = first; it != last; ++it) {
+            const CopyRecord& row = *it->second;
+            const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
+            const bool movedAlready =
+                state == OutputState::Missing && !m_paths.held(wanted) && m_stampInMirror(wanted) == row.outputStamp;
+            if (state != OutputState::AsMade && !movedAlready)
+                continue;
+            planned.action = SyncAction::Move;
+            planned.previousSource = row.source;
+            planned.previousOutput = row.output;
+            m_paths.release(row.output);
+            planned.output = movedAlready ? wanted : m_paths.claim(wanted);
+            m_paths.hold(planned.output);
+            movedCopies.insert(row.source);
+            goneCopies.erase(it);
+            return planned;
+        }
+        if (!m_paths.held(wanted) && m_stampInMirror(wanted) == file.stamp) {
+            // Copied by a sync that stopped before storing its row.
+            planned.action = SyncAction::Unchanged;
+            planned.refreshRecord = true;
+            planned.output = wanted;
+            m_paths.hold(wanted);
+            return planned;
+        }
         planned.output = m_paths.claim(wanted);
         return planned;
     }

@@ -34,13 +34,17 @@ struct SyncOptions {
     bool force = false;                    // convert or copy again over outputs the user changed
     // Which files are audio to convert; by default isMirroredAudio.
     std::function<bool(const std::string& source)> isAudio;
+    // Whether the file at output (in the mirror) is one this program finished from the source as it
+    // is now (its stamp) with the current settings although no row says so: a sync stopped between
+    // placing it and storing its row. Such a file is taken as made; by default none is.
+    std::function<bool(const std::string& output, const FileStamp& source)> madeFrom;
 };
 
 enum class SyncAction {
     Convert,     // encode the source into output (replacing previousOutput when set)
     Retag,       // same audio: rewrite the output's tags (after moving previousOutput to output when set)
     Move,        // a source moved or renamed with the same audio: move previousOutput to output
-    Unchanged,   // nothing to do (refreshRecord: store the source's new stamp)
+    Unchanged,   // nothing to do (refreshRecord: store the row anew, with the stamps as they are now)
     Gone,        // the source is gone; deleteOutput says whether its output goes too
     UserChanged, // the output was changed by the user since it was made: left alone
     Unreadable,  // the source changed or is new but cannot be read as audio: left alone
@@ -57,6 +61,7 @@ struct PlannedOutput {
     std::string output;
     std::string previousOutput; // where the output is now, when it moves (empty otherwise)
     std::string previousSource; // a moved source's old path, whose row gives way to the new one
+                                // (a Move whose previousOutput is gone found its output moved already)
     SourceFacts facts;          // known after opening the source (or kept from its row)
     bool retag = false;         // a moved output whose tags changed too
     bool refreshRecord = false;
@@ -66,13 +71,14 @@ struct PlannedOutput {
 
 struct SyncPlan {
     std::vector<PlannedOutput> outputs; // audio sources in scan order, then the gone ones
-    std::vector<PlannedOutput> copies;  // Copy, Unchanged, Gone or UserChanged
+    std::vector<PlannedOutput> copies;  // Copy, Move, Unchanged, Gone or UserChanged
 };
 
 // Whether a file is audio the mirror converts, by its extension (letter case ignored).
 bool isMirroredAudio(const std::string& source);
 
-// Sorts every scanned file and every row of the mirror into actions. A source whose stamp equals
+// Sorts every scanned file and every row of the mirror into actions. Copies keep their source's
+// stamp, so a copy whose row was not stored is known by it. A source whose stamp equals
 // its row's is decided without opening it (inspect is called only for new and changed sources, or
 // to place an output whose path comes from tags); a new output never takes a path held by another
 // output or by a file the mirror did not make (it gets " (2)", " (3)", ... instead).

@@ -12,6 +12,7 @@ struct RunSummary {
     int cancelled = 0;
     std::string outputFolder; // where the files went; empty when they went beside their sources
     int notStarted = 0;       // jobs of the run that a stop left waiting
+    int upToDate = 0;         // jobs whose outputs were already up to date
 };
 
 // What the desktop shows of a conversion run outside the window: progress on the program's

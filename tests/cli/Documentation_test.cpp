@@ -69,8 +69,8 @@ TEST(ManPages, RenderWithoutWarningsAndCarryTheVersion)
 TEST(ManPages, DescribeEveryOptionAndExitStatus)
 {
     const std::string page = readFile(kBuildDir / "man" / "tunevale-cli.1");
-    EXPECT_EQ(helpOptions("convert").size(), 25u);
-    for (const auto* command : {"convert", "probe", "info", "loudness", "settings"}) {
+    EXPECT_EQ(helpOptions("convert").size(), 28u);
+    for (const auto* command : {"convert", "probe", "info", "loudness", "settings", "sync"}) {
         for (const auto& name : helpOptions(command)) {
             // Dashes are written \- in a manual page.
             const std::string written = std::regex_replace(name, std::regex("-"), "\\-");
@@ -95,7 +95,7 @@ TEST(BashCompletion, ParsesAndCompletesCommandsOptionsValuesAndFiles)
     EXPECT_EQ(complete({"tunevale-cli", "convert", "-f", ""}, dir.path()), (Words{"ipod", "mp3", "ogg", "wav", "wma"}));
     EXPECT_EQ(complete({"tunevale-cli", "convert", "--format", "=", "o"}, dir.path()), (Words{"ogg"}));
     EXPECT_EQ(complete({"tunevale-cli", ""}, dir.path()),
-              (Words{"--help", "--version", "convert", "info", "loudness", "probe", "settings"}));
+              (Words{"--help", "--version", "convert", "info", "loudness", "probe", "settings", "sync"}));
     EXPECT_EQ(complete({"tunevale-cli", "convert", "--stereo", ""}, dir.path()),
               (Words{"dual", "forced", "joint", "mono", "stereo"}));
     EXPECT_EQ(complete({"tunevale-cli", "convert", "-f", "mp3", ""}, dir.path()),
@@ -104,7 +104,7 @@ TEST(BashCompletion, ParsesAndCompletesCommandsOptionsValuesAndFiles)
     EXPECT_EQ(complete({"tunevale-cli", "settings", "sliderW"}, dir.path()), (Words{"sliderWMA="}));
 
     // Every option of every command is offered.
-    for (const auto* command : {"convert", "probe", "info", "loudness", "settings"}) {
+    for (const auto* command : {"convert", "probe", "info", "loudness", "settings", "sync"}) {
         const auto offered = complete({"tunevale-cli", command, "-"}, dir.path());
         for (const auto& name : helpOptions(command))
             EXPECT_TRUE(std::binary_search(offered.begin(), offered.end(), name)) << command << " " << name;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 namespace tunevale
 {
@@ -294,6 +295,52 @@ TEST_F(SyncPlanTest, NamesFromTagsKeepAlbumsApartAndFollowNewTags)
     EXPECT_EQ(after.outputs[4].previousOutput, "A Ünï_ One_/Album 2/01 Intro 1.mp3");
     EXPECT_EQ(after.outputs[4].output, "A Ünï_ One_/Album 1/01 Intro 1 (2).mp3");
     EXPECT_TRUE(fs::exists(mirror.dest / "A Ünï_ One_/Album 1/01 Intro 1 (2).mp3"));
+}
+
+TEST_F(SyncPlanTest, FilesPlacedBeforeTheirRowsWereStoredAreTakenAsMade)
+{
+    sync();
+    // A new track converted, a changed one converted again, a new cover copied and an album moved,
+    // each by a sync that stopped before storing its row.
+    const std::string newTrack = "三番目/Disc <0>/05 Extra.flac";
+    fs::copy_file(mirror.source / "三番目/Disc <0>/01 Song|201.flac", mirror.source / newTrack);
+    test::writeFile(mirror.dest / "三番目/Disc _0_/05 Extra.mp3", "encoded before the stop");
+    test::makeTone(mirror.source / FirstTrack, 0.3, 44100, 2, {"-c:a", "flac"});
+    test::writeFile(mirror.dest / "A Ünï_ One_/Album 1/01 Intro 1.mp3", "encoded again before the stop");
+    fs::copy_file(mirror.source / "Second \"Band\"/Disc <0>/cover.jpg", mirror.source / "三番目/Disc <1>/back.png");
+    fs::copy_file(mirror.source / "三番目/Disc <1>/back.png", mirror.dest / "三番目/Disc _1_/back.png",
+                  fs::copy_options::none);
+    fs::last_write_time(mirror.dest / "三番目/Disc _1_/back.png",
+                        fs::last_write_time(mirror.source / "三番目/Disc <1>/back.png"));
+    fs::rename(mirror.source / "Second \"Band\"/Disc <1>", mirror.source / "Second \"Band\"/Disc Two");
+    fs::create_directories(mirror.dest / "Second _Band_/Disc Two");
+    for (int t = 1; t <= 4; ++t) {
+        const std::string name = "0" + std::to_string(t) + " Song_11" + std::to_string(t) + ".mp3";
+        fs::rename(mirror.dest / "Second _Band_/Disc _1_" / name, mirror.dest / "Second _Band_/Disc Two" / name);
+    }
+    const std::set<std::string> placed = {"三番目/Disc _0_/05 Extra.mp3", "A Ünï_ One_/Album 1/01 Intro 1.mp3"};
+    options.madeFrom = [&](const std::string& output, const FileStamp& source) {
+        return placed.contains(output) && source.size > 0;
+    };
+
+    const auto after = plan();
+    EXPECT_TRUE(withAction(after.outputs, SyncAction::Convert).empty());
+    EXPECT_TRUE(withAction(after.outputs, SyncAction::UserChanged).empty());
+    const auto refreshed = withAction(after.outputs, SyncAction::Unchanged);
+    std::set<std::string> refreshedOutputs;
+    for (const auto* planned : refreshed)
+        if (planned->refreshRecord)
+            refreshedOutputs.insert(planned->output);
+    EXPECT_EQ(refreshedOutputs, placed);
+    const auto moves = withAction(after.outputs, SyncAction::Move);
+    ASSERT_EQ(moves.size(), 4u);
+    EXPECT_EQ(moves[0]->output, "Second _Band_/Disc Two/01 Song_111.mp3");
+    EXPECT_EQ(moves[0]->previousOutput, "Second _Band_/Disc _1_/01 Song_111.mp3");
+    EXPECT_TRUE(withAction(after.outputs, SyncAction::Gone).empty());
+    const auto copies = withAction(after.copies, SyncAction::Unchanged);
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[1]->output, "三番目/Disc _1_/back.png");
+    EXPECT_TRUE(copies[1]->refreshRecord);
 }
 
 TEST_F(SyncPlanTest, UnreadableNewSourcesAreReportedNotConverted)

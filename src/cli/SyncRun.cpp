@@ -1,0 +1,374 @@
+#include "SyncRun.h"
+
+#include "JobReporter.h"
+#include "LibraryDatabase.h"
+#include "OutputRewrite.h"
+#include "PendingOutputFile.h"
+#include "SourceScan.h"
+#include "StopSignals.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace tunevale
+{
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+// Rows are stored in transactions of at most this long, so that a large first sync does not wait for
+// the disk after every file; a row is stored only after its file is in place. Outputs placed but not
+// yet stored are known by the record they carry (OutputOrigin); in a mirror that keeps no such
+// records each row is stored at once.
+constexpr auto CommitInterval = std::chrono::milliseconds(500);
+
+std::string parentOf(const std::string& relative)
+{
+    const auto slash = relative.rfind('/');
+    return slash == std::string::npos ? std::string() : relative.substr(0, slash);
+}
+
+// Changes to the database, grouped in transactions that are committed every interval.
+class RowWriter
+{
+public:
+    RowWriter(LibraryDatabase& database, std::chrono::milliseconds interval)
+        : m_database(database), m_interval(interval)
+    {
+    }
+    ~RowWriter() { commit(); }
+
+    bool put(const OutputRecord& row) { return begin() && m_database.putOutput(row) && due(); }
+    bool putCopy(const CopyRecord& row) { return begin() && m_database.putCopy(row) && due(); }
+    bool remove(const std::string& source) { return begin() && m_database.removeOutput(source) && due(); }
+    bool removeCopy(const std::string& source) { return begin() && m_database.removeCopy(source) && due(); }
+
+    bool commit()
+    {
+        if (!m_transaction)
+            return true;
+        const bool committed = m_transaction->commit();
+        m_transaction.reset();
+        return committed;
+    }
+
+    const std::string& error() const { return m_database.lastError(); }
+
+private:
+    bool begin()
+    {
+        if (!m_transaction) {
+            m_transaction = std::make_unique<LibraryDatabase::Transaction>(m_database);
+            m_begun = std::chrono::steady_clock::now();
+        }
+        return m_transaction->active();
+    }
+    bool due() { return std::chrono::steady_clock::now() - m_begun < m_interval || commit(); }
+
+    LibraryDatabase& m_database;
+    const std::chrono::milliseconds m_interval;
+    std::unique_ptr<LibraryDatabase::Transaction> m_transaction;
+    std::chrono::steady_clock::time_point m_begun;
+};
+
+class SyncExecutor
+{
+public:
+    SyncExecutor(const SyncTarget& target, LibraryDatabase& database, const ConversionServices& services,
+                 JobReporter& reporter)
+        : m_target(target), m_services(services), m_reporter(reporter),
+          m_rows(database, target.outputsKeepRecords ? CommitInterval : std::chrono::milliseconds(0))
+    {
+        for (const auto& row : target.rows)
+            m_loudness.emplace(row.source, row.loudness);
+    }
+
+    bool run(const SyncPlan& plan)
+    {
+        for (const auto& planned : plan.outputs) {
+            if (stopped())
+                break;
+            switch (planned.action) {
+            case SyncAction::Move:
+                move(planned);
+                break;
+            case SyncAction::Retag:
+                if (planned.previousOutput.empty() || moveFile(planned))
+                    retag(planned);
+                break;
+            case SyncAction::Unchanged:
+                if (planned.refreshRecord)
+                    store(planned);
+                break;
+            case SyncAction::Gone:
+                gone(planned, false);
+                break;
+            case SyncAction::UserChanged:
+                report(planned, JobReport::Outcome::Kept, "user-changed",
+                       "changed since the sync made it; --force converts it again");
+                break;
+            case SyncAction::Unreadable:
+                report(planned, JobReport::Outcome::Error, "convert", "the source cannot be read as audio");
+                break;
+            case SyncAction::Convert:
+            case SyncAction::Copy:
+                break;
+            }
+        }
+        if (!stopped())
+            convert(plan);
+        for (const auto& planned : plan.copies) {
+            if (stopped())
+                break;
+            if (planned.action == SyncAction::Copy)
+                copy(planned);
+            else if (planned.action == SyncAction::Move)
+                moveCopy(planned);
+            else if (planned.action == SyncAction::Gone)
+                gone(planned, true);
+            else if (planned.action == SyncAction::UserChanged)
+                report(planned, JobReport::Outcome::Kept, "user-changed",
+                       "changed since the sync copied it; --force copies it again");
+            else if (planned.refreshRecord)
+                storeCopy(planned);
+        }
+        if (!m_rows.commit())
+            fail("the database could not be written: " + m_rows.error());
+        return !m_failed;
+    }
+
+private:
+    std::string inSource(const std::string& relative) const { return m_target.source + '/' + relative; }
+    std::string inMirror(const std::string& relative) const { return m_target.dest + '/' + relative; }
+
+    bool stopped() { return m_services.stopSignals.received() || m_services.stopSignals.wait({}) != 0; }
+
+    void report(const PlannedOutput& planned, JobReport::Outcome outcome, const char* action, std::string error = {})
+    {
+        if (outcome == JobReport::Outcome::Error)
+            m_failed = true;
+        m_reporter.jobEnded({planned.source, planned.output, outcome, 0, std::move(error), {}, action});
+    }
+
+    void fail(const std::string& error)
+    {
+        m_failed = true;
+        std::fprintf(stderr, "tunevale-cli sync: %s\n", error.c_str());
+    }
+
+    void checked(bool written)
+    {
+        if (!written)
+            fail("the database could not be written: " + m_rows.error());
+    }
+
+    OutputRecord rowOf(const PlannedOutput& planned, const std::string& loudnessOf) const
+    {
+        OutputRecord row;
+        row.source = planned.source;
+        row.sourceStamp = planned.sourceStamp;
+        row.audioIdentity = planned.facts.audioIdentity;
+        row.tagsHash = planned.facts.tagsHash;
+        row.settings = m_target.options.settings;
+        row.output = planned.output;
+        row.outputStamp = fileStamp(inMirror(planned.output)).value_or(FileStamp{});
+        if (const auto loudness = m_loudness.find(loudnessOf); loudness != m_loudness.end())
+            row.loudness = loudness->second;
+        return row;
+    }
+
+    void store(const PlannedOutput& planned)
+    {
+        if (!planned.previousSource.empty())
+            checked(m_rows.remove(planned.previousSource));
+        checked(m_rows.put(rowOf(planned, planned.previousSource.empty() ? planned.source : planned.previousSource)));
+    }
+
+    // Removes the folders of the mirror that the removal or move of a file left empty.
+    void removeEmptyFolders(std::string folder) const
+    {
+        for (; !folder.empty(); folder = parentOf(folder))
+            if (::rmdir(inMirror(folder).c_str()) != 0)
+                break;
+    }
+
+    // Moves previousOutput to output, never over anything; true when the output is in place (a sync
+    // that stopped before storing the rows may have moved it already).
+    bool moveFile(const PlannedOutput& planned)
+    {
+        const std::string from = inMirror(planned.previousOutput);
+        const std::string to = inMirror(planned.output);
+        if (!fileStamp(from) && fileStamp(to))
+            return true;
+        std::error_code ignored;
+        fs::create_directories(fs::path(to).parent_path(), ignored);
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+            report(planned, JobReport::Outcome::Error, "move",
+                   "the output could not be moved from " + planned.previousOutput + ": " + std::strerror(errno));
+            return false;
+        }
+        removeEmptyFolders(parentOf(planned.previousOutput));
+        return true;
+    }
+
+    void move(const PlannedOutput& planned)
+    {
+        if (!moveFile(planned))
+            return;
+        if (planned.retag) {
+            // The row moves with the file first, so that a stop before the new tags loses nothing.
+            auto moved = planned;
+            moved.facts.tagsHash.clear();
+            store(moved);
+            auto tagged = planned;
+            tagged.previousSource.clear();
+            retag(tagged);
+            return;
+        }
+        store(planned);
+        report(planned, JobReport::Outcome::Complete, "move");
+    }
+
+    void retag(const PlannedOutput& planned)
+    {
+        // Outputs made without tags (--no-tags) keep none: only the row learns the new tags.
+        if (!m_target.conversion.carryTags) {
+            store(planned);
+            return;
+        }
+        std::string error;
+        if (!retagOutput(inMirror(planned.output), m_target.conversion, planned.facts.tags, planned.sourceStamp,
+                         m_target.runFingerprint, error)) {
+            report(planned, JobReport::Outcome::Error, "retag", error);
+            return;
+        }
+        store(planned);
+        report(planned, JobReport::Outcome::Complete, "retag");
+    }
+
+    void gone(const PlannedOutput& planned, bool isCopy)
+    {
+        if (planned.deleteOutput) {
+            if (::unlink(inMirror(planned.output).c_str()) != 0 && errno != ENOENT) {
+                report(planned, JobReport::Outcome::Error, "delete", std::strerror(errno));
+                return;
+            }
+            removeEmptyFolders(parentOf(planned.output));
+        }
+        if (planned.forgetRecord)
+            checked(isCopy ? m_rows.removeCopy(planned.source) : m_rows.remove(planned.source));
+        if (planned.deleteOutput)
+            report(planned, JobReport::Outcome::Complete, "delete");
+        else
+            report(planned, JobReport::Outcome::Kept, "gone",
+                   planned.forgetRecord ? "the source is gone; the output was changed since the sync made it"
+                                        : "the source is gone; --delete removes its output");
+    }
+
+    void convert(const SyncPlan& plan)
+    {
+        std::vector<RunJob> jobs;
+        std::vector<const PlannedOutput*> planned;
+        for (const auto& output : plan.outputs) {
+            if (output.action != SyncAction::Convert)
+                continue;
+            RunJob job;
+            job.row = planned.size();
+            job.source = inSource(output.source);
+            job.outputPath = inMirror(output.output);
+            job.folder = parentOf(job.outputPath);
+            job.root = m_target.source;
+            // An output of this source under that name is replaced; a new one never replaces anything.
+            job.replaceOutput = output.previousOutput.empty() && output.reason != ConvertReason::New &&
+                                output.reason != ConvertReason::OutputDeleted;
+            jobs.push_back(std::move(job));
+            planned.push_back(&output);
+        }
+        runJobs(std::move(jobs), m_target.conversion, m_target.parallel, m_services, m_reporter,
+                [&](const RunJob& job, const RunJobStatus& status, JobReport& report) {
+                    const PlannedOutput& output = *planned[job.row];
+                    report.action = "convert";
+                    report.source = output.source;
+                    report.output = status.state == JobState::Complete ? output.output : std::string();
+                    if (report.outcome == JobReport::Outcome::Error)
+                        m_failed = true;
+                    if (status.state != JobState::Complete)
+                        return;
+                    checked(m_rows.put(rowOf(output, output.source)));
+                    if (!output.previousOutput.empty()) {
+                        ::unlink(inMirror(output.previousOutput).c_str());
+                        removeEmptyFolders(parentOf(output.previousOutput));
+                    }
+                });
+    }
+
+    void copy(const PlannedOutput& planned)
+    {
+        std::string error;
+        const bool replace = fileStamp(inMirror(planned.output)).has_value();
+        if (!copyFileInto(inSource(planned.source), inMirror(planned.output), replace, error)) {
+            report(planned, JobReport::Outcome::Error, "copy", error);
+            return;
+        }
+        storeCopy(planned);
+        report(planned, JobReport::Outcome::Complete, "copy");
+    }
+
+    void moveCopy(const PlannedOutput& planned)
+    {
+        if (!moveFile(planned))
+            return;
+        checked(m_rows.removeCopy(planned.previousSource));
+        storeCopy(planned);
+        report(planned, JobReport::Outcome::Complete, "move");
+    }
+
+    void storeCopy(const PlannedOutput& planned)
+    {
+        checked(m_rows.putCopy({planned.source, planned.sourceStamp, planned.output,
+                                fileStamp(inMirror(planned.output)).value_or(FileStamp{})}));
+    }
+
+    const SyncTarget& m_target;
+    const ConversionServices& m_services;
+    JobReporter& m_reporter;
+    RowWriter m_rows;
+    std::unordered_map<std::string, std::string> m_loudness; // the rows' loudness, by source
+    bool m_failed = false;
+};
+
+} // namespace
+
+bool carryOutSync(const SyncPlan& plan, const SyncTarget& target, LibraryDatabase& database,
+                  const ConversionServices& services, JobReporter& reporter)
+{
+    return SyncExecutor(target, database, services, reporter).run(plan);
+}
+
+void removeLeftoversBelow(const std::string& dest)
+{
+    removeLeftoverOutputs(dest);
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(dest, fs::directory_options::skip_permission_denied, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (!it->is_directory(error) || it->is_symlink(error))
+            continue;
+        const std::string name = it->path().filename().string();
+        if (name == ".tunevale" || name.starts_with(PrivateFolderPrefix)) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        removeLeftoverOutputs(it->path().string());
+    }
+}
+
+} // namespace tunevale
