@@ -1,9 +1,8 @@
 #include "Mp3OggWriter.h"
 
+#include "DecodeLoop.h"
 #include "ErrorLog.h"
 #include "OutputCheck.h"
-
-#include <vector>
 
 namespace tunevale
 {
@@ -22,6 +21,28 @@ std::string encoderDetail(Engine& engine, int code, const EncoderCommand& comman
         return command.program + " not found";
     return said;
 }
+
+// The engine feeds the encoder program as it reads: the chunks need no more handling here. A
+// failed read is most often the encoder's, which is stopped first so that its last words are in.
+class EncoderFedSink : public PcmSink
+{
+public:
+    EncoderFedSink(Engine& engine, EngineHandle stream, const EncoderCommand& command)
+        : engine_(engine), stream_(stream), command_(command)
+    {
+    }
+    std::optional<JobResult> take(const char*, std::size_t) override { return std::nullopt; }
+    std::string failureDetail(int code) override
+    {
+        engine_.EncodeStop(stream_);
+        return encoderDetail(engine_, code, command_);
+    }
+
+private:
+    Engine& engine_;
+    EngineHandle stream_;
+    const EncoderCommand& command_;
+};
 
 } // namespace
 
@@ -52,28 +73,12 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
         return fail(engineFailure(code, origfile, &log, encoderDetail(engine, code, command)));
     }
 
-    std::vector<char> buffer(ReadBufferSize);
-    while (engine.ChannelIsActive(stream) != ChannelState::Stopped) {
-        const std::int32_t read = engine.ChannelGetData(stream, buffer.data(), ReadBufferSize);
-        if (read <= 0) {
-            if (context.cancelRequested())
-                return cancelled();
-            // A read that fails because the encoder died is an engine error; one that merely
-            // delivers nothing ends the job without a log entry when no code was left.
-            const int code = engine.ErrorGetCode();
-            if (sourceDamaged(code))
-                return fail(damagedSource(engine, stream, code, origfile, log));
-            if (code > 0) {
-                engine.EncodeStop(stream);
-                return fail(engineFailure(code, origfile, &log, encoderDetail(engine, code, command)));
-            }
-            return fail(JobResult::error("the source delivered no audio"));
-        }
-        const std::uint64_t length = engine.ChannelGetLength(stream, 0);
-        reportProgress(context, engine.ChannelGetPosition(stream, 0), length);
-        if (context.cancelRequested())
-            return cancelled();
-    }
+    EncoderFedSink sink(engine, stream, command);
+    const JobResult result = decodeInto(engine, stream, context, log, origfile, ReadBufferSize, sink);
+    if (result.outcome == JobOutcome::Cancelled)
+        return cancelled();
+    if (result.outcome == JobOutcome::Error)
+        return fail(result);
 
     // Closing the encoder's input lets it finish the file; a failed encoder is an error even after
     // all the audio went in, and so is one that ended without writing the file.

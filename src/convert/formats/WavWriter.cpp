@@ -1,5 +1,6 @@
 #include "WavWriter.h"
 
+#include "DecodeLoop.h"
 #include "OutputCheck.h"
 #include "WavHeader.h"
 
@@ -7,7 +8,6 @@
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
-#include <vector>
 
 namespace tunevale
 {
@@ -30,6 +30,11 @@ bool writeAll(int fd, const void* data, std::size_t size)
         size -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+JobResult writeFailure()
+{
+    return JobResult::error(std::string("the output could not be written: ") + std::strerror(errno));
 }
 
 bool writeAt(int fd, std::uint32_t value, std::size_t offset)
@@ -55,6 +60,26 @@ WavFormat streamFormat(Engine& engine, EngineHandle stream)
     return format;
 }
 
+// Writes the PCM straight to the file, after the header, within the size a WAV file can state.
+class WavDataSink : public PcmSink
+{
+public:
+    explicit WavDataSink(int fd) : fd_(fd) {}
+    std::optional<JobResult> take(const char* pcm, std::size_t bytes) override
+    {
+        if (dataSize + bytes > WavMaxDataSize)
+            return JobResult::error("the audio is too long for a WAV file");
+        if (!writeAll(fd_, pcm, bytes))
+            return writeFailure();
+        dataSize += bytes;
+        return std::nullopt;
+    }
+    std::uint64_t dataSize = 0;
+
+private:
+    int fd_;
+};
+
 } // namespace
 
 JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const std::string& origfile,
@@ -76,9 +101,6 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
             ::close(fd);
         return result;
     };
-    auto writeFailure = [] {
-        return JobResult::error(std::string("the output could not be written: ") + std::strerror(errno));
-    };
     if (format.channels == 0)
         return fail(engineFailure(engineFailureCode(engine), origfile, nullptr));
 
@@ -89,28 +111,12 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
     if (!writeAll(fd, header.data(), header.size()))
         return fail(writeFailure());
 
-    const std::uint64_t length = engine.ChannelGetLength(stream, 0);
-    std::vector<char> buffer(ReadBufferSize);
-    std::uint64_t dataSize = 0;
-    JobOutcome outcome = JobOutcome::Complete;
-    while (engine.ChannelIsActive(stream) != ChannelState::Stopped) {
-        const std::int32_t read = engine.ChannelGetData(stream, buffer.data(), ReadBufferSize);
-        if (read <= 0) {
-            const int code = engineFailureCode(engine);
-            return fail(sourceDamaged(code) ? damagedSource(engine, stream, code, origfile, log)
-                                            : engineFailure(code, origfile, nullptr));
-        }
-        if (dataSize + static_cast<std::uint64_t>(read) > WavMaxDataSize)
-            return fail(JobResult::error("the audio is too long for a WAV file"));
-        if (!writeAll(fd, buffer.data(), static_cast<std::size_t>(read)))
-            return fail(writeFailure());
-        dataSize += static_cast<std::uint64_t>(read);
-        reportProgress(context, engine.ChannelGetPosition(stream, 0), length);
-        if (context.cancelRequested()) {
-            outcome = JobOutcome::Cancelled;
-            break;
-        }
-    }
+    WavDataSink sink(fd);
+    JobResult result = decodeInto(engine, stream, context, log, origfile, ReadBufferSize, sink);
+    if (result.outcome == JobOutcome::Error)
+        return fail(std::move(result));
+    const JobOutcome outcome = result.outcome;
+    const std::uint64_t dataSize = sink.dataSize;
     // The sizes count the bytes written, which is what the decoding position says as well.
     const auto size = static_cast<std::uint32_t>(dataSize);
     const bool finished = writeAt(fd, size + 36, WavRiffSizeOffset) && writeAt(fd, size, WavDataSizeOffset);

@@ -1,8 +1,7 @@
 #include "WmaWriter.h"
 
+#include "DecodeLoop.h"
 #include "OutputCheck.h"
-
-#include <vector>
 
 namespace tunevale
 {
@@ -12,6 +11,27 @@ namespace
 
 constexpr std::uint32_t ReadBufferSize = 20000;
 constexpr std::uint32_t TagFormText = 0;
+
+// Hands the PCM to the engine's WMA encoder.
+class WmaEncoderSink : public PcmSink
+{
+public:
+    WmaEncoderSink(Engine& engine, EngineHandle encoder, const std::string& origfile)
+        : engine_(engine), encoder_(encoder), origfile_(origfile)
+    {
+    }
+    std::optional<JobResult> take(const char* pcm, std::size_t bytes) override
+    {
+        if (engine_.WMAEncodeWrite(encoder_, pcm, static_cast<std::uint32_t>(bytes)))
+            return std::nullopt;
+        return engineFailure(engineFailureCode(engine_), origfile_, nullptr);
+    }
+
+private:
+    Engine& engine_;
+    EngineHandle encoder_;
+    const std::string& origfile_;
+};
 
 } // namespace
 
@@ -56,24 +76,11 @@ JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const
                 engine.WMAEncodeSetTag(encoder, options.tagNames[i], options.tags[i], TagFormText);
     engine.WMAEncodeSetTag(encoder, "", "", TagFormText);
 
-    std::vector<char> buffer(ReadBufferSize);
-    JobOutcome outcome = JobOutcome::Complete;
-    while (engine.ChannelIsActive(stream) != ChannelState::Stopped) {
-        const std::int32_t read = engine.ChannelGetData(stream, buffer.data(), ReadBufferSize);
-        if (read <= 0) {
-            const int code = engineFailureCode(engine);
-            return fail(sourceDamaged(code) ? damagedSource(engine, stream, code, origfile, log)
-                                            : engineFailure(code, origfile, nullptr));
-        }
-        if (!engine.WMAEncodeWrite(encoder, buffer.data(), static_cast<std::uint32_t>(read)))
-            return fail(engineFailure(engineFailureCode(engine), origfile, nullptr));
-        const std::uint64_t length = engine.ChannelGetLength(stream, 0);
-        reportProgress(context, engine.ChannelGetPosition(stream, 0), length);
-        if (context.cancelRequested()) {
-            outcome = JobOutcome::Cancelled;
-            break;
-        }
-    }
+    WmaEncoderSink sink(engine, encoder, origfile);
+    JobResult result = decodeInto(engine, stream, context, log, origfile, ReadBufferSize, sink);
+    if (result.outcome == JobOutcome::Error)
+        return fail(std::move(result));
+    const JobOutcome outcome = result.outcome;
 
     // Closing writes the file's end; a close that fails (a full disk) leaves no valid file, and so
     // does a folder removed meanwhile.

@@ -31,9 +31,10 @@ public:
     virtual void setProgress(float percent) = 0;
     // "Stop" was clicked: the writer ends the job as "Cancelled" after its current chunk.
     virtual bool cancelRequested() const = 0;
-    // Every chunk of PCM the writer decoded, in order, before it is encoded (format: as the engine
-    // delivers it). The run may measure it, or change it in place (a gain) without changing its size.
-    virtual void decodedPcm(const ChannelInfo& format, void* pcm, std::size_t bytes)
+    // Every chunk of PCM the writer decoded, in order (format: as the engine delivers it), for the
+    // run to measure. A gain is the engine's to apply: the MP3 and OGG encoders are fed inside the
+    // engine's read, before this sees the chunk.
+    virtual void decodedPcm(const ChannelInfo& format, const void* pcm, std::size_t bytes)
     {
         (void)format, (void)pcm, (void)bytes;
     }
