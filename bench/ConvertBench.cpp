@@ -1,10 +1,12 @@
 // Times whole conversion runs (a list of one-minute FLAC files) to MP3 128 kbit/s, OGG quality 3,
-// "Ipod Default", WMA 128 kbit/s and WAV, with one job per core and with one job at a time, against
+// "Ipod Default", WMA 128 kbit/s, WAV, FLAC level 5, Opus 128 kbit/s, AAC 192 kbit/s, ALAC, AIFF and
+// WavPack, with one job per core and with one job at a time, against
 // the same files converted by the equivalent ffmpeg / lame / oggenc pipelines (one after another and
 // one per core) and, where it is installed, by SoundConverter with one job per core. Shows the peak
 // memory of both runs and that it does not grow with the number or the length of the files.
 //
-//   convert_bench [files] [minutes] [rounds]   (defaults: 20 files of 1 minute, 3 rounds)
+//   convert_bench [files] [minutes] [rounds] [formats]   (defaults: 20 files of 1 minute, 3 rounds,
+//                                                          every format; formats: keys, "flac,opus")
 //
 // Each round times both sides back to back. The speed-ups shown are the median of the rounds' own
 // ratios, since the speed of a shared machine drifts from one minute to the next; the times shown
@@ -66,6 +68,14 @@ const std::vector<Target> Targets{
      nullptr},
     {FileFormat::WMA, "WMA 128k", "wma", "wma", "ffmpeg -v error -i \"$IN\" -c:a wmav2 -b:a 128k \"$OUT\"", nullptr},
     {FileFormat::WAV, "WAV", "wav", "wav", "ffmpeg -v error -i \"$IN\" -c:a pcm_s16le \"$OUT\"", nullptr},
+    {FileFormat::FLAC, "FLAC 5", "flac", "flac", "ffmpeg -v error -i \"$IN\" -c:a flac -compression_level 5 \"$OUT\"",
+     "-f flac"},
+    {FileFormat::Opus, "Opus 128k", "opus", "opus",
+     "ffmpeg -v error -i \"$IN\" -c:a libopus -b:a 128k -vbr on \"$OUT\"", "-f opus"},
+    {FileFormat::AAC, "AAC 192k", "aac", "m4a", "ffmpeg -v error -i \"$IN\" -c:a aac -b:a 192k \"$OUT\"", "-f m4a"},
+    {FileFormat::ALAC, "ALAC", "alac", "m4a", "ffmpeg -v error -i \"$IN\" -c:a alac \"$OUT\"", nullptr},
+    {FileFormat::AIFF, "AIFF", "aiff", "aiff", "ffmpeg -v error -i \"$IN\" -c:a pcm_s16be \"$OUT\"", nullptr},
+    {FileFormat::WavPack, "WavPack", "wavpack", "wv", "ffmpeg -v error -i \"$IN\" -c:a wavpack \"$OUT\"", nullptr},
 };
 
 pid_t startShell(const std::string& script, const std::map<std::string, std::string>& variables = {})
@@ -283,6 +293,7 @@ int main(int argc, char** argv)
     const int files = argc > 1 ? std::atoi(argv[1]) : 20;
     const double minutes = argc > 2 ? std::atof(argv[2]) : 1.0;
     const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+    const std::string chosen = argc > 4 ? "," + std::string(argv[4]) + "," : std::string();
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const fs::path work = fs::temp_directory_path() / ("tunevale-convert-bench-" + std::to_string(::getpid()));
     makeSources(work / "batch", files, minutes);
@@ -296,6 +307,8 @@ int main(int argc, char** argv)
                 "CPUs auto/1", "pipes 1 s", "pipes N s", "speed-up", "SoundC s", "auto/SC",
                 "peak MB: auto / 1 job / 2 files / 2 files 5x longer");
     for (const Target& target : Targets) {
+        if (!chosen.empty() && chosen.find("," + std::string(target.key) + ",") == std::string::npos)
+            continue;
         ChildResult automatic{1e9, 0, 0};
         ChildResult single{1e9, 0, 0};
         double serialPipes = 1e9;

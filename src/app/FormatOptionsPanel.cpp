@@ -90,10 +90,10 @@ FormatOptionsPanel::FormatOptionsPanel(QWidget* parent) : ThemedPanel(QStringLit
 
     auto* choice = new QVBoxLayout;
     choice->addWidget(label(QStringLiteral("Select the output file format:-"), this));
-    const char* captions[kFileFormatCount] = {"WAV", "WMA", "MP3", "OGG", "Ipod Default"};
-    for (int i = 0; i < kFileFormatCount; ++i) {
-        optFileFormat[i] =
-            named(new QRadioButton(QString::fromLatin1(captions[i]), this), QStringLiteral("optFileFormat_%1").arg(i));
+    for (const OutputFormat* format : outputFormats()) {
+        const int i = format->index();
+        optFileFormat[i] = named(new QRadioButton(QString::fromLatin1(format->caption), this),
+                                 QStringLiteral("optFileFormat_%1").arg(i));
         choice->addWidget(optFileFormat[i]);
     }
     choice->addStretch(1);
@@ -103,13 +103,78 @@ FormatOptionsPanel::FormatOptionsPanel(QWidget* parent) : ThemedPanel(QStringLit
     choice->addWidget(cmdHide);
     layout->addLayout(choice);
 
+    auto* options = new QVBoxLayout;
     frFormat = named(new QStackedWidget(this), QStringLiteral("frFormat"));
-    frFormat->addWidget(makeWavPanel());
-    frFormat->addWidget(makeWmaPanel());
-    frFormat->addWidget(makeMp3Panel());
-    frFormat->addWidget(makeOggPanel());
-    frFormat->addWidget(makeIpodPanel());
-    layout->addWidget(frFormat, 1);
+    for (const OutputFormat* format : outputFormats())
+        frFormat->addWidget(makePanel(*format));
+    options->addWidget(frFormat, 1);
+    options->addWidget(makeLoudnessRow());
+    layout->addLayout(options, 1);
+}
+
+QWidget* FormatOptionsPanel::makePanel(const OutputFormat& format)
+{
+    switch (format.id) {
+    case FileFormat::WAV:
+        return makeWavPanel();
+    case FileFormat::WMA:
+        return makeWmaPanel();
+    case FileFormat::MP3:
+        return makeMp3Panel();
+    case FileFormat::OGG:
+        return makeOggPanel();
+    case FileFormat::Ipod:
+        return makeIpodPanel();
+    default:
+        return makeDescribedPanel(format);
+    }
+}
+
+// The panel of a format without one of its own: what the format keeps of its source, and the
+// slider of its option.
+QWidget* FormatOptionsPanel::makeDescribedPanel(const OutputFormat& format)
+{
+    auto* panel = named(new ThemedPanel(QString::fromLatin1(format.caption), this),
+                        QStringLiteral("frFormat_%1").arg(QString::fromLatin1(format.cliName)));
+    auto* layout = new QVBoxLayout(panel);
+    auto* text = label(QString::fromLatin1(format.panelText ? format.panelText : ""), panel);
+    text->setWordWrap(true);
+    layout->addWidget(text);
+    if (format.option) {
+        const FormatOption& option = *format.option;
+        const int i = format.index();
+        layout->addWidget(label(QString::fromLatin1(option.caption), panel));
+        formatOption[i] = slider(QString::fromLatin1(option.storedKey), panel);
+        lblFormatOption[i] =
+            named(label({}, panel), QStringLiteral("lbl%1").arg(QString::fromLatin1(option.storedKey)));
+        layout->addLayout(sliderBlock(QString::fromLatin1(option.lowCaption), formatOption[i],
+                                      QString::fromLatin1(option.highCaption), lblFormatOption[i]));
+    }
+    layout->addStretch(1);
+    return panel;
+}
+
+// ReplayGain tags, true or sample peak, normalising and its target: for every format.
+QWidget* FormatOptionsPanel::makeLoudnessRow()
+{
+    auto* row = named(new QWidget(this), QStringLiteral("frLoudness"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    chkReplayGain = named(new QCheckBox(QStringLiteral("ReplayGain"), row), QStringLiteral("chkReplayGain"));
+    chkTruePeak = named(new QCheckBox(QStringLiteral("True Peak"), row), QStringLiteral("chkTruePeak"));
+    layout->addWidget(chkReplayGain);
+    layout->addWidget(chkTruePeak);
+    layout->addWidget(label(QStringLiteral("Normalize:"), row));
+    cmbNormalize = named(new QComboBox(row), QStringLiteral("cmbNormalize"));
+    layout->addWidget(cmbNormalize);
+    layout->addWidget(label(QStringLiteral("Target LUFS:"), row));
+    sliderTargetLufs = named(new Slider(row), QStringLiteral("sliderTargetLufs"));
+    sliderTargetLufs->setMinimumWidth(90);
+    layout->addWidget(sliderTargetLufs, 1);
+    lblTargetLufs = named(label({}, row), QStringLiteral("lblTargetLufs"));
+    lblTargetLufs->setMinimumWidth(24);
+    layout->addWidget(lblTargetLufs);
+    return row;
 }
 
 QWidget* FormatOptionsPanel::makeWavPanel()
@@ -283,6 +348,14 @@ void FormatOptionsPanel::bind(SettingsBinder& binder)
     binder.slider(SliderMP3VBR, OutputControl::SliderMP3VBR, lblMP3VBREncodSlider);
     binder.combo(cmbMP3CBitrate, OutputControl::cmbMP3CBitrate);
     binder.combo(cmbMP3ABitrate, OutputControl::cmbMP3ABitrate);
+
+    for (const OutputFormat* format : outputFormats())
+        if (Slider* option = formatOption[format->index()])
+            binder.slider(option, OutputControl::formatOption, lblFormatOption[format->index()], format->index());
+    binder.check(chkReplayGain, OutputControl::chkReplayGain);
+    binder.check(chkTruePeak, OutputControl::chkTruePeak);
+    binder.combo(cmbNormalize, OutputControl::cmbNormalize);
+    binder.slider(sliderTargetLufs, OutputControl::sliderTargetLufs, lblTargetLufs);
 
     binder.slider(sliderOGG, OutputControl::sliderOGG, lblSliderOGG);
     binder.option(optOGGCBR, OutputControl::optOGGCBR);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutputFormat.h"
 #include "OutputSettings.h"
 #include "ThemedPanel.h"
 
@@ -19,9 +20,11 @@ class SettingsBinder;
 class Slider;
 class ThemedButton;
 
-// The format-options panel (frFormats): the output format choice and, in a stack of per-format
-// panels (frFormat 0-4), the options of each format; panel 5, inside the WMA panel, tells that WMA
-// output is not available here and offers to install it.
+// The format-options panel (frFormats): the output format choice (one option per format of the
+// catalog) and, in a stack of per-format panels (frFormat, by format number), the options of each
+// format; "frFormat_5", inside the WMA panel, tells that WMA output is not available here and offers
+// to install it. Formats without a panel of their own get one from their description: its text and
+// the slider of its option. Below the stack, the loudness controls that apply to every format.
 class FormatOptionsPanel : public ThemedPanel
 {
     Q_OBJECT
@@ -59,6 +62,17 @@ public:
     QLabel* lblMP3VBREncodSlider;
     QComboBox* cmbMP3ABitrate;
 
+    // The slider of each format's one option (named after its stored key) and its number; nullptr
+    // for the formats that have none.
+    std::array<Slider*, kFileFormatCount> formatOption{};
+    std::array<QLabel*, kFileFormatCount> lblFormatOption{};
+
+    QCheckBox* chkReplayGain;
+    QCheckBox* chkTruePeak;
+    QComboBox* cmbNormalize;
+    Slider* sliderTargetLufs;
+    QLabel* lblTargetLufs;
+
     Slider* sliderOGG;
     QLabel* lblSliderOGG;
     QRadioButton* optOGGCBR;
@@ -74,6 +88,9 @@ private:
     QWidget* makeMp3Panel();
     QWidget* makeOggPanel();
     QWidget* makeIpodPanel();
+    QWidget* makePanel(const OutputFormat& format);
+    QWidget* makeDescribedPanel(const OutputFormat& format);
+    QWidget* makeLoudnessRow();
 };
 
 } // namespace tunevale

@@ -121,17 +121,17 @@ void SettingsBinder::combo(QComboBox* widget, OutputControl control)
     });
 }
 
-void SettingsBinder::slider(Slider* widget, OutputControl control, QLabel* number)
+void SettingsBinder::slider(Slider* widget, OutputControl control, QLabel* number, int index)
 {
-    const SliderSetting& range = sliderField(m_model.settings(), control);
+    const SliderSetting& range = sliderField(m_model.settings(), control, index);
     widget->setMax(range.max);
     widget->setMin(range.min);
-    connect(widget, &Slider::Change, this, [this, widget, control] {
+    connect(widget, &Slider::Change, this, [this, widget, control, index] {
         if (!m_refreshing)
-            m_model.setSliderValue(control, widget->value());
+            m_model.setSliderValue(control, widget->value(), index);
     });
-    m_refreshers.push_back([this, widget, control, number](const OutputSettings& s) {
-        const SliderSetting& slider = sliderField(s, control);
+    m_refreshers.push_back([this, widget, control, number, index](const OutputSettings& s) {
+        const SliderSetting& slider = sliderField(s, control, index);
         if (widget->value() != slider.value)
             widget->setValue(slider.value);
         number->setText(QString::number(slider.value));

@@ -35,7 +35,7 @@ public:
     void text(QLineEdit* widget, OutputControl control, int index = 0);
     void combo(QComboBox* widget, OutputControl control);
     // The slider and the label that shows its value.
-    void slider(Slider* widget, OutputControl control, QLabel* number);
+    void slider(Slider* widget, OutputControl control, QLabel* number, int index = 0);
     // A control whose enabled state alone the model holds (cmdBrowse).
     void enabledOnly(QWidget* widget, OutputControl control);
     void caption(QLabel* widget, OutputControl control);

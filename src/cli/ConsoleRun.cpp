@@ -26,6 +26,7 @@ JobReport reportOf(const RunJob& job, const RunJobStatus& status)
     JobReport report;
     report.source = job.source;
     report.seconds = status.seconds;
+    report.verified = status.verified;
     switch (status.state) {
     case JobState::Complete:
         report.outcome = JobReport::Outcome::Complete;

@@ -17,11 +17,6 @@ namespace
 
 template <typename T> using Words = std::vector<std::pair<const char*, T>>;
 
-const Words<FileFormat> kFormats{{"wav", FileFormat::WAV},
-                                 {"wma", FileFormat::WMA},
-                                 {"mp3", FileFormat::MP3},
-                                 {"ogg", FileFormat::OGG},
-                                 {"ipod", FileFormat::Ipod}};
 const Words<Mp3Mode> kMp3Modes{{"cbr", Mp3Mode::CBR}, {"abr", Mp3Mode::ABR}, {"vbr", Mp3Mode::VBR}};
 const Words<IfExistsChoice> kIfExists{{"rename", IfExistsChoice::Rename},
                                       {"skip", IfExistsChoice::Skip},
@@ -39,6 +34,21 @@ template <typename T> std::string wordList(const Words<T>& words)
     std::string list;
     for (const auto& [word, value] : words)
         list += (list.empty() ? "" : ", ") + std::string(word);
+    return list;
+}
+
+// "wav, wma, ..., ipod (MP3 at ...), flac ... or wavpack": the -f names, with their notes for the help.
+std::string formatNames(const char* lastJoin, bool withNotes)
+{
+    std::string list;
+    const auto formats = outputFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0)
+            list += i + 1 == formats.size() ? lastJoin : ", ";
+        list += formats[i]->cliName;
+        if (withNotes && formats[i]->cliNote)
+            list += std::string(" (") + formats[i]->cliNote + ")";
+    }
     return list;
 }
 
@@ -114,9 +124,9 @@ std::vector<QCommandLineOption> convertCommandOptions()
         return QCommandLineOption(names, QString::fromUtf8(description),
                                   valueName ? QString::fromLatin1(valueName) : QString());
     };
-    return {
-        option({"f", "format"}, "Output format: wav, wma, mp3, ogg or ipod (MP3 at 128 kbps, 44.1 kHz, stereo).",
-               "FORMAT"),
+    static const std::string formatHelp = "Output format: " + formatNames(" or ", true) + ".";
+    std::vector<QCommandLineOption> options{
+        option({"f", "format"}, formatHelp.c_str(), "FORMAT"),
         option({"o", "output"}, "Write the outputs into DIR (made when missing, one level).", "DIR"),
         option({"same-folder"}, "Write each output beside its source."),
         option({"mp3-mode"}, "MP3 encoding mode: cbr, abr or vbr.", "MODE"),
@@ -127,23 +137,33 @@ std::vector<QCommandLineOption> convertCommandOptions()
         option({"stereo"}, "MP3 channel mode: joint, stereo, mono, forced or dual.", "MODE"),
         option({"resample"}, "MP3 sampling rate: auto, 8, 11.025, 12, 16, 22.05, 24, 32, 44.1 or 48.", "KHZ"),
         option({"ogg-quality"}, "OGG quality, -2 to 10.", "Q"),
-        option({"wma-quality"}, "WMA encoding quality, 0 to 100.", "Q"),
-        option({"j", "jobs"}, "Convert up to N files at once (at least 1; by default one per core).", "N"),
-        option({"no-tags"}, "Do not copy tags into the outputs."),
-        option({"r", "recursive"}, "Take the files of sub-folders too, depth first."),
-        option({"keep-folders"}, "Write each output below the folders of its source inside the folder named."),
-        option({"name-pattern"},
-               "Name the outputs from their tags, e.g. \"{albumartist}/{album}/{track:02} {title}\" (fields artist, "
-               "albumartist, album, title, track, disc, year, genre, name, folder; \"/\" makes folders).",
-               "PATTERN"),
-        option({"if-exists"},
-               "When the output exists: rename (a new name, the default), skip, update (convert only when the source "
-               "or the settings changed since it was made) or replace.",
-               "CHOICE"),
-        option({"selected"}, "Convert as \"Convert Selected\" does, with the named files ticked."),
-        option({"json"}, "One JSON object per line per job: source, output, status, seconds, error."),
-        option({"q", "quiet"}, "Print only the jobs that did not complete."),
-    };
+        option({"wma-quality"}, "WMA encoding quality, 0 to 100.", "Q")};
+    for (const OutputFormat* format : outputFormats())
+        if (format->option)
+            options.push_back(option({format->option->cliOption}, format->option->help, "N"));
+    options.insert(
+        options.end(),
+        {
+            option({"j", "jobs"}, "Convert up to N files at once (at least 1; by default one per core).", "N"),
+            option({"no-tags"}, "Do not copy tags into the outputs."),
+            option({"r", "recursive"}, "Take the files of sub-folders too, depth first."),
+            option({"keep-folders"}, "Write each output below the folders of its source inside the folder named."),
+            option(
+                {"name-pattern"},
+                "Name the outputs from their tags, e.g. \"{albumartist}/{album}/{track:02} {title}\" (fields artist, "
+                "albumartist, album, title, track, disc, year, genre, name, folder; \"/\" makes folders).",
+                "PATTERN"),
+            option(
+                {"if-exists"},
+                "When the output exists: rename (a new name, the default), skip, update (convert only when the source "
+                "or the settings changed since it was made) or replace.",
+                "CHOICE"),
+            option({"selected"}, "Convert as \"Convert Selected\" does, with the named files ticked."),
+            option({"json"}, "One JSON object per line per job: source, output, status, seconds, error, and "
+                             "\"verified\": true for lossless outputs decoded back and compared."),
+            option({"q", "quiet"}, "Print only the jobs that did not complete."),
+        });
+    return options;
 }
 
 std::variant<ConvertOptions, std::string> readConvertOptions(const CommandLine& line)
@@ -153,9 +173,10 @@ std::variant<ConvertOptions, std::string> readConvertOptions(const CommandLine& 
     const auto isSet = [&](const char* name) { return line.isSet(name); };
 
     if (isSet("format")) {
-        options.format = lookUp(kFormats, value("format"));
-        if (!options.format)
-            return "-f expects one of " + wordList(kFormats) + ", not \"" + value("format") + "\"";
+        const OutputFormat* format = outputFormatNamed(value("format"));
+        if (!format)
+            return "-f expects one of " + formatNames(", ", false) + ", not \"" + value("format") + "\"";
+        options.format = format->id;
     }
     if (isSet("output") && isSet("same-folder"))
         return std::string("-o and --same-folder exclude each other");
@@ -191,6 +212,10 @@ std::variant<ConvertOptions, std::string> readConvertOptions(const CommandLine& 
                              readNumber(line, {"jobs", 1, 1024}, jobs, reason);
     if (!numbersRead)
         return reason;
+    for (const OutputFormat* format : outputFormats())
+        if (format->option && !readNumber(line, {format->option->cliOption, format->option->min, format->option->max},
+                                          options.formatOption[static_cast<std::size_t>(format->index())], reason))
+            return reason;
     options.jobs = jobs.value_or(0);
 
     options.writeTags = !isSet("no-tags");
@@ -262,6 +287,9 @@ std::optional<std::string> applyConvertOptions(const ConvertOptions& options, Ou
         model.setSliderValue(C::sliderOGG, *options.oggQuality);
     if (options.wmaQuality)
         model.setSliderValue(C::sliderWMA, *options.wmaQuality);
+    for (std::size_t i = 0; i < options.formatOption.size(); ++i)
+        if (options.formatOption[i])
+            model.setSliderValue(C::formatOption, *options.formatOption[i], static_cast<int>(i));
     if (options.bitrate) {
         const auto control = bitrateControl(s);
         if (!control)

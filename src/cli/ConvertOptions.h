@@ -4,6 +4,7 @@
 
 #include <QCommandLineOption>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <variant>
@@ -30,6 +31,8 @@ struct ConvertOptions {
     std::optional<std::string> resampleRate; // the text of the sampling rate entry, "44.1 KHz"
     std::optional<int> oggQuality;
     std::optional<int> wmaQuality;
+    // Each format's one option (--flac-level, --opus-bitrate, ...), by format.
+    std::array<std::optional<int>, kFileFormatCount> formatOption;
     int jobs = 0; // conversions at once; 0 for the stored choice (one per core unless set)
     bool writeTags = true;
     bool recursive = false;

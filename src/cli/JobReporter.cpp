@@ -108,6 +108,8 @@ void JobReporter::jobEnded(const JobReport& report)
         object.insert(QStringLiteral("warning"), text(report.warning));
         if (!report.action.empty())
             object.insert(QStringLiteral("action"), text(report.action));
+        if (report.verified)
+            object.insert(QStringLiteral("verified"), true);
         std::fprintf(m_out, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
     } else {
         const std::string& detail = succeeded ? report.output : report.error;

@@ -18,6 +18,7 @@ struct JobReport {
     std::string error;       // why the job did not complete, empty when it did
     std::string warning;     // what a completed job's output lacks ("tags not written: ..."), else empty
     std::string action = {}; // a sync's action ("convert", "retag", "move", "delete", "copy", "gone", ...), else empty
+    bool verified = {};      // the lossless output was decoded back and holds exactly the audio encoded
 };
 
 // Where a run stands.

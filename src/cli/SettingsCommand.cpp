@@ -22,34 +22,51 @@ struct StoredSetting {
     const char* name;
     OutputControl control;
     Kind kind;
+    int index = 0; // the member of an array control
 };
 
 // The stored output settings, in the order the window saves them.
-const std::vector<StoredSetting> kStoredSettings{
-    {"optOtherFolder", OutputControl::optOtherFolder, Kind::Option},
-    {"optSameFolder", OutputControl::optSameFolder, Kind::Option},
-    {"txtOutPath", OutputControl::txtOutPath, Kind::Text},
-    {"optFileFormat", OutputControl::optFileFormat, Kind::FormatIndex},
-    {"sliderWMA", OutputControl::sliderWMA, Kind::Slider},
-    {"cmbMP3StereoMode", OutputControl::cmbMP3StereoMode, Kind::Combo},
-    {"cmbMP3Freq", OutputControl::cmbMP3Freq, Kind::Combo},
-    {"SliderMP3EncoderQuality", OutputControl::SliderMP3EncoderQuality, Kind::Slider},
-    {"optMP3CBR", OutputControl::optMP3CBR, Kind::Option},
-    {"optMP3ABR", OutputControl::optMP3ABR, Kind::Option},
-    {"optMP3VBR", OutputControl::optMP3VBR, Kind::Option},
-    {"SliderMP3VBR", OutputControl::SliderMP3VBR, Kind::Slider},
-    {"cmbMP3CBitrate", OutputControl::cmbMP3CBitrate, Kind::Combo},
-    {"cmbMP3ABitrate", OutputControl::cmbMP3ABitrate, Kind::Combo},
-    {"sliderOGG", OutputControl::sliderOGG, Kind::Slider},
-    {"optOGGCBR", OutputControl::optOGGCBR, Kind::Option},
-    {"optOGGVBR", OutputControl::optOGGVBR, Kind::Option},
-    {"cmbOGGCBitrate", OutputControl::cmbOGGCBitrate, Kind::Combo},
-    {"cmbOGGVBitrate", OutputControl::cmbOGGVBitrate, Kind::Combo},
-    {"chkCarryTags", OutputControl::chkCarryTags, Kind::Check},
-    {"sliderParallelJobs", OutputControl::sliderParallelJobs, Kind::Slider},
-};
+std::vector<StoredSetting> storedSettings()
+{
+    std::vector<StoredSetting> settings{
+        {"optOtherFolder", OutputControl::optOtherFolder, Kind::Option},
+        {"optSameFolder", OutputControl::optSameFolder, Kind::Option},
+        {"txtOutPath", OutputControl::txtOutPath, Kind::Text},
+        {"optFileFormat", OutputControl::optFileFormat, Kind::FormatIndex},
+        {"sliderWMA", OutputControl::sliderWMA, Kind::Slider},
+        {"cmbMP3StereoMode", OutputControl::cmbMP3StereoMode, Kind::Combo},
+        {"cmbMP3Freq", OutputControl::cmbMP3Freq, Kind::Combo},
+        {"SliderMP3EncoderQuality", OutputControl::SliderMP3EncoderQuality, Kind::Slider},
+        {"optMP3CBR", OutputControl::optMP3CBR, Kind::Option},
+        {"optMP3ABR", OutputControl::optMP3ABR, Kind::Option},
+        {"optMP3VBR", OutputControl::optMP3VBR, Kind::Option},
+        {"SliderMP3VBR", OutputControl::SliderMP3VBR, Kind::Slider},
+        {"cmbMP3CBitrate", OutputControl::cmbMP3CBitrate, Kind::Combo},
+        {"cmbMP3ABitrate", OutputControl::cmbMP3ABitrate, Kind::Combo},
+        {"sliderOGG", OutputControl::sliderOGG, Kind::Slider},
+        {"optOGGCBR", OutputControl::optOGGCBR, Kind::Option},
+        {"optOGGVBR", OutputControl::optOGGVBR, Kind::Option},
+        {"cmbOGGCBitrate", OutputControl::cmbOGGCBitrate, Kind::Combo},
+        {"cmbOGGVBitrate", OutputControl::cmbOGGVBitrate, Kind::Combo}};
+    for (const OutputFormat* format : outputFormats())
+        if (format->option)
+            settings.push_back({format->option->storedKey, OutputControl::formatOption, Kind::Slider, format->index()});
+    settings.push_back({"chkCarryTags", OutputControl::chkCarryTags, Kind::Check});
+    settings.push_back({"sliderParallelJobs", OutputControl::sliderParallelJobs, Kind::Slider});
+    return settings;
+}
 
-const std::vector<std::string> kFormatCaptions{"WAV", "WMA", "MP3", "OGG", "Ipod Default"};
+const std::vector<StoredSetting> kStoredSettings = storedSettings();
+
+std::vector<std::string> formatCaptions()
+{
+    std::vector<std::string> captions;
+    for (const OutputFormat* format : outputFormats())
+        captions.emplace_back(format->caption);
+    return captions;
+}
+
+const std::vector<std::string> kFormatCaptions = formatCaptions();
 
 bool sameText(const std::string& a, const std::string& b)
 {
@@ -73,7 +90,7 @@ std::string shownValue(const OutputSettings& s, const StoredSetting& setting)
         return std::to_string(index) + " (" + kFormatCaptions[static_cast<std::size_t>(index)] + ")";
     }
     case Kind::Slider:
-        return std::to_string(sliderField(s, setting.control).value);
+        return std::to_string(sliderField(s, setting.control, setting.index).value);
     case Kind::Combo: {
         const ComboBox& box = comboField(s, setting.control);
         return std::to_string(box.listIndex) + " (" + box.text() + ")";
@@ -129,7 +146,7 @@ std::optional<std::string> apply(OutputSettingsModel& model, const StoredSetting
     case Kind::FormatIndex: {
         const auto index = indexOf(value, kFormatCaptions);
         if (!index)
-            return "expects 0 to 4 or one of " + joined(kFormatCaptions);
+            return "expects 0 to " + std::to_string(kFileFormatCount - 1) + " or one of " + joined(kFormatCaptions);
         model.clickOption(OutputControl::optFileFormat, *index);
         return std::nullopt;
     }
@@ -137,7 +154,7 @@ std::optional<std::string> apply(OutputSettingsModel& model, const StoredSetting
         const auto number = parseIntegerText(value);
         if (!number)
             return std::string("expects a whole number");
-        model.setSliderValue(setting.control, *number);
+        model.setSliderValue(setting.control, *number, setting.index);
         return std::nullopt;
     }
     case Kind::Combo: {
@@ -167,7 +184,7 @@ const CommandSyntax& settingsSyntax()
         "Shows the stored output settings, one NAME=VALUE line each and the format summary. Given\n"
         "NAME=VALUE pairs, sets those controls as the format panel does and saves all settings as the\n"
         "window does at exit. A combo box takes its position or its text, an option True or False,\n"
-        "optFileFormat 0 to 4 or its caption.",
+        "optFileFormat 0 to 10 or its caption.",
         {QCommandLineOption(QStringLiteral("reset"),
                             QStringLiteral("Reset the settings to their defaults first, as the format panel's "
                                            "defaults button does."))},

@@ -80,9 +80,11 @@ TextBox& textField(OutputSettings& s, OutputControl control, int index)
     wrongControl("text box");
 }
 
-SliderSetting& sliderField(OutputSettings& s, OutputControl control)
+SliderSetting& sliderField(OutputSettings& s, OutputControl control, int index)
 {
     switch (control) {
+    case OutputControl::formatOption:
+        return s.formatOption[checkedIndex(index, kFileFormatCount, "format index")];
     case OutputControl::sliderWMA:
         return s.sliderWMA;
     case OutputControl::SliderMP3EncoderQuality:
@@ -142,9 +144,9 @@ const TextBox& textField(const OutputSettings& s, OutputControl control, int ind
     return textField(const_cast<OutputSettings&>(s), control, index);
 }
 
-const SliderSetting& sliderField(const OutputSettings& s, OutputControl control)
+const SliderSetting& sliderField(const OutputSettings& s, OutputControl control, int index)
 {
-    return sliderField(const_cast<OutputSettings&>(s), control);
+    return sliderField(const_cast<OutputSettings&>(s), control, index);
 }
 
 const ComboBox& comboField(const OutputSettings& s, OutputControl control)

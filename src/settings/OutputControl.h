@@ -11,7 +11,7 @@ enum class OutputControl {
     optSameFolder,
     txtOutPath,
     cmdBrowse,
-    optFileFormat, // index 0-4
+    optFileFormat, // index: the FileFormat
     frFormat,      // index of the panel brought to the front
     sliderWMA,
     cmbWMAEncodingBitrate,
@@ -43,6 +43,7 @@ enum class OutputControl {
     chkTruePeak,
     cmbNormalize,
     sliderTargetLufs,
+    formatOption, // index: the FileFormat whose option it is (sliderFLACLevel, ...)
 };
 
 // The field of the record that a control names (index: the member of an array). A control of
@@ -50,13 +51,13 @@ enum class OutputControl {
 OptionButton& optionField(OutputSettings& s, OutputControl control, int index = 0);
 CheckBox& checkField(OutputSettings& s, OutputControl control);
 TextBox& textField(OutputSettings& s, OutputControl control, int index = 0);
-SliderSetting& sliderField(OutputSettings& s, OutputControl control);
+SliderSetting& sliderField(OutputSettings& s, OutputControl control, int index = 0);
 ComboBox& comboField(OutputSettings& s, OutputControl control);
 
 const OptionButton& optionField(const OutputSettings& s, OutputControl control, int index = 0);
 const CheckBox& checkField(const OutputSettings& s, OutputControl control);
 const TextBox& textField(const OutputSettings& s, OutputControl control, int index = 0);
-const SliderSetting& sliderField(const OutputSettings& s, OutputControl control);
+const SliderSetting& sliderField(const OutputSettings& s, OutputControl control, int index = 0);
 const ComboBox& comboField(const OutputSettings& s, OutputControl control);
 
 } // namespace tunevale

@@ -98,6 +98,11 @@ OutputSettings designOutputSettings(const std::string& defaultOutPath)
     s.cmbOGGCBitrate.enabled = false;
     s.cmbOGGVBitrate = combo(kOGGBitrates, 6);
 
+    for (const OutputFormat* format : outputFormats())
+        if (format->option)
+            s.formatOption[static_cast<std::size_t>(format->index())] =
+                slider(format->option->defaultValue, format->option->min, format->option->max);
+
     s.chkCarryTags.value = true;
     s.sliderParallelJobs = slider(0, 0, 64);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OutputFormat.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -53,9 +55,6 @@ struct SliderSetting {
     void setValue(int v);
 };
 
-// Members of the optFileFormat option group, by index.
-enum class FileFormat { WAV = 0, WMA = 1, MP3 = 2, OGG = 3, Ipod = 4 };
-inline constexpr int kFileFormatCount = 5;
 inline constexpr int kWMATagCount = 8;
 
 // The entries of cmbIfExists and cmbNormalize, by index.
@@ -96,6 +95,10 @@ struct OutputSettings {
     OptionButton optOGGVBR;
     ComboBox cmbOGGCBitrate;
     ComboBox cmbOGGVBitrate;
+
+    // The one option of each format that has one (the catalog's FormatOption: sliderFLACLevel,
+    // sliderOpusBitrate, ...), by format; unused for the others.
+    std::array<SliderSetting, kFileFormatCount> formatOption;
 
     // After the batch (never stored).
     CheckBox chkShutdown;

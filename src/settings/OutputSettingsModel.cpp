@@ -67,7 +67,8 @@ bool& OutputSettingsModel::enabledFlag(OutputControl control, int index)
     case OutputControl::SliderMP3VBR:
     case OutputControl::sliderOGG:
     case OutputControl::sliderParallelJobs:
-        return sliderField(m_settings, control).enabled;
+    case OutputControl::formatOption:
+        return sliderField(m_settings, control, index).enabled;
     case OutputControl::cmbWMAEncodingBitrate:
     case OutputControl::cmbMP3StereoMode:
     case OutputControl::cmbMP3Freq:
@@ -127,13 +128,13 @@ void OutputSettingsModel::setText(OutputControl control, const std::string& text
     }
 }
 
-void OutputSettingsModel::setSliderValue(OutputControl control, int value)
+void OutputSettingsModel::setSliderValue(OutputControl control, int value, int index)
 {
-    SliderSetting& s = sliderField(m_settings, control);
+    SliderSetting& s = sliderField(m_settings, control, index);
     const int before = s.value;
     s.setValue(value);
     if (s.value != before)
-        notify(control);
+        notify(control, index);
 }
 
 bool OutputSettingsModel::setComboIndex(OutputControl control, int listIndex)
@@ -252,10 +253,10 @@ void OutputSettingsModel::loadCheck(OutputControl control, const char* name, con
         setCheck(control, *ticked);
 }
 
-void OutputSettingsModel::loadSlider(OutputControl control, const char* name, int defaultValue)
+void OutputSettingsModel::loadSlider(OutputControl control, const char* name, int defaultValue, int index)
 {
     if (const auto value = parseIntegerText(read(name, std::to_string(defaultValue))))
-        setSliderValue(control, *value);
+        setSliderValue(control, *value, index);
 }
 
 void OutputSettingsModel::loadCombo(OutputControl control, const char* name, int defaultValue)
@@ -315,6 +316,10 @@ void OutputSettingsModel::LoadSettings(bool writeBackFolder)
     setEnabled(C::cmbOGGCBitrate, m_settings.optOGGCBR.value);
     setEnabled(C::cmbOGGVBitrate, !m_settings.optOGGCBR.value);
 
+    for (const OutputFormat* format : outputFormats())
+        if (format->option)
+            loadSlider(C::formatOption, format->option->storedKey, format->option->defaultValue, format->index());
+
     loadCheck(C::chkCarryTags, "chkCarryTags", "True");
     loadCheck(C::chkIncludeSubFolders, "chkIncludeSubFolders", "False");
     loadCheck(C::chkKeepSubFolders, "chkKeepSubFolders", "False");
@@ -353,6 +358,10 @@ bool OutputSettingsModel::SaveSettings()
     values.emplace_back("optOGGVBR", optionText(s.optOGGVBR.value));
     values.emplace_back("cmbOGGCBitrate", std::to_string(s.cmbOGGCBitrate.listIndex));
     values.emplace_back("cmbOGGvBitrate", std::to_string(s.cmbOGGVBitrate.listIndex));
+    for (const OutputFormat* format : outputFormats())
+        if (format->option)
+            values.emplace_back(format->option->storedKey,
+                                std::to_string(s.formatOption[static_cast<std::size_t>(format->index())].value));
     values.emplace_back("chkCarryTags", optionText(s.chkCarryTags.value));
     values.emplace_back("sliderParallelJobs", std::to_string(s.sliderParallelJobs.value));
     values.emplace_back("chkIncludeSubFolders", optionText(s.chkIncludeSubFolders.value));
@@ -375,10 +384,8 @@ void OutputSettingsModel::ShowFormatSummary()
     if (!format)
         return;
     std::string caption;
+    // WMA, MP3 and OGG tell their own controls; the others their catalog summary.
     switch (*format) {
-    case FileFormat::WAV:
-        caption = "WAV, Bitrate will be as input";
-        break;
     case FileFormat::WMA:
         caption = "WMA,Encoding Quality= " + std::to_string(s.sliderWMA.value);
         break;
@@ -401,9 +408,11 @@ void OutputSettingsModel::ShowFormatSummary()
             caption = "OGG,Variable Bitrate " + s.cmbOGGVBitrate.text();
         caption += ",Quality=" + std::to_string(s.sliderOGG.value);
         break;
-    case FileFormat::Ipod:
-        caption = "iPod Default format";
+    default: {
+        const OutputFormat& described = outputFormat(*format);
+        caption = formatSummary(described, s.formatOption[static_cast<std::size_t>(described.index())].value);
         break;
+    }
     }
     if (m_settings.lblFormat != caption) {
         m_settings.lblFormat = caption;

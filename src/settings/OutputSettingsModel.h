@@ -52,8 +52,8 @@ public:
     void setOption(OutputControl option, bool on, int index = 0);
     void setCheck(OutputControl check, bool ticked);
     void setText(OutputControl textBox, const std::string& text, int index = 0);
-    void setSliderValue(OutputControl slider, int value);   // pulled into the slider's range
-    bool setComboIndex(OutputControl combo, int listIndex); // false (and no change) outside the list
+    void setSliderValue(OutputControl slider, int value, int index = 0); // pulled into the slider's range
+    bool setComboIndex(OutputControl combo, int listIndex);              // false (and no change) outside the list
     void setComboList(OutputControl combo, std::vector<std::string> list, std::vector<std::int64_t> itemData = {});
     void setEnabled(OutputControl control, bool enabled, int index = 0);
     void bringFormatToFront(int index);
@@ -69,7 +69,7 @@ private:
     bool write(const std::vector<std::pair<std::string, std::string>>& values, bool ownChanges);
     void loadOption(OutputControl control, const char* name, const char* defaultText);
     void loadCheck(OutputControl control, const char* name, const char* defaultText);
-    void loadSlider(OutputControl control, const char* name, int defaultValue);
+    void loadSlider(OutputControl control, const char* name, int defaultValue, int index = 0);
     void loadCombo(OutputControl control, const char* name, int defaultValue);
 
     CRegister& m_registry;

@@ -188,8 +188,8 @@ TEST_F(ConvertOptionsTest, UsageErrorsDoNothingAndExitTwo)
 {
     const auto before = readFile(cli.storeFile());
     const std::vector<Arguments> bad{
-        {"--format=flac"},
-        {"-f", "flac"},
+        {"--format=vorbis"},
+        {"-f", "m4a"},
         {"-f"},
         {"-j", "0"},
         {"--jobs", "two"},
@@ -203,6 +203,13 @@ TEST_F(ConvertOptionsTest, UsageErrorsDoNothingAndExitTwo)
         {"--ogg-quality", "-3"},
         {"--ogg-quality", "2.5"},
         {"--wma-quality", "101"},
+        {"--flac-level", "9"},
+        {"--flac-level", "-1"},
+        {"--opus-bitrate", "999"},
+        {"--opus-bitrate", "31"},
+        {"--aac-bitrate", "63"},
+        {"--aac-bitrate", "321"},
+        {"--aac-bitrate", "high"},
         {"--stereo", "surround"},
         {"--resample", "44"},
         {"--mp3-mode", "xbr"},

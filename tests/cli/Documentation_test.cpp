@@ -69,7 +69,7 @@ TEST(ManPages, RenderWithoutWarningsAndCarryTheVersion)
 TEST(ManPages, DescribeEveryOptionAndExitStatus)
 {
     const std::string page = readFile(kBuildDir / "man" / "tunevale-cli.1");
-    EXPECT_EQ(helpOptions("convert").size(), 28u);
+    EXPECT_EQ(helpOptions("convert").size(), 31u);
     for (const auto* command : {"convert", "probe", "info", "loudness", "settings", "sync"}) {
         for (const auto& name : helpOptions(command)) {
             // Dashes are written \- in a manual page.
@@ -92,8 +92,11 @@ TEST(BashCompletion, ParsesAndCompletesCommandsOptionsValuesAndFiles)
     std::filesystem::create_directory(dir / "folder");
 
     using Words = std::vector<std::string>;
-    EXPECT_EQ(complete({"tunevale-cli", "convert", "-f", ""}, dir.path()), (Words{"ipod", "mp3", "ogg", "wav", "wma"}));
-    EXPECT_EQ(complete({"tunevale-cli", "convert", "--format", "=", "o"}, dir.path()), (Words{"ogg"}));
+    EXPECT_EQ(complete({"tunevale-cli", "convert", "-f", ""}, dir.path()),
+              (Words{"aac", "aiff", "alac", "flac", "ipod", "mp3", "ogg", "opus", "wav", "wavpack", "wma"}));
+    EXPECT_EQ(complete({"tunevale-cli", "convert", "--format", "=", "o"}, dir.path()), (Words{"ogg", "opus"}));
+    EXPECT_EQ(complete({"tunevale-cli", "convert", "--flac-level", ""}, dir.path()),
+              (Words{"0", "1", "2", "3", "4", "5", "6", "7", "8"}));
     EXPECT_EQ(complete({"tunevale-cli", ""}, dir.path()),
               (Words{"--help", "--version", "convert", "info", "loudness", "probe", "settings", "sync"}));
     EXPECT_EQ(complete({"tunevale-cli", "convert", "--stereo", ""}, dir.path()),
@@ -102,6 +105,8 @@ TEST(BashCompletion, ParsesAndCompletesCommandsOptionsValuesAndFiles)
               (Words{"a b.flac", "c.mp3", "folder"}));
     EXPECT_EQ(complete({"tunevale-cli", "convert", "-o", ""}, dir.path()), (Words{"folder"}));
     EXPECT_EQ(complete({"tunevale-cli", "settings", "sliderW"}, dir.path()), (Words{"sliderWMA="}));
+    EXPECT_EQ(complete({"tunevale-cli", "settings", "sliderO"}, dir.path()),
+              (Words{"sliderOGG=", "sliderOpusBitrate="}));
 
     // Every option of every command is offered.
     for (const auto* command : {"convert", "probe", "info", "loudness", "settings", "sync"}) {

@@ -168,7 +168,7 @@ TEST_F(OutputSettingsModelTest, AStepThatFailsIsSkippedAlone)
     store("cmbMP3CBitrate", "0");
     store("sliderOGG", "seven");
     store("optMP3ABR", "maybe");
-    store("optFileFormat", "5");
+    store("optFileFormat", "11");
     store("sliderWMA", "20");
     OutputSettingsModel model(reg, kDefaultPath);
     model.setComboIndex(C::cmbMP3Freq, 3);
@@ -366,20 +366,37 @@ TEST_F(OutputSettingsModelTest, SaveWritesEveryValueInItsOrder)
 {
     OutputSettingsModel model(reg, kDefaultPath);
     model.SaveSettings();
-    EXPECT_EQ(storedNames(), (std::vector<std::string>{"optOtherFolder",     "optSameFolder",
-                                                       "txtOutPath",         "optFileFormat",
-                                                       "sliderWMA",          "cmbMP3StereoMode",
-                                                       "cmbMP3Freq",         "SliderMP3EncoderQuality",
-                                                       "optMP3CBR",          "optMP3ABR",
-                                                       "optMP3VBR",          "SliderMP3VBR",
-                                                       "cmbMP3CBitrate",     "cmbMP3ABitrate",
-                                                       "sliderOGG",          "optOGGCBR",
-                                                       "optOGGVBR",          "cmbOGGCBitrate",
-                                                       "cmbOGGvBitrate",     "chkCarryTags",
-                                                       "sliderParallelJobs", "chkIncludeSubFolders",
-                                                       "chkKeepSubFolders",  "txtNamePattern",
-                                                       "cmbIfExists",        "chkReplayGain",
-                                                       "chkTruePeak",        "cmbNormalize",
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"optOtherFolder",
+                                                       "optSameFolder",
+                                                       "txtOutPath",
+                                                       "optFileFormat",
+                                                       "sliderWMA",
+                                                       "cmbMP3StereoMode",
+                                                       "cmbMP3Freq",
+                                                       "SliderMP3EncoderQuality",
+                                                       "optMP3CBR",
+                                                       "optMP3ABR",
+                                                       "optMP3VBR",
+                                                       "SliderMP3VBR",
+                                                       "cmbMP3CBitrate",
+                                                       "cmbMP3ABitrate",
+                                                       "sliderOGG",
+                                                       "optOGGCBR",
+                                                       "optOGGVBR",
+                                                       "cmbOGGCBitrate",
+                                                       "cmbOGGvBitrate",
+                                                       "sliderFLACLevel",
+                                                       "sliderOpusBitrate",
+                                                       "sliderAACBitrate",
+                                                       "chkCarryTags",
+                                                       "sliderParallelJobs",
+                                                       "chkIncludeSubFolders",
+                                                       "chkKeepSubFolders",
+                                                       "txtNamePattern",
+                                                       "cmbIfExists",
+                                                       "chkReplayGain",
+                                                       "chkTruePeak",
+                                                       "cmbNormalize",
                                                        "sliderTargetLufs"}));
     EXPECT_EQ(stored("optOtherFolder"), "True");
     EXPECT_EQ(stored("optOGGVBR"), "True");

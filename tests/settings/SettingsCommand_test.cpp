@@ -76,6 +76,26 @@ TEST_F(SettingsCommandTest, ChangesAreSavedAsTheWindowSavesThem)
     EXPECT_NE(result.output.find("txtOutPath=/srv/my music/out\n"), std::string::npos);
 }
 
+TEST_F(SettingsCommandTest, TheNewFormatsAndTheirOptionsAreShownAndSet)
+{
+    auto result = run({});
+    for (const char* line : {"sliderFLACLevel=5\n", "sliderOpusBitrate=128\n", "sliderAACBitrate=192\n"})
+        EXPECT_NE(result.output.find(line), std::string::npos) << line << result.output;
+    result = run({"optFileFormat=flac", "sliderFLACLevel=7", "sliderAACBitrate=1000"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("optFileFormat=5 (FLAC)\n"), std::string::npos) << result.output;
+    EXPECT_TRUE(result.output.ends_with("Format: FLAC,Compression Level=7\n")) << result.output;
+    EXPECT_EQ(stored("optFileFormat"), "5");
+    EXPECT_EQ(stored("sliderFLACLevel"), "7");
+    EXPECT_EQ(stored("sliderAACBitrate"), "320") << "pulled to the slider's end, as the panel does";
+    result = run({"optFileFormat=10"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("optFileFormat=10 (WavPack)\n"), std::string::npos) << result.output;
+    result = run({"sliderOpusBitrate=fast"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(stored("sliderOpusBitrate"), "128");
+}
+
 TEST_F(SettingsCommandTest, CarryingTagsOverIsSetByName)
 {
     auto result = run({});
@@ -95,7 +115,7 @@ TEST_F(SettingsCommandTest, AnyBadArgumentChangesNothing)
     ASSERT_EQ(run({"sliderOGG=7"}).exitCode, 0);
     const std::string before = test::readFile(file);
     for (const auto& bad :
-         {"cmbMP3Freq=99", "optMP3CBR=perhaps", "optFileFormat=5", "sliderOGG=high", "chkShutdown=1", "nonsense"}) {
+         {"cmbMP3Freq=99", "optMP3CBR=perhaps", "optFileFormat=11", "sliderOGG=high", "chkShutdown=1", "nonsense"}) {
         const auto result = run({"sliderOGG=1", bad});
         EXPECT_EQ(result.exitCode, 2) << bad;
         EXPECT_FALSE(result.output.empty()) << bad;

@@ -18,6 +18,8 @@ std::string outputSettingsFingerprint(const ConversionOptions& options)
     }
     if (*options.format == FileFormat::WMA)
         text << ";wma=" << options.wma.quality;
+    if (outputFormat(*options.format).option)
+        text << ";option=" << options.formatOption[static_cast<std::size_t>(*options.format)];
     text << ";gain=" << options.replayGain << options.truePeak << ";normalize=" << static_cast<int>(options.normalize);
     if (options.normalize != NormalizeChoice::Off)
         text << '@' << options.targetLufs;

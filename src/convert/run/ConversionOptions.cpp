@@ -51,6 +51,8 @@ ConversionOptions conversionOptions(const OutputSettings& settings, const std::a
     for (std::size_t i = 0; i < options.wma.tags.size(); ++i)
         options.wma.tags[i] = settings.txtWMATags[i].text;
     options.wma.tagNames = wmaTagNames;
+    for (std::size_t i = 0; i < options.formatOption.size(); ++i)
+        options.formatOption[i] = settings.formatOption[i].value;
     options.carryTags = settings.chkCarryTags.value;
 
     options.keepFolders = settings.chkKeepSubFolders.value;
@@ -67,18 +69,24 @@ ConversionOptions conversionOptions(const OutputSettings& settings, const std::a
 
 std::string outputExtension(FileFormat format)
 {
-    switch (format) {
-    case FileFormat::WAV:
-        return "wav";
-    case FileFormat::WMA:
-        return "wma";
-    case FileFormat::OGG:
-        return "ogg";
-    case FileFormat::MP3:
-    case FileFormat::Ipod:
-        break;
+    return outputFormat(format).extension;
+}
+
+EncodeSetup encodeSetup(const ConversionOptions& options, FileFormat format)
+{
+    const OutputFormat& described = outputFormat(format);
+    EncodeSetup setup;
+    setup.codec = described.codec;
+    setup.container = defaultContainer(described.codec);
+    setup.verify = described.lossless;
+    if (described.option) {
+        const int value = options.formatOption[static_cast<std::size_t>(described.index())];
+        if (described.codec == OutputCodec::Flac)
+            setup.compressionLevel = value;
+        else
+            setup.kbps = value;
     }
-    return "mp3";
+    return setup;
 }
 
 std::optional<EncoderCommandLine> encoderCommand(const ConversionOptions& options, const std::string& outFile)
@@ -92,8 +100,7 @@ std::optional<EncoderCommandLine> encoderCommand(const ConversionOptions& option
         return ipodDefaultCommandLine(outFile);
     case FileFormat::OGG:
         return oggCommandLine(options.ogg, outFile);
-    case FileFormat::WAV:
-    case FileFormat::WMA:
+    default:
         break;
     }
     return std::nullopt;

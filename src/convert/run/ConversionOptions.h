@@ -27,6 +27,8 @@ struct ConversionOptions {
     Mp3EncoderOptions mp3;
     OggEncoderOptions ogg;
     WmaOptions wma;
+    // Each format's one option (FLAC level, Opus or AAC bitrate), by format; see FormatOption.
+    std::array<int, kFileFormatCount> formatOption{};
     bool carryTags = true; // chkCarryTags: the sources' tags and covers go into the outputs
 
     // Where each output goes inside its folder and what happens when it exists.
@@ -44,8 +46,12 @@ struct ConversionOptions {
 // The options of the settings as they stand, with the Windows Media names of the eight WMA tags.
 ConversionOptions conversionOptions(const OutputSettings& settings, const std::array<std::string, 8>& wmaTagNames = {});
 
-// The output extension of a format: "wav", "wma", "mp3", "ogg", and "mp3" for "Ipod Default".
+// The output extension of a format: "wav", "wma", "mp3", "ogg", "mp3" for "Ipod Default", "flac", ...
 std::string outputExtension(FileFormat format);
+
+// What the engine's in-process encoder is given for a job of a FileEncoder format; verification is
+// asked for the lossless ones.
+EncodeSetup encodeSetup(const ConversionOptions& options, FileFormat format);
 
 // The encoder command of an MP3, "Ipod Default" or OGG job (MP3: constant, else average, else
 // variable bitrate; OGG: variable, else constant bitrate); nothing for WAV and WMA.

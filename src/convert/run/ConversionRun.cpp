@@ -1,6 +1,7 @@
 #include "ConversionRun.h"
 
 #include "ErrorLog.h"
+#include "FileEncoderWriter.h"
 #include "Mp3OggWriter.h"
 #include "OutputOrigin.h"
 #include "OutputTags.h"
@@ -31,6 +32,7 @@ public:
         m_failure = std::move(status.failure);
         m_warning = std::move(status.warning);
         m_seconds = status.seconds;
+        m_verified = status.verified;
         m_state = status.state;
     }
 
@@ -44,6 +46,7 @@ public:
         status.failure = m_failure;
         status.warning = m_warning;
         status.seconds = m_seconds;
+        status.verified = m_verified;
         return status;
     }
 
@@ -56,6 +59,7 @@ private:
     std::string m_failure;
     std::string m_warning;
     double m_seconds = 0;
+    bool m_verified = false;
 };
 
 namespace
@@ -65,14 +69,14 @@ JobResult convertJob(Engine& engine, ErrorLog& log, const ConversionOptions& opt
                      const std::string& source, PendingOutputFile& output, JobContext& context,
                      WmaBitrateListView* bitrateView, SourceTags* tags)
 {
-    switch (format) {
-    case FileFormat::WAV:
+    switch (outputFormat(format).writer) {
+    case FormatWriter::Wav:
         return ConvertToWAV(engine, context, log, source, output, tags);
-    case FileFormat::WMA:
+    case FormatWriter::Wma:
         return ConvertToWMA(engine, context, log, source, output, options.wma, bitrateView, tags);
-    case FileFormat::MP3:
-    case FileFormat::OGG:
-    case FileFormat::Ipod:
+    case FormatWriter::FileEncoder:
+        return ConvertWithFileEncoder(engine, context, log, source, output, encodeSetup(options, format), tags);
+    case FormatWriter::EncoderProgram:
         break;
     }
     // The encoder is given the pending file's name; it runs in the file's private folder.
@@ -257,8 +261,11 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
     status.state = finalState(result.outcome);
     status.progress = slot.status().progress;
     status.failure = std::move(result.failure);
-    if (result.outcome == JobOutcome::Complete)
+    if (result.outcome == JobOutcome::Complete) {
         status.output = name;
+        status.verified = encodeSetup(m_options, *m_options.format).verify &&
+                          outputFormat(*m_options.format).writer == FormatWriter::FileEncoder;
+    }
     status.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     slot.end(status);
     if (onJobEnded)

@@ -47,6 +47,7 @@ struct RunJobStatus {
     std::string failure;
     std::string warning; // "tags not written: ..." when the output lacks some of the source's tags
     double seconds = 0;
+    bool verified = false; // a lossless output decoded back to exactly the audio encoded
 };
 
 // A conversion run: converts its jobs with up to `parallel` at once on worker threads, starting

@@ -344,18 +344,7 @@ bool WriteGainTags(const std::string& outFile, OutputTagFormat format, const Gai
 
 OutputTagFormat tagFormatOf(FileFormat format)
 {
-    switch (format) {
-    case FileFormat::WAV:
-        return OutputTagFormat::Wav;
-    case FileFormat::WMA:
-        return OutputTagFormat::Wma;
-    case FileFormat::OGG:
-        return OutputTagFormat::Ogg;
-    case FileFormat::MP3:
-    case FileFormat::Ipod:
-        break;
-    }
-    return OutputTagFormat::Mp3;
+    return outputFormat(format).tags;
 }
 
 std::optional<TypedWmaTags> typedWmaTags(const OutputSettings& settings, const std::array<std::string, 8>& names)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OutputSettings.h"
+#include "OutputTagFormat.h"
 #include "SourceTags.h"
 
 #include <array>
@@ -17,7 +18,6 @@ inline constexpr const char* TagCopyPrefix = ".tunevale-tags-";
 // The tag layout an output file gets: ID3v2.3 (MP3, and AIFF's ID3 chunk), Vorbis comments (OGG;
 // FLAC with a PICTURE block; Opus), ASF attributes (WMA), MP4 atoms (AAC and ALAC in M4A), APEv2
 // (WavPack), a RIFF INFO list (WAV, no picture).
-enum class OutputTagFormat { Wav, Wma, Mp3, Ogg, Flac, OggOpus, Mp4, WavPack, Aiff };
 
 enum class TagField {
     Title,
