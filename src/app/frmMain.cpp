@@ -28,6 +28,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -106,6 +107,10 @@ frmMain::frmMain(Services services, QWidget* parent)
     m_binder->enabledOnly(cmdBrowse, OutputControl::cmdBrowse);
     m_binder->caption(lblFormat, OutputControl::lblFormat);
     m_binder->check(chkShutdown, OutputControl::chkShutdown);
+    m_binder->check(chkIncludeSubFolders, OutputControl::chkIncludeSubFolders);
+    m_binder->check(chkKeepSubFolders, OutputControl::chkKeepSubFolders);
+    m_binder->text(txtNamePattern, OutputControl::txtNamePattern);
+    m_binder->combo(cmbIfExists, OutputControl::cmbIfExists);
     m_binder->refresh();
     connectCommands();
     // The last run's outcome no longer describes a list that has gained or lost files.
@@ -166,8 +171,15 @@ void frmMain::buildMainPanel()
     step1->addWidget(cmdAddFolder);
     step1->addWidget(cmdAddVideoFile);
     steps->addLayout(step1);
-    steps->addWidget(new QLabel(
+    auto* hint = new QHBoxLayout;
+    hint->addWidget(new QLabel(
         QStringLiteral("For Quick Adding:You can drag and drop audio or video files into the below list"), MyFrame1));
+    hint->addStretch(1);
+    // How deep "Add Folder..." looks; right below the command it changes.
+    chkIncludeSubFolders =
+        named(new QCheckBox(QStringLiteral("Include sub-folders"), MyFrame1), "chkIncludeSubFolders");
+    hint->addWidget(chkIncludeSubFolders);
+    steps->addLayout(hint);
 
     m_grid = named(new JobGrid(*m_jobModel, MyFrame1), "Grid");
     steps->addWidget(m_grid, 1);
@@ -214,6 +226,19 @@ void frmMain::buildMainPanel()
     cmdChangeFormat = named(new ThemedButton(QStringLiteral("Change..."), MyFrame1), "cmdChangeFormat");
     format->addWidget(cmdChangeFormat);
     steps->addLayout(format);
+    auto* outputLayout = new QHBoxLayout;
+    chkKeepSubFolders = named(new QCheckBox(QStringLiteral("Keep sub-folders"), MyFrame1), "chkKeepSubFolders");
+    txtNamePattern = named(new QLineEdit(MyFrame1), "txtNamePattern");
+    txtNamePattern->setPlaceholderText(QStringLiteral("{albumartist}/{album}/{track:02} {title}"));
+    txtNamePattern->setToolTip(QStringLiteral("Names from tags: {artist} {albumartist} {album} {title} {track} "
+                                              "{disc} {year} {genre} {name} {folder}; empty keeps each file's name"));
+    cmbIfExists = named(new QComboBox(MyFrame1), "cmbIfExists");
+    outputLayout->addWidget(chkKeepSubFolders);
+    outputLayout->addWidget(new QLabel(QStringLiteral("Names:"), MyFrame1));
+    outputLayout->addWidget(txtNamePattern, 1);
+    outputLayout->addWidget(new QLabel(QStringLiteral("When the output exists:"), MyFrame1));
+    outputLayout->addWidget(cmbIfExists);
+    steps->addLayout(outputLayout);
     steps->addWidget(line(MyFrame1));
 
     auto* step3 = new QHBoxLayout;
@@ -276,7 +301,8 @@ void frmMain::connectCommands()
 
     connect(cmdAddFile, &QPushButton::clicked, this, [this] { m_adder->AddAudioFiles(); });
     connect(cmdAddVideoFile, &QPushButton::clicked, this, [this] { m_adder->AddVideoFiles(); });
-    connect(cmdAddFolder, &QPushButton::clicked, this, [this] { m_adder->addFolder(); });
+    connect(cmdAddFolder, &QPushButton::clicked, this,
+            [this] { m_adder->addFolder(m_settings.settings().chkIncludeSubFolders.value); });
     m_grid->onFilesDropped([this](const std::vector<std::string>& files) { m_adder->addDroppedFiles(files); });
     connect(m_grid, &JobGrid::rowDoubleClicked, this, &frmMain::Grid_DblClick);
     connect(cmdRemove, &QPushButton::clicked, this, [this] { m_selection->removeTickedJobs(); });
@@ -352,7 +378,7 @@ void frmMain::runEnded(const RunSummary& summary)
 
 void frmMain::addFilesFromCommandLine(const std::vector<std::string>& paths)
 {
-    m_adder->addOpenedPaths(paths);
+    m_adder->addOpenedPaths(paths, m_settings.settings().chkIncludeSubFolders.value);
 }
 
 void frmMain::createConversion()
@@ -570,9 +596,17 @@ void frmMain::setControlEnabled(const std::string& control, bool enabled)
     else if (control == "optSameFolder")
         m_binder->setRunLocked(OutputControl::optSameFolder, !enabled);
     else if (control == "optOtherFolder")
-        m_binder->setRunLocked(OutputControl::optOtherFolder, !enabled);
+        lockOutputStep(!enabled);
     else if (const auto found = m_runControls.find(control); found != m_runControls.end())
         found->second->setEnabled(enabled);
+}
+
+void frmMain::lockOutputStep(bool locked)
+{
+    // Where a run's outputs go is fixed when it starts; the controls that say so rest until it ends.
+    for (OutputControl control : {OutputControl::optOtherFolder, OutputControl::chkKeepSubFolders,
+                                  OutputControl::txtNamePattern, OutputControl::cmbIfExists})
+        m_binder->setRunLocked(control, locked);
 }
 
 int frmMain::value() const

@@ -20,6 +20,7 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -152,6 +153,7 @@ private:
     void setCaption(ConvertButton button, const std::string& caption) override;
     void setButtonEnabled(ConvertButton button, bool enabled) override;
     void setControlEnabled(const std::string& control, bool enabled) override;
+    void lockOutputStep(bool locked);
     ThemedButton* convertButton(ConvertButton button) const;
 
     // SelectAllBox
@@ -207,6 +209,7 @@ private:
     ThemedButton* cmdAddVideoFile = nullptr;
     ThemedButton* cmdRemove = nullptr;
     QCheckBox* chkSelectAll = nullptr;
+    QCheckBox* chkIncludeSubFolders = nullptr;
     ThemedButton* cmdPlay = nullptr;
     ThemedButton* cmdPause = nullptr;
     ThemedButton* cmdStop = nullptr;
@@ -219,6 +222,9 @@ private:
     QLabel* lblFormat = nullptr;
     RunOutcomeLabel* lblRunOutcome = nullptr;
     ThemedButton* cmdChangeFormat = nullptr;
+    QCheckBox* chkKeepSubFolders = nullptr;
+    QLineEdit* txtNamePattern = nullptr;
+    QComboBox* cmbIfExists = nullptr;
     ThemedButton* cmdConvert = nullptr;
     ThemedButton* cmdConvertSelected = nullptr;
     QCheckBox* chkShutdown = nullptr;

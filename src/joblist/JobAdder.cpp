@@ -5,6 +5,7 @@
 #include "FileDialogs.h"
 #include "FileSizeText.h"
 #include "FolderListing.h"
+#include "FolderTree.h"
 #include "JobList.h"
 #include "JobSelection.h"
 #include "MessageBox.h"
@@ -23,6 +24,8 @@ constexpr const char* Title = "Tunevale";
 constexpr const char* RefusedWarning = "Some files are not supported or already exist and will not be added";
 constexpr const char* EmptyFolderWarning = "Selected Folder is empty.";
 constexpr const char* AddErrorText = "An error occured while Adding File";
+constexpr const char* UnreadableFoldersWarning = "These folders could not be read and were skipped:";
+constexpr std::size_t UnreadableFoldersNamed = 10;
 
 } // namespace
 
@@ -50,55 +53,80 @@ void JobAdder::AddVideoFiles()
         addSelection(removeNulPairs(*answer));
 }
 
-void JobAdder::addSelection(const std::string& selection)
+bool JobAdder::addSelectionPaths(const std::string& selection, const std::string& root)
 {
     bool refused = false;
     for (auto path : selectionPaths(selection))
-        refused |= !AddFile2Grid(path);
-    if (refused)
+        refused |= !AddFile2Grid(path, root);
+    return refused;
+}
+
+void JobAdder::addSelection(const std::string& selection)
+{
+    if (addSelectionPaths(selection, {}))
         warn(RefusedWarning);
 }
 
 void JobAdder::addDroppedFiles(const std::vector<std::string>& paths)
 {
-    for (auto path : paths)
-        AddFile2Grid(path);
-}
-
-void JobAdder::addFolder()
-{
-    auto folder = m_dialogs.BrowseForFolder("Select folder to add", false);
-    StripNulls(folder);
-    if (!folder.empty())
-        addFolderFiles(folder);
-}
-
-void JobAdder::addFolderFiles(const std::string& folder)
-{
-    const auto names = ListFolderFiles(folder);
-    if (names.empty()) {
-        warn(EmptyFolderWarning);
-        return;
-    }
-    // NUL cannot occur in a file name, so unlike any printable separator it cannot split one.
-    std::string selection = folder;
-    for (const auto& name : names)
-        selection += '\0' + name;
-    AddAudioFiles(selection);
-}
-
-void JobAdder::addOpenedPaths(const std::vector<std::string>& paths)
-{
     for (auto path : paths) {
         std::error_code error;
         if (std::filesystem::is_directory(path, error))
-            addFolderFiles(path);
+            addTree(path, true, false);
         else
             AddFile2Grid(path);
     }
 }
 
-bool JobAdder::AddFile2Grid(std::string& sFilePath)
+void JobAdder::addFolder(bool includeSubFolders)
+{
+    auto folder = m_dialogs.BrowseForFolder("Select folder to add", false);
+    StripNulls(folder);
+    if (!folder.empty())
+        addFolderFiles(folder, includeSubFolders);
+}
+
+void JobAdder::addFolderFiles(const std::string& folder, bool includeSubFolders)
+{
+    addTree(folder, includeSubFolders, true);
+}
+
+void JobAdder::addTree(const std::string& folder, bool includeSubFolders, bool warnRefused)
+{
+    const FolderTree tree = listFolderTree(folder, includeSubFolders);
+    if (!tree.unreadable.empty()) {
+        std::string text = UnreadableFoldersWarning;
+        for (std::size_t i = 0; i < tree.unreadable.size() && i < UnreadableFoldersNamed; ++i)
+            text += "\n" + tree.unreadable[i];
+        if (tree.unreadable.size() > UnreadableFoldersNamed)
+            text += "\n...";
+        warn(text);
+    }
+    if (tree.files.empty()) {
+        if (warnRefused && tree.unreadable.empty())
+            warn(EmptyFolderWarning);
+        return;
+    }
+    // NUL cannot occur in a file name, so unlike any printable separator it cannot split one.
+    std::string selection = folder;
+    for (const auto& name : tree.files)
+        selection += '\0' + name;
+    if (addSelectionPaths(selection, folder) && warnRefused)
+        warn(RefusedWarning);
+}
+
+void JobAdder::addOpenedPaths(const std::vector<std::string>& paths, bool includeSubFolders)
+{
+    for (auto path : paths) {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error))
+            addFolderFiles(path, includeSubFolders);
+        else
+            AddFile2Grid(path);
+    }
+}
+
+bool JobAdder::AddFile2Grid(std::string& sFilePath, const std::string& root)
 {
     cleanSeparators(sFilePath);
     if (m_jobs.FileInList(sFilePath) || !hasAcceptedExtension(sFilePath))
@@ -106,6 +134,7 @@ bool JobAdder::AddFile2Grid(std::string& sFilePath)
 
     Job job;
     job.FilePath = sFilePath;
+    job.Root = root.empty() ? std::filesystem::path(sFilePath).parent_path().string() : root;
     job.Duration = m_durations.GetDurationText(sFilePath);
     if (isCdTrack(sFilePath)) {
         job.FileSize = "CD Track";

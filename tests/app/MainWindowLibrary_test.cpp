@@ -1,0 +1,180 @@
+// A music library from the real window: a tree added with its sub-folders, outputs that keep the
+// tree, and what each "When the output exists" choice does to outputs already there.
+#include "MainWindowFixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <filesystem>
+
+namespace tunevale
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+using test::MainWindowFixture;
+
+class MainWindowLibrary : public MainWindowFixture
+{
+protected:
+    fs::path music = dir / "Music";
+    fs::path out = dir / "Converted Files";
+    // Below music and below out, without extension: the tree a run with kept folders makes.
+    std::vector<std::string> tracks{"loose", "Artist/First/01 Intro", "Artist/First/02 Song", "Artist/Second/01 Intro"};
+
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        for (const auto& track : tracks) {
+            fs::create_directories((music / track).parent_path());
+            test::makeTone(music / (track + ".flac"), 1, 44100, 2, {"-c:a", "flac"});
+        }
+        test::writeFile(music / "Artist" / "First" / "cover.jpg", "not audio");
+    }
+
+    void startAsWav()
+    {
+        ASSERT_TRUE(startWindow());
+        control<QRadioButton>("optFileFormat_0")->click();
+    }
+    void addMusicFolder()
+    {
+        dialogs.folderAnswers.push_back(music.string());
+        control<QAbstractButton>("cmdAddFolder")->click();
+    }
+    void convertAll()
+    {
+        control<QAbstractButton>("cmdConvert")->click();
+        ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }, 120000));
+    }
+    void clearList()
+    {
+        control<QCheckBox>("chkSelectAll")->click();
+        control<QAbstractButton>("cmdRemove")->click();
+        ASSERT_TRUE(window->jobs().rsJobs().empty());
+    }
+    // Chooses a "When the output exists" entry with the keyboard, as a user would.
+    void chooseIfExists(int index)
+    {
+        auto* box = control<QComboBox>("cmbIfExists");
+        box->setFocus();
+        while (box->currentIndex() > index)
+            QTest::keyClick(box, Qt::Key_Up);
+        while (box->currentIndex() < index)
+            QTest::keyClick(box, Qt::Key_Down);
+    }
+    std::vector<std::string> statuses()
+    {
+        std::vector<std::string> result;
+        for (std::size_t row = 0; row < window->jobs().rsJobs().size(); ++row)
+            result.push_back(status(row));
+        return result;
+    }
+    fs::path output(const std::string& track, const char* suffix = "") { return out / (track + suffix + ".wav"); }
+};
+
+TEST_F(MainWindowLibrary, OutputStepChoicesAreStoredAndLoaded)
+{
+    ASSERT_TRUE(startWindow());
+    auto* include = control<QCheckBox>("chkIncludeSubFolders");
+    auto* keep = control<QCheckBox>("chkKeepSubFolders");
+    auto* pattern = control<QLineEdit>("txtNamePattern");
+    auto* ifExists = control<QComboBox>("cmbIfExists");
+    EXPECT_FALSE(include->isChecked());
+    EXPECT_FALSE(keep->isChecked());
+    EXPECT_EQ(pattern->text(), "");
+    ASSERT_EQ(ifExists->count(), 4);
+    EXPECT_EQ(ifExists->itemText(0), "Rename");
+    EXPECT_EQ(ifExists->itemText(3), "Replace");
+    EXPECT_EQ(ifExists->currentText(), "Rename");
+
+    include->click();
+    keep->click();
+    QTest::keyClicks(pattern, "{artist}/{title}");
+    chooseIfExists(2);
+    EXPECT_TRUE(window->settings().settings().chkIncludeSubFolders.value);
+    EXPECT_EQ(window->settings().settings().txtNamePattern.text, "{artist}/{title}");
+    EXPECT_EQ(window->settings().settings().cmbIfExists.listIndex, 2);
+    closeWindow();
+
+    ASSERT_TRUE(startWindow());
+    EXPECT_TRUE(control<QCheckBox>("chkIncludeSubFolders")->isChecked());
+    EXPECT_TRUE(control<QCheckBox>("chkKeepSubFolders")->isChecked());
+    EXPECT_EQ(control<QLineEdit>("txtNamePattern")->text(), "{artist}/{title}");
+    EXPECT_EQ(control<QComboBox>("cmbIfExists")->currentText(), "Update");
+}
+
+TEST_F(MainWindowLibrary, AddFolderTakesTheTreeOnlyWhenAskedAndARunKeepsItsFolders)
+{
+    startAsWav();
+    addMusicFolder();
+    ASSERT_EQ(window->jobs().rsJobs().size(), 1u) << "sub-folders only when ticked";
+    clearList();
+
+    control<QCheckBox>("chkIncludeSubFolders")->click();
+    control<QCheckBox>("chkKeepSubFolders")->click();
+    messages.shown.clear();
+    addMusicFolder();
+    ASSERT_EQ(window->jobs().rsJobs().size(), tracks.size());
+    for (std::size_t row = 0; row < tracks.size(); ++row) {
+        EXPECT_EQ(window->jobs().rsJobs().at(row).FilePath, (music / (tracks[row] + ".flac")).string());
+        EXPECT_EQ(window->jobs().rsJobs().at(row).Root, music.string());
+    }
+    ASSERT_EQ(messages.shown.size(), 1u) << "the cover is refused";
+
+    convertAll();
+    EXPECT_EQ(statuses(), std::vector<std::string>(tracks.size(), "Complete"));
+    for (const auto& track : tracks) {
+        EXPECT_TRUE(fs::exists(output(track))) << track;
+        EXPECT_EQ(test::ffprobe(output(track), "stream=codec_name"), "pcm_s16le") << track;
+    }
+    EXPECT_FALSE(fs::exists(out / "01 Intro.wav")) << "nothing flattened";
+    EXPECT_TRUE(control<QCheckBox>("chkKeepSubFolders")->isEnabled()) << "unlocked again after the run";
+}
+
+TEST_F(MainWindowLibrary, EachWhenTheOutputExistsChoice)
+{
+    startAsWav();
+    control<QCheckBox>("chkIncludeSubFolders")->click();
+    control<QCheckBox>("chkKeepSubFolders")->click();
+    addMusicFolder();
+    convertAll();
+    ASSERT_TRUE(fs::exists(output(tracks[1])));
+    const auto madeAt = fs::last_write_time(output(tracks[1]));
+
+    // Skip and Update leave the outputs as they are: the sources did not change.
+    for (int choice : {1, 2}) {
+        clearList();
+        chooseIfExists(choice);
+        addMusicFolder();
+        convertAll();
+        EXPECT_EQ(statuses(), std::vector<std::string>(tracks.size(), "Up To Date")) << choice;
+        EXPECT_EQ(fs::last_write_time(output(tracks[1])), madeAt) << choice;
+        EXPECT_FALSE(fs::exists(output(tracks[1], "_Converted"))) << choice;
+    }
+
+    // Replace writes a complete new output over one that was spoilt meanwhile.
+    clearList();
+    test::writeFile(output(tracks[1]), "spoilt");
+    chooseIfExists(3);
+    addMusicFolder();
+    convertAll();
+    EXPECT_EQ(statuses(), std::vector<std::string>(tracks.size(), "Complete"));
+    EXPECT_EQ(test::ffprobe(output(tracks[1]), "stream=codec_name"), "pcm_s16le");
+    EXPECT_FALSE(fs::exists(output(tracks[1], "_Converted")));
+
+    // Rename, the first choice, keeps what is there and writes beside it.
+    clearList();
+    chooseIfExists(0);
+    addMusicFolder();
+    convertAll();
+    EXPECT_EQ(statuses(), std::vector<std::string>(tracks.size(), "Complete"));
+    for (const auto& track : tracks)
+        EXPECT_TRUE(fs::exists(output(track, "_Converted"))) << track;
+}
+
+} // namespace
+} // namespace tunevale
