@@ -1,7 +1,9 @@
 #include "frmMain.h"
 
 #include "AboutPanel.h"
+#include "AcceptedExtensions.h"
 #include "ApplyTheme.h"
+#include "BackgroundProbe.h"
 #include "BatchStatus.h"
 #include "ConversionController.h"
 #include "DurationProbe.h"
@@ -37,7 +39,9 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace tunevale
 {
@@ -88,10 +92,19 @@ frmMain::frmMain(Services services, QWidget* parent)
     setWindowTitle(QStringLiteral("Tunevale"));
     m_jobModel = std::make_unique<JobTableModel>(m_jobs);
     m_wmaPrompt = std::make_unique<WmaInstallPrompt>(m_services.messages, m_services.wmaInstaller);
-    m_durations = std::make_unique<DurationProbe>(m_services.engine, m_wmaPrompt.get(), m_services.wmaProbeFile);
+    // Measured on the probe's workers: no prompt from there (takeProbeResults asks on this thread).
+    m_durations = std::make_unique<DurationProbe>(m_services.engine, nullptr, m_services.wmaProbeFile);
+    m_probe = std::make_unique<BackgroundProbe>(
+        [durations = m_durations.get()](const std::string& path) { return durations->GetDurationText(path); },
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { takeProbeResults(); }, Qt::QueuedConnection);
+        },
+        std::max(1u, std::thread::hardware_concurrency()));
     m_selection =
         std::make_unique<JobSelection>(m_jobs, static_cast<SelectAllBox&>(*this), static_cast<PreviewControl&>(*this));
     m_adder = std::make_unique<JobAdder>(m_jobs, *m_selection, *m_durations, m_services.dialogs, m_services.messages);
+    m_adder->probeInBackground(m_probe.get());
     m_errorLog = std::make_unique<ErrorLog>(m_services.errorLogFile);
 
     buildMainPanel();
@@ -131,7 +144,28 @@ frmMain::frmMain(Services services, QWidget* parent)
     connect(&m_tmrAnimate, &QTimer::timeout, this, [this] { m_slide.tick(); });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The workers use the engine and the probe; they end before either does.
+    m_probe->stop();
+}
+
+void frmMain::takeProbeResults()
+{
+    for (auto& result : m_probe->takeResults()) {
+        const bool failed = result.duration == DurationError;
+        if (!m_jobs.rsJobs().setProbedDuration(result.path, std::move(result.duration)))
+            continue;
+        // A Windows Media file that would not open may only lack the WMA decoder: offer it.
+        if (failed && isWindowsMediaFile(result.path) && !CheckWMASupport(m_services.engine, m_services.wmaProbeFile))
+            m_wmaPrompt->show();
+    }
+}
+
+bool frmMain::probing() const
+{
+    return m_probe->outstanding() != 0;
+}
 
 void frmMain::buildMainPanel()
 {
@@ -521,6 +555,7 @@ void frmMain::closeEvent(QCloseEvent* event)
     // engine goes; a machine is never powered off by closing.
     if (m_controller)
         m_controller->stopAndWait();
+    m_probe->stop();
     if (m_loaded && !m_unloaded) {
         m_unloaded = true;
         m_settings.SaveSettings();

@@ -29,6 +29,7 @@ namespace tunevale
 {
 
 class AboutPanel;
+class BackgroundProbe;
 class BatchStatus;
 struct RunSummary;
 class ConversionController;
@@ -97,6 +98,8 @@ public:
     // The program is asked to end (a termination signal, the end of the session): a run is stopped
     // and the window closes. Any other close is one the user asked for, refused during a run.
     void endProgram();
+    // True while added files wait for their durations.
+    bool probing() const;
 
     bool bLoading() const { return m_settings.bLoading(); }
     JobList& jobs() { return m_jobs; }
@@ -131,6 +134,8 @@ private:
     // The run's standing in the window's title, on the taskbar and in the grid's scroll position.
     void showRunStanding();
     void runEnded(const RunSummary& summary);
+    // Puts the durations the probe measured into their jobs.
+    void takeProbeResults();
 
     void cmdChangeFormat_Click();
     void cmdAbout_Click();
@@ -180,6 +185,7 @@ private:
     std::unique_ptr<JobTableModel> m_jobModel;
     std::unique_ptr<WmaInstallPrompt> m_wmaPrompt;
     std::unique_ptr<DurationProbe> m_durations;
+    std::unique_ptr<BackgroundProbe> m_probe;
     std::unique_ptr<JobSelection> m_selection;
     std::unique_ptr<JobAdder> m_adder;
     std::unique_ptr<PreviewPlayer> m_player;

@@ -9,6 +9,7 @@
 #include "JobList.h"
 #include "JobSelection.h"
 #include "MessageBox.h"
+#include "ProbeQueue.h"
 #include "SelectionText.h"
 
 #include <filesystem>
@@ -135,7 +136,9 @@ bool JobAdder::AddFile2Grid(std::string& sFilePath, const std::string& root)
     Job job;
     job.FilePath = sFilePath;
     job.Root = root.empty() ? std::filesystem::path(sFilePath).parent_path().string() : root;
-    job.Duration = m_durations.GetDurationText(sFilePath);
+    job.Probed = !m_background;
+    if (job.Probed)
+        job.Duration = m_durations.GetDurationText(sFilePath);
     if (isCdTrack(sFilePath)) {
         job.FileSize = "CD Track";
     } else {
@@ -152,6 +155,8 @@ bool JobAdder::AddFile2Grid(std::string& sFilePath, const std::string& root)
     // The path was checked above; a probe that re-entered the list could still have added it.
     if (!m_jobs.rsJobs().append(std::move(job)))
         return false;
+    if (m_background)
+        m_background->enqueue(sFilePath);
     m_selection.untickSelectAll();
     return true;
 }

@@ -11,6 +11,7 @@ class FileDialogs;
 class JobList;
 class JobSelection;
 class MessageBox;
+class ProbeQueue;
 
 // Turns chosen, dropped and folder files into jobs.
 class JobAdder
@@ -38,6 +39,10 @@ public:
     // drop adds it, a folder with addFolderFiles.
     void addOpenedPaths(const std::vector<std::string>& paths, bool includeSubFolders = false);
 
+    // From now on each job is listed at once and its duration measured by queue; until it comes
+    // the job waits unprobed (runs pass it over). nullptr: measured while it is added.
+    void probeInBackground(ProbeQueue* queue) { m_background = queue; }
+
     // Appends one job for the file: false when it is already listed, its extension is not accepted,
     // or its size cannot be read (reported). sFilePath is rewritten by the separator clean-up.
     // A file that cannot be decoded is added as "Codec Not Supported". The job's root is root, or
@@ -58,6 +63,7 @@ private:
     DurationSource& m_durations;
     FileDialogs& m_dialogs;
     MessageBox& m_messages;
+    ProbeQueue* m_background = nullptr;
 };
 
 } // namespace tunevale

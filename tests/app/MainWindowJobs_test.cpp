@@ -101,6 +101,7 @@ TEST_F(MainWindowJobs, VideoAndFolderRoads)
     control<QAbstractButton>("cmdAddVideoFile")->click();
     EXPECT_EQ(dialogs.titles.back(), "Select one or more video files");
     ASSERT_EQ(window->jobs().rsJobs().size(), 1u);
+    waitForProbe();
     EXPECT_EQ(window->jobs().rsJobs().at(0).Duration, "00:02");
 
     tone("x.wav");
@@ -121,6 +122,7 @@ TEST_F(MainWindowJobs, DropsAddLocalFilesSilentlyAndMarkUndecodableOnesRed)
           QUrl(QStringLiteral("https://example.org/remote.mp3")),
           QUrl::fromLocalFile(QString::fromStdString((dir / "in" / "missing.txt").string()))});
     ASSERT_EQ(window->jobs().rsJobs().size(), 2u);
+    waitForProbe();
     EXPECT_EQ(cell(0, 3).toString(), "Waiting Conversion");
     EXPECT_EQ(cell(1, 3).toString(), "Codec Not Supported");
     EXPECT_EQ(cell(1, 4).toString(), "Error");

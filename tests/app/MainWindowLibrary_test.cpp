@@ -1,11 +1,13 @@
 // A music library from the real window: a tree added with its sub-folders, outputs that keep the
 // tree, and what each "When the output exists" choice does to outputs already there.
+#include "JobGrid.h"
 #include "MainWindowFixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -44,6 +46,7 @@ protected:
     {
         dialogs.folderAnswers.push_back(music.string());
         control<QAbstractButton>("cmdAddFolder")->click();
+        waitForProbe();
     }
     void convertAll()
     {
@@ -174,6 +177,69 @@ TEST_F(MainWindowLibrary, EachWhenTheOutputExistsChoice)
     EXPECT_EQ(statuses(), std::vector<std::string>(tracks.size(), "Complete"));
     for (const auto& track : tracks)
         EXPECT_TRUE(fs::exists(output(track, "_Converted"))) << track;
+}
+
+// Counts the paint events a widget gets while a condition holds.
+class PaintCounter : public QObject
+{
+public:
+    PaintCounter(QWidget* widget, std::function<bool()> counting) : m_counting(std::move(counting))
+    {
+        widget->installEventFilter(this);
+    }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_counting())
+            ++paints;
+        return false;
+    }
+
+private:
+    std::function<bool()> m_counting;
+};
+
+TEST_F(MainWindowLibrary, TwoThousandFilesAreListedAtOnceAndProbedWhileTheWindowPaints)
+{
+    const auto tone = test::makeTone(dir / "tone.flac", 1, 8000, 1, {"-c:a", "flac"});
+    for (int folder = 0; folder < 200; ++folder) {
+        const auto below = music / "many" / std::to_string(1000 + folder);
+        fs::create_directories(below);
+        for (int file = 0; file < 10; ++file)
+            fs::create_hard_link(tone, below / (std::to_string(file) + ".flac"));
+    }
+    startAsWav();
+    control<QCheckBox>("chkIncludeSubFolders")->click();
+    PaintCounter counter(window->Grid().viewport(), [this] { return window->probing(); });
+    // What the user does meanwhile (scrolling, a tick) asks the grid to paint again.
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, window.get(), [this] { window->Grid().viewport()->update(); });
+    user.start(20);
+    dialogs.folderAnswers.push_back(music.string());
+    control<QAbstractButton>("cmdAddFolder")->click();
+
+    const auto& jobs = window->jobs().rsJobs();
+    ASSERT_EQ(jobs.size(), tracks.size() + 2000);
+    EXPECT_EQ(window->Grid().model()->rowCount(), static_cast<int>(jobs.size())) << "every row shows at once";
+    EXPECT_TRUE(window->probing());
+    for (const auto& job : jobs.jobs())
+        ASSERT_FALSE(job.Probed) << "durations come from beside the window: " << job.FilePath;
+
+    // A run started now passes over the files not yet probed, and leaves them waiting.
+    control<QAbstractButton>("cmdConvert")->click();
+    ASSERT_TRUE(test::waitFor([&] { return !window->conversionFlags().bConverting; }));
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(status(0), "Waiting Conversion");
+
+    waitForProbe();
+    EXPECT_GE(counter.paints, 2) << "the grid was painted while the files were probed";
+    for (const auto& job : jobs.jobs()) {
+        ASSERT_TRUE(job.Probed) << job.FilePath;
+        ASSERT_EQ(job.Duration, "00:01") << job.FilePath;
+        ASSERT_EQ(statusText(job), "Waiting Conversion") << job.FilePath;
+    }
 }
 
 } // namespace
