@@ -8,6 +8,7 @@
 #include "ConversionController.h"
 #include "DurationProbe.h"
 #include "ErrorLog.h"
+#include "EventLoopTurns.h"
 #include "FileDialogs.h"
 #include "FormatOptionsPanel.h"
 #include "Help.h"
@@ -105,6 +106,8 @@ frmMain::frmMain(Services services, QWidget* parent)
         std::make_unique<JobSelection>(m_jobs, static_cast<SelectAllBox&>(*this), static_cast<PreviewControl&>(*this));
     m_adder = std::make_unique<JobAdder>(m_jobs, *m_selection, *m_durations, m_services.dialogs, m_services.messages);
     m_adder->probeInBackground(m_probe.get());
+    m_addingTurns = std::make_unique<EventLoopTurns>(this);
+    m_adder->addInTurns(m_addingTurns.get());
     m_errorLog = std::make_unique<ErrorLog>(m_services.errorLogFile);
 
     buildMainPanel();
@@ -164,7 +167,7 @@ void frmMain::takeProbeResults()
 
 bool frmMain::probing() const
 {
-    return m_probe->outstanding() != 0;
+    return m_adder->adding() || m_probe->outstanding() != 0;
 }
 
 void frmMain::buildMainPanel()

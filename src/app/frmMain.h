@@ -36,6 +36,7 @@ class ConversionController;
 class DurationProbe;
 class Engine;
 class ErrorLog;
+class EventLoopTurns;
 class FileDialogs;
 class FormatOptionsPanel;
 class JobAdder;
@@ -98,7 +99,7 @@ public:
     // The program is asked to end (a termination signal, the end of the session): a run is stopped
     // and the window closes. Any other close is one the user asked for, refused during a run.
     void endProgram();
-    // True while added files wait for their durations.
+    // True while added files are being listed or wait for their durations.
     bool probing() const;
 
     bool bLoading() const { return m_settings.bLoading(); }
@@ -187,6 +188,7 @@ private:
     std::unique_ptr<DurationProbe> m_durations;
     std::unique_ptr<BackgroundProbe> m_probe;
     std::unique_ptr<JobSelection> m_selection;
+    std::unique_ptr<EventLoopTurns> m_addingTurns;
     std::unique_ptr<JobAdder> m_adder;
     std::unique_ptr<PreviewPlayer> m_player;
     std::unique_ptr<ErrorLog> m_errorLog;

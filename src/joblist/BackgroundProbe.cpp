@@ -1,10 +1,19 @@
 #include "BackgroundProbe.h"
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <utility>
 
 namespace tunevale
 {
+
+namespace
+{
+
+constexpr int WorkerNiceness = 10;
+
+} // namespace
 
 BackgroundProbe::BackgroundProbe(Measure measure, std::function<void()> resultsReady, unsigned workers)
     : m_measure(std::move(measure)), m_resultsReady(std::move(resultsReady)), m_workerCount(std::max(1u, workers))
@@ -58,6 +67,8 @@ void BackgroundProbe::stop()
 
 void BackgroundProbe::work()
 {
+    // Below the window's thread, so that on a busy machine painting and clicks come first.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), WorkerNiceness);
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stopped || !m_waiting.empty(); });

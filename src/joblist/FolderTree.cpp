@@ -3,9 +3,8 @@
 #include "FolderListing.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <set>
 #include <system_error>
+#include <utility>
 
 namespace tunevale
 {
@@ -38,49 +37,46 @@ bool readFolder(const fs::path& folder, FolderEntries& entries)
     return !error;
 }
 
-class TreeWalk
-{
-public:
-    TreeWalk(fs::path top, bool recursive) : m_top(std::move(top)), m_recursive(recursive) {}
-
-    FolderTree walk()
-    {
-        visit({}, true);
-        return std::move(m_tree);
-    }
-
-private:
-    void visit(const fs::path& below, bool isTop)
-    {
-        const fs::path folder = below.empty() ? m_top : m_top / below;
-        std::error_code error;
-        const auto identity = fs::canonical(folder, error);
-        if (!error && !m_visited.insert(identity).second)
-            return;
-        FolderEntries entries;
-        if (error || !readFolder(folder, entries)) {
-            if (!isTop)
-                m_tree.unreadable.push_back(folder.string());
-            return;
-        }
-        for (const auto& name : entries.files)
-            m_tree.files.push_back((below / name).string());
-        if (m_recursive)
-            for (const auto& name : entries.folders)
-                visit(below / name, false);
-    }
-
-    fs::path m_top;
-    bool m_recursive;
-    std::set<fs::path> m_visited;
-    FolderTree m_tree;
-};
-
 } // namespace
+
+FolderWalk::FolderWalk(std::string top, bool recursive) : m_top(std::move(top)), m_recursive(recursive)
+{
+    m_pending.emplace_back();
+}
+
+void FolderWalk::step(FolderTree& tree)
+{
+    if (m_pending.empty())
+        return;
+    const fs::path below = std::move(m_pending.back());
+    m_pending.pop_back();
+    const bool isTop = std::exchange(m_atTop, false);
+    const fs::path folder = below.empty() ? m_top : m_top / below;
+
+    std::error_code error;
+    const auto identity = fs::canonical(folder, error);
+    if (!error && !m_visited.insert(identity).second)
+        return;
+    FolderEntries entries;
+    if (error || !readFolder(folder, entries)) {
+        if (!isTop)
+            tree.unreadable.push_back(folder.string());
+        return;
+    }
+    for (const auto& name : entries.files)
+        tree.files.push_back((below / name).string());
+    if (m_recursive)
+        for (auto name = entries.folders.rbegin(); name != entries.folders.rend(); ++name)
+            m_pending.push_back(below / *name);
+}
 
 FolderTree listFolderTree(const std::string& folder, bool recursive)
 {
-    return TreeWalk(folder, recursive).walk();
+    FolderTree tree;
+    FolderWalk walk(folder, recursive);
+    while (!walk.done())
+        walk.step(tree);
+    return tree;
 }
 
 } // namespace tunevale

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,9 +17,27 @@ struct FolderTree {
     std::vector<std::string> unreadable;
 };
 
-// The files of folder, and of its sub-folders when recursive. Each folder is visited once however
-// many links lead to it, so a link to a parent folder does not loop. A folder that cannot be read
-// at all gives an empty tree.
+// A walk through a folder's tree in FolderTree's order, one folder a step, so that a caller can
+// spread a large tree over several turns. Each folder is visited once however many links lead to
+// it, so a link to a parent folder does not loop. A top folder that cannot be read gives nothing.
+class FolderWalk
+{
+public:
+    FolderWalk(std::string top, bool recursive);
+
+    bool done() const { return m_pending.empty(); }
+    // Reads the next folder: its files go to tree.files, and its sub-folders are walked next.
+    void step(FolderTree& tree);
+
+private:
+    std::filesystem::path m_top;
+    bool m_recursive;
+    std::vector<std::filesystem::path> m_pending; // below m_top; the next one last
+    std::set<std::filesystem::path> m_visited;
+    bool m_atTop = true;
+};
+
+// The files of folder, and of its sub-folders when recursive, in one go.
 FolderTree listFolderTree(const std::string& folder, bool recursive);
 
 } // namespace tunevale

@@ -8,12 +8,15 @@
 #include "FolderTree.h"
 #include "JobList.h"
 #include "JobSelection.h"
+#include "LaterQueue.h"
 #include "MessageBox.h"
 #include "ProbeQueue.h"
 #include "SelectionText.h"
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace tunevale
 {
@@ -54,29 +57,22 @@ void JobAdder::AddVideoFiles()
         addSelection(removeNulPairs(*answer));
 }
 
-bool JobAdder::addSelectionPaths(const std::string& selection, const std::string& root)
-{
-    bool refused = false;
-    for (auto path : selectionPaths(selection))
-        refused |= !AddFile2Grid(path, root);
-    return refused;
-}
-
 void JobAdder::addSelection(const std::string& selection)
 {
-    if (addSelectionPaths(selection, {}))
-        warn(RefusedWarning);
+    addFiles(selectionPaths(selection), true);
+}
+
+void JobAdder::addFiles(std::vector<std::string> paths, bool warnRefused)
+{
+    PendingAdd add;
+    add.tree.files = std::move(paths);
+    add.warnRefused = warnRefused;
+    start(std::move(add));
 }
 
 void JobAdder::addDroppedFiles(const std::vector<std::string>& paths)
 {
-    for (auto path : paths) {
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error))
-            addTree(path, true, false);
-        else
-            AddFile2Grid(path);
-    }
+    addOpenedPaths(paths, true, false);
 }
 
 void JobAdder::addFolder(bool includeSubFolders)
@@ -94,37 +90,91 @@ void JobAdder::addFolderFiles(const std::string& folder, bool includeSubFolders)
 
 void JobAdder::addTree(const std::string& folder, bool includeSubFolders, bool warnRefused)
 {
-    const FolderTree tree = listFolderTree(folder, includeSubFolders);
-    if (!tree.unreadable.empty()) {
-        std::string text = UnreadableFoldersWarning;
-        for (std::size_t i = 0; i < tree.unreadable.size() && i < UnreadableFoldersNamed; ++i)
-            text += "\n" + tree.unreadable[i];
-        if (tree.unreadable.size() > UnreadableFoldersNamed)
-            text += "\n...";
-        warn(text);
-    }
-    if (tree.files.empty()) {
-        if (warnRefused && tree.unreadable.empty())
-            warn(EmptyFolderWarning);
-        return;
-    }
-    // NUL cannot occur in a file name, so unlike any printable separator it cannot split one.
-    std::string selection = folder;
-    for (const auto& name : tree.files)
-        selection += '\0' + name;
-    if (addSelectionPaths(selection, folder) && warnRefused)
-        warn(RefusedWarning);
+    PendingAdd add;
+    add.root = folder;
+    add.walk.emplace(folder, includeSubFolders);
+    add.warnRefused = warnRefused;
+    add.warnEmpty = warnRefused;
+    start(std::move(add));
 }
 
 void JobAdder::addOpenedPaths(const std::vector<std::string>& paths, bool includeSubFolders)
 {
-    for (auto path : paths) {
+    addOpenedPaths(paths, includeSubFolders, true);
+}
+
+void JobAdder::addOpenedPaths(const std::vector<std::string>& paths, bool includeSubFolders, bool warnFolders)
+{
+    // Files go silently, as dropped; runs of them are one road, each folder another.
+    std::vector<std::string> files;
+    for (const auto& path : paths) {
         std::error_code error;
-        if (std::filesystem::is_directory(path, error))
-            addFolderFiles(path, includeSubFolders);
-        else
-            AddFile2Grid(path);
+        if (!std::filesystem::is_directory(path, error)) {
+            files.push_back(path);
+            continue;
+        }
+        if (!files.empty())
+            addFiles(std::exchange(files, {}), false);
+        addTree(path, includeSubFolders, warnFolders);
     }
+    if (!files.empty())
+        addFiles(std::move(files), false);
+}
+
+void JobAdder::start(PendingAdd add)
+{
+    m_pending.push_back(std::move(add));
+    // A road already under way goes on in its turns; this one follows it.
+    if (m_pending.size() == 1)
+        work();
+}
+
+void JobAdder::work()
+{
+    while (!m_pending.empty()) {
+        if (!advance(m_pending.front(), m_turns != nullptr)) {
+            m_turns->later([this] { work(); });
+            return;
+        }
+        const PendingAdd done = std::move(m_pending.front());
+        m_pending.pop_front();
+        finish(done);
+    }
+}
+
+bool JobAdder::advance(PendingAdd& add, bool timed)
+{
+    const auto until = std::chrono::steady_clock::now() + m_turnLength;
+    for (;;) {
+        if (add.next < add.tree.files.size()) {
+            auto& name = add.tree.files[add.next++];
+            std::string path = add.walk ? joinFolderAndName(add.root, name) : std::move(name);
+            add.refused |= !AddFile2Grid(path, add.root);
+        } else if (add.walk && !add.walk->done()) {
+            add.walk->step(add.tree);
+        } else {
+            return true;
+        }
+        if (timed && std::chrono::steady_clock::now() >= until)
+            return false;
+    }
+}
+
+void JobAdder::finish(const PendingAdd& add)
+{
+    const auto& unreadable = add.tree.unreadable;
+    if (!unreadable.empty()) {
+        std::string text = UnreadableFoldersWarning;
+        for (std::size_t i = 0; i < unreadable.size() && i < UnreadableFoldersNamed; ++i)
+            text += "\n" + unreadable[i];
+        if (unreadable.size() > UnreadableFoldersNamed)
+            text += "\n...";
+        warn(text);
+    }
+    if (add.warnEmpty && add.tree.files.empty() && unreadable.empty())
+        warn(EmptyFolderWarning);
+    else if (add.warnRefused && add.refused)
+        warn(RefusedWarning);
 }
 
 bool JobAdder::AddFile2Grid(std::string& sFilePath, const std::string& root)

@@ -1,5 +1,10 @@
 #pragma once
 
+#include "FolderTree.h"
+
+#include <chrono>
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,10 +15,13 @@ class DurationSource;
 class FileDialogs;
 class JobList;
 class JobSelection;
+class LaterQueue;
 class MessageBox;
 class ProbeQueue;
 
-// Turns chosen, dropped and folder files into jobs.
+// Turns chosen, dropped and folder files into jobs. Each road's files are added in order, one road
+// after the other; with turns given, a road that takes long is spread over several turns so that
+// the window goes on painting and answering meanwhile.
 class JobAdder
 {
 public:
@@ -42,6 +50,17 @@ public:
     // From now on each job is listed at once and its duration measured by queue; until it comes
     // the job waits unprobed (runs pass it over). nullptr: measured while it is added.
     void probeInBackground(ProbeQueue* queue) { m_background = queue; }
+    // From now on a road adds for turnLength at a time (at least one file or folder) and goes on in
+    // turns from turns. nullptr: each road is added at once.
+    void addInTurns(LaterQueue* turns, std::chrono::milliseconds turnLength = DefaultTurnLength)
+    {
+        m_turns = turns;
+        m_turnLength = turnLength;
+    }
+    // Well inside the 100 ms in which a window must answer.
+    static constexpr std::chrono::milliseconds DefaultTurnLength{15};
+    // True while a road's files are still being listed and added.
+    bool adding() const { return !m_pending.empty(); }
 
     // Appends one job for the file: false when it is already listed, its extension is not accepted,
     // or its size cannot be read (reported). sFilePath is rewritten by the separator clean-up.
@@ -50,12 +69,27 @@ public:
     bool AddFile2Grid(std::string& sFilePath, const std::string& root = {});
 
 private:
-    // Adds the files of a selection text below root (empty: each file's own folder); true when
-    // any was refused.
-    bool addSelectionPaths(const std::string& selection, const std::string& root);
+    // The files of one road still to add: given paths (root empty: each file's own folder), or
+    // a folder's tree as it is walked (root: the folder).
+    struct PendingAdd {
+        std::string root;
+        std::optional<FolderWalk> walk;
+        FolderTree tree;
+        std::size_t next = 0;
+        bool refused = false;
+        bool warnRefused = false; // the roads of the dialogs and of "Add Folder..."
+        bool warnEmpty = false;   // the folder roads
+    };
+
     void addSelection(const std::string& selection);
-    // Adds a folder's tree; warns of refused files only when warnRefused.
+    void addFiles(std::vector<std::string> paths, bool warnRefused);
     void addTree(const std::string& folder, bool includeSubFolders, bool warnRefused);
+    void addOpenedPaths(const std::vector<std::string>& paths, bool includeSubFolders, bool warnFolders);
+    void start(PendingAdd add);
+    void work();
+    // Adds until the road is done (true) or the turn's time is up (false).
+    bool advance(PendingAdd& add, bool timed);
+    void finish(const PendingAdd& add);
     void warn(const std::string& text);
 
     JobList& m_jobs;
@@ -64,6 +98,9 @@ private:
     FileDialogs& m_dialogs;
     MessageBox& m_messages;
     ProbeQueue* m_background = nullptr;
+    LaterQueue* m_turns = nullptr;
+    std::chrono::milliseconds m_turnLength = DefaultTurnLength;
+    std::deque<PendingAdd> m_pending;
 };
 
 } // namespace tunevale

@@ -220,9 +220,10 @@ TEST_F(MainWindowLibrary, TwoThousandFilesAreListedAtOnceAndProbedWhileTheWindow
     dialogs.folderAnswers.push_back(music.string());
     control<QAbstractButton>("cmdAddFolder")->click();
 
+    // The first rows are in when the click returns; the rest follow in turns of the event loop.
     const auto& jobs = window->jobs().rsJobs();
-    ASSERT_EQ(jobs.size(), tracks.size() + 2000);
-    EXPECT_EQ(window->Grid().model()->rowCount(), static_cast<int>(jobs.size())) << "every row shows at once";
+    ASSERT_GT(jobs.size(), 0u);
+    EXPECT_EQ(window->Grid().model()->rowCount(), static_cast<int>(jobs.size()));
     EXPECT_TRUE(window->probing());
     for (const auto& job : jobs.jobs())
         ASSERT_FALSE(job.Probed) << "durations come from beside the window: " << job.FilePath;
@@ -234,7 +235,11 @@ TEST_F(MainWindowLibrary, TwoThousandFilesAreListedAtOnceAndProbedWhileTheWindow
     EXPECT_EQ(status(0), "Waiting Conversion");
 
     waitForProbe();
-    EXPECT_GE(counter.paints, 2) << "the grid was painted while the files were probed";
+    ASSERT_EQ(jobs.size(), tracks.size() + 2000);
+    EXPECT_EQ(jobs.at(0).FilePath, (music / "loose.flac").string());
+    EXPECT_EQ(jobs.at(tracks.size()).FilePath, (music / "many" / "1000" / "0.flac").string());
+    EXPECT_EQ(jobs.jobs().back().FilePath, (music / "many" / "1199" / "9.flac").string());
+    EXPECT_GE(counter.paints, 2) << "the grid was painted while the files were added and probed";
     for (const auto& job : jobs.jobs()) {
         ASSERT_TRUE(job.Probed) << job.FilePath;
         ASSERT_EQ(job.Duration, "00:01") << job.FilePath;

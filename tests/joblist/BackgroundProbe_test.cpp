@@ -4,6 +4,7 @@
 #include "JobList.h"
 #include "JobListFakes.h"
 #include "JobSelection.h"
+#include "LaterQueue.h"
 #include "RunPlan.h"
 #include "TestSupport.h"
 
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -183,6 +185,54 @@ TEST(AddingInTheBackground, RemovingOtherJobsKeepsEachJobsRootAndProbe)
     EXPECT_FALSE(window.table().at(0).Probed);
     EXPECT_FALSE(window.table().setProbedDuration(window.queue.paths[0], "00:01")) << "its job was removed";
     EXPECT_TRUE(window.table().setProbedDuration(window.queue.paths[1], "00:01"));
+}
+
+// Turns that wait until the test runs them.
+struct HeldTurns : LaterQueue {
+    std::deque<std::function<void()>> work;
+    void later(std::function<void()> next) override { work.push_back(std::move(next)); }
+    int runAll()
+    {
+        int turns = 0;
+        while (!work.empty()) {
+            auto next = std::move(work.front());
+            work.pop_front();
+            next();
+            ++turns;
+        }
+        return turns;
+    }
+};
+
+TEST(AddingInTurns, RoadsGoOnInTurnsOneAfterTheOtherAndWarnWhenEachEnds)
+{
+    test::TempDir dir;
+    Window window;
+    HeldTurns turns;
+    window.adder.addInTurns(&turns, std::chrono::milliseconds(0));
+    std::filesystem::create_directories(dir / "tree" / "sub");
+    for (const char* name : {"tree/a.flac", "tree/b.txt", "tree/sub/c.flac", "single.opus"})
+        test::writeFile(dir / name, "x");
+    std::filesystem::create_directories(dir / "empty");
+
+    window.adder.addFolderFiles((dir / "tree").string(), true);
+    EXPECT_TRUE(window.adder.adding());
+    EXPECT_EQ(window.table().size(), 0u) << "a turn adds at least one thing: here the top folder's listing";
+    window.adder.addDroppedFiles({(dir / "single.opus").string()});
+    window.adder.addFolderFiles((dir / "empty").string(), false);
+    EXPECT_TRUE(window.messages.shown.empty()) << "nothing is said before a road ends";
+
+    EXPECT_GE(turns.runAll(), 5);
+    EXPECT_FALSE(window.adder.adding());
+    std::vector<std::string> paths;
+    for (const auto& job : window.table().jobs())
+        paths.push_back(job.FilePath);
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{(dir / "tree" / "a.flac").string(), (dir / "tree" / "sub" / "c.flac").string(),
+                                        (dir / "single.opus").string()}));
+    ASSERT_EQ(window.messages.shown.size(), 2u);
+    EXPECT_EQ(window.messages.shown[0].text, "Some files are not supported or already exist and will not be added");
+    EXPECT_EQ(window.messages.shown[1].text, "Selected Folder is empty.");
 }
 
 } // namespace
