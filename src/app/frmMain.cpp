@@ -155,7 +155,12 @@ frmMain::~frmMain()
 
 void frmMain::takeProbeResults()
 {
-    for (auto& result : m_probe->takeResults()) {
+    // A few hundred at a time, so that a pile of results does not hold the window up either.
+    constexpr std::size_t resultsPerTurn = 300;
+    auto results = m_probe->takeResults(resultsPerTurn);
+    if (results.size() == resultsPerTurn)
+        QTimer::singleShot(0, this, [this] { takeProbeResults(); });
+    for (auto& result : results) {
         const bool failed = result.duration == DurationError;
         if (!m_jobs.rsJobs().setProbedDuration(result.path, std::move(result.duration)))
             continue;
@@ -209,6 +214,7 @@ void frmMain::buildMainPanel()
     step1->addWidget(cmdAddVideoFile);
     steps->addLayout(step1);
     auto* hint = new QHBoxLayout;
+    hint->setSpacing(0); // the stretch keeps the two apart; the long hint needs every pixel
     hint->addWidget(new QLabel(
         QStringLiteral("For Quick Adding:You can drag and drop audio or video files into the below list"), MyFrame1));
     hint->addStretch(1);

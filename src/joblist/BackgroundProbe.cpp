@@ -1,6 +1,7 @@
 #include "BackgroundProbe.h"
 
 #include <algorithm>
+#include <iterator>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <utility>
@@ -40,10 +41,14 @@ void BackgroundProbe::enqueue(std::string path)
     m_wake.notify_one();
 }
 
-std::vector<BackgroundProbe::Result> BackgroundProbe::takeResults()
+std::vector<BackgroundProbe::Result> BackgroundProbe::takeResults(std::size_t most)
 {
     const std::lock_guard lock(m_mutex);
-    return std::exchange(m_results, {});
+    const auto count = std::min(most, m_results.size());
+    std::vector<Result> taken(std::make_move_iterator(m_results.begin()),
+                              std::make_move_iterator(m_results.begin() + static_cast<std::ptrdiff_t>(count)));
+    m_results.erase(m_results.begin(), m_results.begin() + static_cast<std::ptrdiff_t>(count));
+    return taken;
 }
 
 std::size_t BackgroundProbe::outstanding() const

@@ -3,6 +3,7 @@
 #include "ProbeQueue.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -32,7 +33,8 @@ public:
     BackgroundProbe& operator=(const BackgroundProbe&) = delete;
 
     void enqueue(std::string path) override;
-    std::vector<Result> takeResults();
+    // The oldest results, at most most of them.
+    std::vector<Result> takeResults(std::size_t most = SIZE_MAX);
     // Files enqueued whose result has not been taken yet.
     std::size_t outstanding() const;
     // Drops the files still waiting and ends the workers once each has measured its current one;
@@ -49,7 +51,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::string> m_waiting;
-    std::vector<Result> m_results;
+    std::deque<Result> m_results;
     std::size_t m_measuring = 0;
     bool m_stopped = false;
 };
