@@ -1,11 +1,14 @@
 #include "frmMain.h"
 
 #include "AboutPanel.h"
+#include "AcceptedExtensions.h"
 #include "ApplyTheme.h"
+#include "BackgroundProbe.h"
 #include "BatchStatus.h"
 #include "ConversionController.h"
 #include "DurationProbe.h"
 #include "ErrorLog.h"
+#include "EventLoopTurns.h"
 #include "FileDialogs.h"
 #include "FormatOptionsPanel.h"
 #include "Help.h"
@@ -28,6 +31,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,7 +40,9 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace tunevale
 {
@@ -87,10 +93,21 @@ frmMain::frmMain(Services services, QWidget* parent)
     setWindowTitle(QStringLiteral("Tunevale"));
     m_jobModel = std::make_unique<JobTableModel>(m_jobs);
     m_wmaPrompt = std::make_unique<WmaInstallPrompt>(m_services.messages, m_services.wmaInstaller);
-    m_durations = std::make_unique<DurationProbe>(m_services.engine, m_wmaPrompt.get(), m_services.wmaProbeFile);
+    // Measured on the probe's workers: no prompt from there (takeProbeResults asks on this thread).
+    m_durations = std::make_unique<DurationProbe>(m_services.engine, nullptr, m_services.wmaProbeFile);
+    m_probe = std::make_unique<BackgroundProbe>(
+        [durations = m_durations.get()](const std::string& path) { return durations->GetDurationText(path); },
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { takeProbeResults(); }, Qt::QueuedConnection);
+        },
+        std::max(1u, std::thread::hardware_concurrency()));
     m_selection =
         std::make_unique<JobSelection>(m_jobs, static_cast<SelectAllBox&>(*this), static_cast<PreviewControl&>(*this));
     m_adder = std::make_unique<JobAdder>(m_jobs, *m_selection, *m_durations, m_services.dialogs, m_services.messages);
+    m_adder->probeInBackground(m_probe.get());
+    m_addingTurns = std::make_unique<EventLoopTurns>(this);
+    m_adder->addInTurns(m_addingTurns.get());
     m_errorLog = std::make_unique<ErrorLog>(m_services.errorLogFile);
 
     buildMainPanel();
@@ -106,6 +123,10 @@ frmMain::frmMain(Services services, QWidget* parent)
     m_binder->enabledOnly(cmdBrowse, OutputControl::cmdBrowse);
     m_binder->caption(lblFormat, OutputControl::lblFormat);
     m_binder->check(chkShutdown, OutputControl::chkShutdown);
+    m_binder->check(chkIncludeSubFolders, OutputControl::chkIncludeSubFolders);
+    m_binder->check(chkKeepSubFolders, OutputControl::chkKeepSubFolders);
+    m_binder->text(txtNamePattern, OutputControl::txtNamePattern);
+    m_binder->combo(cmbIfExists, OutputControl::cmbIfExists);
     m_binder->refresh();
     connectCommands();
     // The last run's outcome no longer describes a list that has gained or lost files.
@@ -126,7 +147,33 @@ frmMain::frmMain(Services services, QWidget* parent)
     connect(&m_tmrAnimate, &QTimer::timeout, this, [this] { m_slide.tick(); });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The workers use the engine and the probe; they end before either does.
+    m_probe->stop();
+}
+
+void frmMain::takeProbeResults()
+{
+    // A few hundred at a time, so that a pile of results does not hold the window up either.
+    constexpr std::size_t resultsPerTurn = 300;
+    auto results = m_probe->takeResults(resultsPerTurn);
+    if (results.size() == resultsPerTurn)
+        QTimer::singleShot(0, this, [this] { takeProbeResults(); });
+    for (auto& result : results) {
+        const bool failed = result.duration == DurationError;
+        if (!m_jobs.rsJobs().setProbedDuration(result.path, std::move(result.duration)))
+            continue;
+        // A Windows Media file that would not open may only lack the WMA decoder: offer it.
+        if (failed && isWindowsMediaFile(result.path) && !CheckWMASupport(m_services.engine, m_services.wmaProbeFile))
+            m_wmaPrompt->show();
+    }
+}
+
+bool frmMain::probing() const
+{
+    return m_adder->adding() || m_probe->outstanding() != 0;
+}
 
 void frmMain::buildMainPanel()
 {
@@ -166,8 +213,16 @@ void frmMain::buildMainPanel()
     step1->addWidget(cmdAddFolder);
     step1->addWidget(cmdAddVideoFile);
     steps->addLayout(step1);
-    steps->addWidget(new QLabel(
+    auto* hint = new QHBoxLayout;
+    hint->setSpacing(0); // the stretch keeps the two apart; the long hint needs every pixel
+    hint->addWidget(new QLabel(
         QStringLiteral("For Quick Adding:You can drag and drop audio or video files into the below list"), MyFrame1));
+    hint->addStretch(1);
+    // How deep "Add Folder..." looks; right below the command it changes.
+    chkIncludeSubFolders =
+        named(new QCheckBox(QStringLiteral("Include sub-folders"), MyFrame1), "chkIncludeSubFolders");
+    hint->addWidget(chkIncludeSubFolders);
+    steps->addLayout(hint);
 
     m_grid = named(new JobGrid(*m_jobModel, MyFrame1), "Grid");
     steps->addWidget(m_grid, 1);
@@ -214,6 +269,19 @@ void frmMain::buildMainPanel()
     cmdChangeFormat = named(new ThemedButton(QStringLiteral("Change..."), MyFrame1), "cmdChangeFormat");
     format->addWidget(cmdChangeFormat);
     steps->addLayout(format);
+    auto* outputLayout = new QHBoxLayout;
+    chkKeepSubFolders = named(new QCheckBox(QStringLiteral("Keep sub-folders"), MyFrame1), "chkKeepSubFolders");
+    txtNamePattern = named(new QLineEdit(MyFrame1), "txtNamePattern");
+    txtNamePattern->setPlaceholderText(QStringLiteral("{albumartist}/{album}/{track:02} {title}"));
+    txtNamePattern->setToolTip(QStringLiteral("Names from tags: {artist} {albumartist} {album} {title} {track} "
+                                              "{disc} {year} {genre} {name} {folder}; empty keeps each file's name"));
+    cmbIfExists = named(new QComboBox(MyFrame1), "cmbIfExists");
+    outputLayout->addWidget(chkKeepSubFolders);
+    outputLayout->addWidget(new QLabel(QStringLiteral("Names:"), MyFrame1));
+    outputLayout->addWidget(txtNamePattern, 1);
+    outputLayout->addWidget(new QLabel(QStringLiteral("When the output exists:"), MyFrame1));
+    outputLayout->addWidget(cmbIfExists);
+    steps->addLayout(outputLayout);
     steps->addWidget(line(MyFrame1));
 
     auto* step3 = new QHBoxLayout;
@@ -276,7 +344,8 @@ void frmMain::connectCommands()
 
     connect(cmdAddFile, &QPushButton::clicked, this, [this] { m_adder->AddAudioFiles(); });
     connect(cmdAddVideoFile, &QPushButton::clicked, this, [this] { m_adder->AddVideoFiles(); });
-    connect(cmdAddFolder, &QPushButton::clicked, this, [this] { m_adder->addFolder(); });
+    connect(cmdAddFolder, &QPushButton::clicked, this,
+            [this] { m_adder->addFolder(m_settings.settings().chkIncludeSubFolders.value); });
     m_grid->onFilesDropped([this](const std::vector<std::string>& files) { m_adder->addDroppedFiles(files); });
     connect(m_grid, &JobGrid::rowDoubleClicked, this, &frmMain::Grid_DblClick);
     connect(cmdRemove, &QPushButton::clicked, this, [this] { m_selection->removeTickedJobs(); });
@@ -352,7 +421,7 @@ void frmMain::runEnded(const RunSummary& summary)
 
 void frmMain::addFilesFromCommandLine(const std::vector<std::string>& paths)
 {
-    m_adder->addOpenedPaths(paths);
+    m_adder->addOpenedPaths(paths, m_settings.settings().chkIncludeSubFolders.value);
 }
 
 void frmMain::createConversion()
@@ -495,6 +564,7 @@ void frmMain::closeEvent(QCloseEvent* event)
     // engine goes; a machine is never powered off by closing.
     if (m_controller)
         m_controller->stopAndWait();
+    m_probe->stop();
     if (m_loaded && !m_unloaded) {
         m_unloaded = true;
         m_settings.SaveSettings();
@@ -570,9 +640,17 @@ void frmMain::setControlEnabled(const std::string& control, bool enabled)
     else if (control == "optSameFolder")
         m_binder->setRunLocked(OutputControl::optSameFolder, !enabled);
     else if (control == "optOtherFolder")
-        m_binder->setRunLocked(OutputControl::optOtherFolder, !enabled);
+        lockOutputStep(!enabled);
     else if (const auto found = m_runControls.find(control); found != m_runControls.end())
         found->second->setEnabled(enabled);
+}
+
+void frmMain::lockOutputStep(bool locked)
+{
+    // Where a run's outputs go is fixed when it starts; the controls that say so rest until it ends.
+    for (OutputControl control : {OutputControl::optOtherFolder, OutputControl::chkKeepSubFolders,
+                                  OutputControl::txtNamePattern, OutputControl::cmbIfExists})
+        m_binder->setRunLocked(control, locked);
 }
 
 int frmMain::value() const

@@ -20,6 +20,7 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -28,12 +29,14 @@ namespace tunevale
 {
 
 class AboutPanel;
+class BackgroundProbe;
 class BatchStatus;
 struct RunSummary;
 class ConversionController;
 class DurationProbe;
 class Engine;
 class ErrorLog;
+class EventLoopTurns;
 class FileDialogs;
 class FormatOptionsPanel;
 class JobAdder;
@@ -96,6 +99,8 @@ public:
     // The program is asked to end (a termination signal, the end of the session): a run is stopped
     // and the window closes. Any other close is one the user asked for, refused during a run.
     void endProgram();
+    // True while added files are being listed or wait for their durations.
+    bool probing() const;
 
     bool bLoading() const { return m_settings.bLoading(); }
     JobList& jobs() { return m_jobs; }
@@ -130,6 +135,8 @@ private:
     // The run's standing in the window's title, on the taskbar and in the grid's scroll position.
     void showRunStanding();
     void runEnded(const RunSummary& summary);
+    // Puts the durations the probe measured into their jobs.
+    void takeProbeResults();
 
     void cmdChangeFormat_Click();
     void cmdAbout_Click();
@@ -152,6 +159,7 @@ private:
     void setCaption(ConvertButton button, const std::string& caption) override;
     void setButtonEnabled(ConvertButton button, bool enabled) override;
     void setControlEnabled(const std::string& control, bool enabled) override;
+    void lockOutputStep(bool locked);
     ThemedButton* convertButton(ConvertButton button) const;
 
     // SelectAllBox
@@ -178,7 +186,9 @@ private:
     std::unique_ptr<JobTableModel> m_jobModel;
     std::unique_ptr<WmaInstallPrompt> m_wmaPrompt;
     std::unique_ptr<DurationProbe> m_durations;
+    std::unique_ptr<BackgroundProbe> m_probe;
     std::unique_ptr<JobSelection> m_selection;
+    std::unique_ptr<EventLoopTurns> m_addingTurns;
     std::unique_ptr<JobAdder> m_adder;
     std::unique_ptr<PreviewPlayer> m_player;
     std::unique_ptr<ErrorLog> m_errorLog;
@@ -207,6 +217,7 @@ private:
     ThemedButton* cmdAddVideoFile = nullptr;
     ThemedButton* cmdRemove = nullptr;
     QCheckBox* chkSelectAll = nullptr;
+    QCheckBox* chkIncludeSubFolders = nullptr;
     ThemedButton* cmdPlay = nullptr;
     ThemedButton* cmdPause = nullptr;
     ThemedButton* cmdStop = nullptr;
@@ -219,6 +230,9 @@ private:
     QLabel* lblFormat = nullptr;
     RunOutcomeLabel* lblRunOutcome = nullptr;
     ThemedButton* cmdChangeFormat = nullptr;
+    QCheckBox* chkKeepSubFolders = nullptr;
+    QLineEdit* txtNamePattern = nullptr;
+    QComboBox* cmbIfExists = nullptr;
     ThemedButton* cmdConvert = nullptr;
     ThemedButton* cmdConvertSelected = nullptr;
     QCheckBox* chkShutdown = nullptr;

@@ -36,10 +36,14 @@ struct Job {
     std::string Failure; // why the job last ended "Error", for the view and the command line
     std::string Duration;
     std::string FileSize;
+    bool Probed = true; // false while the file waits for its duration from a probe beside the window
 
     bool ticked() const { return CheckBox != 0; }
-    // Whether a run converts this job: it waits, or a run was stopped during it.
-    bool convertible() const { return State == JobState::WaitingConversion || State == JobState::Cancelled; }
+    // Whether a run converts this job: it is probed, and it waits or a run was stopped during it.
+    bool convertible() const
+    {
+        return Probed && (State == JobState::WaitingConversion || State == JobState::Cancelled);
+    }
 };
 
 // Progress in percent as text: the single-precision value with at most 7 significant digits and a

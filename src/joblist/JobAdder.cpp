@@ -5,13 +5,18 @@
 #include "FileDialogs.h"
 #include "FileSizeText.h"
 #include "FolderListing.h"
+#include "FolderTree.h"
 #include "JobList.h"
 #include "JobSelection.h"
+#include "LaterQueue.h"
 #include "MessageBox.h"
+#include "ProbeQueue.h"
 #include "SelectionText.h"
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace tunevale
 {
@@ -23,6 +28,8 @@ constexpr const char* Title = "Tunevale";
 constexpr const char* RefusedWarning = "Some files are not supported or already exist and will not be added";
 constexpr const char* EmptyFolderWarning = "Selected Folder is empty.";
 constexpr const char* AddErrorText = "An error occured while Adding File";
+constexpr const char* UnreadableFoldersWarning = "These folders could not be read and were skipped:";
+constexpr std::size_t UnreadableFoldersNamed = 10;
 
 } // namespace
 
@@ -52,53 +59,125 @@ void JobAdder::AddVideoFiles()
 
 void JobAdder::addSelection(const std::string& selection)
 {
-    bool refused = false;
-    for (auto path : selectionPaths(selection))
-        refused |= !AddFile2Grid(path);
-    if (refused)
-        warn(RefusedWarning);
+    addFiles(selectionPaths(selection), true);
+}
+
+void JobAdder::addFiles(std::vector<std::string> paths, bool warnRefused)
+{
+    PendingAdd add;
+    add.tree.files = std::move(paths);
+    add.warnRefused = warnRefused;
+    start(std::move(add));
 }
 
 void JobAdder::addDroppedFiles(const std::vector<std::string>& paths)
 {
-    for (auto path : paths)
-        AddFile2Grid(path);
+    addOpenedPaths(paths, true, false);
 }
 
-void JobAdder::addFolder()
+void JobAdder::addFolder(bool includeSubFolders)
 {
     auto folder = m_dialogs.BrowseForFolder("Select folder to add", false);
     StripNulls(folder);
     if (!folder.empty())
-        addFolderFiles(folder);
+        addFolderFiles(folder, includeSubFolders);
 }
 
-void JobAdder::addFolderFiles(const std::string& folder)
+void JobAdder::addFolderFiles(const std::string& folder, bool includeSubFolders)
 {
-    const auto names = ListFolderFiles(folder);
-    if (names.empty()) {
-        warn(EmptyFolderWarning);
-        return;
-    }
-    // NUL cannot occur in a file name, so unlike any printable separator it cannot split one.
-    std::string selection = folder;
-    for (const auto& name : names)
-        selection += '\0' + name;
-    AddAudioFiles(selection);
+    addTree(folder, includeSubFolders, true);
 }
 
-void JobAdder::addOpenedPaths(const std::vector<std::string>& paths)
+void JobAdder::addTree(const std::string& folder, bool includeSubFolders, bool warnRefused)
 {
-    for (auto path : paths) {
+    PendingAdd add;
+    add.root = folder;
+    add.walk.emplace(folder, includeSubFolders);
+    add.warnRefused = warnRefused;
+    add.warnEmpty = warnRefused;
+    start(std::move(add));
+}
+
+void JobAdder::addOpenedPaths(const std::vector<std::string>& paths, bool includeSubFolders)
+{
+    addOpenedPaths(paths, includeSubFolders, true);
+}
+
+void JobAdder::addOpenedPaths(const std::vector<std::string>& paths, bool includeSubFolders, bool warnFolders)
+{
+    // Files go silently, as dropped; runs of them are one road, each folder another.
+    std::vector<std::string> files;
+    for (const auto& path : paths) {
         std::error_code error;
-        if (std::filesystem::is_directory(path, error))
-            addFolderFiles(path);
-        else
-            AddFile2Grid(path);
+        if (!std::filesystem::is_directory(path, error)) {
+            files.push_back(path);
+            continue;
+        }
+        if (!files.empty())
+            addFiles(std::exchange(files, {}), false);
+        addTree(path, includeSubFolders, warnFolders);
+    }
+    if (!files.empty())
+        addFiles(std::move(files), false);
+}
+
+void JobAdder::start(PendingAdd add)
+{
+    m_pending.push_back(std::move(add));
+    // A road already under way goes on in its turns; this one follows it.
+    if (m_pending.size() == 1)
+        work();
+}
+
+void JobAdder::work()
+{
+    while (!m_pending.empty()) {
+        if (!advance(m_pending.front(), m_turns != nullptr)) {
+            m_turns->later([this] { work(); });
+            return;
+        }
+        const PendingAdd done = std::move(m_pending.front());
+        m_pending.pop_front();
+        finish(done);
     }
 }
 
-bool JobAdder::AddFile2Grid(std::string& sFilePath)
+bool JobAdder::advance(PendingAdd& add, bool timed)
+{
+    const auto until = std::chrono::steady_clock::now() + m_turnLength;
+    for (;;) {
+        if (add.next < add.tree.files.size()) {
+            auto& name = add.tree.files[add.next++];
+            std::string path = add.walk ? joinFolderAndName(add.root, name) : std::move(name);
+            add.refused |= !AddFile2Grid(path, add.root);
+        } else if (add.walk && !add.walk->done()) {
+            add.walk->step(add.tree);
+        } else {
+            return true;
+        }
+        if (timed && std::chrono::steady_clock::now() >= until)
+            return false;
+    }
+}
+
+void JobAdder::finish(const PendingAdd& add)
+{
+    const auto& unreadable = add.tree.unreadable;
+    if (!unreadable.empty()) {
+        std::string text = UnreadableFoldersWarning;
+        for (std::size_t i = 0; i < unreadable.size() && i < UnreadableFoldersNamed; ++i)
+            text += "\n" + unreadable[i];
+        if (unreadable.size() > UnreadableFoldersNamed)
+            text += "\n...";
+        warn(text);
+    }
+    if (add.warnEmpty && add.tree.files.empty() && unreadable.empty())
+        warn(EmptyFolderWarning);
+    else if (add.warnRefused && add.refused)
+        warn(RefusedWarning);
+}
+
+bool JobAdder::AddFile2Grid(std::string& sFilePath, const std::string& root)
 {
     cleanSeparators(sFilePath);
     if (m_jobs.FileInList(sFilePath) || !hasAcceptedExtension(sFilePath))
@@ -106,7 +185,10 @@ bool JobAdder::AddFile2Grid(std::string& sFilePath)
 
     Job job;
     job.FilePath = sFilePath;
-    job.Duration = m_durations.GetDurationText(sFilePath);
+    job.Root = root.empty() ? std::filesystem::path(sFilePath).parent_path().string() : root;
+    job.Probed = !m_background;
+    if (job.Probed)
+        job.Duration = m_durations.GetDurationText(sFilePath);
     if (isCdTrack(sFilePath)) {
         job.FileSize = "CD Track";
     } else {
@@ -123,6 +205,8 @@ bool JobAdder::AddFile2Grid(std::string& sFilePath)
     // The path was checked above; a probe that re-entered the list could still have added it.
     if (!m_jobs.rsJobs().append(std::move(job)))
         return false;
+    if (m_background)
+        m_background->enqueue(sFilePath);
     m_selection.untickSelectAll();
     return true;
 }

@@ -38,16 +38,8 @@ void JobSelection::removeTickedJobs()
     const auto previewFile = m_preview.PreviewFilePath();
     for (const auto& job : table.jobs()) {
         if (!job.ticked()) {
-            Job copy;
-            copy.ID = job.ID;
-            copy.CheckBox = job.CheckBox;
-            copy.FilePath = job.FilePath;
-            copy.State = job.State;
-            copy.Progress = job.Progress;
-            copy.Failure = job.Failure;
-            copy.Duration = job.Duration;
-            copy.FileSize = job.FileSize;
-            kept->append(std::move(copy));
+            // Every field goes along: the root decides where a kept-folders output goes.
+            kept->append(job);
         } else if (job.FilePath == previewFile) {
             m_preview.stopPreview();
         }

@@ -47,6 +47,21 @@ void JobTable::setState(std::size_t row, JobState state, float progress, std::st
         m_observer->stateChanged(row);
 }
 
+bool JobTable::setProbedDuration(const std::string& path, std::string duration)
+{
+    const auto row = rowOf(path);
+    if (!row || m_jobs[*row].Probed)
+        return false;
+    auto& job = m_jobs[*row];
+    job.Probed = true;
+    if (duration == DurationError && job.State == JobState::WaitingConversion)
+        job.State = JobState::CodecNotSupported;
+    job.Duration = std::move(duration);
+    if (m_observer)
+        m_observer->stateChanged(*row);
+    return true;
+}
+
 void JobTable::changed(std::size_t row)
 {
     if (m_observer)

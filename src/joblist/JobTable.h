@@ -37,6 +37,9 @@ public:
     // Field writes of the grid (ticks) and of the conversion (state, progress, failure).
     void setCheckBox(std::size_t row, std::int32_t value);
     void setState(std::size_t row, JobState state, float progress = 0, std::string failure = {});
+    // The duration a probe measured for the job of path, which then counts as probed ("Codec Not
+    // Supported" when it is DurationError). False when no job of path waits for one.
+    bool setProbedDuration(const std::string& path, std::string duration);
     // The folder a job was added from, for adders that know it (a folder named on the command line).
     void setRoot(std::size_t row, std::string root) { m_jobs.at(row).Root = std::move(root); }
 

@@ -167,6 +167,13 @@ protected:
     {
         dialogs.openAnswers.push_back(selection);
         control<QAbstractButton>("cmdAddFile")->click();
+        waitForProbe();
+    }
+
+    // Lets the window run until every added file has its duration.
+    void waitForProbe()
+    {
+        ASSERT_TRUE(test::waitFor([this] { return !window->probing(); }));
     }
 
     std::string status(std::size_t row) { return statusText(window->jobs().rsJobs().at(row)); }

@@ -99,6 +99,7 @@ TEST_F(MainWindowJobs, VideoAndFolderRoads)
                   "sine=frequency=300:duration=2", "-shortest", (dir / "clip.avi").string()});
     dialogs.openAnswers.push_back((dir / "clip.avi").string());
     control<QAbstractButton>("cmdAddVideoFile")->click();
+    waitForProbe();
     EXPECT_EQ(dialogs.titles.back(), "Select one or more video files");
     ASSERT_EQ(window->jobs().rsJobs().size(), 1u);
     EXPECT_EQ(window->jobs().rsJobs().at(0).Duration, "00:02");
@@ -107,6 +108,7 @@ TEST_F(MainWindowJobs, VideoAndFolderRoads)
     tone("y.mp3");
     dialogs.folderAnswers.push_back((dir / "in").string());
     control<QAbstractButton>("cmdAddFolder")->click();
+    waitForProbe();
     EXPECT_EQ(dialogs.titles.back(), "Select folder to add");
     EXPECT_EQ(window->jobs().rsJobs().size(), 3u);
     EXPECT_TRUE(messages.shown.empty());
@@ -120,6 +122,7 @@ TEST_F(MainWindowJobs, DropsAddLocalFilesSilentlyAndMarkUndecodableOnesRed)
           QUrl::fromLocalFile(QString::fromStdString((dir / "in" / "broken.mp3").string())),
           QUrl(QStringLiteral("https://example.org/remote.mp3")),
           QUrl::fromLocalFile(QString::fromStdString((dir / "in" / "missing.txt").string()))});
+    waitForProbe();
     ASSERT_EQ(window->jobs().rsJobs().size(), 2u);
     EXPECT_EQ(cell(0, 3).toString(), "Waiting Conversion");
     EXPECT_EQ(cell(1, 3).toString(), "Codec Not Supported");

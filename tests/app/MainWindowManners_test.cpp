@@ -288,6 +288,7 @@ TEST_F(MainWindowManners, FilesOnTheCommandLineAreAddedAsADropIs)
               (std::vector<std::string>{a.string(), b.string(), (dir / "in" / "notes.txt").string(), a.string()}));
 
     window->addFilesFromCommandLine(files);
+    waitForProbe();
     ASSERT_EQ(window->jobs().rsJobs().size(), 2u) << "the text file and the repeated file are refused";
     EXPECT_EQ(window->jobs().rsJobs().at(0).FilePath, a.string());
     EXPECT_EQ(window->jobs().rsJobs().at(1).FilePath, b.string());
@@ -308,6 +309,7 @@ TEST_F(MainWindowManners, AFolderOnTheCommandLineAddsItsFilesAsAddFolderDoes)
     QDir::setCurrent(previous);
 
     window->addFilesFromCommandLine(paths);
+    waitForProbe();
     ASSERT_EQ(window->jobs().rsJobs().size(), 2u) << "the sub-folder is not searched";
     EXPECT_EQ(window->jobs().rsJobs().at(0).FilePath, one.string());
     EXPECT_EQ(window->jobs().rsJobs().at(1).FilePath, two.string());

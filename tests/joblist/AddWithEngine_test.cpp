@@ -138,5 +138,46 @@ TEST(AddWithEngine, AddsAFolderOfAudioFilesButNotItsSubfolder)
     EXPECT_TRUE(window.messages.shown.empty());
 }
 
+TEST(AddWithEngine, TakesTodaysKindsOfFileAndStillMarksOnesWhoseExtensionLies)
+{
+    auto engine = test::decodingEngine();
+    Window window(*engine);
+    const std::vector<std::pair<const char*, std::vector<std::string>>> kinds{
+        {"phone.m4a", {"-c:a", "aac", "-b:a", "64k"}},
+        {"book.m4b", {"-c:a", "aac", "-b:a", "64k", "-f", "mp4"}},
+        {"android.opus", {"-c:a", "libopus", "-b:a", "48k"}},
+        {"vorbis.oga", {"-c:a", "libvorbis", "-f", "ogg"}},
+        {"studio.aiff", {"-c:a", "pcm_s16be"}},
+        {"studio.aif", {"-c:a", "pcm_s24be", "-f", "aiff"}},
+        {"archive.wv", {"-c:a", "wavpack"}},
+        {"clip.webm", {"-c:a", "libopus"}},
+        {"film.mka", {"-c:a", "flac"}},
+        {"apple.caf", {"-c:a", "pcm_s16le"}},
+        {"long.w64", {"-c:a", "pcm_s16le"}}};
+    std::string selection = window.dir.path().string();
+    for (const auto& [name, arguments] : kinds) {
+        test::makeTone(window.dir / name, 4, 48000, 2, arguments);
+        selection += "\0"s + name;
+    }
+    test::writeFile(window.dir / "tracker.mod", test::marathonModule());
+    test::writeFile(window.dir / "liar.opus", std::string(4000, 'x'));
+    selection += "\0tracker.mod\0liar.opus"s;
+
+    window.dialogs.openAnswer = selection;
+    window.adder.AddAudioFiles();
+
+    EXPECT_TRUE(window.messages.shown.empty()) << "every file was taken";
+    ASSERT_EQ(window.jobs.rsJobs().size(), kinds.size() + 2);
+    for (const auto& [name, arguments] : kinds) {
+        const Job* job = window.job(window.dir / name);
+        ASSERT_NE(job, nullptr) << name;
+        EXPECT_EQ(job->Duration, "00:04") << name;
+        EXPECT_EQ(statusText(*job), "Waiting Conversion") << name;
+    }
+    EXPECT_NE(window.job(window.dir / "tracker.mod"), nullptr) << "modules are listed (this one plays too long)";
+    EXPECT_EQ(statusText(*window.job(window.dir / "liar.opus")), "Codec Not Supported");
+    EXPECT_EQ(window.job(window.dir / "liar.opus")->Duration, "Error");
+}
+
 } // namespace
 } // namespace tunevale

@@ -22,7 +22,7 @@ TEST(FileFilters, AudioDialogListsItsEntriesInOrder)
     const auto& filters = audioFileFilters();
     ASSERT_EQ(filters.size(), 20u);
     EXPECT_EQ(filters.front().label, "All Supported Audio Formats");
-    EXPECT_EQ(filters.front().patterns.size(), 21u);
+    EXPECT_EQ(filters.front().patterns.size(), 37u) << "the classic 21 and the 16 kinds added since";
     EXPECT_EQ(filters[1].label, "Common Audio Files(*.wav,*.wma,*.mp3,*.ogg)");
     EXPECT_EQ(filters[2].label, "MPEG Files(.mp1,*.mp2,*.mp3,*.mp4)");
     EXPECT_EQ(filters[10].label, "Dolby Digital Files(*.ac3)");
@@ -70,8 +70,19 @@ TEST(AcceptedExtensions, TestsTheExtensionAsASubstringRegardlessOfCase)
                              "/m/track01.cda", "/m/a.b.ogg"})
         EXPECT_TRUE(hasAcceptedExtension(path)) << path;
     for (const char* path :
-         {"/m/x.txt", "/m/x", "/m/x.", "/m/x.mod", "/m/x.mo3", "/m/x.wv", "/m.mp3/x", "/m/x.mp3.txt", "/m/x.wavx"})
+         {"/m/x.txt", "/m/x", "/m/x.", "/m.mp3/x", "/m/x.mp3.txt", "/m/x.wavx", "/m/x.jpg", "/m/x.cue"})
         EXPECT_FALSE(hasAcceptedExtension(path)) << path;
+}
+
+TEST(AcceptedExtensions, TakeEveryKindTheEngineDecodes)
+{
+    for (const char* extension : {"m4a", "m4b", "opus", "oga", "aif", "aiff", "aifc", "wv",  "webm", "mka",
+                                  "mkv", "caf", "w64",  "mod", "xm",  "it",   "s3m",  "mo3", "M4A",  "Opus"}) {
+        const std::string path = std::string("/m/x.") + extension;
+        EXPECT_TRUE(hasAcceptedExtension(path)) << path;
+        EXPECT_TRUE(audioFileFilters().front().matches("x." + std::string(extension))) << path;
+    }
+    EXPECT_FALSE(audioFileFilters().front().matches("sheet.cue")) << "cue sheets are read as CDs, not as audio";
 }
 
 TEST(AcceptedExtensions, RecognisesCdTracksAndWindowsMedia)

@@ -92,7 +92,7 @@ TEST(AddFile2Grid, AcceptsExtensionsFoundInsideTheAcceptedListOnly)
     Window window;
     for (const char* name : {"x.mid", "x.mp", "x.a", "x.MP3"})
         EXPECT_TRUE(window.add(touch(dir / name))) << name;
-    for (const char* name : {"x.txt", "noextension", "x.mod", "x.mo3", "x.wv"})
+    for (const char* name : {"x.txt", "noextension", "x.jpg", "x.pdf"})
         EXPECT_FALSE(window.add(touch(dir / name))) << name;
     EXPECT_EQ(window.jobs.rsJobs().size(), 4u);
     EXPECT_TRUE(window.messages.shown.empty());
@@ -229,9 +229,9 @@ TEST(AddAudioFiles, WarnsOnceWhenAnyFileWasRefused)
     Window window;
     touch(dir / "a.mp3");
     touch(dir / "notes.txt");
-    touch(dir / "tune.mod");
+    touch(dir / "cover.jpg");
     window.add((dir / "a.mp3").string());
-    window.dialogs.openAnswer = dir.path().string() + "\0a.mp3\0notes.txt\0tune.mod"s;
+    window.dialogs.openAnswer = dir.path().string() + "\0a.mp3\0notes.txt\0cover.jpg"s;
     window.adder.AddAudioFiles();
     EXPECT_EQ(window.jobs.rsJobs().size(), 1u);
     ASSERT_EQ(window.messages.shown.size(), 1u);
@@ -386,6 +386,92 @@ TEST(AddFolder, CancellingTheBrowserDoesNothing)
     window.adder.addFolder();
     EXPECT_TRUE(window.jobs.rsJobs().empty());
     EXPECT_TRUE(window.messages.shown.empty());
+}
+
+// An artist's tree: two albums whose tracks share names, a cover and a nested bonus disc.
+struct Library {
+    test::TempDir dir;
+    std::string top = (dir / "Music").string();
+    std::vector<std::string> tracks;
+
+    Library()
+    {
+        fs::create_directories(dir / "Music" / "Artist" / "Second" / "Bonus");
+        fs::create_directories(dir / "Music" / "Artist" / "First");
+        for (const char* album : {"First", "Second"}) {
+            tracks.push_back(touch(dir / "Music" / "Artist" / album / "01 Intro.flac"));
+            tracks.push_back(touch(dir / "Music" / "Artist" / album / "02 Song.flac"));
+            touch(dir / "Music" / "Artist" / album / "cover.jpg");
+        }
+        tracks.push_back(touch(dir / "Music" / "Artist" / "Second" / "Bonus" / "03 Extra.opus"));
+        tracks.insert(tracks.begin(), touch(dir / "Music" / "loose.m4a"));
+    }
+};
+
+TEST(AddFolder, WithSubFoldersAddsTheTreeDepthFirstAndEveryJobKeepsItsRoot)
+{
+    Library library;
+    Window window;
+    window.dialogs.folderAnswer = library.top;
+    window.adder.addFolder(true);
+    EXPECT_EQ(window.paths(), library.tracks) << "a folder's own files first, then its sub-folders' in name order";
+    for (const auto& job : window.jobs.rsJobs().jobs())
+        EXPECT_EQ(job.Root, library.top) << job.FilePath;
+    ASSERT_EQ(window.messages.shown.size(), 1u) << "the covers are refused, once";
+    EXPECT_EQ(window.messages.shown[0].text, RefusedWarning);
+}
+
+TEST(AddFolder, WithoutSubFoldersStaysInTheFolder)
+{
+    Library library;
+    Window window;
+    window.dialogs.folderAnswer = library.top;
+    window.adder.addFolder(false);
+    EXPECT_EQ(window.paths(), (std::vector{library.tracks[0]}));
+    EXPECT_TRUE(window.messages.shown.empty());
+}
+
+TEST(AddFolder, ATreeOfOnlyEmptyFoldersIsEmpty)
+{
+    test::TempDir dir;
+    fs::create_directories(dir / "a" / "b" / "c");
+    Window window;
+    window.dialogs.folderAnswer = (dir / "a").string();
+    window.adder.addFolder(true);
+    EXPECT_TRUE(window.jobs.rsJobs().empty());
+    ASSERT_EQ(window.messages.shown.size(), 1u);
+    EXPECT_EQ(window.messages.shown[0].text, "Selected Folder is empty.");
+}
+
+TEST(DroppedFiles, AFolderAddsItsWholeTreeSilentlyBesideLooseFiles)
+{
+    Library library;
+    test::TempDir other;
+    const auto single = touch(other / "single.aiff");
+    Window window;
+    window.adder.addDroppedFiles({single, library.top});
+    ASSERT_EQ(window.paths().size(), 7u);
+    EXPECT_EQ(window.paths().front(), single);
+    EXPECT_EQ(window.jobs.rsJobs().at(0).Root, other.path().string()) << "a file alone: its own folder";
+    EXPECT_EQ(window.jobs.rsJobs().at(6).Root, library.top);
+    EXPECT_TRUE(window.messages.shown.empty()) << "the refused covers are not a drop's business";
+}
+
+TEST(OpenedPaths, FollowTheIncludeSubFoldersChoice)
+{
+    Library library;
+    Window window;
+    window.adder.addOpenedPaths({library.top}, true);
+    EXPECT_EQ(window.paths().size(), 6u);
+}
+
+TEST(AddFile2Grid, GivesAFileAddedAloneItsOwnFolderAsRoot)
+{
+    test::TempDir dir;
+    Window window;
+    const auto path = touch(dir / "x.wv");
+    EXPECT_TRUE(window.add(path));
+    EXPECT_EQ(window.jobs.rsJobs().at(0).Root, dir.path().string());
 }
 
 } // namespace

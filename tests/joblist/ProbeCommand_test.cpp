@@ -51,5 +51,30 @@ TEST(ProbeCommand, ExitsZeroWhenEveryFileWouldBeAdded)
     EXPECT_NE(help.output.find("-r, --recursive"), std::string::npos) << help.output;
 }
 
+TEST(ProbeCommand, AFolderStandsForEveryKindTheListTakes)
+{
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "album" / "disc 2");
+    test::makeTone(dir / "album" / "a.m4a", 1, 44100, 2, {"-c:a", "aac"});
+    test::makeTone(dir / "album" / "b.opus", 1, 48000, 2, {"-c:a", "libopus"});
+    test::makeTone(dir / "album" / "c.aiff", 1, 44100, 2);
+    test::makeTone(dir / "album" / "disc 2" / "d.wv", 1, 44100, 2, {"-c:a", "wavpack"});
+    test::writeFile(dir / "album" / "e.opus", "an opus in name only");
+    test::writeFile(dir / "album" / "cover.jpg", "x");
+    const auto cli = (programFolder() / "tunevale-cli").string();
+
+    const auto result = test::runProgram({cli, "probe", "-r", (dir / "album").string()}, 60);
+    const auto line = [&](const char* name, const char* status, const char* duration) {
+        const auto path = dir / "album" / name;
+        return path.string() + "\t" + status + "\t" + duration + "\t" +
+               FormatFileSize(std::filesystem::file_size(path)) + "\n";
+    };
+    EXPECT_EQ(result.output,
+              "tunevale-cli probe: 1 file left out: not a type the list takes: cover.jpg\n" +
+                  line("a.m4a", "Waiting Conversion", "00:01") + line("b.opus", "Waiting Conversion", "00:01") +
+                  line("c.aiff", "Waiting Conversion", "00:01") + line("e.opus", "Codec Not Supported", "Error") +
+                  line("disc 2/d.wv", "Waiting Conversion", "00:01"));
+}
+
 } // namespace
 } // namespace tunevale
