@@ -3,6 +3,7 @@
 #include "AboutPanel.h"
 #include "ApplyTheme.h"
 #include "BatchStatus.h"
+#include "CdSettings.h"
 #include "ConversionController.h"
 #include "DurationProbe.h"
 #include "ErrorLog.h"
@@ -308,6 +309,8 @@ bool frmMain::Load()
     LayoutMainWindow();
     if (!InitAudioEngine(m_services.engine, m_services.messages, m_WMATagNames))
         return false;
+    m_services.engine.SetConfig(EngineConfig::CdReadOffset,
+                                static_cast<std::uint32_t>(loadCdSettings(m_services.registry).readOffset));
     m_loaded = true;
     createConversion();
     m_settings.LoadSettings();
