@@ -1,6 +1,7 @@
 #include "JobAdder.h"
 
 #include "AcceptedExtensions.h"
+#include "DiscTracks.h"
 #include "DurationSource.h"
 #include "FileDialogs.h"
 #include "FileSizeText.h"
@@ -101,6 +102,8 @@ void JobAdder::addOpenedPaths(const std::vector<std::string>& paths)
 bool JobAdder::AddFile2Grid(std::string& sFilePath)
 {
     cleanSeparators(sFilePath);
+    if (m_discs && m_discs->isDisc(sFilePath))
+        return addDiscTracks(sFilePath);
     if (m_jobs.FileInList(sFilePath) || !hasAcceptedExtension(sFilePath))
         return false;
 
@@ -125,6 +128,30 @@ bool JobAdder::AddFile2Grid(std::string& sFilePath)
         return false;
     m_selection.untickSelectAll();
     return true;
+}
+
+bool JobAdder::addDiscTracks(const std::string& disc, std::string* reason)
+{
+    std::string why;
+    const auto tracks = m_discs ? m_discs->tracks(disc, why) : std::vector<DiscTracks::Track>{};
+    bool added = false;
+    for (const DiscTracks::Track& track : tracks) {
+        if (m_jobs.FileInList(track.path))
+            continue;
+        Job job;
+        job.FilePath = track.path;
+        job.Duration = track.duration;
+        job.FileSize = "CD Track";
+        job.State = JobState::WaitingConversion;
+        added |= m_jobs.rsJobs().append(std::move(job));
+    }
+    if (added)
+        m_selection.untickSelectAll();
+    else if (why.empty())
+        why = tracks.empty() ? "the disc holds no audio track" : "every track is listed already";
+    if (reason)
+        *reason = added ? std::string() : why;
+    return added;
 }
 
 void JobAdder::warn(const std::string& text)

@@ -6,6 +6,7 @@
 namespace tunevale
 {
 
+class DiscTracks;
 class DurationSource;
 class FileDialogs;
 class JobList;
@@ -38,8 +39,18 @@ public:
 
     // Appends one job for the file: false when it is already listed, its extension is not accepted,
     // or its size cannot be read (reported). sFilePath is rewritten by the separator clean-up.
-    // A file that cannot be decoded is added as "Codec Not Supported".
+    // A file that cannot be decoded is added as "Codec Not Supported". A disc (a cue sheet, a
+    // drive) adds its tracks as addDiscTracks does.
     bool AddFile2Grid(std::string& sFilePath);
+
+    // Where the tracks of discs come from; without it cue sheets and drives are refused like any
+    // file of an extension the list does not take.
+    void setDiscTracks(DiscTracks* discs) { m_discs = discs; }
+    DiscTracks* discTracks() const { return m_discs; }
+    // Appends a job for each track of the disc that is not listed yet, with "CD Track" as its size
+    // and the duration from the table of contents. False, with the reason when asked for, when the
+    // disc cannot be read or no track was added.
+    bool addDiscTracks(const std::string& disc, std::string* reason = nullptr);
 
 private:
     void addSelection(const std::string& selection);
@@ -50,6 +61,7 @@ private:
     DurationSource& m_durations;
     FileDialogs& m_dialogs;
     MessageBox& m_messages;
+    DiscTracks* m_discs = nullptr;
 };
 
 } // namespace tunevale
