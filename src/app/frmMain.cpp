@@ -5,7 +5,9 @@
 #include "BatchStatus.h"
 #include "CdSettings.h"
 #include "ConversionController.h"
+#include "DriveChooser.h"
 #include "DurationProbe.h"
+#include "EngineDiscTracks.h"
 #include "ErrorLog.h"
 #include "FileDialogs.h"
 #include "FormatOptionsPanel.h"
@@ -92,6 +94,9 @@ frmMain::frmMain(Services services, QWidget* parent)
     m_selection =
         std::make_unique<JobSelection>(m_jobs, static_cast<SelectAllBox&>(*this), static_cast<PreviewControl&>(*this));
     m_adder = std::make_unique<JobAdder>(m_jobs, *m_selection, *m_durations, m_services.dialogs, m_services.messages);
+    if (!m_services.discs)
+        m_engineDiscs = std::make_unique<EngineDiscTracks>();
+    m_adder->setDiscTracks(m_services.discs ? m_services.discs : m_engineDiscs.get());
     m_errorLog = std::make_unique<ErrorLog>(m_services.errorLogFile);
 
     buildMainPanel();
@@ -161,9 +166,11 @@ void frmMain::buildMainPanel()
     step1->addWidget(new QLabel(QStringLiteral("  - Add Audio or Video Files/Folders"), MyFrame1));
     step1->addStretch(1);
     cmdAddFile = named(new ThemedButton(QStringLiteral("Add Audio File..."), MyFrame1), "cmdAddFile");
+    cmdAddCd = named(new ThemedButton(QStringLiteral("Add CD..."), MyFrame1), "cmdAddCd");
     cmdAddFolder = named(new ThemedButton(QStringLiteral("Add Folder..."), MyFrame1), "cmdAddFolder");
     cmdAddVideoFile = named(new ThemedButton(QStringLiteral("Add Video File..."), MyFrame1), "cmdAddVideoFile");
     step1->addWidget(cmdAddFile);
+    step1->addWidget(cmdAddCd);
     step1->addWidget(cmdAddFolder);
     step1->addWidget(cmdAddVideoFile);
     steps->addLayout(step1);
@@ -242,6 +249,7 @@ void frmMain::buildMainPanel()
                                                                  {"optOtherFolder", optOtherFolder},
                                                                  {"chkSelectAll", chkSelectAll},
                                                                  {"cmdAddFile", cmdAddFile},
+                                                                 {"cmdAddCd", cmdAddCd},
                                                                  {"cmdAddFolder", cmdAddFolder},
                                                                  {"cmdAddVideoFile", cmdAddVideoFile}})
         m_runControls[name] = widget;
@@ -276,6 +284,9 @@ void frmMain::connectCommands()
     connect(cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
 
     connect(cmdAddFile, &QPushButton::clicked, this, [this] { m_adder->AddAudioFiles(); });
+    connect(cmdAddCd, &QPushButton::clicked, this, [this] {
+        m_adder->addCd([this](const std::vector<std::string>& drives) { return chooseDrive(this, drives); });
+    });
     connect(cmdAddVideoFile, &QPushButton::clicked, this, [this] { m_adder->AddVideoFiles(); });
     connect(cmdAddFolder, &QPushButton::clicked, this, [this] { m_adder->addFolder(); });
     m_grid->onFilesDropped([this](const std::vector<std::string>& files) { m_adder->addDroppedFiles(files); });

@@ -36,6 +36,7 @@ class Engine;
 class ErrorLog;
 class FileDialogs;
 class FormatOptionsPanel;
+class DiscTracks;
 class JobAdder;
 class JobGrid;
 class JobSelection;
@@ -80,6 +81,7 @@ public:
         std::filesystem::path errorLogFile;
         std::string defaultOutPath;
         BatchStatus* batchStatus = nullptr; // the run's progress and end on the desktop; none in tests
+        DiscTracks* discs = nullptr;        // cue sheets and CD drives; none: the engine's
     };
 
     explicit frmMain(Services services, QWidget* parent = nullptr);
@@ -180,6 +182,7 @@ private:
     std::unique_ptr<DurationProbe> m_durations;
     std::unique_ptr<JobSelection> m_selection;
     std::unique_ptr<JobAdder> m_adder;
+    std::unique_ptr<DiscTracks> m_engineDiscs; // when the services bring none
     std::unique_ptr<PreviewPlayer> m_player;
     std::unique_ptr<ErrorLog> m_errorLog;
     std::unique_ptr<ConversionController> m_controller;
@@ -203,6 +206,7 @@ private:
     ThemedButton* cmdMinimize = nullptr;
     ThemedButton* cmdClose = nullptr;
     ThemedButton* cmdAddFile = nullptr;
+    ThemedButton* cmdAddCd = nullptr;
     ThemedButton* cmdAddFolder = nullptr;
     ThemedButton* cmdAddVideoFile = nullptr;
     ThemedButton* cmdRemove = nullptr;

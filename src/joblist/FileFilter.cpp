@@ -47,7 +47,7 @@ const std::vector<FileFilter>& audioFileFilters()
     static const std::vector<FileFilter> filters{
         {"All Supported Audio Formats",
          {"*.cda", "*.wav", "*.wma", "*.mp1", "*.mp2", "*.mp3", "*.mp4",  "*.ogg", "*.aac", "*.alac", "*.flac",
-          "*.ac3", "*.spx", "*.mpc", "*.tta", "*.ape", "*.ofr", "*.midi", "*.adx", "*.mod", "*.mo3"}},
+          "*.ac3", "*.spx", "*.mpc", "*.tta", "*.ape", "*.ofr", "*.midi", "*.adx", "*.mod", "*.mo3", "*.cue"}},
         {"Common Audio Files(*.wav,*.wma,*.mp3,*.ogg)", {"*.wav", "*.wma", "*.mp3", "*.ogg"}},
         {"MPEG Files(.mp1,*.mp2,*.mp3,*.mp4)", {"*.mp1", "*.mp2", "*.mp3", "*.mp4"}},
         {"CD Audio Tracks(*.cda)", {"*.cda"}},

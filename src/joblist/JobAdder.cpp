@@ -23,6 +23,7 @@ namespace
 constexpr const char* Title = "Tunevale";
 constexpr const char* RefusedWarning = "Some files are not supported or already exist and will not be added";
 constexpr const char* EmptyFolderWarning = "Selected Folder is empty.";
+constexpr const char* NoCdWarning = "No CD in drive";
 constexpr const char* AddErrorText = "An error occured while Adding File";
 
 } // namespace
@@ -152,6 +153,19 @@ bool JobAdder::addDiscTracks(const std::string& disc, std::string* reason)
     if (reason)
         *reason = added ? std::string() : why;
     return added;
+}
+
+void JobAdder::addCd(const std::function<std::optional<std::string>(const std::vector<std::string>&)>& choose)
+{
+    const std::vector<std::string> drives = m_discs ? m_discs->audioDrives() : std::vector<std::string>{};
+    if (drives.empty()) {
+        warn(NoCdWarning);
+        return;
+    }
+    const std::optional<std::string> drive = drives.size() == 1 ? drives.front() : choose(drives);
+    std::string reason;
+    if (drive && !addDiscTracks(*drive, &reason))
+        warn(reason);
 }
 
 void JobAdder::warn(const std::string& text)

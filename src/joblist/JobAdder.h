@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,10 @@ public:
     // and the duration from the table of contents. False, with the reason when asked for, when the
     // disc cannot be read or no track was added.
     bool addDiscTracks(const std::string& disc, std::string* reason = nullptr);
+    // "Add CD...": adds the tracks of the drive that holds an audio disc, asking choose which one
+    // when several do (nothing when it answers none); warns "No CD in drive" when none does, and
+    // with the reason when the disc cannot be read.
+    void addCd(const std::function<std::optional<std::string>(const std::vector<std::string>& drives)>& choose);
 
 private:
     void addSelection(const std::string& selection);

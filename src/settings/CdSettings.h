@@ -9,8 +9,6 @@ namespace tunevale
 struct CdSettings {
     // The drive's read offset in samples (AccurateRip's figure for the drive model): CdReadOffset.
     int readOffset = 0;
-    // Whether discs are looked up in MusicBrainz, the Cover Art Archive and AccurateRip: CdOnlineLookup.
-    bool onlineLookup = true;
 
     bool operator==(const CdSettings&) const = default;
 };
@@ -20,7 +18,7 @@ inline constexpr int LargestCdReadOffset = 10000;
 
 // The stored settings; a missing or unreadable value reads as its default.
 CdSettings loadCdSettings(const CRegister& registry);
-// True when both values were written.
+// True when the value was written.
 bool saveCdSettings(CRegister& registry, const CdSettings& settings);
 
 } // namespace tunevale

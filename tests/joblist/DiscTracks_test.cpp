@@ -32,10 +32,11 @@ public:
         const auto found = discs.find(disc);
         return found == discs.end() ? std::vector<Track>{} : found->second;
     }
-    std::vector<std::string> audioDrives() override { return {}; }
+    std::vector<std::string> audioDrives() override { return drives; }
 
     std::map<std::string, std::vector<Track>> discs;
     std::map<std::string, std::string> failures;
+    std::vector<std::string> drives;
 };
 
 struct Window {
@@ -100,6 +101,39 @@ TEST(DiscTracks, ADiscThatCannotBeReadAddsNothingAndSaysWhy)
     window.adder.AddAudioFiles("/dev/sr1");
     EXPECT_EQ(window.messages.texts(), (std::vector<std::string>{RefusedWarning}));
     EXPECT_TRUE(window.paths().empty());
+}
+
+TEST(DiscTracks, AddCdTakesTheOneDriveWithADiscOrAsksWhichAndWarnsWithoutOne)
+{
+    Window window;
+    ScriptedDiscs discs;
+    window.adder.setDiscTracks(&discs);
+    std::vector<std::vector<std::string>> asked;
+    std::optional<std::string> answer;
+    const auto choose = [&](const std::vector<std::string>& drives) {
+        asked.push_back(drives);
+        return answer;
+    };
+
+    window.adder.addCd(choose);
+    EXPECT_EQ(window.messages.texts(), (std::vector<std::string>{"No CD in drive"}));
+
+    discs.drives = {"/dev/sr0"};
+    discs.discs["/dev/sr0"] = {{"/dev/sr0/Track01.cda", "04:10"}};
+    window.adder.addCd(choose);
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(window.paths(), (std::vector<std::string>{"/dev/sr0/Track01.cda"}));
+
+    discs.drives = {"/dev/sr0", "/dev/sr1"};
+    discs.failures["/dev/sr1"] = "Can't Initialize CD: \"/dev/sr1\" cannot read audio";
+    window.adder.addCd(choose);
+    answer = "/dev/sr1";
+    window.adder.addCd(choose);
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked.front(), discs.drives);
+    EXPECT_EQ(window.paths().size(), 1u);
+    EXPECT_EQ(window.messages.texts().back(), "Can't Initialize CD: \"/dev/sr1\" cannot read audio");
+    EXPECT_EQ(window.messages.texts().size(), 2u);
 }
 
 // An album image: a FLAC file with a cue sheet of three tracks, read by the engine.

@@ -16,29 +16,28 @@ class CdSettingsStore : public RegistryFileTest
 
 } // namespace
 
-TEST_F(CdSettingsStore, MissingValuesReadAsNoOffsetAndLookupOn)
+TEST_F(CdSettingsStore, AMissingOffsetReadsAsNone)
 {
-    EXPECT_EQ(loadCdSettings(reg), (CdSettings{0, true}));
+    EXPECT_EQ(loadCdSettings(reg), CdSettings{0});
 }
 
 TEST_F(CdSettingsStore, SavedValuesReadBackBesideTheOutputSettings)
 {
     ASSERT_TRUE(reg.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "chkCarryTags", "False"));
-    ASSERT_TRUE(saveCdSettings(reg, CdSettings{-1164, false}));
-    EXPECT_EQ(loadCdSettings(CRegister(file)), (CdSettings{-1164, false}));
+    ASSERT_TRUE(saveCdSettings(reg, CdSettings{-1164}));
+    EXPECT_EQ(loadCdSettings(CRegister(file)), CdSettings{-1164});
     EXPECT_EQ(reg.REGGetSetting(RegistryRoot::LocalMachine, SettingsKey, "CdReadOffset", ""), "-1164");
     EXPECT_EQ(reg.REGGetSetting(RegistryRoot::LocalMachine, SettingsKey, "chkCarryTags", ""), "False");
 }
 
-TEST_F(CdSettingsStore, UnreadableOrOutlandishValuesReadAsTheirDefaults)
+TEST_F(CdSettingsStore, AnUnreadableOrOutlandishOffsetReadsAsNone)
 {
-    for (const auto& [offset, lookup] : std::vector<std::pair<std::string, std::string>>{
-             {"six", "maybe"}, {"99999", "yes"}, {"-10001", ""}, {"1e12", "2x"}}) {
+    for (const std::string offset : {"six", "99999", "-10001", "1e12", "10000x"}) {
         reg.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "CdReadOffset", offset);
-        reg.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "CdOnlineLookup", lookup);
-        EXPECT_EQ(loadCdSettings(reg), (CdSettings{0, true})) << offset << " " << lookup;
+        EXPECT_EQ(loadCdSettings(reg), CdSettings{0}) << offset;
     }
     reg.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "CdReadOffset", " +48 ");
-    reg.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "CdOnlineLookup", "false");
-    EXPECT_EQ(loadCdSettings(reg), (CdSettings{48, false}));
+    EXPECT_EQ(loadCdSettings(reg), CdSettings{48});
+    reg.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "CdReadOffset", "-10000");
+    EXPECT_EQ(loadCdSettings(reg), CdSettings{-10000});
 }
