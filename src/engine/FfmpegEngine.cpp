@@ -316,7 +316,7 @@ std::unique_ptr<PcmSource> FfmpegEngine::openTrack(const TrackPath& track, const
         readOffset = m_cdReadOffset;
     }
     // The files of a cue sheet are decoded as any file given alone would be.
-    const PcmFileOpener opener = [&families, options](const std::string& file, int& code) {
+    const PcmFileOpener opener = [families, options](const std::string& file, int& code) {
         return std::unique_ptr<PcmSource>(FfmpegDecoder::open(file, families, code, options));
     };
     int error = EngineCode::Ok;
