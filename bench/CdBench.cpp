@@ -3,7 +3,10 @@
 // 1. Splits a 60-minute FLAC + cue album (15 tracks, generated) into one WAV per track with the
 //    engine's cue road (FLAC decoded, each track reached by seeking) and with `shntool split`,
 //    and prints both wall-clock times (best of two).
-// 2. Reads the tracks of a 10-minute raw CD image (.bin/.cue) through the drive road (libcdio's
+// 2. Converts the same album with `tunevale-cli convert -j 2` to WAV and to MP3 (lame, 128 kbit/s
+//    CBR), beside `shntool split` (WAV) and the `ffmpeg` program cutting the same ranges, two at a
+//    time (WAV, and MP3 with libmp3lame at 128 kbit/s), and prints the times (best of two).
+// 3. Reads the tracks of a 10-minute raw CD image (.bin/.cue) through the drive road (libcdio's
 //    image driver and paranoia in secure mode) and with libcdio's `cd-paranoia` program, which
 //    reads images too (Xiph's `cdparanoia` opens only real drives), and prints the time per track.
 //
@@ -14,6 +17,7 @@
 #include "cd/CdTrackReader.h"
 #include "cd/CueImage.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -161,7 +165,62 @@ int main()
     std::printf("60-minute FLAC + cue, 15 tracks to WAV: engine %.2f s%s, shntool split %.2f s%s, ratio %.2f\n", ours,
                 oursOk ? "" : " (FAILED)", theirs, ok ? "" : " (FAILED)", theirs / ours);
 
-    // 2. A raw CD image of 10 minutes in 5 tracks of 2 minutes.
+    // 2. The album through the command line, one job per core, beside ffmpeg cutting the same ranges.
+    const std::string cli = (fs::read_symlink("/proc/self/exe").parent_path() / "tunevale-cli").string();
+    for (const char* folder : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+        setenv(folder, (dir / "home").c_str(), 1);
+    std::vector<std::pair<double, double>> ranges; // start and length in seconds
+    for (int i = 0; i < tracks; ++i) {
+        const double start = (i * 4 * 60 * 75 + (i % 3) * 37) / 75.0;
+        const double end = i + 1 < tracks ? ((i + 1) * 4 * 60 * 75 + ((i + 1) % 3) * 37) / 75.0 : 3600.0;
+        ranges.emplace_back(start, end - start);
+    }
+    const auto ffmpegCuts = [&](const std::vector<std::string>& codec, const char* extension) {
+        bool allCut = true;
+        for (int i = 0; i < tracks; i += 2) {
+            std::vector<pid_t> running;
+            for (int j = i; j < std::min(i + 2, tracks); ++j) {
+                std::vector<std::string> argv{"ffmpeg", "-v",
+                                              "error",  "-y",
+                                              "-ss",    std::to_string(ranges[j].first),
+                                              "-t",     std::to_string(ranges[j].second),
+                                              "-i",     (dir / "album.flac").string()};
+                argv.insert(argv.end(), codec.begin(), codec.end());
+                argv.push_back((dir / "ffmpeg" / ("track" + std::to_string(j) + extension)).string());
+                running.push_back(bench::startProgram(argv, true));
+            }
+            for (const pid_t pid : running)
+                allCut = bench::waitForProgram(pid) && allCut;
+        }
+        return allCut;
+    };
+    fs::create_directory(dir / "ffmpeg");
+    const std::vector<std::string> mp3Options{"--mp3-mode", "cbr", "--bitrate", "128"};
+    for (const char* format : {"wav", "mp3"}) {
+        const bool mp3 = std::string(format) == "mp3";
+        std::vector<std::string> argv{cli, "convert", "-q", "-j", "2", "-f", format, "--if-exists", "replace"};
+        if (mp3)
+            argv.insert(argv.end(), mp3Options.begin(), mp3Options.end());
+        argv.insert(argv.end(), {"-o", (dir / "cli").string(), (dir / "album.cue").string()});
+        const double cliTime = best(
+            2, [&] { return bench::runProgram(argv, true); }, ok);
+        const bool cliOk = ok;
+        const double ffmpegTime = best(
+            2,
+            [&] {
+                return mp3 ? ffmpegCuts({"-c:a", "libmp3lame", "-b:a", "128k"}, ".mp3") : ffmpegCuts({}, ".wav");
+            },
+            ok);
+        std::printf("60-minute FLAC + cue, 15 tracks to %s, 2 jobs at once: tunevale-cli %.2f s%s, ffmpeg cutting "
+                    "%.2f s%s, ratio %.2f",
+                    mp3 ? "MP3 128 kbit/s" : "WAV", cliTime, cliOk ? "" : " (FAILED)", ffmpegTime,
+                    ok ? "" : " (FAILED)", ffmpegTime / cliTime);
+        if (!mp3)
+            std::printf("; shntool split %.2f s, ratio %.2f", theirs, theirs / cliTime);
+        std::printf("\n");
+    }
+
+    // 3. A raw CD image of 10 minutes in 5 tracks of 2 minutes.
     const int imageTracks = 5;
     const std::int64_t trackBytes = 2 * 60 * 75 * 2352;
     {

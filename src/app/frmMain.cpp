@@ -5,8 +5,11 @@
 #include "ApplyTheme.h"
 #include "BackgroundProbe.h"
 #include "BatchStatus.h"
+#include "CdSettings.h"
 #include "ConversionController.h"
+#include "DriveChooser.h"
 #include "DurationProbe.h"
+#include "EngineDiscTracks.h"
 #include "ErrorLog.h"
 #include "EventLoopTurns.h"
 #include "FileDialogs.h"
@@ -108,6 +111,9 @@ frmMain::frmMain(Services services, QWidget* parent)
     m_adder->probeInBackground(m_probe.get());
     m_addingTurns = std::make_unique<EventLoopTurns>(this);
     m_adder->addInTurns(m_addingTurns.get());
+    if (!m_services.discs)
+        m_engineDiscs = std::make_unique<EngineDiscTracks>();
+    m_adder->setDiscTracks(m_services.discs ? m_services.discs : m_engineDiscs.get());
     m_errorLog = std::make_unique<ErrorLog>(m_services.errorLogFile);
 
     buildMainPanel();
@@ -207,9 +213,11 @@ void frmMain::buildMainPanel()
     step1->addWidget(new QLabel(QStringLiteral("  - Add Audio or Video Files/Folders"), MyFrame1));
     step1->addStretch(1);
     cmdAddFile = named(new ThemedButton(QStringLiteral("Add Audio File..."), MyFrame1), "cmdAddFile");
+    cmdAddCd = named(new ThemedButton(QStringLiteral("Add CD..."), MyFrame1), "cmdAddCd");
     cmdAddFolder = named(new ThemedButton(QStringLiteral("Add Folder..."), MyFrame1), "cmdAddFolder");
     cmdAddVideoFile = named(new ThemedButton(QStringLiteral("Add Video File..."), MyFrame1), "cmdAddVideoFile");
     step1->addWidget(cmdAddFile);
+    step1->addWidget(cmdAddCd);
     step1->addWidget(cmdAddFolder);
     step1->addWidget(cmdAddVideoFile);
     steps->addLayout(step1);
@@ -309,6 +317,7 @@ void frmMain::buildMainPanel()
                                                                  {"optOtherFolder", optOtherFolder},
                                                                  {"chkSelectAll", chkSelectAll},
                                                                  {"cmdAddFile", cmdAddFile},
+                                                                 {"cmdAddCd", cmdAddCd},
                                                                  {"cmdAddFolder", cmdAddFolder},
                                                                  {"cmdAddVideoFile", cmdAddVideoFile}})
         m_runControls[name] = widget;
@@ -343,6 +352,9 @@ void frmMain::connectCommands()
     connect(cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
 
     connect(cmdAddFile, &QPushButton::clicked, this, [this] { m_adder->AddAudioFiles(); });
+    connect(cmdAddCd, &QPushButton::clicked, this, [this] {
+        m_adder->addCd([this](const std::vector<std::string>& drives) { return chooseDrive(this, drives); });
+    });
     connect(cmdAddVideoFile, &QPushButton::clicked, this, [this] { m_adder->AddVideoFiles(); });
     connect(cmdAddFolder, &QPushButton::clicked, this,
             [this] { m_adder->addFolder(m_settings.settings().chkIncludeSubFolders.value); });
@@ -377,6 +389,8 @@ bool frmMain::Load()
     LayoutMainWindow();
     if (!InitAudioEngine(m_services.engine, m_services.messages, m_WMATagNames))
         return false;
+    m_services.engine.SetConfig(EngineConfig::CdReadOffset,
+                                static_cast<std::uint32_t>(loadCdSettings(m_services.registry).readOffset));
     m_loaded = true;
     createConversion();
     m_settings.LoadSettings();

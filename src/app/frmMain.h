@@ -39,6 +39,7 @@ class ErrorLog;
 class EventLoopTurns;
 class FileDialogs;
 class FormatOptionsPanel;
+class DiscTracks;
 class JobAdder;
 class JobGrid;
 class JobSelection;
@@ -83,6 +84,7 @@ public:
         std::filesystem::path errorLogFile;
         std::string defaultOutPath;
         BatchStatus* batchStatus = nullptr; // the run's progress and end on the desktop; none in tests
+        DiscTracks* discs = nullptr;        // cue sheets and CD drives; none: the engine's
     };
 
     explicit frmMain(Services services, QWidget* parent = nullptr);
@@ -190,6 +192,7 @@ private:
     std::unique_ptr<JobSelection> m_selection;
     std::unique_ptr<EventLoopTurns> m_addingTurns;
     std::unique_ptr<JobAdder> m_adder;
+    std::unique_ptr<DiscTracks> m_engineDiscs; // when the services bring none
     std::unique_ptr<PreviewPlayer> m_player;
     std::unique_ptr<ErrorLog> m_errorLog;
     std::unique_ptr<ConversionController> m_controller;
@@ -213,6 +216,7 @@ private:
     ThemedButton* cmdMinimize = nullptr;
     ThemedButton* cmdClose = nullptr;
     ThemedButton* cmdAddFile = nullptr;
+    ThemedButton* cmdAddCd = nullptr;
     ThemedButton* cmdAddFolder = nullptr;
     ThemedButton* cmdAddVideoFile = nullptr;
     ThemedButton* cmdRemove = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DurationSource.h"
+#include "EngineDiscTracks.h"
 #include "FileDialogs.h"
 #include "JobAdder.h"
 #include "JobList.h"
@@ -55,13 +56,16 @@ public:
 };
 
 // A job list with what adding files to it needs, the window's dialogs, select-all box and preview
-// stood in for (declared first: the selection and the adder hold on to them).
+// stood in for (declared first: the selection and the adder hold on to them). Cue sheets and
+// drives add their tracks.
 struct ConsoleJobList {
     ConsoleJobList(DurationSource& durations, MessageBox& messages)
         : selection(jobs, chkSelectAll, preview), adder(jobs, selection, durations, dialogs, messages)
     {
+        adder.setDiscTracks(&discs);
     }
 
+    EngineDiscTracks discs;
     NoDialogs dialogs;
     UntickedBox chkSelectAll;
     NoPreview preview;

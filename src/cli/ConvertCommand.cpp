@@ -1,11 +1,13 @@
 #include "AcceptedExtensions.h"
 #include "CRegister.h"
+#include "CdSettings.h"
 #include "CommandLine.h"
 #include "ConsoleRun.h"
 #include "ConsoleStandIns.h"
 #include "ConvertOptions.h"
 #include "DescriptorLimit.h"
 #include "DurationProbe.h"
+#include "EngineErrorText.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
 #include "InputFiles.h"
@@ -14,6 +16,7 @@
 #include "StopSignals.h"
 #include "TerminalText.h"
 #include "WmaSupport.h"
+#include "cd/TrackPath.h"
 
 #include <cerrno>
 #include <climits>
@@ -65,8 +68,19 @@ std::string refusalReason(const std::string& path, const JobList& jobs)
 
 // Why the list took a file as "Codec Not Supported": the list's status says no more, but a file
 // that cannot be read at all is no question of codecs.
-std::string unsupportedReason(const std::string& path)
+std::string unsupportedReason(Engine& engine, const std::string& path)
 {
+    // A CD track is no file: the engine says why it does not open ("Not An Audio Track", ...).
+    if (parseTrackPath(path)) {
+        if (const EngineHandle stream = engine.StreamCreateFile(path, 0, 0, StreamFlag::DecodeOnly)) {
+            engine.StreamFree(stream);
+            return JobStatus::CodecNotSupported;
+        }
+        std::string reason = EngineErrorText(engine.ErrorGetCode());
+        if (const std::string said = engine.ErrorGetMessage(); !said.empty())
+            reason += ": " + said;
+        return reason;
+    }
     if (::access(path.c_str(), R_OK) != 0)
         return std::string(JobStatus::CodecNotSupported) + ": the file cannot be read (" + std::strerror(errno) + ")";
     return JobStatus::CodecNotSupported;
@@ -106,6 +120,7 @@ int ConvertCommand(const std::vector<std::string>& arguments)
     std::array<std::string, 8> WMATagNames;
     ConsoleMessages quiet(true);
     InitAudioEngine(*engine, quiet, WMATagNames);
+    engine->SetConfig(EngineConfig::CdReadOffset, static_cast<std::uint32_t>(loadCdSettings(registry).readOffset));
 
     JobReporter reporter(stdout, options.json ? JobReporter::Style::Json : JobReporter::Style::Lines, options.quiet,
                          ::isatty(STDOUT_FILENO) == 1);
@@ -132,18 +147,26 @@ int ConvertCommand(const std::vector<std::string>& arguments)
                 break;
             std::string path = inputs.files[i];
             const std::string given = path;
-            if (!list.adder.AddFile2Grid(path)) {
-                refused.push_back({given, "", JobReport::Outcome::Refused, 0, refusalReason(path, jobs), {}});
+            const std::size_t firstRow = jobs.rsJobs().size();
+            // A disc (a cue sheet, a drive) adds its tracks, named after the disc alone.
+            const bool disc = list.discs.isDisc(path);
+            std::string discReason;
+            if (!(disc ? list.adder.addDiscTracks(path, &discReason) : list.adder.AddFile2Grid(path))) {
+                refused.push_back(
+                    {given, "", JobReport::Outcome::Refused, 0, disc ? discReason : refusalReason(path, jobs), {}});
                 reporter.jobEnded(refused.back());
                 continue;
             }
-            const std::size_t row = jobs.rsJobs().size() - 1;
-            jobs.rsJobs().setRoot(row, inputs.roots[i]);
-            if (jobs.rsJobs().at(row).State == JobState::CodecNotSupported) {
-                refused.push_back({path, "", JobReport::Outcome::Refused, 0, unsupportedReason(path), {}});
-                reporter.jobEnded(refused.back());
-            } else if (options.selectedOnly) {
-                jobs.rsJobs().setCheckBox(row, 1);
+            for (std::size_t row = firstRow; row < jobs.rsJobs().size(); ++row) {
+                jobs.rsJobs().setRoot(row, disc ? path : inputs.roots[i]);
+                const std::string added = jobs.rsJobs().at(row).FilePath;
+                if (jobs.rsJobs().at(row).State == JobState::CodecNotSupported) {
+                    refused.push_back(
+                        {added, "", JobReport::Outcome::Refused, 0, unsupportedReason(*engine, added), {}});
+                    reporter.jobEnded(refused.back());
+                } else if (options.selectedOnly) {
+                    jobs.rsJobs().setCheckBox(row, 1);
+                }
             }
         }
     }

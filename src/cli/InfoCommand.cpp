@@ -3,6 +3,7 @@
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
 #include "TerminalText.h"
+#include "cd/DiscListing.h"
 
 #include <cstdio>
 #include <string>
@@ -56,17 +57,27 @@ void printTags(const SourceTags& tags)
                     tags.frontCover.bytes.size());
 }
 
+// "PATH<tab>error=CODE<tab>TEXT", with what the engine said beyond the code after ": ".
+void printError(const std::string& path, int code, const std::string& said)
+{
+    std::string text = EngineErrorText(code);
+    if (!said.empty())
+        text += ": " + said;
+    std::printf("%s\terror=%d\t%s\n", escapedText(path).c_str(), code, escapedText(text).c_str());
+}
+
 // Decodes the whole file and prints one line: the format and the decoded length, or the error;
 // then one "Name: value" line for each tag the file carries.
 bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned char>& buffer)
 {
     EngineHandle handle = engine.StreamCreateFile(path, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
     const int error = engine.ErrorGetCode();
+    const std::string said = engine.ErrorGetMessage();
     // Tracker modules open only as music, as in the player and the converter.
     if (!handle)
         handle = engine.MusicLoad(path, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode, 0);
     if (!handle) {
-        std::printf("%s\terror=%d\t%s\n", escapedText(path).c_str(), error, EngineErrorText(error).c_str());
+        printError(path, error, said);
         return false;
     }
     ChannelInfo info;
@@ -80,8 +91,9 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
         if (got < 0) {
             // The stream broke off: what was decoded is not the whole file.
             const int failure = engine.ErrorGetCode();
+            const std::string where = engine.ErrorGetMessage();
             engine.StreamFree(handle);
-            std::printf("%s\terror=%d\t%s\n", escapedText(path).c_str(), failure, EngineErrorText(failure).c_str());
+            printError(path, failure, where);
             return false;
         }
         if (got == 0)
@@ -97,13 +109,34 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     return true;
 }
 
+// A disc (a cue sheet, a drive): one line with its count of audio tracks and its MusicBrainz and
+// freedb disc IDs, then each track as printInfo prints a file.
+bool printDiscInfo(Engine& engine, const std::string& disc, std::vector<unsigned char>& buffer)
+{
+    DiscListing listing;
+    int error = 0;
+    std::string message;
+    if (!listDiscTracks(disc, decodingOpener(), listing, error, message)) {
+        printError(disc, error, message);
+        return false;
+    }
+    std::printf("%s\ttracks=%zu\tmusicbrainz=%s\tcddb=%08x\n", escapedText(disc).c_str(), listing.tracks.size(),
+                musicBrainzDiscId(listing.toc).c_str(), static_cast<unsigned>(cddbDiscId(listing.toc)));
+    bool allDecoded = true;
+    for (const ListedTrack& track : listing.tracks)
+        allDecoded = printInfo(engine, track.path, buffer) && allDecoded;
+    return allDecoded;
+}
+
 const CommandSyntax& infoSyntax()
 {
     static const CommandSyntax syntax{
         "info",
         "FILE...",
         "Decodes each file whole and prints one line per file: the path, then the sample rate, channels,\n"
-        "bits, decoded bytes and seconds, or the engine's error code and its text.",
+        "bits, decoded bytes and seconds, or the engine's error code and its text. A cue sheet or a CD\n"
+        "drive first gets a line with its count of audio tracks and its MusicBrainz and freedb disc IDs,\n"
+        "then each of its tracks (DISC/TrackNN.cda) is decoded; such a track path takes one track.",
         {},
         "  0  every file decoded\n"
         "  1  a file could not be decoded (or is missing)\n"
@@ -135,7 +168,8 @@ int InfoCommand(const std::vector<std::string>& arguments)
     std::vector<unsigned char> buffer(256 * 1024);
     bool allDecoded = true;
     for (const auto& path : files)
-        allDecoded = printInfo(*engine, path, buffer) && allDecoded;
+        allDecoded =
+            (isDiscPath(path) ? printDiscInfo(*engine, path, buffer) : printInfo(*engine, path, buffer)) && allDecoded;
     engine->Free();
     return allDecoded ? 0 : 1;
 }

@@ -69,10 +69,19 @@ int ProbeCommand(const std::vector<std::string>& arguments)
     if (!inputs.leftOut.empty())
         std::fprintf(stderr, "tunevale-cli probe: %s\n", leftOutLine(inputs.leftOut).c_str());
     for (auto path : inputs.files) {
-        if (list.adder.AddFile2Grid(path)) {
-            const Job& job = jobs.rsJobs().at(jobs.rsJobs().size() - 1);
-            std::printf("%s\t%s\t%s\t%s\n", escapedText(path).c_str(), statusText(job).c_str(), job.Duration.c_str(),
-                        job.FileSize.c_str());
+        const std::size_t firstRow = jobs.rsJobs().size();
+        // A disc (a cue sheet, a drive) adds a line for each of its tracks.
+        const bool disc = list.discs.isDisc(path);
+        std::string discReason;
+        if (disc ? list.adder.addDiscTracks(path, &discReason) : list.adder.AddFile2Grid(path)) {
+            for (std::size_t row = firstRow; row < jobs.rsJobs().size(); ++row) {
+                const Job& job = jobs.rsJobs().at(row);
+                std::printf("%s\t%s\t%s\t%s\n", escapedText(job.FilePath).c_str(), statusText(job).c_str(),
+                            job.Duration.c_str(), job.FileSize.c_str());
+            }
+        } else if (disc) {
+            std::printf("%s\trefused\t%s\n", escapedText(path).c_str(), escapedText(discReason).c_str());
+            allAdded = false;
         } else {
             std::printf("%s\trefused\n", escapedText(path).c_str());
             allAdded = false;

@@ -91,6 +91,9 @@ namespace EngineConfig
 {
 inline constexpr std::uint32_t FloatDsp = 9;
 inline constexpr std::uint32_t WmaUseEngineFiles = 0x10103;
+// The CD drive's read offset in samples (a signed 32-bit value), as AccurateRip lists it per drive
+// model; applies to the tracks of drives opened after it is set.
+inline constexpr std::uint32_t CdReadOffset = 0x10200;
 } // namespace EngineConfig
 
 inline constexpr std::uint32_t ChannelAttribFreq = 1;
@@ -149,6 +152,9 @@ public:
     // Enables the format family named by a plug-in file name; 0 when it is unknown or unavailable.
     virtual EngineHandle PluginLoad(const std::string& file, std::uint32_t flags) = 0;
     virtual int ErrorGetCode() = 0;
+    // What the last failed call on this thread said beyond its code: the file a cue sheet names that
+    // is missing, the sectors of a CD track that could not be read. Empty when nothing.
+    virtual std::string ErrorGetMessage() { return {}; }
     virtual bool SetConfig(std::uint32_t option, std::uint32_t value) = 0;
 
     virtual EngineHandle StreamCreateFile(const std::string& path, std::uint64_t offset, std::uint64_t length,

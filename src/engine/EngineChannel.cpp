@@ -3,6 +3,23 @@
 namespace tunevale
 {
 
+namespace
+{
+
+int damageCode(SourceDamage damage)
+{
+    switch (damage) {
+    case SourceDamage::Corrupt:
+        return EngineCode::Corrupt;
+    case SourceDamage::Unreadable:
+        return EngineCode::CdReadError;
+    default:
+        return EngineCode::Truncated;
+    }
+}
+
+} // namespace
+
 EngineChannel::EngineChannel(std::unique_ptr<PcmSource> source, std::uint32_t flags)
     : m_source(std::move(source)), m_flags(flags), m_info(m_source->info()), m_length(m_source->length()),
       m_bytesPerFrame(m_source->bytesPerFrame())
@@ -38,7 +55,7 @@ std::int64_t EngineChannel::pull(std::uint8_t* out, std::size_t size, int& error
     std::lock_guard lock(m_mutex);
     if (m_source->finished() && m_source->damage() != SourceDamage::None) {
         m_damageReported = true;
-        errorCode = m_source->damage() == SourceDamage::Corrupt ? EngineCode::Corrupt : EngineCode::Truncated;
+        errorCode = damageCode(m_source->damage());
         return -1;
     }
     const std::size_t delivered = m_source->read(out, size);
@@ -47,6 +64,12 @@ std::int64_t EngineChannel::pull(std::uint8_t* out, std::size_t size, int& error
         return -1;
     errorCode = EngineCode::Ok;
     return static_cast<std::int64_t>(delivered);
+}
+
+std::string EngineChannel::damageDetail()
+{
+    std::lock_guard lock(m_mutex);
+    return m_source->damageDetail();
 }
 
 bool EngineChannel::hasEncoder()

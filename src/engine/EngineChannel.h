@@ -28,9 +28,12 @@ public:
     std::uint32_t isActive();
 
     // Decode-only channels: the next bytes of PCM, never looping; they also go to the attached
-    // encoder. -1 with errorCode set when the encoder fails, and with EngineCode::Truncated or
-    // EngineCode::Corrupt once a damaged source has ended (every later pull fails the same way).
+    // encoder. -1 with errorCode set when the encoder fails, and with EngineCode::Truncated,
+    // EngineCode::Corrupt or EngineCode::CdReadError once a damaged source has ended (every later
+    // pull fails the same way).
     std::int64_t pull(std::uint8_t* out, std::size_t size, int& errorCode);
+    // Where a damaged source's damage lies (the unreadable sectors of a CD track); empty when unknown.
+    std::string damageDetail();
 
     // The encoder that receives every pulled byte; at most one at a time.
     bool hasEncoder();

@@ -7,6 +7,7 @@
 #include "MidiStream.h"
 #include "ModuleStream.h"
 #include "RegularFile.h"
+#include "cd/CdTrackOpener.h"
 
 #include <filesystem>
 #include <limits>
@@ -27,9 +28,20 @@ thread_local int t_lastError = EngineCode::Ok;
 // What the encoder last stopped on the calling thread wrote to its standard error.
 thread_local std::string t_encoderMessage;
 
+// What the calling thread's last failure said beyond its code.
+thread_local std::string t_errorMessage;
+
 bool fail(int code)
 {
     t_lastError = code;
+    t_errorMessage.clear();
+    return false;
+}
+
+bool failWith(int code, std::string message)
+{
+    t_lastError = code;
+    t_errorMessage = std::move(message);
     return false;
 }
 
@@ -208,8 +220,18 @@ int FfmpegEngine::ErrorGetCode()
     return t_lastError;
 }
 
-bool FfmpegEngine::SetConfig(std::uint32_t option, std::uint32_t)
+std::string FfmpegEngine::ErrorGetMessage()
 {
+    return t_lastError == EngineCode::Ok ? std::string() : t_errorMessage;
+}
+
+bool FfmpegEngine::SetConfig(std::uint32_t option, std::uint32_t value)
+{
+    if (option == EngineConfig::CdReadOffset) {
+        std::lock_guard lock(m_mutex);
+        m_cdReadOffset = static_cast<std::int32_t>(value);
+        return succeed(true);
+    }
     // Output is always 16-bit (or 8-bit) integer PCM, and WMA files are written by the engine
     // itself, so both known options hold whatever their value. Nothing is stored: writers set them
     // before every job, and jobs running at once cannot change each other's behaviour.
@@ -257,6 +279,12 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
     if (sourceResolution && !(flags & StreamFlag::DecodeOnly))
         return fail(EngineCode::IllegalParam);
 
+    const DecodeOptions options{sourceResolution, (flags & StreamFlag::Prescan) != 0};
+    if (const std::optional<TrackPath> track = parseTrackPath(path)) {
+        auto source = openTrack(*track, families, options);
+        return source ? addChannel(std::move(source), flags) : 0;
+    }
+
     // One descriptor serves the sniff and the decoder: what is decoded is what was looked at.
     int error = EngineCode::Ok;
     auto input = FileInput::open(path, error);
@@ -268,12 +296,35 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
             return fail(EngineCode::Format);
         source = MidiStream::open(*input, soundFont(), error);
     } else {
-        source = FfmpegDecoder::open(std::move(input), path, families, error,
-                                     {sourceResolution, (flags & StreamFlag::Prescan) != 0});
+        source = FfmpegDecoder::open(std::move(input), path, families, error, options);
     }
     if (!source)
         return fail(error);
     return addChannel(std::move(source), flags);
+}
+
+std::unique_ptr<PcmSource> FfmpegEngine::openTrack(const TrackPath& track, const FormatFamilies& families,
+                                                   DecodeOptions options)
+{
+    if (!families[static_cast<std::size_t>(FormatFamily::Cd)]) {
+        fail(EngineCode::Format);
+        return nullptr;
+    }
+    int readOffset = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        readOffset = m_cdReadOffset;
+    }
+    // The files of a cue sheet are decoded as any file given alone would be.
+    const PcmFileOpener opener = [families, options](const std::string& file, int& code) {
+        return std::unique_ptr<PcmSource>(FfmpegDecoder::open(file, families, code, options));
+    };
+    int error = EngineCode::Ok;
+    std::string message;
+    auto source = openCdTrack(track, opener, readOffset, error, message);
+    if (!source)
+        failWith(error, std::move(message));
+    return source;
 }
 
 EngineHandle FfmpegEngine::MusicLoad(const std::string& path, std::uint64_t offset, std::uint32_t length,
@@ -464,7 +515,7 @@ std::int32_t FfmpegEngine::ChannelGetData(EngineHandle handle, void* buffer, std
     int error = EngineCode::Ok;
     const std::int64_t delivered = channel->pull(static_cast<std::uint8_t*>(buffer), limit, error);
     if (delivered < 0) {
-        fail(error);
+        failWith(error, channel->damageDetail());
         return -1;
     }
     return succeed(static_cast<std::int32_t>(delivered));

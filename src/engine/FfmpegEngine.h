@@ -2,10 +2,12 @@
 
 #include "Engine.h"
 #include "EngineChannel.h"
+#include "FfmpegDecoder.h"
 #include "FileEncoder.h"
 #include "FormatFamily.h"
 #include "SdlOutput.h"
 #include "WmaEncoder.h"
+#include "cd/TrackPath.h"
 
 #include <map>
 #include <memory>
@@ -31,6 +33,7 @@ public:
     bool Free() override;
     EngineHandle PluginLoad(const std::string& file, std::uint32_t flags) override;
     int ErrorGetCode() override;
+    std::string ErrorGetMessage() override;
     bool SetConfig(std::uint32_t option, std::uint32_t value) override;
 
     EngineHandle StreamCreateFile(const std::string& path, std::uint64_t offset, std::uint64_t length,
@@ -83,6 +86,8 @@ private:
     // The channel behind a handle; nullptr with EngineCode::Handle set when there is none.
     std::shared_ptr<EngineChannel> findChannel(EngineHandle handle);
     EngineHandle addChannel(std::unique_ptr<PcmSource> source, std::uint32_t flags);
+    // A CD track's source ("<drive or cue sheet>/TrackNN.cda"); nullptr after failWith.
+    std::unique_ptr<PcmSource> openTrack(const TrackPath& track, const FormatFamilies& families, DecodeOptions options);
     std::string soundFont() const;
 
     const std::vector<std::string> m_soundFonts;
@@ -91,6 +96,7 @@ private:
     std::uint32_t m_freq = 44100;
     std::unique_ptr<SdlOutput> m_output; // none for device 0 ("no sound")
     FormatFamilies m_families;
+    int m_cdReadOffset = 0; // samples
     std::map<EngineHandle, std::shared_ptr<EngineChannel>> m_channels;
     std::map<EngineHandle, EngineHandle> m_encoderChannels; // encoder handle -> channel handle
     std::map<EngineHandle, std::shared_ptr<WmaSlot>> m_wmaEncoders;

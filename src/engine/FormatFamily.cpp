@@ -41,7 +41,7 @@ std::optional<FormatFamily> familyOfPlugin(const std::string& file)
 
 bool familyAvailable(FormatFamily family)
 {
-    return family != FormatFamily::OptimFrog && family != FormatFamily::Cd && family != FormatFamily::Count;
+    return family != FormatFamily::OptimFrog && family != FormatFamily::Count;
 }
 
 FormatFamily familyOfCodec(int codecId)

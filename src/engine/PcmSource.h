@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tunevale
 {
@@ -17,7 +18,8 @@ inline constexpr double LongestSynthesisedSeconds = 24.0 * 60 * 60;
 enum class SourceDamage {
     None,
     EndedEarly, // the audio stopped short of its stated length: the file is cut short or damaged there
-    Corrupt     // a lossless source has a frame that fails its checksum or does not decode
+    Corrupt,    // a lossless source has a frame that fails its checksum or does not decode
+    Unreadable  // sectors of a disc could not be read without errors
 };
 
 // A source of interleaved PCM in the format of info(). Not thread-safe: its channel locks it.
@@ -42,6 +44,8 @@ public:
     virtual SourceTags tags() { return {}; }
     // Once finished() holds: whether what was delivered is not the whole piece, and why.
     virtual SourceDamage damage() const { return SourceDamage::None; }
+    // Where the damage lies, for the log (the unreadable sectors); empty when there is nothing to say.
+    virtual std::string damageDetail() const { return {}; }
 
     std::uint32_t bytesPerFrame() const
     {

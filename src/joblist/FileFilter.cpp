@@ -49,7 +49,7 @@ const std::vector<FileFilter>& audioFileFilters()
          {"*.cda",  "*.wav", "*.wma", "*.mp1",  "*.mp2", "*.mp3", "*.mp4",  "*.ogg",  "*.aac", "*.alac",
           "*.flac", "*.ac3", "*.spx", "*.mpc",  "*.tta", "*.ape", "*.ofr",  "*.midi", "*.adx", "*.mod",
           "*.mo3",  "*.m4a", "*.m4b", "*.opus", "*.oga", "*.aif", "*.aiff", "*.aifc", "*.wv",  "*.webm",
-          "*.mka",  "*.mkv", "*.caf", "*.w64",  "*.xm",  "*.it",  "*.s3m"}},
+          "*.mka",  "*.mkv", "*.caf", "*.w64",  "*.xm",  "*.it",  "*.s3m", "*.cue"}},
         {"Common Audio Files(*.wav,*.wma,*.mp3,*.ogg)", {"*.wav", "*.wma", "*.mp3", "*.ogg"}},
         {"MPEG Files(.mp1,*.mp2,*.mp3,*.mp4)", {"*.mp1", "*.mp2", "*.mp3", "*.mp4"}},
         {"CD Audio Tracks(*.cda)", {"*.cda"}},

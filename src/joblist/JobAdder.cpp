@@ -1,6 +1,7 @@
 #include "JobAdder.h"
 
 #include "AcceptedExtensions.h"
+#include "DiscTracks.h"
 #include "DurationSource.h"
 #include "FileDialogs.h"
 #include "FileSizeText.h"
@@ -27,6 +28,7 @@ namespace
 constexpr const char* Title = "Tunevale";
 constexpr const char* RefusedWarning = "Some files are not supported or already exist and will not be added";
 constexpr const char* EmptyFolderWarning = "Selected Folder is empty.";
+constexpr const char* NoCdWarning = "No CD in drive";
 constexpr const char* AddErrorText = "An error occured while Adding File";
 constexpr const char* UnreadableFoldersWarning = "These folders could not be read and were skipped:";
 constexpr std::size_t UnreadableFoldersNamed = 10;
@@ -180,6 +182,8 @@ void JobAdder::finish(const PendingAdd& add)
 bool JobAdder::AddFile2Grid(std::string& sFilePath, const std::string& root)
 {
     cleanSeparators(sFilePath);
+    if (m_discs && m_discs->isDisc(sFilePath))
+        return addDiscTracks(sFilePath, nullptr, root);
     if (m_jobs.FileInList(sFilePath) || !hasAcceptedExtension(sFilePath))
         return false;
 
@@ -209,6 +213,45 @@ bool JobAdder::AddFile2Grid(std::string& sFilePath, const std::string& root)
         m_background->enqueue(sFilePath);
     m_selection.untickSelectAll();
     return true;
+}
+
+bool JobAdder::addDiscTracks(const std::string& disc, std::string* reason, const std::string& root)
+{
+    std::string why;
+    const auto tracks = m_discs ? m_discs->tracks(disc, why) : std::vector<DiscTracks::Track>{};
+    bool added = false;
+    for (const DiscTracks::Track& track : tracks) {
+        if (m_jobs.FileInList(track.path))
+            continue;
+        Job job;
+        job.FilePath = track.path;
+        // A cue sheet's tracks belong to the sheet's folder, a drive's to the drive.
+        job.Root = !root.empty() ? root : std::filesystem::path(disc).parent_path().string();
+        job.Duration = track.duration;
+        job.FileSize = "CD Track";
+        job.State = JobState::WaitingConversion;
+        added |= m_jobs.rsJobs().append(std::move(job));
+    }
+    if (added)
+        m_selection.untickSelectAll();
+    else if (why.empty())
+        why = tracks.empty() ? "the disc holds no audio track" : "every track is listed already";
+    if (reason)
+        *reason = added ? std::string() : why;
+    return added;
+}
+
+void JobAdder::addCd(const std::function<std::optional<std::string>(const std::vector<std::string>&)>& choose)
+{
+    const std::vector<std::string> drives = m_discs ? m_discs->audioDrives() : std::vector<std::string>{};
+    if (drives.empty()) {
+        warn(NoCdWarning);
+        return;
+    }
+    const std::optional<std::string> drive = drives.size() == 1 ? drives.front() : choose(drives);
+    std::string reason;
+    if (drive && !addDiscTracks(*drive, &reason))
+        warn(reason);
 }
 
 void JobAdder::warn(const std::string& text)

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 namespace tunevale
 {
 
+class DiscTracks;
 class DurationSource;
 class FileDialogs;
 class JobList;
@@ -64,9 +66,23 @@ public:
 
     // Appends one job for the file: false when it is already listed, its extension is not accepted,
     // or its size cannot be read (reported). sFilePath is rewritten by the separator clean-up.
-    // A file that cannot be decoded is added as "Codec Not Supported". The job's root is root, or
-    // the file's own folder when root is empty.
+    // A file that cannot be decoded is added as "Codec Not Supported". A disc (a cue sheet, a
+    // drive) adds its tracks as addDiscTracks does. The job's root is root, or the file's own
+    // folder when root is empty.
     bool AddFile2Grid(std::string& sFilePath, const std::string& root = {});
+
+    // Where the tracks of discs come from; without it cue sheets and drives are refused like any
+    // file of an extension the list does not take.
+    void setDiscTracks(DiscTracks* discs) { m_discs = discs; }
+    DiscTracks* discTracks() const { return m_discs; }
+    // Appends a job for each track of the disc that is not listed yet, with "CD Track" as its size
+    // and the duration from the table of contents. False, with the reason when asked for, when the
+    // disc cannot be read or no track was added. The tracks' root is root, or the disc's folder.
+    bool addDiscTracks(const std::string& disc, std::string* reason = nullptr, const std::string& root = {});
+    // "Add CD...": adds the tracks of the drive that holds an audio disc, asking choose which one
+    // when several do (nothing when it answers none); warns "No CD in drive" when none does, and
+    // with the reason when the disc cannot be read.
+    void addCd(const std::function<std::optional<std::string>(const std::vector<std::string>& drives)>& choose);
 
 private:
     // The files of one road still to add: given paths (root empty: each file's own folder), or
@@ -101,6 +117,7 @@ private:
     LaterQueue* m_turns = nullptr;
     std::chrono::milliseconds m_turnLength = DefaultTurnLength;
     std::deque<PendingAdd> m_pending;
+    DiscTracks* m_discs = nullptr;
 };
 
 } // namespace tunevale

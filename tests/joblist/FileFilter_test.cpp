@@ -22,7 +22,9 @@ TEST(FileFilters, AudioDialogListsItsEntriesInOrder)
     const auto& filters = audioFileFilters();
     ASSERT_EQ(filters.size(), 20u);
     EXPECT_EQ(filters.front().label, "All Supported Audio Formats");
-    EXPECT_EQ(filters.front().patterns.size(), 37u) << "the classic 21 and the 16 kinds added since";
+    EXPECT_EQ(filters.front().patterns.size(), 38u) << "the classic 21, the 16 kinds added since and cue sheets";
+    // Cue sheets add their tracks.
+    EXPECT_TRUE(filters.front().matches("Album.CUE"));
     EXPECT_EQ(filters[1].label, "Common Audio Files(*.wav,*.wma,*.mp3,*.ogg)");
     EXPECT_EQ(filters[2].label, "MPEG Files(.mp1,*.mp2,*.mp3,*.mp4)");
     EXPECT_EQ(filters[10].label, "Dolby Digital Files(*.ac3)");

@@ -52,7 +52,7 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
     engine.SetConfig(EngineConfig::FloatDsp, 0);
     const EngineHandle stream = engine.StreamCreateFile(origfile, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
     if (stream == 0)
-        return engineFailure(engineFailureCode(engine), origfile, &log);
+        return engineFailure(engineFailureCode(engine), origfile, &log, engine.ErrorGetMessage());
     if (tags)
         engine.ChannelGetTags(stream, *tags);
 

@@ -2,6 +2,7 @@
 
 #include "MessageBox.h"
 #include "OutputSettings.h"
+#include "cd/TrackPath.h"
 
 #include <filesystem>
 #include <system_error>
@@ -54,7 +55,9 @@ bool fileExists(const std::string& path)
 
 std::optional<std::string> outputFolderFor(const std::string& sourceFile, bool sameFolder, const std::string& outPath)
 {
-    const std::string folder = sameFolder ? parentFolder(sourceFile) : outPath;
+    // A CD track's own folder is its disc: the track goes beside the cue sheet (or the drive).
+    const std::optional<TrackPath> track = parseTrackPath(sourceFile);
+    const std::string folder = sameFolder ? parentFolder(track ? track->disc : sourceFile) : outPath;
     if (!isFolder(folder)) {
         std::error_code error;
         if (folder.empty() || !std::filesystem::create_directory(folder, error) || error)

@@ -44,11 +44,14 @@ std::string secondsText(double seconds)
 
 bool sourceDamaged(int code)
 {
-    return code == EngineCode::Truncated || code == EngineCode::Corrupt;
+    return code == EngineCode::Truncated || code == EngineCode::Corrupt || code == EngineCode::CdReadError;
 }
 
 JobResult damagedSource(Engine& engine, std::uint32_t stream, int code, const std::string& origfile, ErrorLog& log)
 {
+    // A CD track names the sectors it could not read.
+    if (const std::string where = engine.ErrorGetMessage(); !where.empty())
+        return engineFailure(code, origfile, &log, where);
     const double decoded = engine.ChannelBytes2Seconds(stream, engine.ChannelGetPosition(stream, 0));
     const double stated = engine.ChannelBytes2Seconds(stream, engine.ChannelGetLength(stream, 0));
     return engineFailure(code, origfile, &log, "decoded " + secondsText(decoded) + " of " + secondsText(stated));

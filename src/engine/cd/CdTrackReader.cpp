@@ -97,6 +97,25 @@ bool CdTrackReader::rewind()
     return true;
 }
 
+std::string CdTrackReader::damageDetail() const
+{
+    if (m_unreadable.empty())
+        return {};
+    std::string text = "unreadable sectors ";
+    for (std::size_t first = 0; first < m_unreadable.size();) {
+        std::size_t last = first;
+        while (last + 1 < m_unreadable.size() && m_unreadable[last + 1] == m_unreadable[last] + 1)
+            ++last;
+        if (first > 0)
+            text += ", ";
+        text += std::to_string(m_unreadable[first]);
+        if (last > first)
+            text += "-" + std::to_string(m_unreadable[last]);
+        first = last + 1;
+    }
+    return text;
+}
+
 void CdTrackReader::noteUnreadable(std::int32_t sector)
 {
     if (m_unreadable.empty() || m_unreadable.back() != sector)

@@ -42,8 +42,10 @@ public:
     // True when a sector could not be read without errors: what was delivered is not the disc's.
     SourceDamage damage() const override
     {
-        return finished() && !m_unreadable.empty() ? SourceDamage::Corrupt : SourceDamage::None;
+        return finished() && !m_unreadable.empty() ? SourceDamage::Unreadable : SourceDamage::None;
     }
+    // "unreadable sectors 1200-1203, 5000" (logical sector numbers); empty when every sector was read.
+    std::string damageDetail() const override;
 
     // The disc sectors (logical sector numbers) that failed, in reading order.
     const std::vector<std::int32_t>& unreadableSectors() const { return m_unreadable; }

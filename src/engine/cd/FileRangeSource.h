@@ -28,6 +28,7 @@ public:
     SourceTags tags() override { return {}; }
     // Also true when the file ended before the range did: the sheet promised more than it holds.
     SourceDamage damage() const override;
+    std::string damageDetail() const override { return m_file->damageDetail(); }
 
 private:
     FileRangeSource(std::unique_ptr<PcmSource> file, std::int64_t begin, std::int64_t end);

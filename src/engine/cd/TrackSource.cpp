@@ -81,4 +81,12 @@ SourceDamage TrackSource::damage() const
     return SourceDamage::None;
 }
 
+std::string TrackSource::damageDetail() const
+{
+    for (const auto& part : m_parts)
+        if (part->damage() != SourceDamage::None)
+            return part->damageDetail();
+    return {};
+}
+
 } // namespace tunevale

@@ -24,6 +24,7 @@ public:
     bool rewind() override;
     SourceTags tags() override { return m_tags; }
     SourceDamage damage() const override;
+    std::string damageDetail() const override;
 
 private:
     TrackSource(std::vector<std::unique_ptr<PcmSource>> parts, SourceTags tags);

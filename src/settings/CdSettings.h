@@ -1,0 +1,24 @@
+#pragma once
+
+#include "CRegister.h"
+
+namespace tunevale
+{
+
+// The stored settings of CD reading, under the output settings' key.
+struct CdSettings {
+    // The drive's read offset in samples (AccurateRip's figure for the drive model): CdReadOffset.
+    int readOffset = 0;
+
+    bool operator==(const CdSettings&) const = default;
+};
+
+// No drive is off by more than this; a stored offset beyond it is taken for damage and read as 0.
+inline constexpr int LargestCdReadOffset = 10000;
+
+// The stored settings; a missing or unreadable value reads as its default.
+CdSettings loadCdSettings(const CRegister& registry);
+// True when the value was written.
+bool saveCdSettings(CRegister& registry, const CdSettings& settings);
+
+} // namespace tunevale
