@@ -4,6 +4,7 @@
 #include "Job.h"
 #include "JobContext.h"
 #include "OutputNaming.h"
+#include "RunLoudness.h"
 
 #include <atomic>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -47,6 +49,7 @@ struct RunJobStatus {
     std::string failure;
     std::string warning; // "tags not written: ..." when the output lacks some of the source's tags
     double seconds = 0;
+    std::optional<JobLoudness> loudness; // a complete job's, when ReplayGain is on
 };
 
 // A conversion run: converts its jobs with up to `parallel` at once on worker threads, starting
@@ -56,7 +59,9 @@ struct RunJobStatus {
 // next job, and the first job in each folder removes what killed runs left there. Progress is kept
 // per job for the owner's thread to read at its own pace; no job list, model or widget is touched
 // from a worker. A stop ends the running jobs "Cancelled", without their partial outputs, and
-// starts no more: those keep waiting.
+// starts no more: those keep waiting. With ReplayGain on, each job's PCM is measured as it is
+// decoded and its output tagged with its track gain; once every job has ended, the albums among
+// them get their album gains (before finished() turns true).
 class ConversionRun
 {
 public:
@@ -96,6 +101,8 @@ private:
     // meanwhile; target.path becomes the name it got. False with failure set when it could not be placed.
     bool place(PendingOutputFile& output, OutputTarget& target, std::string& failure);
     void releaseName(const std::string& name);
+    // The last worker's task: album gains for the albums whose every track was measured.
+    void writeAlbumGains();
 
     Engine& m_engine;
     ErrorLog& m_log;
@@ -112,10 +119,12 @@ private:
     OutputNaming m_naming;
     std::set<std::string> m_cleanedFolders; // the folders whose leftovers were removed
     std::atomic<std::size_t> m_started{0};
+    RunLoudness m_loudness;
 
     mutable std::mutex m_endMutex;
     std::condition_variable m_ended;
     unsigned m_running = 0;
+    unsigned m_working = 0; // workers still taking jobs
     std::vector<std::thread> m_workers;
 };
 
