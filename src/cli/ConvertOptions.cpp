@@ -130,6 +130,7 @@ std::vector<QCommandLineOption> convertCommandOptions()
         option({"wma-quality"}, "WMA encoding quality, 0 to 100.", "Q"),
         option({"j", "jobs"}, "Convert up to N files at once (at least 1; by default one per core).", "N"),
         option({"no-tags"}, "Do not copy tags into the outputs."),
+        option({"no-replaygain"}, "Do not measure the loudness nor write ReplayGain (Opus: R128) gain tags."),
         option({"r", "recursive"}, "Take the files of sub-folders too, depth first."),
         option({"keep-folders"}, "Write each output below the folders of its source inside the folder named."),
         option({"name-pattern"},
@@ -194,6 +195,7 @@ std::variant<ConvertOptions, std::string> readConvertOptions(const CommandLine& 
     options.jobs = jobs.value_or(0);
 
     options.writeTags = !isSet("no-tags");
+    options.replayGain = !isSet("no-replaygain");
     options.recursive = isSet("recursive");
     options.keepFolders = isSet("keep-folders");
     if (isSet("name-pattern")) {
@@ -230,6 +232,8 @@ std::optional<std::string> applyConvertOptions(const ConvertOptions& options, Ou
         model.clickOption(C::optSameFolder);
     if (options.keepFolders)
         model.setCheck(C::chkKeepSubFolders, true);
+    if (!options.replayGain)
+        model.setCheck(C::chkReplayGain, false);
     if (options.namePattern)
         model.setText(C::txtNamePattern, *options.namePattern);
     if (options.ifExists)

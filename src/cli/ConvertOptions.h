@@ -32,6 +32,7 @@ struct ConvertOptions {
     std::optional<int> wmaQuality;
     int jobs = 0; // conversions at once; 0 for the stored choice (one per core unless set)
     bool writeTags = true;
+    bool replayGain = true; // false: no loudness measured, no gain tags written
     bool recursive = false;
     bool keepFolders = false;
     std::optional<std::string> namePattern;
