@@ -58,6 +58,7 @@ QJsonObject loudnessObject(const JobLoudness& loudness)
     object.insert(QStringLiteral("peakKind"), loudness.peakKind == PeakKind::True ? "true" : "sample");
     object.insert(QStringLiteral("trackGain"), rounded(loudness.trackGain, 100));
     object.insert(QStringLiteral("trackPeak"), rounded(loudness.trackPeak, 1e6));
+    object.insert(QStringLiteral("appliedGain"), rounded(loudness.appliedGain, 100));
     return object;
 }
 

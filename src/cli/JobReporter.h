@@ -44,7 +44,7 @@ std::string statusText(const BatchProgress& progress);
 // output or the reason it failed, then for a job completed with a warning "warning: " and the
 // warning, each escaped by escapedText), or one JSON object per line (paths that are not UTF-8 also
 // as their exact bytes, "source_bytes" and "output_bytes" in base64; a measured job's loudness as
-// "loudness": integrated, range, peak, peakKind, trackGain, trackPeak). On a terminal a status line,
+// "loudness": integrated, range, peak, peakKind, trackGain, trackPeak, appliedGain). On a terminal a status line,
 // rewritten in place, shows the progress and is cleared before each job line. Single thread.
 class JobReporter
 {

@@ -31,6 +31,8 @@ public:
     // encoder. -1 with errorCode set when the encoder fails, and with EngineCode::Truncated or
     // EngineCode::Corrupt once a damaged source has ended (every later pull fails the same way).
     std::int64_t pull(std::uint8_t* out, std::size_t size, int& errorCode);
+    // The gain applied to what pull() delivers from now on.
+    void setGainDb(double gainDb);
 
     // The encoder that receives every pulled byte; at most one at a time.
     bool hasEncoder();
@@ -59,6 +61,7 @@ private:
     const std::uint64_t m_length;
     const std::uint32_t m_bytesPerFrame;
     std::uint64_t m_position = 0;
+    double m_gain = 1.0; // linear
     std::uint32_t m_state = ChannelState::Stopped;
     bool m_ended = false;
     bool m_damageReported = false;

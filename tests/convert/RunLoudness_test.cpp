@@ -228,5 +228,62 @@ TEST(RunLoudness, SilenceAndAVeryShortFileGetNoCorrection)
     EXPECT_EQ(silent.at("REPLAYGAIN_ALBUM_GAIN"), "+0.00 dB");
 }
 
+// Normalised to the default -18 LUFS: a quiet and a loud track land on it (measured again by
+// ffmpeg), and so carry track gains of about 0 dB; a quiet track with a loud click is raised only
+// as far as its true peak stays at -1 dBTP.
+TEST(RunLoudness, NormalisedTracksLandOnTheTargetBelowThePeakLimit)
+{
+    ConversionRig rig;
+    const auto quiet = makeSine(rig.dir / "in" / "quiet.flac", -33, 8);
+    const auto loud = makeSine(rig.dir / "in" / "loud.flac", -8, 8);
+    const auto click = rig.dir / "in" / "click.flac";
+    ffmpeg({"-f", "lavfi", "-i", "aevalsrc=0.02*sin(2*PI*440*t)+0.7*sin(2*PI*3000*t)*between(t\\,4\\,4.01):s=44100:d=8",
+            "-ac", "2", "-c:a", "flac", "-sample_fmt", "s16", click.string()});
+    const FfmpegLoudness clickBefore = ffmpegMeasures({click});
+    rig.chooseFormat(FileFormat::MP3);
+    rig.settings.cmbNormalize.listIndex = static_cast<int>(NormalizeChoice::Track);
+    for (const auto& source : {quiet, loud, click})
+        rig.addJob(source);
+    rig.controller.setParallelJobs(2);
+    rig.convert();
+    for (std::size_t i = 0; i < 3; ++i)
+        ASSERT_EQ(rig.status(i), "Complete") << rig.jobs.rsJobs().at(i).Failure;
+    for (const char* name : {"quiet.mp3", "loud.mp3"}) {
+        SCOPED_TRACE(name);
+        const FfmpegLoudness after = ffmpegMeasures({rig.out(name)});
+        EXPECT_NEAR(after.integrated, -18.0, 0.5);
+        EXPECT_LT(after.truePeakDb, -1.0);
+        EXPECT_NEAR(gainOf(readGains(rig.out(name)), "REPLAYGAIN_TRACK_GAIN"), 0.0, 0.5);
+    }
+    const FfmpegLoudness clickAfter = ffmpegMeasures({rig.out("click.mp3")});
+    // The encoder moves a peak this short by some tenths of a dB either way.
+    EXPECT_LT(clickAfter.truePeakDb, -0.8);
+    EXPECT_GT(clickAfter.truePeakDb, -2.0);
+    EXPECT_NEAR(clickAfter.integrated - clickBefore.integrated, -1.0 - clickBefore.truePeakDb, 0.5);
+    EXPECT_LT(clickAfter.integrated, -25.0);
+}
+
+// Normalised by album: one gain for the album, so its tracks keep their difference of 6 dB and
+// the album as a whole lands on the target.
+TEST(RunLoudness, AlbumNormalisingKeepsTheTracksApart)
+{
+    ConversionRig rig;
+    const auto a = makeSine(rig.dir / "in" / "a.flac", -20, 6);
+    const auto b = makeSine(rig.dir / "in" / "b.flac", -26, 6);
+    rig.chooseFormat(FileFormat::OGG);
+    rig.settings.cmbNormalize.listIndex = static_cast<int>(NormalizeChoice::Album);
+    rig.settings.sliderTargetLufs.value = -16;
+    rig.addJob(a);
+    rig.addJob(b);
+    rig.convert();
+    ASSERT_EQ(rig.status(0), "Complete");
+    ASSERT_EQ(rig.status(1), "Complete");
+    const FfmpegLoudness first = ffmpegMeasures({rig.out("a.ogg")});
+    const FfmpegLoudness second = ffmpegMeasures({rig.out("b.ogg")});
+    EXPECT_NEAR(first.integrated - second.integrated, 6.0, 0.3);
+    EXPECT_NEAR(ffmpegMeasures({rig.out("a.ogg"), rig.out("b.ogg")}).integrated, -16.0, 0.5);
+    EXPECT_NEAR(gainOf(readGains(rig.out("a.ogg")), "REPLAYGAIN_ALBUM_GAIN"), -2.0, 0.5);
+}
+
 } // namespace
 } // namespace tunevale::test

@@ -1,6 +1,7 @@
 #include "ConversionRun.h"
 
 #include "ErrorLog.h"
+#include "FileLoudness.h"
 #include "Mp3OggWriter.h"
 #include "OutputOrigin.h"
 #include "OutputTags.h"
@@ -31,6 +32,8 @@ public:
         if (m_meter)
             m_meter->add(format, pcm, bytes);
     }
+    void setGainDb(double gain) { m_gain = gain; }
+    double gainDb() const override { return m_gain; }
     // The job's loudness, when it is measured and the writer decoded something measurable.
     std::optional<TrackLoudness> loudness() const { return m_meter ? m_meter->result() : std::nullopt; }
 
@@ -61,6 +64,7 @@ public:
 private:
     const std::atomic<bool>& m_stop;
     std::optional<JobMeter> m_meter;
+    double m_gain = 0; // set before the job starts, by the measuring pass
     std::atomic<JobState> m_state{JobState::WaitingConversion};
     std::atomic<float> m_progress{0};
     mutable std::mutex m_mutex;
@@ -155,7 +159,7 @@ ConversionRun::ConversionRun(Engine& engine, ErrorLog& log, ConversionOptions op
       m_parallel(std::clamp<unsigned>(parallel == 0 ? automaticParallel() : parallel, 1,
                                       std::max<std::size_t>(1, m_jobs.size()))),
       m_bitrateView(bitrateView), m_fingerprint(outputSettingsFingerprint(m_options)),
-      m_naming(m_options, m_fingerprint), m_loudness(m_jobs.size())
+      m_naming(m_options, m_fingerprint), m_loudness(m_jobs.size()), m_sources(m_jobs.size())
 {
     for (std::size_t i = 0; i < m_jobs.size(); ++i)
         m_slots.push_back(std::make_unique<Slot>(m_stop, m_options));
@@ -200,8 +204,38 @@ std::size_t ConversionRun::startedCount() const
     return m_started;
 }
 
+void ConversionRun::measureSources()
+{
+    for (;;) {
+        std::size_t index = 0;
+        {
+            const std::lock_guard lock(m_measureMutex);
+            if (m_stop || m_nextToMeasure >= m_jobs.size())
+                break;
+            index = m_nextToMeasure++;
+        }
+        // The true peak whatever the tags show: it is what keeps the normalised audio unclipped.
+        const FileLoudness measured = measureFile(m_engine, m_jobs[index].source, PeakKind::True, m_stop);
+        const std::lock_guard lock(m_measureMutex);
+        m_sources[index] = {{m_jobs[index].source, measured.tags.album, measured.tags.albumArtist},
+                            measured.measured() ? std::optional(measured.loudness) : std::nullopt};
+    }
+    std::unique_lock lock(m_measureMutex);
+    if (++m_measuringDone < m_parallel) {
+        m_allMeasured.wait(lock, [this] { return m_measuringDone == m_parallel; });
+        return;
+    }
+    const std::vector<double> gains = normalisingGains(m_sources, m_options.normalize, m_options.targetLufs);
+    for (std::size_t i = 0; i < gains.size(); ++i)
+        m_slots[i]->setGainDb(gains[i]);
+    m_sources.clear();
+    m_allMeasured.notify_all();
+}
+
 void ConversionRun::work()
 {
+    if (m_options.normalize != NormalizeChoice::Off && m_options.format)
+        measureSources();
     for (;;) {
         std::size_t index = 0;
         PendingOutputFile output;
@@ -297,6 +331,7 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
         status.output = name;
     if (result.outcome == JobOutcome::Complete && loudness) {
         status.loudness = jobLoudnessOf(*loudness);
+        status.loudness->appliedGain = slot.gainDb();
         m_loudness.completed(index, job.source, m_options.carryTags ? tags : tagsForNaming(m_engine, job.source),
                              *loudness, name, tagFormatOf(*m_options.format));
     } else if (!tags.empty()) {

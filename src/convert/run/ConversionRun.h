@@ -3,6 +3,7 @@
 #include "ConversionOptions.h"
 #include "Job.h"
 #include "JobContext.h"
+#include "NormalisingGains.h"
 #include "OutputNaming.h"
 #include "RunLoudness.h"
 
@@ -61,7 +62,8 @@ struct RunJobStatus {
 // from a worker. A stop ends the running jobs "Cancelled", without their partial outputs, and
 // starts no more: those keep waiting. With ReplayGain on, each job's PCM is measured as it is
 // decoded and its output tagged with its track gain; once every job has ended, the albums among
-// them get their album gains (before finished() turns true).
+// them get their album gains (before finished() turns true). Normalising, the workers first
+// decode every source to measure it, then each job's audio is converted with its gain applied.
 class ConversionRun
 {
 public:
@@ -96,6 +98,8 @@ public:
 private:
     class Slot;
     void work();
+    // The measuring pass of a normalised run; returns once every worker has ended it.
+    void measureSources();
     void convert(std::size_t index, PendingOutputFile& output, OutputTarget target);
     // Gives the complete output its claimed name, or the next free one when something took that
     // meanwhile; target.path becomes the name it got. False with failure set when it could not be placed.
@@ -120,6 +124,12 @@ private:
     std::set<std::string> m_cleanedFolders; // the folders whose leftovers were removed
     std::atomic<std::size_t> m_started{0};
     RunLoudness m_loudness;
+
+    std::mutex m_measureMutex;
+    std::condition_variable m_allMeasured;
+    std::size_t m_nextToMeasure = 0;
+    unsigned m_measuringDone = 0; // workers through the measuring pass
+    std::vector<MeasuredSource> m_sources;
 
     mutable std::mutex m_endMutex;
     std::condition_variable m_ended;

@@ -24,8 +24,9 @@ struct JobLoudness {
     double range = 0;                 // LU
     double peakDb = 0;                // dBTP or dBFS, as peakKind says; -inf for digital silence
     PeakKind peakKind = PeakKind::True;
-    double trackGain = 0; // ReplayGain 2.0, dB
-    double trackPeak = 0; // linear
+    double trackGain = 0;   // ReplayGain 2.0, dB
+    double trackPeak = 0;   // linear
+    double appliedGain = 0; // dB, the normalising gain the audio was converted with
 };
 
 JobLoudness jobLoudnessOf(const TrackLoudness& loudness);
