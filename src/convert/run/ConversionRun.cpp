@@ -45,6 +45,7 @@ public:
         m_failure = std::move(status.failure);
         m_warning = std::move(status.warning);
         m_seconds = status.seconds;
+        m_measured = status.loudness;
         m_state = status.state;
     }
 
@@ -58,6 +59,7 @@ public:
         status.failure = m_failure;
         status.warning = m_warning;
         status.seconds = m_seconds;
+        status.loudness = m_measured;
         return status;
     }
 
@@ -72,6 +74,7 @@ private:
     std::string m_failure;
     std::string m_warning;
     double m_seconds = 0;
+    std::optional<JobLoudness> m_measured;
 };
 
 namespace
