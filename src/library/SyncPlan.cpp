@@ -153,6 +153,19 @@ public:
     }
 
 private:
+    // Where a gone source's output can be moved from: where it lies as it was made, or nothing to
+    // move because a sync that stopped before storing its rows moved it to wanted already.
+    enum class MoveFrom { Nothing, Recorded, Wanted };
+    MoveFrom moveFrom(const std::string& output, const FileStamp& made, const std::string& wanted) const
+    {
+        const auto state = outputState(output, made, m_stampInMirror);
+        if (state == OutputState::AsMade)
+            return MoveFrom::Recorded;
+        if (state == OutputState::Missing && !m_paths.held(wanted) && m_stampInMirror(wanted) == made)
+            return MoveFrom::Wanted;
+        return MoveFrom::Nothing;
+    }
+
     static PlannedOutput start(SyncAction action, const ScannedFile& file)
     {
         PlannedOutput planned;
@@ -256,13 +269,10 @@ private:
             const OutputRecord& row = *it->second;
             if (row.settings != m_options.settings)
                 continue;
-            const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
-            // Moved already by a sync that stopped before storing its rows: the output lies where
-            // this source's goes, as it was made.
-            const bool movedAlready =
-                state == OutputState::Missing && !m_paths.held(wanted) && m_stampInMirror(wanted) == row.outputStamp;
-            if (state != OutputState::AsMade && !movedAlready)
+            const MoveFrom from = moveFrom(row.output, row.outputStamp, wanted);
+            if (from == MoveFrom::Nothing)
                 continue;
+            const bool movedAlready = from == MoveFrom::Wanted;
             planned.action = SyncAction::Move;
             planned.previousSource = row.source;
             planned.previousOutput = row.output;
@@ -366,11 +376,10 @@ private:
         const auto [first, last] = goneCopies.equal_range(copyKey(file.path, file.stamp));
         for (auto it = first; it != last; ++it) {
             const CopyRecord& row = *it->second;
-            const auto state = outputState(row.output, row.outputStamp, m_stampInMirror);
-            const bool movedAlready =
-                state == OutputState::Missing && !m_paths.held(wanted) && m_stampInMirror(wanted) == row.outputStamp;
-            if (state != OutputState::AsMade && !movedAlready)
+            const MoveFrom from = moveFrom(row.output, row.outputStamp, wanted);
+            if (from == MoveFrom::Nothing)
                 continue;
+            const bool movedAlready = from == MoveFrom::Wanted;
             planned.action = SyncAction::Move;
             planned.previousSource = row.source;
             planned.previousOutput = row.output;

@@ -113,16 +113,6 @@ std::vector<std::string> one(const std::string& value)
     return {value};
 }
 
-GainTags measured()
-{
-    GainTags gains;
-    gains.trackGain = -6.523;
-    gains.trackPeak = 0.9885474;
-    gains.albumGain = -7.1;
-    gains.albumPeak = 1.0412;
-    return gains;
-}
-
 // What players read for the gains above: R128 gains (-6.523 - 5 dB, -7.1 - 5 dB in 1/256 dB) in
 // Opus, ReplayGain elsewhere.
 GainMap measuredTexts(EncodedKind kind)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutputTags.h"
 #include "TagReadBack.h"
 #include "TestSupport.h"
 
@@ -20,6 +21,17 @@ namespace tunevale::test
 {
 
 using GainMap = std::map<std::string, std::string>;
+
+// Gains as a measurement gives them, with peaks over 1 and digits past what the tags keep.
+inline GainTags measured()
+{
+    GainTags gains;
+    gains.trackGain = -6.523;
+    gains.trackPeak = 0.9885474;
+    gains.albumGain = -7.1;
+    gains.albumPeak = 1.0412;
+    return gains;
+}
 
 inline bool isGainName(const std::string& upperCaseName)
 {

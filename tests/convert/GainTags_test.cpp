@@ -14,16 +14,6 @@ using namespace tunevale::test;
 namespace
 {
 
-GainTags measured()
-{
-    GainTags gains;
-    gains.trackGain = -6.523;
-    gains.trackPeak = 0.9885474;
-    gains.albumGain = -7.1;
-    gains.albumPeak = 1.0412;
-    return gains;
-}
-
 const GainMap measuredTexts{{"REPLAYGAIN_TRACK_GAIN", "-6.52 dB"},
                             {"REPLAYGAIN_TRACK_PEAK", "0.988547"},
                             {"REPLAYGAIN_ALBUM_GAIN", "-7.10 dB"},

@@ -22,17 +22,8 @@ namespace
 
 bool mp3Gains(const std::string& path, const GainChange& gains, std::string& error)
 {
-    TagLib::MPEG::File file(path.c_str(), false);
-    if (!tagFileOpened(file, error))
-        return false;
-    if (file.firstFrameOffset() < 0) {
-        error = "no MPEG audio in the file";
-        return false;
-    }
-    setId3Gains(*file.ID3v2Tag(true), gains);
-    return tagFileSaved(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3,
-                                  TagLib::File::DoNotDuplicate),
-                        error);
+    return editMp3Tag(
+        path, [&](TagLib::ID3v2::Tag& tag) { setId3Gains(tag, gains); }, error);
 }
 
 // Opens the file as the TagLib type, applies the change to the tag its layout reads and saves it.

@@ -8,6 +8,7 @@
 #include <taglib/tstring.h>
 #include <taglib/tstringlist.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,11 @@ template <typename File> bool tagFileHasAudio(const File& file, const char* form
     error = std::string("no ") + format + " audio in the file";
     return false;
 }
+
+// Opens an MP3, applies edit to its ID3v2 tag (made when missing) and saves it as the only tag,
+// in version 2.3. False, with error set, for a file without a single MPEG frame: TagLib opens any
+// file as MPEG.
+bool editMp3Tag(const std::string& path, const std::function<void(TagLib::ID3v2::Tag&)>& edit, std::string& error);
 
 // The text frames, comment and front cover of an ID3v2 tag (MP3, AIFF).
 void setId3Fields(TagLib::ID3v2::Tag& tag, const SourceTags& tags, std::vector<TagField>& leftOut);

@@ -89,23 +89,31 @@ const char* slotName(AsfSlot slot)
 
 } // namespace
 
-bool writeId3v2Tags(const std::string& path, const SourceTags& tags, const GainChange& gains,
-                    std::vector<TagField>& leftOut, std::string& error)
+bool editMp3Tag(const std::string& path, const std::function<void(TagLib::ID3v2::Tag&)>& edit, std::string& error)
 {
     TagLib::MPEG::File file(path.c_str(), false);
     if (!tagFileOpened(file, error))
         return false;
-    // TagLib opens any file as MPEG; one without a single MPEG frame is not an MP3 to tag.
     if (file.firstFrameOffset() < 0) {
         error = "no MPEG audio in the file";
         return false;
     }
-    TagLib::ID3v2::Tag& tag = *file.ID3v2Tag(true);
-    setId3Fields(tag, tags, leftOut);
-    setId3Gains(tag, gains);
+    edit(*file.ID3v2Tag(true));
     return tagFileSaved(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3,
                                   TagLib::File::DoNotDuplicate),
                         error);
+}
+
+bool writeId3v2Tags(const std::string& path, const SourceTags& tags, const GainChange& gains,
+                    std::vector<TagField>& leftOut, std::string& error)
+{
+    return editMp3Tag(
+        path,
+        [&](TagLib::ID3v2::Tag& tag) {
+            setId3Fields(tag, tags, leftOut);
+            setId3Gains(tag, gains);
+        },
+        error);
 }
 
 bool writeVorbisComments(const std::string& path, const SourceTags& tags, const GainChange& gains, std::string& error)
