@@ -336,7 +336,9 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
         status.loudness = jobLoudnessOf(*loudness);
         status.loudness->appliedGain = slot.gainDb();
         m_loudness.completed(index, job.source, m_options.carryTags ? tags : tagsForNaming(m_engine, job.source),
-                             *loudness, name, tagFormatOf(*m_options.format));
+                             *loudness, name, tagFormatOf(*m_options.format),
+                             target.sourceStamp ? std::optional(std::pair(*target.sourceStamp, m_fingerprint))
+                                                : std::nullopt);
     } else if (!tags.empty()) {
         m_loudness.leftUnmeasured(index, job.source, tags);
     }

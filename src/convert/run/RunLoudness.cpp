@@ -5,6 +5,7 @@
 #include "ErrorLog.h"
 #include "FileLoudness.h"
 #include "Gains.h"
+#include "OutputRewrite.h"
 
 #include <algorithm>
 
@@ -48,18 +49,19 @@ std::optional<TrackLoudness> JobMeter::result() const
 }
 
 void RunLoudness::completed(std::size_t index, const std::string& source, const SourceTags& tags,
-                            const TrackLoudness& loudness, const std::string& output, OutputTagFormat format)
+                            const TrackLoudness& loudness, const std::string& output, OutputTagFormat format,
+                            const std::optional<std::pair<FileStamp, std::string>>& origin)
 {
     const std::lock_guard lock(m_mutex);
     Job& job = m_jobs.at(index);
-    job = {true, source, tags.album, tags.albumArtist, loudness, output, format};
+    job = {true, source, tags.album, tags.albumArtist, loudness, output, format, origin};
 }
 
 void RunLoudness::leftUnmeasured(std::size_t index, const std::string& source, const SourceTags& tags)
 {
     const std::lock_guard lock(m_mutex);
     Job& job = m_jobs.at(index);
-    job = {true, source, tags.album, tags.albumArtist, std::nullopt, {}, OutputTagFormat::Mp3};
+    job = {true, source, tags.album, tags.albumArtist, std::nullopt, {}, OutputTagFormat::Mp3, std::nullopt};
 }
 
 bool RunLoudness::told(std::size_t index) const
@@ -89,7 +91,10 @@ void RunLoudness::writeAlbumGains(ErrorLog& log)
         for (const std::size_t i : album) {
             const Job& job = m_jobs[i];
             std::string error;
-            if (!WriteGainTags(job.output, job.format, gains, error))
+            if (job.format == OutputTagFormat::Wav)
+                continue; // no gain tags
+            const std::optional<FileStamp> stamp = job.origin ? std::optional(job.origin->first) : std::nullopt;
+            if (!regainOutput(job.output, job.format, gains, stamp, job.origin ? job.origin->second : "", error))
                 log.append(EngineCode::TagsNotWritten, job.source,
                            "album gain not written to " + job.output + ": " + error);
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Engine.h"
+#include "LibraryRecords.h"
 #include "LoudnessMeter.h"
 #include "OutputTags.h"
 #include "SourceTags.h"
@@ -58,8 +59,11 @@ public:
     explicit RunLoudness(std::size_t jobs) : m_jobs(jobs) {}
 
     // A job ended complete, measured, with its output in place (format: its tag layout).
+    // origin: the source's stamp and the settings' fingerprint recorded on the output, recorded
+    // again on the copy that carries its album gain and replaces it in one step.
     void completed(std::size_t index, const std::string& source, const SourceTags& tags, const TrackLoudness& loudness,
-                   const std::string& output, OutputTagFormat format);
+                   const std::string& output, OutputTagFormat format,
+                   const std::optional<std::pair<FileStamp, std::string>>& origin);
     // A job ended any other way, or was not converted; tags: its source's, for its album.
     void leftUnmeasured(std::size_t index, const std::string& source, const SourceTags& tags);
     // Whether the job's end was told to completed() or leftUnmeasured().
@@ -77,6 +81,7 @@ private:
         std::optional<TrackLoudness> loudness;
         std::string output;
         OutputTagFormat format = OutputTagFormat::Mp3;
+        std::optional<std::pair<FileStamp, std::string>> origin;
     };
 
     mutable std::mutex m_mutex;
