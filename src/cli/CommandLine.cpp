@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -58,14 +59,22 @@ std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments)
     return std::nullopt;
 }
 
+bool CommandLine::defines(const QString& option) const
+{
+    return std::any_of(m_syntax.options.begin(), m_syntax.options.end(),
+                       [&](const QCommandLineOption& defined) { return defined.names().contains(option); });
+}
+
 bool CommandLine::isSet(const char* option) const
 {
-    return m_parser.isSet(QString::fromLatin1(option));
+    const QString name = QString::fromLatin1(option);
+    return defines(name) && m_parser.isSet(name);
 }
 
 std::string CommandLine::value(const char* option) const
 {
-    return original(m_parser.value(QString::fromLatin1(option)));
+    const QString name = QString::fromLatin1(option);
+    return defines(name) ? original(m_parser.value(name)) : std::string();
 }
 
 std::vector<std::string> CommandLine::positionalArguments() const

@@ -41,11 +41,14 @@ public:
     // for an unknown option or a missing value.
     std::optional<int> parse(const std::vector<std::string>& arguments);
 
+    // An option the command does not have (one that a shared reader of options asks about) is
+    // never set and has no value.
     bool isSet(const char* option) const;
     std::string value(const char* option) const;
     std::vector<std::string> positionalArguments() const;
 
 private:
+    bool defines(const QString& option) const;
     std::string original(const QString& text) const;
 
     const CommandSyntax& m_syntax;

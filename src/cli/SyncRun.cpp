@@ -7,13 +7,18 @@
 #include "SourceScan.h"
 #include "StopSignals.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -30,6 +35,8 @@ namespace fs = std::filesystem;
 // yet stored are known by the record they carry (OutputOrigin); in a mirror that keeps no such
 // records each row is stored at once.
 constexpr auto CommitInterval = std::chrono::milliseconds(500);
+// Re-tags under way at once: they wait on the disk, not the processor.
+constexpr std::size_t RetagsAtOnce = 8;
 
 std::string parentOf(const std::string& relative)
 {
@@ -94,16 +101,17 @@ public:
 
     bool run(const SyncPlan& plan)
     {
+        std::vector<PlannedOutput> toRetag;
         for (const auto& planned : plan.outputs) {
             if (stopped())
                 break;
             switch (planned.action) {
             case SyncAction::Move:
-                move(planned);
+                move(planned, toRetag);
                 break;
             case SyncAction::Retag:
                 if (planned.previousOutput.empty() || moveFile(planned))
-                    retag(planned);
+                    toRetag.push_back(planned);
                 break;
             case SyncAction::Unchanged:
                 if (planned.refreshRecord)
@@ -124,6 +132,7 @@ public:
                 break;
             }
         }
+        retagAll(toRetag);
         if (!stopped())
             convert(plan);
         for (const auto& planned : plan.copies) {
@@ -220,7 +229,8 @@ private:
         return true;
     }
 
-    void move(const PlannedOutput& planned)
+    // A moved output whose tags changed too joins toRetag.
+    void move(const PlannedOutput& planned, std::vector<PlannedOutput>& toRetag)
     {
         if (!moveFile(planned))
             return;
@@ -231,28 +241,68 @@ private:
             store(moved);
             auto tagged = planned;
             tagged.previousSource.clear();
-            retag(tagged);
+            toRetag.push_back(std::move(tagged));
             return;
         }
         store(planned);
         report(planned, JobReport::Outcome::Complete, "move");
     }
 
-    void retag(const PlannedOutput& planned)
+    // Re-tags the outputs, several at once: a re-tag waits mostly on the disk (its copy made durable,
+    // the old file's blocks freed), and the file system groups that work when it comes together.
+    // Reported and stored in plan order, as each is done; a stop leaves the rest for the next sync.
+    void retagAll(const std::vector<PlannedOutput>& planned)
     {
-        // Outputs made without tags (--no-tags) keep none: only the row learns the new tags.
+        // Outputs made without tags (--no-tags) keep none: only the rows learn the new tags.
         if (!m_target.conversion.carryTags) {
-            store(planned);
+            for (const PlannedOutput& output : planned)
+                store(output);
             return;
         }
-        std::string error;
-        if (!retagOutput(inMirror(planned.output), m_target.conversion, planned.facts.tags, planned.sourceStamp,
-                         m_target.runFingerprint, error)) {
-            report(planned, JobReport::Outcome::Error, "retag", error);
-            return;
+        enum class Retagged { Waiting, Done, Failed, NotStarted };
+        std::vector<Retagged> results(planned.size(), Retagged::Waiting);
+        std::vector<std::string> errors(planned.size());
+        std::mutex mutex;
+        std::condition_variable resultReady;
+        std::atomic<std::size_t> next = 0;
+        const auto work = [&] {
+            for (std::size_t i; (i = next++) < planned.size();) {
+                const PlannedOutput& output = planned[i];
+                std::string error;
+                const bool started = !m_services.stopSignals.received();
+                const bool done =
+                    started && retagOutput(inMirror(output.output), m_target.conversion, output.facts.tags,
+                                           output.sourceStamp, m_target.runFingerprint, error);
+                const std::lock_guard lock(mutex);
+                results[i] = !started ? Retagged::NotStarted : done ? Retagged::Done : Retagged::Failed;
+                errors[i] = std::move(error);
+                resultReady.notify_all();
+            }
+        };
+        {
+            std::vector<std::jthread> workers;
+            for (std::size_t n = std::min(planned.size(), RetagsAtOnce); n > 0; --n)
+                workers.emplace_back(work);
+            for (std::size_t i = 0; i < planned.size(); ++i) {
+                std::unique_lock lock(mutex);
+                while (results[i] == Retagged::Waiting)
+                    if (!resultReady.wait_for(lock, std::chrono::milliseconds(50),
+                                              [&] { return results[i] != Retagged::Waiting; })) {
+                        // Takes a pending Ctrl+C, so that the workers start no more.
+                        lock.unlock();
+                        m_services.stopSignals.wait({});
+                        lock.lock();
+                    }
+                const Retagged result = results[i];
+                lock.unlock();
+                if (result == Retagged::Failed)
+                    report(planned[i], JobReport::Outcome::Error, "retag", errors[i]);
+                else if (result == Retagged::Done) {
+                    store(planned[i]);
+                    report(planned[i], JobReport::Outcome::Complete, "retag");
+                }
+            }
         }
-        store(planned);
-        report(planned, JobReport::Outcome::Complete, "retag");
     }
 
     void gone(const PlannedOutput& planned, bool isCopy)

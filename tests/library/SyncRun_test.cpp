@@ -131,6 +131,7 @@ TEST_F(SyncRun, FirstSyncMirrorsTheTreeAndTheSecondDoesNothing)
 {
     const auto first = sync();
     ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
+    EXPECT_EQ(first.err, "");
     const auto mirrored = filesIn(dest);
     EXPECT_EQ(pathsOf(mirrored), expectedMirror(source));
     EXPECT_EQ(encoderStarts(), 24u);

@@ -113,7 +113,7 @@ bool retagOutput(const std::string& outputPath, const ConversionOptions& options
     std::optional<TypedWmaTags> typed;
     if (*options.format == FileFormat::WMA && options.wma.setTags)
         typed = TypedWmaTags{options.wma.tagNames, options.wma.tags};
-    const TagWriteResult result = WriteOutputTags(copy.pathInProcess(), tagFormatOf(*options.format), tags, typed);
+    const TagWriteResult result = WritePrivateFileTags(copy.pathInProcess(), tagFormatOf(*options.format), tags, typed);
     if (result.failed()) {
         error = "the tags could not be written: " + result.error;
         return false;

@@ -268,26 +268,68 @@ template <typename Edit> std::string editThroughCopy(const std::string& outFile,
     return {};
 }
 
+// Edits a private file where it lies, with room bytes more reserved on the disk first: after a
+// failure the file is to be discarded. "" when the file holds the edit; otherwise why not.
+template <typename Edit> std::string editInPlace(const std::string& file, std::uint64_t room, Edit&& edit)
+{
+    const int fd = ::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return systemError("the file cannot be opened", errno);
+    if (const int error = reserveRoom(fd, room)) {
+        ::close(fd);
+        return systemError("no room for the tags", error);
+    }
+    std::string editError;
+    const bool edited = edit(file, editError);
+    releaseRoom(fd, room);
+    ::close(fd);
+    if (!edited)
+        return editError.empty() ? "the tags could not be written" : editError;
+    return {};
+}
+
 } // namespace
 
-TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
-                               const std::optional<TypedWmaTags>& typedWma, const GainTags& gains)
+namespace
+{
+
+// The tags of WriteOutputTags, through editor: editThroughCopy or editInPlace.
+template <typename Editor>
+TagWriteResult writeOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
+                               const std::optional<TypedWmaTags>& typedWma, const GainTags& gains, Editor&& editor)
 {
     TagWriteResult result;
     const SourceTags clean = cleaned(tags, result.dropped);
     const bool gainsToWrite = !gains.empty() && holdsGainTags(format);
     if (clean.empty() && !gainsToWrite && !carriesStaleGains(outFile, format))
         return result;
-    std::string error =
-        editThroughCopy(outFile, roomForTags(clean, typedWma), [&](const std::string& copy, std::string& why) {
-            const bool written = tagFile(copy, format, clean, typedWma, gains, result);
-            why = result.error;
-            return written;
-        });
+    std::string error = editor(outFile, roomForTags(clean, typedWma), [&](const std::string& file, std::string& why) {
+        const bool written = tagFile(file, format, clean, typedWma, gains, result);
+        why = result.error;
+        return written;
+    });
     if (!error.empty())
         return failure(std::move(error), result);
     result.status = TagWriteStatus::Written;
     return result;
+}
+
+} // namespace
+
+TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
+                               const std::optional<TypedWmaTags>& typedWma, const GainTags& gains)
+{
+    return writeOutputTags(outFile, format, tags, typedWma, gains, [](auto&&... arguments) {
+        return editThroughCopy(std::forward<decltype(arguments)>(arguments)...);
+    });
+}
+
+TagWriteResult WritePrivateFileTags(const std::string& file, OutputTagFormat format, const SourceTags& tags,
+                                    const std::optional<TypedWmaTags>& typedWma, const GainTags& gains)
+{
+    return writeOutputTags(file, format, tags, typedWma, gains, [](auto&&... arguments) {
+        return editInPlace(std::forward<decltype(arguments)>(arguments)...);
+    });
 }
 
 bool WriteGainTags(const std::string& outFile, OutputTagFormat format, const GainTags& gains, std::string& error)

@@ -82,6 +82,13 @@ struct TagWriteResult {
 TagWriteResult WriteOutputTags(const std::string& outFile, OutputTagFormat format, const SourceTags& tags,
                                const std::optional<TypedWmaTags>& typedWma = std::nullopt, const GainTags& gains = {});
 
+// As WriteOutputTags, for a private file that no one else sees (a copy about to replace an
+// output): tagged where it lies, room reserved first, without a copy. After a failure the file may
+// be damaged and is to be discarded.
+TagWriteResult WritePrivateFileTags(const std::string& file, OutputTagFormat format, const SourceTags& tags,
+                                    const std::optional<TypedWmaTags>& typedWma = std::nullopt,
+                                    const GainTags& gains = {});
+
 // Sets the gain tags of a finished output (an album's gain once its last track has ended), leaving
 // its other tags as they are, by the same copy-and-replace as WriteOutputTags. A gain without a
 // value keeps what the output has. True without a change for empty gains and for WAV, which has no
