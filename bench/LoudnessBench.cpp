@@ -6,7 +6,8 @@
 // time, as it works) and `ffmpeg -af ebur128=peak=true` (two files at a time); wall-clock time and
 // the processor time (user + system) of each, which varies less on a busy machine. Then decodes
 // the same files in this process with and without the meter, and converts them to MP3 with
-// `tunevale-cli convert -j 1` (decoding and lame), to give the meter's share of a conversion.
+// `tunevale-cli convert -j 1` (decoding and lame) with the loudness measured in the pass and with
+// --no-replaygain, to give the measuring's share of a conversion.
 //
 // Usage: loudness_bench [TUNEVALE-CLI]   (by default the tunevale-cli beside this program)
 
@@ -167,8 +168,27 @@ int main(int argc, char** argv)
         sampleMetered = std::min(sampleMetered, decodeAll(*engine, files, true, PeakKind::Sample));
     }
     engine->Free();
-    const Cost convert =
-        runAll({{cli, "convert", "-j", "1", "-f", "mp3", "-o", (dir / "out").string(), (dir / "in").string()}}, 1);
+    // The conversion to MP3 with the loudness measured in the same pass (the default) and without
+    // (--no-replaygain), paired in each round; processor time, the best of three rounds.
+    const auto convertOnce = [&](bool measuring) {
+        std::filesystem::remove_all(dir / "out");
+        std::vector<std::string> argv{cli, "convert", "-j", "1", "-f", "mp3", "-o", (dir / "out").string()};
+        if (!measuring)
+            argv.push_back("--no-replaygain");
+        argv.push_back((dir / "in").string());
+        return runAll({argv}, 1);
+    };
+    Cost plain{1e9, 1e9, true}, measured{1e9, 1e9, true};
+    for (int round = 0; round < 3; ++round) {
+        const Cost without = convertOnce(false);
+        const Cost with = convertOnce(true);
+        plain.ok = plain.ok && without.ok;
+        measured.ok = measured.ok && with.ok;
+        plain.cpu = std::min(plain.cpu, without.cpu);
+        plain.seconds = std::min(plain.seconds, without.seconds);
+        measured.cpu = std::min(measured.cpu, with.cpu);
+        measured.seconds = std::min(measured.seconds, with.seconds);
+    }
     const double meter = metered - decode;
     std::printf("\n%-44s %9s\n", "processor time for the 20 files", "CPU");
     std::printf("%-44s %8.2fs\n", "decoding alone", decode);
@@ -176,10 +196,15 @@ int main(int argc, char** argv)
                 100.0 * meter / decode);
     std::printf("%-44s %8.2fs  (+%.1f %% on decoding)\n", "decoding and the meter (sample peak)", sampleMetered,
                 100.0 * (sampleMetered - decode) / decode);
-    std::printf("%-44s %8.2fs%s\n", "converting to MP3 (decoding and lame)", convert.cpu,
-                convert.ok ? "" : "  (failed)");
-    std::printf("%-44s %8.1f %%\n", "the meter added to that conversion", 100.0 * meter / convert.cpu);
-    std::printf("%-44s %8.1f %%\n", "the same with the sample peak", 100.0 * (sampleMetered - decode) / convert.cpu);
+    std::printf("%-44s %8.2fs  %6.2fs wall%s\n", "converting to MP3, --no-replaygain", plain.cpu, plain.seconds,
+                plain.ok ? "" : "  (failed)");
+    std::printf("%-44s %8.2fs  %6.2fs wall%s\n", "converting to MP3, measured in the pass", measured.cpu,
+                measured.seconds, measured.ok ? "" : "  (failed)");
+    std::printf("%-44s %8.1f %% CPU, %.1f %% wall\n", "measuring added to the conversion",
+                100.0 * (measured.cpu - plain.cpu) / plain.cpu,
+                100.0 * (measured.seconds - plain.seconds) / plain.seconds);
+    std::printf("%-44s %8.1f %%\n", "the meter alone (sample peak) beside it",
+                100.0 * (sampleMetered - decode) / plain.cpu);
     std::filesystem::remove_all(dir);
     return 0;
 }

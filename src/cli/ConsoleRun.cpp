@@ -32,6 +32,7 @@ JobReport reportOf(const RunJob& job, const RunJobStatus& status)
         report.outcome = JobReport::Outcome::Complete;
         report.output = status.output;
         report.warning = status.warning;
+        report.loudness = status.loudness;
         break;
     case JobState::UpToDate:
         report.outcome = JobReport::Outcome::UpToDate;

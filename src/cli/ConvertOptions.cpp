@@ -22,6 +22,8 @@ const Words<IfExistsChoice> kIfExists{{"rename", IfExistsChoice::Rename},
                                       {"skip", IfExistsChoice::Skip},
                                       {"update", IfExistsChoice::Update},
                                       {"replace", IfExistsChoice::Replace}};
+const Words<NormalizeChoice> kNormalize{
+    {"off", NormalizeChoice::Off}, {"track", NormalizeChoice::Track}, {"album", NormalizeChoice::Album}};
 // The channel mode entries by the word the command line uses.
 const Words<const char*> kStereoModes{{"joint", "Joint Stereo"},
                                       {"stereo", "Stereo"},
@@ -146,6 +148,12 @@ std::vector<QCommandLineOption> convertCommandOptions()
         {
             option({"j", "jobs"}, "Convert up to N files at once (at least 1; by default one per core).", "N"),
             option({"no-tags"}, "Do not copy tags into the outputs."),
+            option({"no-replaygain"}, "Do not measure the loudness nor write ReplayGain (Opus: R128) gain tags."),
+            option({"normalize"},
+                   "Bring each file's audio (track) or each album's (album) to the target loudness, its true peak "
+                   "kept at or below -1 dBTP; off (the default) leaves the audio as it is.",
+                   "MODE"),
+            option({"target-lufs"}, "The loudness --normalize aims at, -30 to -10 LUFS (default -18).", "N"),
             option({"r", "recursive"}, "Take the files of sub-folders too, depth first."),
             option({"keep-folders"}, "Write each output below the folders of its source inside the folder named."),
             option(
@@ -159,8 +167,9 @@ std::vector<QCommandLineOption> convertCommandOptions()
                 "or the settings changed since it was made) or replace.",
                 "CHOICE"),
             option({"selected"}, "Convert as \"Convert Selected\" does, with the named files ticked."),
-            option({"json"}, "One JSON object per line per job: source, output, status, seconds, error, and "
-                             "\"verified\": true for lossless outputs decoded back and compared."),
+            option({"json"},
+                   "One JSON object per line per job: source, output, status, seconds, error, and "
+                   "\"verified\": true for lossless outputs decoded back and compared, and the measured loudness."),
             option({"q", "quiet"}, "Print only the jobs that did not complete."),
         });
     return options;
@@ -209,7 +218,8 @@ std::variant<ConvertOptions, std::string> readConvertOptions(const CommandLine& 
                              readNumber(line, {"encoder-quality", 0, 9}, options.encoderQuality, reason) &&
                              readNumber(line, {"ogg-quality", -2, 10}, options.oggQuality, reason) &&
                              readNumber(line, {"wma-quality", 0, 100}, options.wmaQuality, reason) &&
-                             readNumber(line, {"jobs", 1, 1024}, jobs, reason);
+                             readNumber(line, {"jobs", 1, 1024}, jobs, reason) &&
+                             readNumber(line, {"target-lufs", -30, -10}, options.targetLufs, reason);
     if (!numbersRead)
         return reason;
     for (const OutputFormat* format : outputFormats())
@@ -219,6 +229,12 @@ std::variant<ConvertOptions, std::string> readConvertOptions(const CommandLine& 
     options.jobs = jobs.value_or(0);
 
     options.writeTags = !isSet("no-tags");
+    options.replayGain = !isSet("no-replaygain");
+    if (isSet("normalize")) {
+        options.normalize = lookUp(kNormalize, value("normalize"));
+        if (!options.normalize)
+            return "--normalize expects one of " + wordList(kNormalize) + ", not \"" + value("normalize") + "\"";
+    }
     options.recursive = isSet("recursive");
     options.keepFolders = isSet("keep-folders");
     if (isSet("name-pattern")) {
@@ -255,6 +271,12 @@ std::optional<std::string> applyConvertOptions(const ConvertOptions& options, Ou
         model.clickOption(C::optSameFolder);
     if (options.keepFolders)
         model.setCheck(C::chkKeepSubFolders, true);
+    if (!options.replayGain)
+        model.setCheck(C::chkReplayGain, false);
+    if (options.normalize)
+        model.setComboIndex(C::cmbNormalize, static_cast<int>(*options.normalize));
+    if (options.targetLufs)
+        model.setSliderValue(C::sliderTargetLufs, *options.targetLufs);
     if (options.namePattern)
         model.setText(C::txtNamePattern, *options.namePattern);
     if (options.ifExists)

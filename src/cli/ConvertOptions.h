@@ -35,6 +35,9 @@ struct ConvertOptions {
     std::array<std::optional<int>, kFileFormatCount> formatOption;
     int jobs = 0; // conversions at once; 0 for the stored choice (one per core unless set)
     bool writeTags = true;
+    bool replayGain = true; // false: no loudness measured, no gain tags written
+    std::optional<NormalizeChoice> normalize;
+    std::optional<int> targetLufs;
     bool recursive = false;
     bool keepFolders = false;
     std::optional<std::string> namePattern;

@@ -43,6 +43,25 @@ void insertPath(QJsonObject& object, const char* name, const std::string& path)
                       QString::fromLatin1(QByteArray::fromStdString(path).toBase64()));
 }
 
+QJsonValue rounded(double value, double scale)
+{
+    return std::isfinite(value) ? QJsonValue(std::round(value * scale) / scale) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject loudnessObject(const JobLoudness& loudness)
+{
+    QJsonObject object;
+    object.insert(QStringLiteral("integrated"),
+                  loudness.integrated ? rounded(*loudness.integrated, 100) : QJsonValue());
+    object.insert(QStringLiteral("range"), rounded(loudness.range, 100));
+    object.insert(QStringLiteral("peak"), rounded(loudness.peakDb, 100));
+    object.insert(QStringLiteral("peakKind"), loudness.peakKind == PeakKind::True ? "true" : "sample");
+    object.insert(QStringLiteral("trackGain"), rounded(loudness.trackGain, 100));
+    object.insert(QStringLiteral("trackPeak"), rounded(loudness.trackPeak, 1e6));
+    object.insert(QStringLiteral("appliedGain"), rounded(loudness.appliedGain, 100));
+    return object;
+}
+
 } // namespace
 
 const char* outcomeText(JobReport::Outcome outcome)
@@ -110,6 +129,8 @@ void JobReporter::jobEnded(const JobReport& report)
             object.insert(QStringLiteral("action"), text(report.action));
         if (report.verified)
             object.insert(QStringLiteral("verified"), true);
+        if (report.loudness)
+            object.insert(QStringLiteral("loudness"), loudnessObject(*report.loudness));
         std::fprintf(m_out, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
     } else {
         const std::string& detail = succeeded ? report.output : report.error;

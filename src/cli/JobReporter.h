@@ -1,8 +1,11 @@
 #pragma once
 
+#include "RunLoudness.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,7 @@ struct JobReport {
     std::string warning;     // what a completed job's output lacks ("tags not written: ..."), else empty
     std::string action = {}; // a sync's action ("convert", "retag", "move", "delete", "copy", "gone", ...), else empty
     bool verified = {};      // the lossless output was decoded back and holds exactly the audio encoded
+    std::optional<JobLoudness> loudness = {}; // what a complete job measured, when it was measured
 };
 
 // Where a run stands.
@@ -40,7 +44,8 @@ std::string statusText(const BatchProgress& progress);
 // there is one, source, then the
 // output or the reason it failed, then for a job completed with a warning "warning: " and the
 // warning, each escaped by escapedText), or one JSON object per line (paths that are not UTF-8 also
-// as their exact bytes, "source_bytes" and "output_bytes" in base64). On a terminal a status line,
+// as their exact bytes, "source_bytes" and "output_bytes" in base64; a measured job's loudness as
+// "loudness": integrated, range, peak, peakKind, trackGain, trackPeak, appliedGain). On a terminal a status line,
 // rewritten in place, shows the progress and is cleared before each job line. Single thread.
 class JobReporter
 {

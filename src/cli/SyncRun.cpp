@@ -343,6 +343,7 @@ private:
             jobs.push_back(std::move(job));
             planned.push_back(&output);
         }
+        std::vector<const PlannedOutput*> completed;
         runJobs(std::move(jobs), m_target.conversion, m_target.parallel, m_services, m_reporter,
                 [&](const RunJob& job, const RunJobStatus& status, JobReport& report) {
                     const PlannedOutput& output = *planned[job.row];
@@ -354,11 +355,16 @@ private:
                     if (status.state != JobState::Complete)
                         return;
                     checked(m_rows.put(rowOf(output, output.source)));
+                    completed.push_back(&output);
                     if (!output.previousOutput.empty()) {
                         ::unlink(inMirror(output.previousOutput).c_str());
                         removeEmptyFolders(parentOf(output.previousOutput));
                     }
                 });
+        // The run's last step writes album gains into outputs whose rows are stored: their rows
+        // learn the outputs' stamps as they now are.
+        for (const PlannedOutput* output : completed)
+            checked(m_rows.put(rowOf(*output, output->source)));
     }
 
     void copy(const PlannedOutput& planned)

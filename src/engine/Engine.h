@@ -97,6 +97,9 @@ inline constexpr std::uint32_t CdReadOffset = 0x10200;
 } // namespace EngineConfig
 
 inline constexpr std::uint32_t ChannelAttribFreq = 1;
+// A gain in dB applied to every sample a decode-only channel delivers (and feeds its encoder),
+// rounded to the nearest step of the sample format and clipped at full scale; 0 by default.
+inline constexpr std::uint32_t ChannelAttribGain = 2;
 inline constexpr std::uint32_t WmaEncodeFlags = 8192;
 
 inline constexpr std::uint64_t EngineFailure64 = static_cast<std::uint64_t>(-1);
@@ -169,6 +172,12 @@ public:
     virtual double ChannelBytes2Seconds(EngineHandle handle, std::uint64_t bytes) = 0;
     virtual bool ChannelGetInfo(EngineHandle handle, ChannelInfo& info) = 0;
     virtual bool ChannelGetAttribute(EngineHandle handle, std::uint32_t attribute, float& value) = 0;
+    // Sets ChannelAttribGain; engines without gains refuse it.
+    virtual bool ChannelSetAttribute(EngineHandle handle, std::uint32_t attribute, float value)
+    {
+        (void)handle, (void)attribute, (void)value;
+        return false;
+    }
     // The source file's tags and embedded front cover (none for sources without tags).
     virtual bool ChannelGetTags(EngineHandle handle, SourceTags& tags) = 0;
     // A text that names the file's audio and that retagging does not change (a hash of its demuxed

@@ -1,5 +1,9 @@
 #include "EngineChannel.h"
 
+#include "PcmGain.h"
+
+#include <cmath>
+
 namespace tunevale
 {
 
@@ -60,6 +64,8 @@ std::int64_t EngineChannel::pull(std::uint8_t* out, std::size_t size, int& error
     }
     const std::size_t delivered = m_source->read(out, size);
     m_position += delivered;
+    if (m_gain != 1.0)
+        applyGain(out, delivered, m_info.flags, m_gain);
     if (m_encoder && delivered > 0 && !m_encoder->write(out, delivered, errorCode))
         return -1;
     errorCode = EngineCode::Ok;
@@ -70,6 +76,12 @@ std::string EngineChannel::damageDetail()
 {
     std::lock_guard lock(m_mutex);
     return m_source->damageDetail();
+}
+
+void EngineChannel::setGainDb(double gainDb)
+{
+    std::lock_guard lock(m_mutex);
+    m_gain = std::pow(10.0, gainDb / 20.0);
 }
 
 bool EngineChannel::hasEncoder()

@@ -34,6 +34,8 @@ public:
     std::int64_t pull(std::uint8_t* out, std::size_t size, int& errorCode);
     // Where a damaged source's damage lies (the unreadable sectors of a CD track); empty when unknown.
     std::string damageDetail();
+    // The gain applied to what pull() delivers from now on.
+    void setGainDb(double gainDb);
 
     // The encoder that receives every pulled byte; at most one at a time.
     bool hasEncoder();
@@ -62,6 +64,7 @@ private:
     const std::uint64_t m_length;
     const std::uint32_t m_bytesPerFrame;
     std::uint64_t m_position = 0;
+    double m_gain = 1.0; // linear
     std::uint32_t m_state = ChannelState::Stopped;
     bool m_ended = false;
     bool m_damageReported = false;

@@ -9,6 +9,7 @@
 #include "RegularFile.h"
 #include "cd/CdTrackOpener.h"
 
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <mutex>
@@ -424,6 +425,19 @@ bool FfmpegEngine::ChannelGetAttribute(EngineHandle handle, std::uint32_t attrib
     if (attribute != ChannelAttribFreq)
         return fail(EngineCode::IllegalType);
     value = static_cast<float>(channel->info().freq);
+    return succeed(true);
+}
+
+bool FfmpegEngine::ChannelSetAttribute(EngineHandle handle, std::uint32_t attribute, float value)
+{
+    const auto channel = findChannel(handle);
+    if (!channel)
+        return false;
+    if (attribute != ChannelAttribGain)
+        return fail(EngineCode::IllegalType);
+    if (!std::isfinite(value) || std::abs(value) > 60.0f)
+        return fail(EngineCode::IllegalParam);
+    channel->setGainDb(value);
     return succeed(true);
 }
 

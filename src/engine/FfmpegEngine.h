@@ -47,6 +47,7 @@ public:
     double ChannelBytes2Seconds(EngineHandle handle, std::uint64_t bytes) override;
     bool ChannelGetInfo(EngineHandle handle, ChannelInfo& info) override;
     bool ChannelGetAttribute(EngineHandle handle, std::uint32_t attribute, float& value) override;
+    bool ChannelSetAttribute(EngineHandle handle, std::uint32_t attribute, float value) override;
     bool ChannelGetTags(EngineHandle handle, SourceTags& tags) override;
     std::string AudioIdentity(const std::string& path) override;
 

@@ -16,7 +16,16 @@ constexpr std::uint32_t kChunkBytes = 64 * 1024;
 
 PcmFormat pcmFormatOf(const ChannelInfo& info)
 {
-    return {info.freq, info.chans, (info.flags & StreamFlag::Sample8Bits) ? SampleType::UInt8 : SampleType::Int16};
+    SampleType type = SampleType::Int16;
+    if (info.flags & StreamFlag::Sample8Bits)
+        type = SampleType::UInt8;
+    else if (info.flags & StreamFlag::Sample24Bits)
+        type = SampleType::Int24;
+    else if (info.flags & StreamFlag::Sample32Bits)
+        type = SampleType::Int32;
+    else if (info.flags & StreamFlag::SampleFloat)
+        type = SampleType::Float32;
+    return {info.freq, info.chans, type};
 }
 
 FileLoudness measureFile(Engine& engine, const std::string& path, PeakKind peakKind, const std::atomic<bool>& stop)

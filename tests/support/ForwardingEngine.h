@@ -47,6 +47,10 @@ public:
     {
         return m_real.ChannelGetAttribute(handle, attribute, value);
     }
+    bool ChannelSetAttribute(EngineHandle handle, std::uint32_t attribute, float value) override
+    {
+        return m_real.ChannelSetAttribute(handle, attribute, value);
+    }
     bool ChannelGetTags(EngineHandle handle, SourceTags& tags) override { return m_real.ChannelGetTags(handle, tags); }
     std::string AudioIdentity(const std::string& path) override { return m_real.AudioIdentity(path); }
     bool ChannelPlay(EngineHandle handle, bool restart) override { return m_real.ChannelPlay(handle, restart); }

@@ -122,6 +122,21 @@ bool retagOutput(const std::string& outputPath, const ConversionOptions& options
     return placeCopy(copy, outputPath, true, error);
 }
 
+bool regainOutput(const std::string& outputPath, OutputTagFormat format, const GainTags& gains,
+                  const std::optional<FileStamp>& sourceStamp, const std::string& fingerprint, std::string& error)
+{
+    PendingOutputFile copy = privateCopy(outputPath, outputPath, error);
+    if (!copy.valid())
+        return false;
+    if (!WriteGainTags(copy.pathInProcess(), format, gains, error)) {
+        copy.discard();
+        return false;
+    }
+    if (sourceStamp)
+        writeOutputOrigin(copy.pathInProcess(), *sourceStamp, fingerprint);
+    return placeCopy(copy, outputPath, true, error);
+}
+
 bool copyFileInto(const std::string& sourcePath, const std::string& outputPath, bool replace, std::string& error)
 {
     struct stat source;

@@ -2,8 +2,10 @@
 
 #include "ConversionOptions.h"
 #include "LibraryRecords.h"
+#include "OutputTags.h"
 #include "SourceTags.h"
 
+#include <optional>
 #include <string>
 
 namespace tunevale
@@ -15,6 +17,11 @@ namespace tunevale
 // old file or the complete new one at every moment. False with error set when the output is as it was.
 bool retagOutput(const std::string& outputPath, const ConversionOptions& options, const SourceTags& tags,
                  const FileStamp& sourceStamp, const std::string& fingerprint, std::string& error);
+
+// Sets the gain tags of a finished output the same way, through a copy placed over it in one step;
+// with sourceStamp the copy is recorded as made from the source with those settings.
+bool regainOutput(const std::string& outputPath, OutputTagFormat format, const GainTags& gains,
+                  const std::optional<FileStamp>& sourceStamp, const std::string& fingerprint, std::string& error);
 
 // Copies the file at sourcePath to outputPath (its folders made as needed) with the source's
 // modification time, through a private folder beside it: placed over what holds the name when

@@ -2,6 +2,7 @@
 
 #include "ErrorLog.h"
 #include "FileEncoderWriter.h"
+#include "FileLoudness.h"
 #include "Mp3OggWriter.h"
 #include "OutputOrigin.h"
 #include "OutputTags.h"
@@ -19,10 +20,23 @@ namespace tunevale
 class ConversionRun::Slot : public JobContext
 {
 public:
-    explicit Slot(const std::atomic<bool>& stop) : m_stop(stop) {}
+    Slot(const std::atomic<bool>& stop, const ConversionOptions& options) : m_stop(stop)
+    {
+        if (options.replayGain)
+            m_meter.emplace(options.truePeak ? PeakKind::True : PeakKind::Sample);
+    }
 
     void setProgress(float percent) override { m_progress = percent; }
     bool cancelRequested() const override { return m_stop; }
+    void decodedPcm(const ChannelInfo& format, const void* pcm, std::size_t bytes) override
+    {
+        if (m_meter)
+            m_meter->add(format, pcm, bytes);
+    }
+    void setGainDb(double gain) { m_gain = gain; }
+    double gainDb() const override { return m_gain; }
+    // The job's loudness, when it is measured and the writer decoded something measurable.
+    std::optional<TrackLoudness> loudness() const { return m_meter ? m_meter->result() : std::nullopt; }
 
     void begin() { m_state = JobState::Converting; }
     void end(RunJobStatus status)
@@ -33,6 +47,7 @@ public:
         m_warning = std::move(status.warning);
         m_seconds = status.seconds;
         m_verified = status.verified;
+        m_measured = status.loudness;
         m_state = status.state;
     }
 
@@ -47,11 +62,14 @@ public:
         status.warning = m_warning;
         status.seconds = m_seconds;
         status.verified = m_verified;
+        status.loudness = m_measured;
         return status;
     }
 
 private:
     const std::atomic<bool>& m_stop;
+    std::optional<JobMeter> m_meter;
+    double m_gain = 0; // set before the job starts, by the measuring pass
     std::atomic<JobState> m_state{JobState::WaitingConversion};
     std::atomic<float> m_progress{0};
     mutable std::mutex m_mutex;
@@ -60,6 +78,7 @@ private:
     std::string m_warning;
     double m_seconds = 0;
     bool m_verified = false;
+    std::optional<JobLoudness> m_measured;
 };
 
 namespace
@@ -92,21 +111,24 @@ std::string joined(const std::vector<std::string>& items, const char* separator)
     return text;
 }
 
-// Carries the source's tags into the finished output before it is placed (output: its path in
-// this process; shown: its name in the log). A failure leaves the audio as it was: the job stays
-// complete, and the log and the warning returned say which tags are missing; so they do for values
-// too large for the output. Empty when the output carries every tag it can.
+// Carries the source's tags, and the track's gains, into the finished output before it is placed
+// (output: its path in this process; shown: its name in the log). A failure leaves the audio as it
+// was: the job stays complete, and the log and the warning returned say which tags are missing; so
+// they do for values too large for the output. Empty when the output carries every tag it can.
 std::string carryTags(const ConversionOptions& options, FileFormat format, const SourceTags& tags,
-                      const std::string& source, const std::string& output, const std::string& shown, ErrorLog& log)
+                      const GainTags& gains, const std::string& source, const std::string& output,
+                      const std::string& shown, ErrorLog& log)
 {
     std::optional<TypedWmaTags> typed;
     if (format == FileFormat::WMA && options.wma.setTags)
         typed = TypedWmaTags{options.wma.tagNames, options.wma.tags};
-    const TagWriteResult result = WriteOutputTags(output, tagFormatOf(format), tags, typed);
+    const TagWriteResult result = WriteOutputTags(output, tagFormatOf(format), tags, typed, gains);
     if (result.failed()) {
         std::vector<std::string> fields;
         for (TagField field : tagFieldsOf(tags))
             fields.push_back(tagFieldName(field));
+        if (!gains.empty())
+            fields.push_back("ReplayGain");
         log.append(EngineCode::TagsNotWritten, source,
                    joined(fields, ", ") + " not written to " + shown + ": " + result.error);
         return "tags not written: " + result.error;
@@ -144,10 +166,10 @@ ConversionRun::ConversionRun(Engine& engine, ErrorLog& log, ConversionOptions op
       m_parallel(std::clamp<unsigned>(parallel == 0 ? automaticParallel() : parallel, 1,
                                       std::max<std::size_t>(1, m_jobs.size()))),
       m_bitrateView(bitrateView), m_fingerprint(outputSettingsFingerprint(m_options)),
-      m_naming(m_options, m_fingerprint)
+      m_naming(m_options, m_fingerprint), m_loudness(m_jobs.size()), m_sources(m_jobs.size())
 {
     for (std::size_t i = 0; i < m_jobs.size(); ++i)
-        m_slots.push_back(std::make_unique<Slot>(m_stop));
+        m_slots.push_back(std::make_unique<Slot>(m_stop, m_options));
 }
 
 ConversionRun::~ConversionRun()
@@ -162,6 +184,7 @@ void ConversionRun::start()
 {
     const std::lock_guard lock(m_endMutex);
     m_running = m_parallel;
+    m_working = m_parallel;
     for (unsigned i = 0; i < m_parallel; ++i)
         m_workers.emplace_back([this] { work(); });
 }
@@ -188,8 +211,38 @@ std::size_t ConversionRun::startedCount() const
     return m_started;
 }
 
+void ConversionRun::measureSources()
+{
+    for (;;) {
+        std::size_t index = 0;
+        {
+            const std::lock_guard lock(m_measureMutex);
+            if (m_stop || m_nextToMeasure >= m_jobs.size())
+                break;
+            index = m_nextToMeasure++;
+        }
+        // The true peak whatever the tags show: it is what keeps the normalised audio unclipped.
+        const FileLoudness measured = measureFile(m_engine, m_jobs[index].source, PeakKind::True, m_stop);
+        const std::lock_guard lock(m_measureMutex);
+        m_sources[index] = {{m_jobs[index].source, measured.tags.album, measured.tags.albumArtist},
+                            measured.measured() ? std::optional(measured.loudness) : std::nullopt};
+    }
+    std::unique_lock lock(m_measureMutex);
+    if (++m_measuringDone < m_parallel) {
+        m_allMeasured.wait(lock, [this] { return m_measuringDone == m_parallel; });
+        return;
+    }
+    const std::vector<double> gains = normalisingGains(m_sources, m_options.normalize, m_options.targetLufs);
+    for (std::size_t i = 0; i < gains.size(); ++i)
+        m_slots[i]->setGainDb(gains[i]);
+    m_sources.clear();
+    m_allMeasured.notify_all();
+}
+
 void ConversionRun::work()
 {
+    if (m_options.normalize != NormalizeChoice::Off && m_options.format)
+        measureSources();
     for (;;) {
         std::size_t index = 0;
         PendingOutputFile output;
@@ -220,9 +273,26 @@ void ConversionRun::work()
         }
         convert(index, output, std::move(target));
     }
+    bool last = false;
+    {
+        const std::lock_guard lock(m_endMutex);
+        last = --m_working == 0;
+    }
+    if (last && m_options.replayGain && m_options.format)
+        writeAlbumGains();
     const std::lock_guard lock(m_endMutex);
     if (--m_running == 0)
         m_ended.notify_all();
+}
+
+void ConversionRun::writeAlbumGains()
+{
+    // The jobs that ended without telling their album (never started, up to date, failed before
+    // their tags were read) are placed by their sources' tags, so they hold their albums back.
+    for (std::size_t i = 0; i < m_jobs.size(); ++i)
+        if (!m_loudness.told(i))
+            m_loudness.leftUnmeasured(i, m_jobs[i].source, tagsForNaming(m_engine, m_jobs[i].source));
+    m_loudness.writeAlbumGains(m_log);
 }
 
 void ConversionRun::convert(std::size_t index, PendingOutputFile& output, OutputTarget target)
@@ -244,10 +314,13 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
     JobResult result = !name.empty() ? convertJob(m_engine, m_log, m_options, *m_options.format, job.source, output,
                                                   slot, m_bitrateView, m_options.carryTags ? &tags : nullptr)
                                      : JobResult::error(std::move(target.failure));
+    const std::optional<TrackLoudness> loudness =
+        result.outcome == JobOutcome::Complete ? slot.loudness() : std::nullopt;
     if (result.outcome == JobOutcome::Complete) {
-        if (m_options.carryTags)
+        const GainTags gains = loudness ? trackGainTags(*loudness) : GainTags{};
+        if (m_options.carryTags || !gains.empty())
             status.warning =
-                carryTags(m_options, *m_options.format, tags, job.source, output.pathInProcess(), name, m_log);
+                carryTags(m_options, *m_options.format, tags, gains, job.source, output.pathInProcess(), name, m_log);
         if (target.sourceStamp)
             writeOutputOrigin(output.pathInProcess(), *target.sourceStamp, m_fingerprint);
         std::string placing;
@@ -265,6 +338,16 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
         status.output = name;
         status.verified = encodeSetup(m_options, *m_options.format).verify &&
                           outputFormat(*m_options.format).writer == FormatWriter::FileEncoder;
+    }
+    if (result.outcome == JobOutcome::Complete && loudness) {
+        status.loudness = jobLoudnessOf(*loudness);
+        status.loudness->appliedGain = slot.gainDb();
+        m_loudness.completed(index, job.source, m_options.carryTags ? tags : tagsForNaming(m_engine, job.source),
+                             *loudness, name, tagFormatOf(*m_options.format),
+                             target.sourceStamp ? std::optional(std::pair(*target.sourceStamp, m_fingerprint))
+                                                : std::nullopt);
+    } else if (!tags.empty()) {
+        m_loudness.leftUnmeasured(index, job.source, tags);
     }
     status.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     slot.end(status);

@@ -3,7 +3,9 @@
 #include "ConversionOptions.h"
 #include "Job.h"
 #include "JobContext.h"
+#include "NormalisingGains.h"
 #include "OutputNaming.h"
+#include "RunLoudness.h"
 
 #include <atomic>
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -47,7 +50,8 @@ struct RunJobStatus {
     std::string failure;
     std::string warning; // "tags not written: ..." when the output lacks some of the source's tags
     double seconds = 0;
-    bool verified = false; // a lossless output decoded back to exactly the audio encoded
+    bool verified = false;               // a lossless output decoded back to exactly the audio encoded
+    std::optional<JobLoudness> loudness; // a complete job's, when ReplayGain is on
 };
 
 // A conversion run: converts its jobs with up to `parallel` at once on worker threads, starting
@@ -57,7 +61,10 @@ struct RunJobStatus {
 // next job, and the first job in each folder removes what killed runs left there. Progress is kept
 // per job for the owner's thread to read at its own pace; no job list, model or widget is touched
 // from a worker. A stop ends the running jobs "Cancelled", without their partial outputs, and
-// starts no more: those keep waiting.
+// starts no more: those keep waiting. With ReplayGain on, each job's PCM is measured as it is
+// decoded and its output tagged with its track gain; once every job has ended, the albums among
+// them get their album gains (before finished() turns true). Normalising, the workers first
+// decode every source to measure it, then each job's audio is converted with its gain applied.
 class ConversionRun
 {
 public:
@@ -92,11 +99,15 @@ public:
 private:
     class Slot;
     void work();
+    // The measuring pass of a normalised run; returns once every worker has ended it.
+    void measureSources();
     void convert(std::size_t index, PendingOutputFile& output, OutputTarget target);
     // Gives the complete output its claimed name, or the next free one when something took that
     // meanwhile; target.path becomes the name it got. False with failure set when it could not be placed.
     bool place(PendingOutputFile& output, OutputTarget& target, std::string& failure);
     void releaseName(const std::string& name);
+    // The last worker's task: album gains for the albums whose every track was measured.
+    void writeAlbumGains();
 
     Engine& m_engine;
     ErrorLog& m_log;
@@ -113,10 +124,18 @@ private:
     OutputNaming m_naming;
     std::set<std::string> m_cleanedFolders; // the folders whose leftovers were removed
     std::atomic<std::size_t> m_started{0};
+    RunLoudness m_loudness;
+
+    std::mutex m_measureMutex;
+    std::condition_variable m_allMeasured;
+    std::size_t m_nextToMeasure = 0;
+    unsigned m_measuringDone = 0; // workers through the measuring pass
+    std::vector<MeasuredSource> m_sources;
 
     mutable std::mutex m_endMutex;
     std::condition_variable m_ended;
     unsigned m_running = 0;
+    unsigned m_working = 0; // workers still taking jobs
     std::vector<std::thread> m_workers;
 };
 

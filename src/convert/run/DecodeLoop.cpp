@@ -31,6 +31,9 @@ JobResult decodeInto(Engine& engine, EngineHandle stream, JobContext& context, E
     ChannelInfo format;
     if (!engine.ChannelGetInfo(stream, format))
         return engineFailure(engineFailureCode(engine), origfile, &log);
+    if (const double gain = context.gainDb();
+        gain != 0 && !engine.ChannelSetAttribute(stream, ChannelAttribGain, static_cast<float>(gain)))
+        return engineFailure(engineFailureCode(engine), origfile, &log, "the normalising gain was refused");
     std::vector<char> buffer(chunkBytes);
     while (engine.ChannelIsActive(stream) != ChannelState::Stopped) {
         const std::int32_t read =

@@ -27,7 +27,8 @@ public:
 };
 
 // The one decode loop of every writer: reads stream chunk by chunk to its end, hands each chunk
-// first to the run (JobContext::decodedPcm) and then to sink, reports progress, and stops after
+// first to the run (JobContext::decodedPcm) and then to sink, with the run's gain applied by the
+// engine to both (JobContext::gainDb), reports progress, and stops after
 // the current chunk when Stop is clicked. Ends Complete or Cancelled, or Error for a damaged
 // source, a failed read (both logged) or a chunk the sink could not take.
 JobResult decodeInto(Engine& engine, EngineHandle stream, JobContext& context, ErrorLog& log,

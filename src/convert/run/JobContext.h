@@ -38,6 +38,8 @@ public:
     {
         (void)format, (void)pcm, (void)bytes;
     }
+    // The gain in dB the engine applies to the job's audio (normalising); 0 for none.
+    virtual double gainDb() const { return 0; }
 };
 
 // Reports position ÷ length × 100 as the job's progress when both counts are usable (a failed

@@ -1,0 +1,104 @@
+#include "RunLoudness.h"
+
+#include "AlbumGrouping.h"
+#include "EngineErrorText.h"
+#include "ErrorLog.h"
+#include "FileLoudness.h"
+#include "Gains.h"
+#include "OutputRewrite.h"
+
+#include <algorithm>
+
+namespace tunevale
+{
+
+JobLoudness jobLoudnessOf(const TrackLoudness& loudness)
+{
+    return {loudness.integrated(), loudness.range(),     loudness.peakDb(),
+            loudness.peakKind,     replayGain(loudness), loudness.peak};
+}
+
+GainTags trackGainTags(const TrackLoudness& loudness)
+{
+    GainTags gains;
+    gains.trackGain = replayGain(loudness);
+    gains.trackPeak = loudness.peak;
+    return gains;
+}
+
+void JobMeter::add(const ChannelInfo& format, const void* pcm, std::size_t bytes)
+{
+    if (m_failed)
+        return;
+    if (!m_meter) {
+        m_meter = std::make_unique<LoudnessMeter>(pcmFormatOf(format), m_peakKind);
+        if (!m_meter->valid()) {
+            m_meter.reset();
+            m_failed = true;
+            return;
+        }
+    }
+    m_meter->add(pcm, bytes);
+}
+
+std::optional<TrackLoudness> JobMeter::result() const
+{
+    if (!m_meter)
+        return std::nullopt;
+    return m_meter->result();
+}
+
+void RunLoudness::completed(std::size_t index, const std::string& source, const SourceTags& tags,
+                            const TrackLoudness& loudness, const std::string& output, OutputTagFormat format,
+                            const std::optional<std::pair<FileStamp, std::string>>& origin)
+{
+    const std::lock_guard lock(m_mutex);
+    Job& job = m_jobs.at(index);
+    job = {true, source, tags.album, tags.albumArtist, loudness, output, format, origin};
+}
+
+void RunLoudness::leftUnmeasured(std::size_t index, const std::string& source, const SourceTags& tags)
+{
+    const std::lock_guard lock(m_mutex);
+    Job& job = m_jobs.at(index);
+    job = {true, source, tags.album, tags.albumArtist, std::nullopt, {}, OutputTagFormat::Mp3, std::nullopt};
+}
+
+bool RunLoudness::told(std::size_t index) const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_jobs.at(index).told;
+}
+
+void RunLoudness::writeAlbumGains(ErrorLog& log)
+{
+    const std::lock_guard lock(m_mutex);
+    std::vector<AlbumKey> keys;
+    for (const Job& job : m_jobs)
+        keys.push_back({job.source, job.album, job.albumArtist});
+    for (const std::vector<std::size_t>& album : groupAlbums(keys)) {
+        const bool whole = std::all_of(album.begin(), album.end(),
+                                       [this](std::size_t i) { return m_jobs[i].told && m_jobs[i].loudness; });
+        if (!whole)
+            continue;
+        std::vector<TrackLoudness> tracks;
+        for (const std::size_t i : album)
+            tracks.push_back(*m_jobs[i].loudness);
+        const TrackLoudness together = combine(tracks);
+        GainTags gains;
+        gains.albumGain = replayGain(together);
+        gains.albumPeak = together.peak;
+        for (const std::size_t i : album) {
+            const Job& job = m_jobs[i];
+            std::string error;
+            if (job.format == OutputTagFormat::Wav)
+                continue; // no gain tags
+            const std::optional<FileStamp> stamp = job.origin ? std::optional(job.origin->first) : std::nullopt;
+            if (!regainOutput(job.output, job.format, gains, stamp, job.origin ? job.origin->second : "", error))
+                log.append(EngineCode::TagsNotWritten, job.source,
+                           "album gain not written to " + job.output + ": " + error);
+        }
+    }
+}
+
+} // namespace tunevale

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "Engine.h"
+#include "LibraryRecords.h"
+#include "LoudnessMeter.h"
+#include "OutputTags.h"
+#include "SourceTags.h"
+#include "TrackLoudness.h"
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunevale
+{
+
+class ErrorLog;
+
+// What a job's report says of its loudness: the track's measurement and the gain tags it got.
+struct JobLoudness {
+    std::optional<double> integrated; // LUFS; none for silence or audio shorter than 0.4 s
+    double range = 0;                 // LU
+    double peakDb = 0;                // dBTP or dBFS, as peakKind says; -inf for digital silence
+    PeakKind peakKind = PeakKind::True;
+    double trackGain = 0;   // ReplayGain 2.0, dB
+    double trackPeak = 0;   // linear
+    double appliedGain = 0; // dB, the normalising gain the audio was converted with
+};
+
+JobLoudness jobLoudnessOf(const TrackLoudness& loudness);
+
+// Measures one job's PCM as its writer decodes it. Made when the first chunk arrives, in that
+// chunk's format; one worker feeds it.
+class JobMeter
+{
+public:
+    explicit JobMeter(PeakKind peakKind) : m_peakKind(peakKind) {}
+
+    void add(const ChannelInfo& format, const void* pcm, std::size_t bytes);
+    // The measurement of all PCM given; none when nothing could be measured.
+    std::optional<TrackLoudness> result() const;
+
+private:
+    PeakKind m_peakKind;
+    std::unique_ptr<LoudnessMeter> m_meter;
+    bool m_failed = false;
+};
+
+// The loudness of a run's jobs, and the album gains written once every job has ended. Jobs that
+// share album and album artist tags (untagged ones: their folder) form an album; an album gets
+// album gains only when every one of its jobs completed and was measured, so a failed, cancelled,
+// skipped or never started track leaves its album with track gains alone. Thread-safe.
+class RunLoudness
+{
+public:
+    explicit RunLoudness(std::size_t jobs) : m_jobs(jobs) {}
+
+    // A job ended complete, measured, with its output in place (format: its tag layout).
+    // origin: the source's stamp and the settings' fingerprint recorded on the output, recorded
+    // again on the copy that carries its album gain and replaces it in one step.
+    void completed(std::size_t index, const std::string& source, const SourceTags& tags, const TrackLoudness& loudness,
+                   const std::string& output, OutputTagFormat format,
+                   const std::optional<std::pair<FileStamp, std::string>>& origin);
+    // A job ended any other way, or was not converted; tags: its source's, for its album.
+    void leftUnmeasured(std::size_t index, const std::string& source, const SourceTags& tags);
+    // Whether the job's end was told to completed() or leftUnmeasured().
+    bool told(std::size_t index) const;
+
+    // Writes each complete album's gain and peak into its outputs; failures go to the log.
+    void writeAlbumGains(ErrorLog& log);
+
+private:
+    struct Job {
+        bool told = false;
+        std::string source;
+        std::string album;
+        std::string albumArtist;
+        std::optional<TrackLoudness> loudness;
+        std::string output;
+        OutputTagFormat format = OutputTagFormat::Mp3;
+        std::optional<std::pair<FileStamp, std::string>> origin;
+    };
+
+    mutable std::mutex m_mutex;
+    std::vector<Job> m_jobs;
+};
+
+// The gains a measured track's output is tagged with.
+GainTags trackGainTags(const TrackLoudness& loudness);
+
+} // namespace tunevale
