@@ -26,7 +26,7 @@ const std::vector<OutputControl>* groupOf(OutputControl option)
     return nullptr;
 }
 
-[[noreturn]] void wrongControl(const char* what)
+[[noreturn]] void notAModelControl(const char* what)
 {
     throw std::logic_error(std::string("OutputSettingsModel: not a ") + what);
 }
@@ -79,7 +79,7 @@ bool& OutputSettingsModel::enabledFlag(OutputControl control, int index)
         return comboField(m_settings, control).enabled;
     case OutputControl::frFormat:
     case OutputControl::lblFormat:
-        wrongControl("control with an enabled state");
+        notAModelControl("control with an enabled state");
     default:
         return optionField(m_settings, control, index).enabled;
     }
@@ -172,7 +172,7 @@ void OutputSettingsModel::setEnabled(OutputControl control, bool enabled, int in
 void OutputSettingsModel::bringFormatToFront(int index)
 {
     if (index < 0 || index >= kFileFormatCount)
-        wrongControl("format panel index");
+        notAModelControl("format panel index");
     if (m_settings.frFormat != index) {
         m_settings.frFormat = index;
         notify(OutputControl::frFormat, index);

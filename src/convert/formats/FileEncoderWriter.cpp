@@ -9,7 +9,7 @@ namespace tunevale
 namespace
 {
 
-constexpr std::uint32_t ReadBufferSize = 0x40000;
+constexpr std::uint32_t InProcessChunkBytes = 0x40000;
 
 // Hands the PCM to the engine's file encoder.
 class FileEncoderSink : public PcmSink
@@ -66,7 +66,7 @@ JobResult ConvertWithFileEncoder(Engine& engine, JobContext& context, ErrorLog& 
         return fail(engineFailure(engineFailureCode(engine), origfile, &log));
 
     FileEncoderSink sink(engine, encoder, origfile, log);
-    JobResult result = decodeInto(engine, stream, context, log, origfile, ReadBufferSize, sink);
+    JobResult result = decodeInto(engine, stream, context, log, origfile, InProcessChunkBytes, sink);
     if (result.outcome != JobOutcome::Complete)
         return fail(std::move(result));
 

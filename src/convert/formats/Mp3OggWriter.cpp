@@ -10,7 +10,7 @@ namespace tunevale
 namespace
 {
 
-constexpr std::uint32_t ReadBufferSize = 0x40000;
+constexpr std::uint32_t EncoderChunkBytes = 0x40000;
 
 // What the encoder itself said about a failure (its last lines of standard error), or for one
 // that could not be started at all, that it was not found.
@@ -74,7 +74,7 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
     }
 
     EncoderFedSink sink(engine, stream, command);
-    const JobResult result = decodeInto(engine, stream, context, log, origfile, ReadBufferSize, sink);
+    const JobResult result = decodeInto(engine, stream, context, log, origfile, EncoderChunkBytes, sink);
     if (result.outcome == JobOutcome::Cancelled)
         return cancelled();
     if (result.outcome == JobOutcome::Error)

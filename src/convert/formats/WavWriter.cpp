@@ -15,7 +15,7 @@ namespace tunevale
 namespace
 {
 
-constexpr std::uint32_t ReadBufferSize = 20000;
+constexpr std::uint32_t WavChunkBytes = 20000;
 
 bool writeAll(int fd, const void* data, std::size_t size)
 {
@@ -112,7 +112,7 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
         return fail(writeFailure());
 
     WavDataSink sink(fd);
-    JobResult result = decodeInto(engine, stream, context, log, origfile, ReadBufferSize, sink);
+    JobResult result = decodeInto(engine, stream, context, log, origfile, WavChunkBytes, sink);
     if (result.outcome == JobOutcome::Error)
         return fail(std::move(result));
     const JobOutcome outcome = result.outcome;

@@ -9,7 +9,7 @@ namespace tunevale
 namespace
 {
 
-constexpr std::uint32_t ReadBufferSize = 20000;
+constexpr std::uint32_t WmaChunkBytes = 20000;
 constexpr std::uint32_t TagFormText = 0;
 
 // Hands the PCM to the engine's WMA encoder.
@@ -77,7 +77,7 @@ JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const
     engine.WMAEncodeSetTag(encoder, "", "", TagFormText);
 
     WmaEncoderSink sink(engine, encoder, origfile);
-    JobResult result = decodeInto(engine, stream, context, log, origfile, ReadBufferSize, sink);
+    JobResult result = decodeInto(engine, stream, context, log, origfile, WmaChunkBytes, sink);
     if (result.outcome == JobOutcome::Error)
         return fail(std::move(result));
     const JobOutcome outcome = result.outcome;

@@ -30,7 +30,7 @@ std::string lowerCase(std::string text)
     return text;
 }
 
-bool sameName(const std::string& a, const std::string& b)
+bool sameFieldName(const std::string& a, const std::string& b)
 {
     return lowerCase(a) == lowerCase(b);
 }
@@ -60,8 +60,8 @@ public:
 void apply(GainStore& store, const std::vector<GainField>& fields, bool dropOthers)
 {
     for (const std::string& name : store.names()) {
-        const bool given =
-            std::any_of(fields.begin(), fields.end(), [&name](const GainField& f) { return sameName(f.name, name); });
+        const bool given = std::any_of(fields.begin(), fields.end(),
+                                       [&name](const GainField& f) { return sameFieldName(f.name, name); });
         if (given || (dropOthers && isGainTagName(name)))
             store.remove(name);
     }

@@ -45,7 +45,7 @@ AsfSlot asfSlot(const std::string& name)
     return AsfSlot::Attribute;
 }
 
-bool sameName(const std::string& a, const std::string& b)
+bool sameAttributeName(const std::string& a, const std::string& b)
 {
     return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
 }
@@ -56,7 +56,7 @@ void eraseAttributes(TagLib::ASF::Tag& tag, const std::string& name)
 {
     std::vector<String> names;
     for (const auto& entry : tag.attributeListMap())
-        if (sameName(entry.first.to8Bit(true), name))
+        if (sameAttributeName(entry.first.to8Bit(true), name))
             names.push_back(entry.first);
     for (const String& found : names)
         tag.removeItem(found);
@@ -155,7 +155,7 @@ bool writeAsfAttributes(const std::string& path, const SourceTags& tags, const s
     if (typed) {
         for (std::size_t i = 0; i < typed->names.size(); ++i) {
             const std::string& name = typed->names[i];
-            std::erase_if(values, [&name](const AsfValue& value) { return sameName(value.name, name); });
+            std::erase_if(values, [&name](const AsfValue& value) { return sameAttributeName(value.name, name); });
             values.push_back({name, cleanTagText(typed->values[i])});
         }
     }
