@@ -1,14 +1,20 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 
+#include <atomic>
+#include <functional>
+#include <future>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,6 +91,46 @@ private:
     std::map<QByteArray, Answer> m_answers;
     QHash<QTcpSocket*, QByteArray> m_pending;
     std::vector<Request> m_requests;
+};
+
+// A LoopbackHttpServer on a thread of its own, answering while the test waits for a program it
+// runs. setUp records the answers before the first request can arrive. Needs the application object.
+class LoopbackHttpServerThread
+{
+public:
+    explicit LoopbackHttpServerThread(std::function<void(LoopbackHttpServer&)> setUp)
+    {
+        std::promise<std::string> address;
+        auto published = address.get_future();
+        m_thread.reset(QThread::create([this, setUp, &address] {
+            LoopbackHttpServer server;
+            setUp(server);
+            address.set_value(server.address());
+            while (!m_stop) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+                QThread::msleep(2);
+            }
+            m_requests = server.requests().size();
+        }));
+        m_thread->start();
+        m_address = published.get();
+    }
+    ~LoopbackHttpServerThread() { stop(); }
+
+    const std::string& address() const { return m_address; }
+    // Stops the server; the count of requests it had.
+    std::size_t stop()
+    {
+        m_stop = true;
+        m_thread->wait();
+        return m_requests;
+    }
+
+private:
+    std::unique_ptr<QThread> m_thread;
+    std::atomic<bool> m_stop{false};
+    std::string m_address;
+    std::size_t m_requests = 0;
 };
 
 } // namespace tunevale::test
