@@ -143,6 +143,7 @@ std::vector<QCommandLineOption> convertCommandOptions()
         option({"selected"}, "Convert as \"Convert Selected\" does, with the named files ticked."),
         option({"json"}, "One JSON object per line per job: source, output, status, seconds, error."),
         option({"q", "quiet"}, "Print only the jobs that did not complete."),
+        option({"no-lookup"}, "Do not look discs up online (MusicBrainz tags, AccurateRip check)."),
     };
 }
 
@@ -210,6 +211,7 @@ std::variant<ConvertOptions, std::string> readConvertOptions(const CommandLine& 
     options.selectedOnly = isSet("selected");
     options.json = isSet("json");
     options.quiet = isSet("quiet");
+    options.lookUp = !isSet("no-lookup");
     options.inputs = line.positionalArguments();
     if (options.inputs.empty())
         return std::string("no FILE or FOLDER given");

@@ -5,7 +5,6 @@
 #include "InitAudioEngine.h"
 #include "OnlineDisc.h"
 #include "TerminalText.h"
-#include "cd/AccurateRipChecksum.h"
 #include "cd/DiscListing.h"
 #include "cd/TrackPath.h"
 
@@ -79,22 +78,6 @@ struct OnlineTrack {
     int number;
 };
 
-// The AccurateRip checksums of a track's decoded PCM; none unless it is CD audio of a disc track
-// the database can list (not the audio before track 1).
-std::optional<AccurateRipChecksum> trackChecksum(const OnlineTrack* online, const ChannelInfo& info,
-                                                 std::uint64_t bytes)
-{
-    if (!online || online->number < online->toc.firstTrack || info.freq != 44100 || info.chans != 2 ||
-        (info.flags & StreamFlag::Sample8Bits))
-        return std::nullopt;
-    int lastAudio = online->toc.firstTrack;
-    for (int number = online->toc.firstTrack; number <= online->toc.lastTrack(); ++number)
-        if (online->toc.audio[static_cast<std::size_t>(number - online->toc.firstTrack)])
-            lastAudio = number;
-    return AccurateRipChecksum(online->number == online->toc.firstTrack, online->number == lastAudio,
-                               static_cast<std::int64_t>(bytes / 4));
-}
-
 // Decodes the whole file and prints one line: the format and the decoded length, or the error;
 // then one "Name: value" line for each tag the file carries, and for a disc track looked up
 // online its AccurateRip verdict.
@@ -115,7 +98,9 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     engine.ChannelGetInfo(handle, info);
     SourceTags tags;
     engine.ChannelGetTags(handle, tags);
-    std::optional<AccurateRipChecksum> checksum = trackChecksum(online, info, engine.ChannelGetLength(handle, 0));
+    std::optional<AccurateRipChecksum> checksum;
+    if (online)
+        checksum = discTrackChecksum(online->toc, online->number, info, engine.ChannelGetLength(handle, 0));
     std::uint64_t bytes = 0;
     while (engine.ChannelIsActive(handle) != ChannelState::Stopped) {
         const std::int32_t got =

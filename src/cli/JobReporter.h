@@ -18,6 +18,7 @@ struct JobReport {
     std::string error;       // why the job did not complete, empty when it did
     std::string warning;     // what a completed job's output lacks ("tags not written: ..."), else empty
     std::string action = {}; // a sync's action ("convert", "retag", "move", "delete", "copy", "gone", ...), else empty
+    std::string accurateRip = {}; // a disc track's AccurateRip verdict ("accurate (confidence 12)", ...), else empty
 };
 
 // Where a run stands.

@@ -35,4 +35,16 @@ std::string releaseLine(const ReleaseLookup& release)
     return "MusicBrainz: not checked (" + escapedText(release.problem) + ")";
 }
 
+std::optional<AccurateRipChecksum> discTrackChecksum(const DiscToc& toc, int number, const ChannelInfo& info,
+                                                     std::uint64_t bytes)
+{
+    if (!toc.hasTrack(number) || info.freq != 44100 || info.chans != 2 || bytesPerSample(info.flags) != 2)
+        return std::nullopt;
+    int lastAudio = toc.firstTrack;
+    for (int track = toc.firstTrack; track <= toc.lastTrack(); ++track)
+        if (toc.audio[static_cast<std::size_t>(track - toc.firstTrack)])
+            lastAudio = track;
+    return AccurateRipChecksum(number == toc.firstTrack, number == lastAudio, static_cast<std::int64_t>(bytes / 4));
+}
+
 } // namespace tunevale
