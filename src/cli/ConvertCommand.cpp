@@ -45,7 +45,12 @@ const CommandSyntax& convertSyntax()
         "job's end is printed as it happens, in the list's order: status, source and the output file or\n"
         "the reason it failed, separated by tabs. On a terminal a status line shows the progress.\n"
         "Ctrl+C, SIGTERM and SIGHUP stop the run as the \"Stop\" button does.",
-        convertCommandOptions(),
+        [] {
+            auto options = convertCommandOptions();
+            options.emplace_back(QStringList{"no-lookup"},
+                                 "Do not look discs up online (tags from MusicBrainz, the AccurateRip check).");
+            return options;
+        }(),
         "  0    every job completed or its output was up to date\n"
         "  1    a job failed, was refused or was left waiting, or there was nothing to convert\n"
         "  2    wrong arguments; nothing was done\n"

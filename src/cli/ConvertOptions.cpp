@@ -143,7 +143,6 @@ std::vector<QCommandLineOption> convertCommandOptions()
         option({"selected"}, "Convert as \"Convert Selected\" does, with the named files ticked."),
         option({"json"}, "One JSON object per line per job: source, output, status, seconds, error."),
         option({"q", "quiet"}, "Print only the jobs that did not complete."),
-        option({"no-lookup"}, "Do not look discs up online (MusicBrainz tags, AccurateRip check)."),
     };
 }
 
