@@ -87,7 +87,9 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
     }
     JobTable& table = request.jobs.rsJobs();
     auto ran = runJobs(std::move(plan.jobs), options, parallel, services, reporter,
-                       [&table](const RunJob& job, const RunJobStatus& status, JobReport&) {
+                       [&table, &services](const RunJob& job, const RunJobStatus& status, JobReport& report) {
+                           if (services.accurateRipOf && report.outcome == JobReport::Outcome::Complete)
+                               report.accurateRip = services.accurateRipOf(job.source);
                            // The list only grows during a run; the row still holds the job's own path.
                            if (job.row < table.size() && table.at(job.row).FilePath == job.source)
                                table.setState(job.row, status.state, status.progress, status.failure);

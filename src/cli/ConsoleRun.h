@@ -33,6 +33,8 @@ struct ConversionServices {
     Engine& engine;
     const std::array<std::string, 8>& WMATagNames;
     StopSignals& stopSignals;
+    // The AccurateRip verdict on a completed job's source, when it is a checked disc track.
+    std::function<std::string(const std::string& source)> accurateRipOf = {};
 };
 
 // Converts the request's jobs, telling the reporter of each job's end (in the list's order, as soon

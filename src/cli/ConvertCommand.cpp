@@ -12,10 +12,12 @@
 #include "InitAudioEngine.h"
 #include "InputFiles.h"
 #include "JobReporter.h"
+#include "LookedUpDiscsEngine.h"
 #include "OutputSettingsModel.h"
 #include "StopSignals.h"
 #include "TerminalText.h"
 #include "WmaSupport.h"
+#include "cd/DiscListing.h"
 #include "cd/TrackPath.h"
 
 #include <cerrno>
@@ -43,7 +45,12 @@ const CommandSyntax& convertSyntax()
         "job's end is printed as it happens, in the list's order: status, source and the output file or\n"
         "the reason it failed, separated by tabs. On a terminal a status line shows the progress.\n"
         "Ctrl+C, SIGTERM and SIGHUP stop the run as the \"Stop\" button does.",
-        convertCommandOptions(),
+        [] {
+            auto options = convertCommandOptions();
+            options.emplace_back(QStringList{"no-lookup"},
+                                 "Do not look discs up online (tags from MusicBrainz, the AccurateRip check).");
+            return options;
+        }(),
         "  0    every job completed or its output was up to date\n"
         "  1    a job failed, was refused or was left waiting, or there was nothing to convert\n"
         "  2    wrong arguments; nothing was done\n"
@@ -68,6 +75,20 @@ std::string refusalReason(const std::string& path, const JobList& jobs)
 
 // Why the list took a file as "Codec Not Supported": the list's status says no more, but a file
 // that cannot be read at all is no question of codecs.
+// Looks a disc of the list up online for the run's engine, saying on standard error what was found.
+void lookUpListedDisc(LookedUpDiscsEngine& engine, const std::string& disc)
+{
+    DiscListing listing;
+    int error = 0;
+    std::string message;
+    if (!listDiscTracks(disc, decodingOpener(), listing, error, message))
+        return;
+    OnlineDisc online = lookUpDisc(listing.toc);
+    std::fprintf(stderr, "tunevale-cli convert: %s: %s\n", escapedText(disc).c_str(),
+                 releaseLine(online.release).c_str());
+    engine.addDisc(disc, listing.toc, std::move(online));
+}
+
 std::string unsupportedReason(Engine& engine, const std::string& path)
 {
     // A CD track is no file: the engine says why it does not open ("Not An Audio Track", ...).
@@ -110,7 +131,9 @@ int ConvertCommand(const std::vector<std::string>& arguments)
     StopSignals stopSignals;
     const std::uint64_t descriptorLimit = raiseDescriptorLimit();
 
-    auto engine = makeEngine();
+    // Discs looked up online lend their tracks the release's tags through this engine.
+    const auto engine = std::make_unique<LookedUpDiscsEngine>(makeEngine());
+    const bool lookUp = options.lookUp && loadCdSettings(registry).onlineLookup;
     if (!engine->Init(0, 44100, 0)) {
         std::fprintf(stderr, "tunevale-cli convert: the audio engine could not be opened (code %d)\n",
                      engine->ErrorGetCode());
@@ -157,6 +180,8 @@ int ConvertCommand(const std::vector<std::string>& arguments)
                 reporter.jobEnded(refused.back());
                 continue;
             }
+            if (disc && lookUp)
+                lookUpListedDisc(*engine, path);
             for (std::size_t row = firstRow; row < jobs.rsJobs().size(); ++row) {
                 jobs.rsJobs().setRoot(row, disc ? path : inputs.roots[i]);
                 const std::string added = jobs.rsJobs().at(row).FilePath;
@@ -178,7 +203,9 @@ int ConvertCommand(const std::vector<std::string>& arguments)
 
     const auto reports =
         runConversion({jobs, model.settings(), options.jobs, options.writeTags, options.selectedOnly, descriptorLimit},
-                      {*engine, WMATagNames, stopSignals}, reporter);
+                      {*engine, WMATagNames, stopSignals,
+                       [&engine](const std::string& source) { return engine->accurateRipVerdict(source); }},
+                      reporter);
     reporter.finish();
     engine->Free();
 

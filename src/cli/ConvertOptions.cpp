@@ -251,6 +251,7 @@ std::variant<ConvertOptions, std::string> readConvertOptions(const CommandLine& 
     options.selectedOnly = isSet("selected");
     options.json = isSet("json");
     options.quiet = isSet("quiet");
+    options.lookUp = !isSet("no-lookup");
     options.inputs = line.positionalArguments();
     if (options.inputs.empty())
         return std::string("no FILE or FOLDER given");

@@ -45,6 +45,7 @@ struct ConvertOptions {
     bool selectedOnly = false;
     bool json = false;
     bool quiet = false;
+    bool lookUp = true;              // discs looked up online (unless --no-lookup or the stored setting says not)
     std::vector<std::string> inputs; // files and folders as given
 };
 

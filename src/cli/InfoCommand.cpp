@@ -1,11 +1,15 @@
+#include "CdSettings.h"
 #include "CommandLine.h"
 #include "EngineErrorText.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
+#include "OnlineDisc.h"
 #include "TerminalText.h"
 #include "cd/DiscListing.h"
+#include "cd/TrackPath.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,9 +70,19 @@ void printError(const std::string& path, int code, const std::string& said)
     std::printf("%s\terror=%d\t%s\n", escapedText(path).c_str(), code, escapedText(text).c_str());
 }
 
+// A disc's track looked up online: its tags come from the release (else the disc, else its
+// number) and its AccurateRip checksums are checked.
+struct OnlineTrack {
+    const OnlineDisc& disc;
+    const DiscToc& toc;
+    int number;
+};
+
 // Decodes the whole file and prints one line: the format and the decoded length, or the error;
-// then one "Name: value" line for each tag the file carries.
-bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned char>& buffer)
+// then one "Name: value" line for each tag the file carries, and for a disc track looked up
+// online its AccurateRip verdict.
+bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned char>& buffer,
+               const OnlineTrack* online = nullptr)
 {
     EngineHandle handle = engine.StreamCreateFile(path, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
     const int error = engine.ErrorGetCode();
@@ -84,6 +98,9 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     engine.ChannelGetInfo(handle, info);
     SourceTags tags;
     engine.ChannelGetTags(handle, tags);
+    std::optional<AccurateRipChecksum> checksum;
+    if (online)
+        checksum = discTrackChecksum(online->toc, online->number, info, engine.ChannelGetLength(handle, 0));
     std::uint64_t bytes = 0;
     while (engine.ChannelIsActive(handle) != ChannelState::Stopped) {
         const std::int32_t got =
@@ -98,6 +115,8 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
         }
         if (got == 0)
             break;
+        if (checksum)
+            checksum->add(buffer.data(), static_cast<std::size_t>(got));
         bytes += static_cast<std::uint64_t>(got);
     }
     const double seconds = engine.ChannelBytes2Seconds(handle, bytes);
@@ -105,13 +124,25 @@ bool printInfo(Engine& engine, const std::string& path, std::vector<unsigned cha
     std::printf("%s\trate=%u\tchannels=%u\tbits=%u\tbytes=%llu\tseconds=%.3f\n", escapedText(path).c_str(), info.freq,
                 info.chans, (info.flags & StreamFlag::Sample8Bits) ? 8u : 16u, static_cast<unsigned long long>(bytes),
                 seconds);
+    if (online) {
+        tags = tagsWithRelease(tags, online->disc.found(), online->number);
+        if (tags.frontCover.empty())
+            tags.frontCover = online->disc.cover;
+    }
     printTags(tags);
+    if (checksum)
+        std::printf("AccurateRip: %s\n",
+                    escapedText(online->disc.accurateRip.verdict(
+                                    static_cast<std::size_t>(online->number - online->toc.firstTrack), checksum->v1(),
+                                    checksum->v2()))
+                        .c_str());
     return true;
 }
 
 // A disc (a cue sheet, a drive): one line with its count of audio tracks and its MusicBrainz and
-// freedb disc IDs, then each track as printInfo prints a file.
-bool printDiscInfo(Engine& engine, const std::string& disc, std::vector<unsigned char>& buffer)
+// freedb disc IDs, then, looked up online, its release's line, then each track as printInfo prints
+// a file.
+bool printDiscInfo(Engine& engine, const std::string& disc, std::vector<unsigned char>& buffer, bool lookUp)
 {
     DiscListing listing;
     int error = 0;
@@ -122,9 +153,23 @@ bool printDiscInfo(Engine& engine, const std::string& disc, std::vector<unsigned
     }
     std::printf("%s\ttracks=%zu\tmusicbrainz=%s\tcddb=%08x\n", escapedText(disc).c_str(), listing.tracks.size(),
                 musicBrainzDiscId(listing.toc).c_str(), static_cast<unsigned>(cddbDiscId(listing.toc)));
+    std::optional<OnlineDisc> online;
+    if (lookUp) {
+        online = lookUpDisc(listing.toc);
+        std::printf("%s\n", releaseLine(online->release).c_str());
+    }
     bool allDecoded = true;
-    for (const ListedTrack& track : listing.tracks)
-        allDecoded = printInfo(engine, track.path, buffer) && allDecoded;
+    for (const ListedTrack& track : listing.tracks) {
+        const auto number = parseTrackPath(track.path);
+        bool decoded = false;
+        if (online && number) {
+            const OnlineTrack onlineTrack{*online, listing.toc, number->number};
+            decoded = printInfo(engine, track.path, buffer, &onlineTrack);
+        } else {
+            decoded = printInfo(engine, track.path, buffer);
+        }
+        allDecoded = decoded && allDecoded;
+    }
     return allDecoded;
 }
 
@@ -136,8 +181,12 @@ const CommandSyntax& infoSyntax()
         "Decodes each file whole and prints one line per file: the path, then the sample rate, channels,\n"
         "bits, decoded bytes and seconds, or the engine's error code and its text. A cue sheet or a CD\n"
         "drive first gets a line with its count of audio tracks and its MusicBrainz and freedb disc IDs,\n"
-        "then each of its tracks (DISC/TrackNN.cda) is decoded; such a track path takes one track.",
-        {},
+        "then each of its tracks (DISC/TrackNN.cda) is decoded; such a track path takes one track.\n"
+        "Unless --no-lookup is given or the setting CdOnlineLookup is off, a disc is looked up online:\n"
+        "a \"MusicBrainz:\" line names its release, whose titles, artists, album, date and front cover\n"
+        "the tracks show (else the disc's CD-TEXT, else \"Track NN\"), and each track gets an\n"
+        "\"AccurateRip:\" line checking its checksums against the AccurateRip database.",
+        {QCommandLineOption(QStringList{"no-lookup"}, "Do not look discs up online.")},
         "  0  every file decoded\n"
         "  1  a file could not be decoded (or is missing)\n"
         "  2  wrong arguments\n"};
@@ -166,10 +215,12 @@ int InfoCommand(const std::vector<std::string>& arguments)
     for (const char* plugin : enginePluginNames())
         engine->PluginLoad(plugin, 0);
     std::vector<unsigned char> buffer(256 * 1024);
+    const bool lookUp = !line.isSet("no-lookup") && loadCdSettings(CRegister(CRegister::registryFile())).onlineLookup;
     bool allDecoded = true;
     for (const auto& path : files)
         allDecoded =
-            (isDiscPath(path) ? printDiscInfo(*engine, path, buffer) : printInfo(*engine, path, buffer)) && allDecoded;
+            (isDiscPath(path) ? printDiscInfo(*engine, path, buffer, lookUp) : printInfo(*engine, path, buffer)) &&
+            allDecoded;
     engine->Free();
     return allDecoded ? 0 : 1;
 }

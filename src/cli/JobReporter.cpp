@@ -131,13 +131,18 @@ void JobReporter::jobEnded(const JobReport& report)
             object.insert(QStringLiteral("verified"), true);
         if (report.loudness)
             object.insert(QStringLiteral("loudness"), loudnessObject(*report.loudness));
+        if (!report.accurateRip.empty())
+            object.insert(QStringLiteral("accuraterip"), text(report.accurateRip));
         std::fprintf(m_out, "%s\n", QJsonDocument(object).toJson(QJsonDocument::Compact).constData());
     } else {
         const std::string& detail = succeeded ? report.output : report.error;
         const std::string warning = report.warning.empty() ? "" : "\twarning: " + escapedText(report.warning);
         const std::string action = report.action.empty() ? "" : report.action + '\t';
-        std::fprintf(m_out, "%s\t%s%s\t%s%s\n", outcomeText(report.outcome), action.c_str(),
-                     escapedText(report.source).c_str(), escapedText(detail).c_str(), warning.c_str());
+        const std::string accurateRip =
+            report.accurateRip.empty() ? "" : "\tAccurateRip: " + escapedText(report.accurateRip);
+        std::fprintf(m_out, "%s\t%s%s\t%s%s%s\n", outcomeText(report.outcome), action.c_str(),
+                     escapedText(report.source).c_str(), escapedText(detail).c_str(), warning.c_str(),
+                     accurateRip.c_str());
     }
     std::fflush(m_out);
 }

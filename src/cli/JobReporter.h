@@ -23,6 +23,7 @@ struct JobReport {
     std::string action = {}; // a sync's action ("convert", "retag", "move", "delete", "copy", "gone", ...), else empty
     bool verified = {};      // the lossless output was decoded back and holds exactly the audio encoded
     std::optional<JobLoudness> loudness = {}; // what a complete job measured, when it was measured
+    std::string accurateRip = {}; // a disc track's AccurateRip verdict ("accurate (confidence 12)", ...), else empty
 };
 
 // Where a run stands.

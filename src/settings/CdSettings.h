@@ -9,6 +9,8 @@ namespace tunevale
 struct CdSettings {
     // The drive's read offset in samples (AccurateRip's figure for the drive model): CdReadOffset.
     int readOffset = 0;
+    // Whether discs are looked up online (MusicBrainz, Cover Art Archive, AccurateRip): CdOnlineLookup.
+    bool onlineLookup = true;
 
     bool operator==(const CdSettings&) const = default;
 };

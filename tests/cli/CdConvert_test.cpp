@@ -1,6 +1,12 @@
 // Album images and CD tracks on the command line: a cue sheet takes every track, a track path one.
 
 #include "CliHarness.h"
+#include "LookupAnswers.h"
+#include "LoopbackHttpServer.h"
+#include "QtApplication.h"
+#include "ScopedEnv.h"
+#include "cd/AccurateRipChecksum.h"
+#include "cd/DiscListing.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +134,7 @@ TEST_F(CueAlbumCli, ATrackPathTakesOneTrackAndProbeListsTheSheetsTracks)
 
 TEST_F(CueAlbumCli, InfoPrintsTheMusicBrainzDiscIdThenEachTrack)
 {
-    const auto info = cli.run({"info", cue});
+    const auto info = cli.run({"info", "--no-lookup", cue});
     ASSERT_EQ(info.exitCode, 0) << info.out << info.err;
     // libdiscid over the same table of contents: tracks at 0, 750 and 1455 frames, the lead-out
     // at 2251 (the last part-sector counts whole), each 150 frames later on a disc.
@@ -141,9 +147,10 @@ TEST_F(CueAlbumCli, InfoPrintsTheMusicBrainzDiscIdThenEachTrack)
     const Lines out = lines(info.out);
     ASSERT_FALSE(out.empty());
     EXPECT_EQ(out[0], cue + "\ttracks=3\tmusicbrainz=" + id + "\tcddb=" + freedb);
-    EXPECT_EQ(out[1].rfind(
-                  cue + "/Track01.cda\trate=44100\tchannels=2\tbits=16\tbytes=" + std::to_string(10 * Second) + "\t", 0),
-              0u)
+    EXPECT_EQ(
+        out[1].rfind(cue + "/Track01.cda\trate=44100\tchannels=2\tbits=16\tbytes=" + std::to_string(10 * Second) + "\t",
+                     0),
+        0u)
         << out[1];
     EXPECT_NE(std::find(out.begin(), out.end(), "Title: Three"), out.end());
 }
@@ -168,6 +175,127 @@ TEST_F(CueAlbumCli, MissingFilesDataTracksAndAbsentDrivesGetClearStatuses)
     const auto info = cli.run({"info", lost});
     EXPECT_EQ(info.exitCode, 1);
     EXPECT_EQ(info.out, lost + "\terror=2\tCan't Open the File: \"Gone.flac\" is missing\n");
+}
+
+// The album's table of contents as the command line reads it.
+DiscToc albumToc(const std::string& cue)
+{
+    DiscListing listing;
+    int error = 0;
+    std::string message;
+    EXPECT_TRUE(listDiscTracks(cue, decodingOpener(), listing, error, message)) << message;
+    return listing.toc;
+}
+
+// The album known to a server on 127.0.0.1 standing for MusicBrainz, the Cover Art Archive and
+// AccurateRip: the release with its cover, and a database file agreeing with track 1's v1 checksum
+// (12 rips) and track 2's v2 checksum (5 rips) but not with track 3.
+class CueAlbumOnline : public CueAlbumCli
+{
+protected:
+    void SetUp() override
+    {
+        CueAlbumCli::SetUp();
+        qtApplication<QCoreApplication>();
+        const DiscToc toc = albumToc(cue);
+        const std::string discId = musicBrainzDiscId(toc);
+        // The tracks' checksums over the album's samples: 0-10 s, 10 s to sector 1455, the rest.
+        const std::int64_t starts[] = {0, 441000, 1455 * 588, static_cast<std::int64_t>(pcm.size() / 4)};
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> sums;
+        for (int track = 0; track < 3; ++track) {
+            AccurateRipChecksum checksum(track == 0, track == 2, starts[track + 1] - starts[track]);
+            checksum.add(reinterpret_cast<const std::uint8_t*>(pcm.data()) + starts[track] * 4,
+                         static_cast<std::size_t>(starts[track + 1] - starts[track]) * 4);
+            sums.emplace_back(checksum.v1(), checksum.v2());
+        }
+        const AccurateRipDiscIds ids = accurateRipDiscIds(toc);
+        const std::string dbar = dbarEntry(ids, {{12, sums[0].first}, {2, 1}, {7, sums[2].second ^ 8}}) +
+                                 dbarEntry(ids, {{3, 2}, {5, sums[1].second}, {1, 3}});
+        const std::string arUrl = accurateRipUrl(ids);
+        const QByteArray jpeg("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9", 24);
+        server = std::make_unique<LoopbackHttpServerThread>([=](LoopbackHttpServer& http) {
+            http.serve("/ws/2/discid/" + discId + "?inc=artist-credits+recordings&fmt=json",
+                       {200, "application/json", QByteArray::fromStdString(discIdAnswer(discId))});
+            http.serve("/release/5b7f4a7e-2c3e-4e6a-9f0b-7d1a2e3c4b5a/front", {200, "image/jpeg", jpeg});
+            http.serve(arUrl.substr(arUrl.find("/accuraterip/")),
+                       {200, "application/octet-stream", QByteArray::fromStdString(dbar)});
+        });
+        for (const char* name : {"TUNEVALE_MUSICBRAINZ_URL", "TUNEVALE_COVERART_URL", "TUNEVALE_ACCURATERIP_URL"})
+            addresses.push_back(std::make_unique<ScopedEnv>(name, server->address()));
+    }
+
+    std::unique_ptr<LoopbackHttpServerThread> server;
+    std::vector<std::unique_ptr<ScopedEnv>> addresses;
+};
+
+Lines accurateRipLines(const Lines& out)
+{
+    Lines checked;
+    std::copy_if(out.begin(), out.end(), std::back_inserter(checked),
+                 [](const std::string& line) { return line.rfind("AccurateRip: ", 0) == 0; });
+    return checked;
+}
+
+TEST_F(CueAlbumOnline, InfoNamesTheTracksFromMusicBrainzAndChecksThemWithAccurateRip)
+{
+    const auto info = cli.run({"info", cue});
+    EXPECT_EQ(server->stop(), 3u);
+    ASSERT_EQ(info.exitCode, 0) << info.out << info.err;
+    const Lines out = lines(info.out);
+    ASSERT_GE(out.size(), 2u) << info.out;
+    EXPECT_EQ(out[1], "MusicBrainz: 5b7f4a7e-2c3e-4e6a-9f0b-7d1a2e3c4b5a\tAnna Lind & The Fjords - Späte Lieder");
+    const auto has = [&](const std::string& line) { return std::count(out.begin(), out.end(), line); };
+    EXPECT_EQ(has("Title: Erstes Licht"), 1) << info.out;
+    EXPECT_EQ(has("Title: Mittag"), 1);
+    EXPECT_EQ(has("Artist: Guest Singer"), 1);
+    EXPECT_EQ(has("Album: Späte Lieder"), 3);
+    EXPECT_EQ(has("Date: 2004-05-17"), 3);
+    EXPECT_EQ(has("Cover: image/jpeg, 24 bytes"), 3);
+    EXPECT_EQ(has("Title: One"), 0);
+    EXPECT_EQ(accurateRipLines(out), (Lines{"AccurateRip: accurate (confidence 12)",
+                                            "AccurateRip: accurate (confidence 5)", "AccurateRip: mismatch"}));
+}
+
+TEST_F(CueAlbumOnline, ConvertTagsTheOutputsFromMusicBrainzAndReportsAccurateRip)
+{
+    const auto run = cli.run({"convert", "--json", "-j", "2", "-f", "wav", cue});
+    server->stop();
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.err.find("MusicBrainz: 5b7f4a7e-2c3e-4e6a-9f0b-7d1a2e3c4b5a"), std::string::npos) << run.err;
+    const Lines out = lines(run.out);
+    ASSERT_EQ(out.size(), 3u) << run.out;
+    EXPECT_NE(out[0].find("\"accuraterip\":\"accurate (confidence 12)\""), std::string::npos) << out[0];
+    EXPECT_NE(out[1].find("\"accuraterip\":\"accurate (confidence 5)\""), std::string::npos) << out[1];
+    EXPECT_NE(out[2].find("\"accuraterip\":\"mismatch\""), std::string::npos) << out[2];
+    EXPECT_EQ(ffprobe(cli.out() / "Track01.wav", "format_tags=title"), "Erstes Licht");
+    EXPECT_EQ(ffprobe(cli.out() / "Track02.wav", "format_tags=title"), "Mittag");
+    EXPECT_EQ(ffprobe(cli.out() / "Track03.wav", "format_tags=artist"), "Guest Singer");
+    // The audio is the album's whatever the lookup said.
+    EXPECT_EQ(wavData(cli.out() / "Track01.wav"), pcm.substr(0, 10 * Second));
+}
+
+TEST_F(CueAlbumCli, InfoOfflineKeepsTheCueTitlesAndTheSettingOrOptionSkipTheLookup)
+{
+    const auto offline = cli.run({"info", cue});
+    ASSERT_EQ(offline.exitCode, 0) << offline.out << offline.err;
+    const Lines out = lines(offline.out);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out[1].rfind("MusicBrainz: not checked (", 0), 0u) << out[1];
+    EXPECT_EQ(std::count(out.begin(), out.end(), "Title: One"), 1);
+    EXPECT_EQ(std::count_if(out.begin(), out.end(),
+                            [](const std::string& line) { return line.rfind("AccurateRip: not checked (", 0) == 0; }),
+              3);
+
+    for (const bool bySetting : {true, false}) {
+        CliHarness quiet;
+        if (bySetting)
+            quiet.store("CdOnlineLookup", "False");
+        const auto run = bySetting ? quiet.run({"info", cue}) : quiet.run({"info", "--no-lookup", cue});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out.find("MusicBrainz:"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("AccurateRip:"), std::string::npos);
+        EXPECT_NE(run.out.find("Title: One\n"), std::string::npos);
+    }
 }
 
 } // namespace tunevale::test

@@ -76,6 +76,9 @@ _, status = os.waitpid(pid, 0)
 sys.exit(os.waitstatus_to_exitcode(status))
 )";
 
+constexpr const char* kServiceVariables[] = {"TUNEVALE_MUSICBRAINZ_URL", "TUNEVALE_COVERART_URL",
+                                             "TUNEVALE_ACCURATERIP_URL"};
+
 } // namespace
 
 CliHarness::CliHarness()
@@ -86,6 +89,9 @@ CliHarness::CliHarness()
     ::setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
     ::setenv("XDG_STATE_HOME", (m_dir / "state").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (m_dir / "cache").c_str(), 1);
+    // No run reaches the online services: the disc lookups find nothing listening on 127.0.0.1.
+    for (const char* name : kServiceVariables)
+        ::setenv(name, "http://127.0.0.1:9", 1);
     std::filesystem::create_directories(m_dir / "in");
 }
 
@@ -94,6 +100,8 @@ CliHarness::~CliHarness()
     ::setenv("PATH", m_oldPath.c_str(), 1);
     ::setenv("HOME", m_oldHome.c_str(), 1);
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+        ::unsetenv(name);
+    for (const char* name : kServiceVariables)
         ::unsetenv(name);
 }
 

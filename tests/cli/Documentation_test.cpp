@@ -69,7 +69,7 @@ TEST(ManPages, RenderWithoutWarningsAndCarryTheVersion)
 TEST(ManPages, DescribeEveryOptionAndExitStatus)
 {
     const std::string page = readFile(kBuildDir / "man" / "tunevale-cli.1");
-    EXPECT_EQ(helpOptions("convert").size(), 34u);
+    EXPECT_EQ(helpOptions("convert").size(), 35u);
     for (const auto* command : {"convert", "probe", "info", "loudness", "settings", "sync"}) {
         for (const auto& name : helpOptions(command)) {
             // Dashes are written \- in a manual page.

@@ -51,7 +51,7 @@ TEST_F(DurationProbeTest, GivesErrorForFilesTheEngineCannotOpen)
 }
 
 // Stands between the probe and the real engine to see and steer the probe's calls.
-class SteeredEngine : public test::ForwardingEngine
+class SteeredEngine : public ForwardingEngine
 {
 public:
     using ForwardingEngine::ForwardingEngine;

@@ -41,3 +41,15 @@ TEST_F(CdSettingsStore, AnUnreadableOrOutlandishOffsetReadsAsNone)
     reg.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "CdReadOffset", "-10000");
     EXPECT_EQ(loadCdSettings(reg), CdSettings{-10000});
 }
+
+TEST_F(CdSettingsStore, OnlineLookupIsOnUnlessStoredOff)
+{
+    EXPECT_TRUE(loadCdSettings(reg).onlineLookup);
+    ASSERT_TRUE(saveCdSettings(reg, CdSettings{12, false}));
+    EXPECT_EQ(reg.REGGetSetting(RegistryRoot::LocalMachine, SettingsKey, "CdOnlineLookup", ""), "False");
+    EXPECT_EQ(loadCdSettings(CRegister(file)), (CdSettings{12, false}));
+    reg.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "CdOnlineLookup", "perhaps");
+    EXPECT_TRUE(loadCdSettings(reg).onlineLookup);
+    reg.REGSaveSetting(RegistryRoot::LocalMachine, SettingsKey, "CdOnlineLookup", "0");
+    EXPECT_FALSE(loadCdSettings(reg).onlineLookup);
+}

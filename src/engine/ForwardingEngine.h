@@ -2,10 +2,10 @@
 
 #include "Engine.h"
 
-namespace tunevale::test
+namespace tunevale
 {
 
-// Passes every call to a real engine; tests derive from it to make one call fail.
+// Passes every call to a real engine; derived engines change a few calls (tests make one fail).
 class ForwardingEngine : public Engine
 {
 public:
@@ -18,6 +18,7 @@ public:
         return m_real.PluginLoad(file, flags);
     }
     int ErrorGetCode() override { return m_real.ErrorGetCode(); }
+    std::string ErrorGetMessage() override { return m_real.ErrorGetMessage(); }
     bool SetConfig(std::uint32_t option, std::uint32_t value) override { return m_real.SetConfig(option, value); }
     EngineHandle StreamCreateFile(const std::string& path, std::uint64_t offset, std::uint64_t length,
                                   std::uint32_t flags) override
@@ -100,4 +101,4 @@ protected:
     Engine& m_real;
 };
 
-} // namespace tunevale::test
+} // namespace tunevale

@@ -1,0 +1,50 @@
+#include "OnlineDisc.h"
+
+#include "QtHttpClient.h"
+#include "RequestSpacing.h"
+#include "TerminalText.h"
+
+namespace tunevale
+{
+
+OnlineDisc lookUpDisc(const DiscToc& toc)
+{
+    QtHttpClient network;
+    SpacedHttpClient client(network, std::chrono::seconds(1));
+    DiscLookup lookup(client, tunevaleUserAgent(TUNEVALE_VERSION), 8000);
+    OnlineDisc disc;
+    disc.release = lookup.release(toc);
+    if (const DiscRelease* release = disc.found())
+        disc.cover = lookup.frontCover(release->id);
+    disc.accurateRip = lookup.accurateRip(toc);
+    return disc;
+}
+
+std::string releaseLine(const ReleaseLookup& release)
+{
+    switch (release.state) {
+    case LookupState::Found:
+        return "MusicBrainz: " + escapedText(release.release.id) + "\t" +
+               escapedText(release.release.artist + " - " + release.release.album);
+    case LookupState::NotFound:
+        return "MusicBrainz: not found";
+    case LookupState::Unavailable:
+    case LookupState::Damaged:
+        break;
+    }
+    return "MusicBrainz: not checked (" + escapedText(release.problem) + ")";
+}
+
+std::optional<AccurateRipChecksum> discTrackChecksum(const DiscToc& toc, int number, const ChannelInfo& info,
+                                                     std::uint64_t bytes)
+{
+    if (!toc.hasTrack(number) || info.freq != 44100 || info.chans != 2 || bytesPerSample(info.flags) != 2)
+        return std::nullopt;
+    int lastAudio = toc.firstTrack;
+    for (int track = toc.firstTrack; track <= toc.lastTrack(); ++track)
+        if (toc.audio[static_cast<std::size_t>(track - toc.firstTrack)])
+            lastAudio = track;
+    return AccurateRipChecksum(number == toc.firstTrack, number == lastAudio, static_cast<std::int64_t>(bytes / 4));
+}
+
+} // namespace tunevale
