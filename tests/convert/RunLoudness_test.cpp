@@ -18,7 +18,9 @@ struct OutputCase {
 
 // The lossy outputs made now; a format added later joins the list.
 const std::vector<OutputCase> kTaggedOutputs{
-    {FileFormat::MP3, "mp3"}, {FileFormat::OGG, "ogg"}, {FileFormat::WMA, "wma"}, {FileFormat::Ipod, "mp3"}};
+    {FileFormat::MP3, "mp3"},  {FileFormat::OGG, "ogg"},   {FileFormat::WMA, "wma"},
+    {FileFormat::Ipod, "mp3"}, {FileFormat::FLAC, "flac"}, {FileFormat::AAC, "m4a"},
+    {FileFormat::ALAC, "m4a"}, {FileFormat::AIFF, "aiff"}, {FileFormat::WavPack, "wv"}};
 
 // A stereo 1 kHz sine of this peak level, seconds long, as FLAC; extra: more ffmpeg arguments.
 std::filesystem::path makeSine(const std::filesystem::path& file, double peakDbfs, double seconds,
