@@ -655,7 +655,13 @@ void frmMain::setControlEnabled(const std::string& control, bool enabled)
         m_binder->setRunLocked(OutputControl::optSameFolder, !enabled);
     else if (control == "optOtherFolder")
         lockOutputStep(!enabled);
-    else if (const auto found = m_runControls.find(control); found != m_runControls.end())
+    else if (control == "cmdAddFile") {
+        // The other ways of adding rest with it: a CD's tracks, and whether folders bring their
+        // sub-folders.
+        cmdAddFile->setEnabled(enabled);
+        cmdAddCd->setEnabled(enabled);
+        m_binder->setRunLocked(OutputControl::chkIncludeSubFolders, !enabled);
+    } else if (const auto found = m_runControls.find(control); found != m_runControls.end())
         found->second->setEnabled(enabled);
 }
 

@@ -29,6 +29,8 @@ const char* const kRunControls[] = {"cmdChangeFormat", "cmdRemove",      "cmdPla
                                     "cmdStop",         "cmdPlayPrev",    "cmdPlayNext",  "cmdBrowse",
                                     "optSameFolder",   "optOtherFolder", "chkSelectAll", "cmdAddFile",
                                     "cmdAddFolder",    "cmdAddVideoFile"};
+// The other ways of adding rest with "Add Audio File...".
+const char* const kAddingControls[] = {"cmdAddCd", "chkIncludeSubFolders"};
 
 class MainWindowConversion : public MainWindowFixture
 {
@@ -103,6 +105,8 @@ TEST_F(MainWindowConversion, ConvertAllPaintsTheBarAndConvertsEveryJob)
         EXPECT_FALSE(control<QWidget>("cmdConvertSelected")->isEnabled());
         for (const char* name : kRunControls)
             EXPECT_FALSE(control<QWidget>(name)->isEnabled()) << name;
+        for (const char* name : kAddingControls)
+            EXPECT_FALSE(control<QWidget>(name)->isEnabled()) << name;
         EXPECT_TRUE(window->conversionFlags().bConverting);
     });
     convert("cmdConvert");
@@ -120,6 +124,8 @@ TEST_F(MainWindowConversion, ConvertAllPaintsTheBarAndConvertsEveryJob)
     EXPECT_EQ(control<QAbstractButton>("cmdConvert")->text(), "Convert All");
     EXPECT_TRUE(control<QWidget>("cmdConvertSelected")->isEnabled());
     for (const char* name : kRunControls)
+        EXPECT_TRUE(control<QWidget>(name)->isEnabled()) << name;
+    for (const char* name : kAddingControls)
         EXPECT_TRUE(control<QWidget>(name)->isEnabled()) << name;
     // Finished jobs are passed over by the next run.
     convert("cmdConvert");
