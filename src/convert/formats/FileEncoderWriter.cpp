@@ -78,12 +78,7 @@ JobResult ConvertWithFileEncoder(Engine& engine, JobContext& context, ErrorLog& 
     if (output.size().value_or(0) == 0)
         return fail(JobResult::error("the output file was not written completely"));
     // A verified output decodes to exactly what went in; the others are checked for their length.
-    if (!setup.verify)
-        if (auto broken = checkOutput(engine, stream, JobOutcome::Complete, output.pathInProcess(), origfile, log))
-            return fail(std::move(*broken));
-    engine.ChannelStop(stream);
-    engine.StreamFree(stream);
-    return {JobOutcome::Complete, {}};
+    return endJob(engine, stream, JobOutcome::Complete, output.pathInProcess(), origfile, log, !setup.verify);
 }
 
 } // namespace tunevale

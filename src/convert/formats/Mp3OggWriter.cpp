@@ -90,10 +90,7 @@ JobResult ConvertToMP3_OGG(Engine& engine, JobContext& context, ErrorLog& log, c
         return fail(engineFailure(stopCode, origfile, &log, encoderDetail(engine, stopCode, command)));
     if (output.size().value_or(0) == 0)
         return fail(engineFailure(EngineCode::Create, origfile, &log));
-    if (auto broken = checkOutput(engine, stream, JobOutcome::Complete, output.pathInProcess(), origfile, log))
-        return fail(std::move(*broken));
-    engine.StreamFree(stream);
-    return {JobOutcome::Complete, {}};
+    return endJob(engine, stream, JobOutcome::Complete, output.pathInProcess(), origfile, log);
 }
 
 } // namespace tunevale

@@ -125,11 +125,7 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
     // A folder removed meanwhile took the file with it.
     if (!finished || !closed || output.size() != header.size() + dataSize)
         return fail(JobResult::error("the output file was not written completely"));
-    if (auto broken = checkOutput(engine, stream, outcome, output.pathInProcess(), origfile, log))
-        return fail(std::move(*broken));
-    engine.ChannelStop(stream);
-    engine.StreamFree(stream);
-    return {outcome, {}};
+    return endJob(engine, stream, outcome, output.pathInProcess(), origfile, log);
 }
 
 } // namespace tunevale

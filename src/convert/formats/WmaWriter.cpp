@@ -90,11 +90,7 @@ JobResult ConvertToWMA(Engine& engine, JobContext& context, ErrorLog& log, const
         return fail(engineFailure(engineFailureCode(engine), origfile, nullptr));
     if (output.size().value_or(0) == 0)
         return fail(JobResult::error("the output file was not written completely"));
-    if (auto broken = checkOutput(engine, stream, outcome, output.pathInProcess(), origfile, log))
-        return fail(std::move(*broken));
-    engine.ChannelStop(stream);
-    engine.StreamFree(stream);
-    return {outcome, {}};
+    return endJob(engine, stream, outcome, output.pathInProcess(), origfile, log);
 }
 
 } // namespace tunevale

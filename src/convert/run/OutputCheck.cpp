@@ -41,4 +41,15 @@ std::optional<JobResult> checkOutput(Engine& engine, EngineHandle source, JobOut
     return std::nullopt;
 }
 
+JobResult endJob(Engine& engine, EngineHandle source, JobOutcome outcome, const std::string& outFile,
+                 const std::string& origfile, ErrorLog& log, bool check)
+{
+    std::optional<JobResult> broken;
+    if (check)
+        broken = checkOutput(engine, source, outcome, outFile, origfile, log);
+    engine.ChannelStop(source);
+    engine.StreamFree(source);
+    return broken ? std::move(*broken) : JobResult{outcome, {}};
+}
+
 } // namespace tunevale

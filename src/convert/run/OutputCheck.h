@@ -19,4 +19,10 @@ class ErrorLog;
 std::optional<JobResult> checkOutput(Engine& engine, EngineHandle source, JobOutcome outcome,
                                      const std::string& outFile, const std::string& origfile, ErrorLog& log);
 
+// The end of a job whose output is written and closed: the output checked as checkOutput does
+// (unless check is false: an output the encoder verified itself), then the source stream stopped
+// and freed. The job's result: outcome, or the check's error.
+JobResult endJob(Engine& engine, EngineHandle source, JobOutcome outcome, const std::string& outFile,
+                 const std::string& origfile, ErrorLog& log, bool check = true);
+
 } // namespace tunevale
