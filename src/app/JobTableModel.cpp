@@ -150,6 +150,7 @@ QVariant JobTableModel::foreground(std::size_t row, JobColumn column) const
         case JobState::CodecNotSupported:
             return kFailedColour;
         case JobState::WaitingConversion:
+        case JobState::Measuring:
         case JobState::Converting:
             break;
         }

@@ -99,7 +99,8 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
 }
 
 std::vector<JobReport> runJobs(std::vector<RunJob> jobs, const ConversionOptions& options, unsigned parallel,
-                               const ConversionServices& services, JobReporter& reporter, const JobEnded& onEnded)
+                               const ConversionServices& services, JobReporter& reporter, const JobEnded& onEnded,
+                               KeptOutputs* kept)
 {
     std::vector<JobReport> reports;
     if (jobs.empty())
@@ -110,6 +111,8 @@ std::vector<JobReport> runJobs(std::vector<RunJob> jobs, const ConversionOptions
     };
     ErrorLog log(ErrorLog::defaultPath());
     ConversionRun run(services.engine, log, options, std::move(jobs), parallel);
+    if (kept)
+        run.keepOutputs(kept->outputs);
     // Job ends come from the workers; the reporter is fed from this thread alone.
     std::mutex endedMutex;
     std::deque<std::size_t> ended;
@@ -128,9 +131,13 @@ std::vector<JobReport> runJobs(std::vector<RunJob> jobs, const ConversionOptions
                                run.jobs().size(),
                                {},
                                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
-        for (std::size_t i = 0; i < run.jobs().size(); ++i)
-            if (const RunJobStatus status = run.status(i); status.state == JobState::Converting)
+        for (std::size_t i = 0; i < run.jobs().size(); ++i) {
+            const RunJobStatus status = run.status(i);
+            if (status.state == JobState::Converting)
                 progress.running.push_back(status.progress);
+            else if (status.state == JobState::Measuring)
+                progress.measuring.push_back(status.progress);
+        }
         reporter.progress(progress);
     };
     auto reportEnd = [&](std::size_t index) {
@@ -163,6 +170,8 @@ std::vector<JobReport> runJobs(std::vector<RunJob> jobs, const ConversionOptions
         showProgress();
     }
     drain();
+    if (kept)
+        kept->outcomes = run.keptOutcomes();
     for (; nextLine < run.jobs().size(); ++nextLine) {
         if (hasEnded[nextLine])
             reportEnd(nextLine);

@@ -47,9 +47,17 @@ std::vector<JobReport> runConversion(const ConversionRequest& request, const Con
 // may change the report.
 using JobEnded = std::function<void(const RunJob& job, const RunJobStatus& status, JobReport& report)>;
 
+// Outputs outside a run that share albums with its jobs (ConversionRun::keepOutputs), and once the
+// run has ended what became of them.
+struct KeptOutputs {
+    std::vector<KeptOutput> outputs;
+    std::vector<KeptOutcome> outcomes;
+};
+
 // Converts the jobs, up to parallel at once, until they are done or the stop signals come; reports
 // as runConversion does.
 std::vector<JobReport> runJobs(std::vector<RunJob> jobs, const ConversionOptions& options, unsigned parallel,
-                               const ConversionServices& services, JobReporter& reporter, const JobEnded& ended = {});
+                               const ConversionServices& services, JobReporter& reporter, const JobEnded& ended = {},
+                               KeptOutputs* kept = nullptr);
 
 } // namespace tunevale

@@ -88,6 +88,11 @@ const char* outcomeText(JobReport::Outcome outcome)
 std::string statusText(const BatchProgress& progress)
 {
     std::string line = std::to_string(progress.done) + "/" + std::to_string(progress.total) + " done";
+    if (!progress.measuring.empty()) {
+        line += "  measuring";
+        for (const double percent : progress.measuring)
+            line += " " + std::to_string(static_cast<int>(percent)) + "%";
+    }
     double doneShare = static_cast<double>(progress.done);
     for (const double percent : progress.running) {
         line += "  " + std::to_string(static_cast<int>(percent)) + "%";

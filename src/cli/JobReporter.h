@@ -28,17 +28,18 @@ struct JobReport {
 
 // Where a run stands.
 struct BatchProgress {
-    std::size_t done = 0;        // jobs ended
-    std::size_t total = 0;       // jobs of the run
-    std::vector<double> running; // percentages of the jobs converting now
-    double elapsed = 0;          // seconds since the run began
+    std::size_t done = 0;               // jobs ended
+    std::size_t total = 0;              // jobs of the run
+    std::vector<double> running;        // percentages of the jobs converting now
+    double elapsed = 0;                 // seconds since the run began
+    std::vector<double> measuring = {}; // percentages of the sources a normalised run is measuring now
 };
 
 // "Complete", "Error", "Cancelled", "Refused", "Waiting", "Up To Date" or "Kept".
 const char* outcomeText(JobReport::Outcome outcome);
 
-// The live status text: files done of total, the running jobs' percentages, the elapsed time and,
-// once something is done, an estimate of the time left.
+// The live status text: files done of total, the percentages of the sources being measured and of
+// the running jobs, the elapsed time and, once something is converted, an estimate of the time left.
 std::string statusText(const BatchProgress& progress);
 
 // Prints a run's job ends as they happen: one tab-separated line per job (status, the action when

@@ -21,6 +21,7 @@
 #include <thread>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace tunevale
 {
@@ -37,6 +38,13 @@ namespace fs = std::filesystem;
 constexpr auto CommitInterval = std::chrono::milliseconds(500);
 // Re-tags under way at once: they wait on the disk, not the processor.
 constexpr std::size_t RetagsAtOnce = 8;
+
+// A source's loudness as its row keeps it, good for the audio it was measured from.
+struct StoredLoudness {
+    std::string audioIdentity;
+    std::string measurement; // TrackLoudness::serialise()
+    double appliedGain = 0;  // dB, the normalising gain of the output
+};
 
 std::string parentOf(const std::string& relative)
 {
@@ -96,7 +104,7 @@ public:
           m_rows(database, target.outputsKeepRecords ? CommitInterval : std::chrono::milliseconds(0))
     {
         for (const auto& row : target.rows)
-            m_loudness.emplace(row.source, row.loudness);
+            m_loudness.emplace(row.source, StoredLoudness{row.audioIdentity, row.loudness, row.appliedGain});
     }
 
     bool run(const SyncPlan& plan)
@@ -190,9 +198,51 @@ private:
         row.settings = m_target.options.settings;
         row.output = planned.output;
         row.outputStamp = fileStamp(inMirror(planned.output)).value_or(FileStamp{});
-        if (const auto loudness = m_loudness.find(loudnessOf); loudness != m_loudness.end())
-            row.loudness = loudness->second;
+        if (const StoredLoudness* stored = storedLoudness(planned, loudnessOf)) {
+            row.loudness = stored->measurement;
+            row.appliedGain = stored->appliedGain;
+        }
         return row;
+    }
+
+    // The loudness kept under that source's name, when it was measured from the planned source's audio.
+    const StoredLoudness* storedLoudness(const PlannedOutput& planned, const std::string& loudnessOf) const
+    {
+        const auto stored = m_loudness.find(loudnessOf);
+        return stored != m_loudness.end() && stored->second.audioIdentity == planned.facts.audioIdentity
+                   ? &stored->second
+                   : nullptr;
+    }
+
+    std::optional<TrackLoudness> measurementOf(const PlannedOutput& planned, const std::string& loudnessOf) const
+    {
+        const StoredLoudness* stored = storedLoudness(planned, loudnessOf);
+        return stored ? TrackLoudness::parse(stored->measurement) : std::nullopt;
+    }
+
+    static const std::string& loudnessKey(const PlannedOutput& planned)
+    {
+        return planned.previousSource.empty() ? planned.source : planned.previousSource;
+    }
+
+    // The outputs that stay as they are but may share an album with a source converted now: those in
+    // the folders of the converted sources (an album is in one folder, or is found by its tags there).
+    std::vector<const PlannedOutput*> albumMates(const SyncPlan& plan) const
+    {
+        std::vector<const PlannedOutput*> mates;
+        if (!m_target.conversion.replayGain)
+            return mates;
+        std::unordered_set<std::string> folders;
+        for (const auto& output : plan.outputs)
+            if (output.action == SyncAction::Convert)
+                folders.insert(parentOf(output.source));
+        for (const auto& output : plan.outputs) {
+            const bool stays = output.action == SyncAction::Unchanged || output.action == SyncAction::Retag ||
+                               output.action == SyncAction::Move;
+            if (stays && folders.contains(parentOf(output.source)) && fileStamp(inMirror(output.output)))
+                mates.push_back(&output);
+        }
+        return mates;
     }
 
     void store(const PlannedOutput& planned)
@@ -340,31 +390,60 @@ private:
             // An output of this source under that name is replaced; a new one never replaces anything.
             job.replaceOutput = output.previousOutput.empty() && output.reason != ConvertReason::New &&
                                 output.reason != ConvertReason::OutputDeleted;
+            job.storedLoudness = measurementOf(output, output.source);
             jobs.push_back(std::move(job));
             planned.push_back(&output);
         }
+        if (jobs.empty())
+            return;
+        const std::vector<const PlannedOutput*> mates = albumMates(plan);
+        KeptOutputs kept;
+        for (const PlannedOutput* mate : mates) {
+            const StoredLoudness* stored = storedLoudness(*mate, loudnessKey(*mate));
+            kept.outputs.push_back({inSource(mate->source), inMirror(mate->output),
+                                    measurementOf(*mate, loudnessKey(*mate)), stored ? stored->appliedGain : 0.0,
+                                    m_target.outputsKeepRecords
+                                        ? std::optional(std::pair(mate->sourceStamp, m_target.runFingerprint))
+                                        : std::nullopt});
+        }
         std::vector<const PlannedOutput*> completed;
-        runJobs(std::move(jobs), m_target.conversion, m_target.parallel, m_services, m_reporter,
-                [&](const RunJob& job, const RunJobStatus& status, JobReport& report) {
-                    const PlannedOutput& output = *planned[job.row];
-                    report.action = "convert";
-                    report.source = output.source;
-                    report.output = status.state == JobState::Complete ? output.output : std::string();
-                    if (report.outcome == JobReport::Outcome::Error)
-                        m_failed = true;
-                    if (status.state != JobState::Complete)
-                        return;
-                    checked(m_rows.put(rowOf(output, output.source)));
-                    completed.push_back(&output);
-                    if (!output.previousOutput.empty()) {
-                        ::unlink(inMirror(output.previousOutput).c_str());
-                        removeEmptyFolders(parentOf(output.previousOutput));
-                    }
-                });
+        runJobs(
+            std::move(jobs), m_target.conversion, m_target.parallel, m_services, m_reporter,
+            [&](const RunJob& job, const RunJobStatus& status, JobReport& report) {
+                const PlannedOutput& output = *planned[job.row];
+                report.action = "convert";
+                report.source = output.source;
+                report.output = status.state == JobState::Complete ? output.output : std::string();
+                if (report.outcome == JobReport::Outcome::Error)
+                    m_failed = true;
+                if (status.state != JobState::Complete)
+                    return;
+                if (status.sourceLoudness)
+                    m_loudness[output.source] = {output.facts.audioIdentity, status.sourceLoudness->serialise(),
+                                                 status.loudness ? status.loudness->appliedGain : 0.0};
+                checked(m_rows.put(rowOf(output, output.source)));
+                completed.push_back(&output);
+                if (!output.previousOutput.empty()) {
+                    ::unlink(inMirror(output.previousOutput).c_str());
+                    removeEmptyFolders(parentOf(output.previousOutput));
+                }
+            },
+            &kept);
         // The run's last step writes album gains into outputs whose rows are stored: their rows
-        // learn the outputs' stamps as they now are.
+        // learn the outputs' stamps as they now are, and the kept outputs' rows what was measured.
         for (const PlannedOutput* output : completed)
             checked(m_rows.put(rowOf(*output, output->source)));
+        for (std::size_t i = 0; i < kept.outcomes.size(); ++i) {
+            const PlannedOutput& mate = *mates[i];
+            const KeptOutcome& outcome = kept.outcomes[i];
+            if (outcome.measured)
+                m_loudness[loudnessKey(mate)] = {mate.facts.audioIdentity, outcome.measured->serialise(),
+                                                 kept.outputs[i].appliedGain};
+            if (outcome.measured || outcome.regained)
+                checked(m_rows.put(rowOf(mate, loudnessKey(mate))));
+            if (outcome.regained)
+                report(mate, JobReport::Outcome::Complete, "album-gain");
+        }
     }
 
     void copy(const PlannedOutput& planned)
@@ -398,7 +477,7 @@ private:
     const ConversionServices& m_services;
     JobReporter& m_reporter;
     RowWriter m_rows;
-    std::unordered_map<std::string, std::string> m_loudness; // the rows' loudness, by source
+    std::unordered_map<std::string, StoredLoudness> m_loudness; // by source
     bool m_failed = false;
 };
 

@@ -9,12 +9,23 @@ namespace tunevale
 // Where a job stands. A run takes the waiting and the cancelled ones.
 // UpToDate: the output already held what a conversion would write (or was left as asked), so the
 // job was not converted.
-enum class JobState { WaitingConversion, Converting, Complete, Cancelled, Error, CodecNotSupported, UpToDate };
+// Measuring: a normalised run decodes the job's source to measure it before any job converts.
+enum class JobState {
+    WaitingConversion,
+    Measuring,
+    Converting,
+    Complete,
+    Cancelled,
+    Error,
+    CodecNotSupported,
+    UpToDate
+};
 
 // The words the Status cell shows for each state; while a job converts it shows its percentage.
 namespace JobStatus
 {
 inline constexpr const char* WaitingConversion = "Waiting Conversion";
+inline constexpr const char* Measuring = "Measuring"; // followed by the percentage measured
 inline constexpr const char* CodecNotSupported = "Codec Not Supported";
 inline constexpr const char* Complete = "Complete";
 inline constexpr const char* Cancelled = "Cancelled";

@@ -17,6 +17,8 @@ std::string statusText(const Job& job)
     switch (job.State) {
     case JobState::WaitingConversion:
         return JobStatus::WaitingConversion;
+    case JobState::Measuring:
+        return std::string(JobStatus::Measuring) + ' ' + progressText(job.Progress) + '%';
     case JobState::Converting:
         return progressText(job.Progress);
     case JobState::Complete:

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 namespace tunevale
@@ -19,7 +20,7 @@ CREATE TABLE outputs (
   source TEXT PRIMARY KEY, source_size INTEGER NOT NULL, source_mtime_ns INTEGER NOT NULL,
   audio_identity TEXT NOT NULL, tags_hash TEXT NOT NULL, settings TEXT NOT NULL,
   output TEXT NOT NULL UNIQUE, output_size INTEGER NOT NULL, output_mtime_ns INTEGER NOT NULL,
-  loudness TEXT NOT NULL DEFAULT '');
+  loudness TEXT NOT NULL DEFAULT '', applied_gain REAL NOT NULL DEFAULT 0);
 CREATE TABLE copies (
   source TEXT PRIMARY KEY, source_size INTEGER NOT NULL, source_mtime_ns INTEGER NOT NULL,
   output TEXT NOT NULL UNIQUE, output_size INTEGER NOT NULL, output_mtime_ns INTEGER NOT NULL);
@@ -47,6 +48,7 @@ public:
     {
         m_ok = m_ok && sqlite3_bind_int64(m_statement, index, number) == SQLITE_OK;
     }
+    void bind(int index, double number) { m_ok = m_ok && sqlite3_bind_double(m_statement, index, number) == SQLITE_OK; }
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step() { return m_ok ? sqlite3_step(m_statement) : SQLITE_ERROR; }
     std::string text(int column) const
@@ -56,6 +58,7 @@ public:
                      : std::string();
     }
     std::int64_t number(int column) const { return sqlite3_column_int64(m_statement, column); }
+    double real(int column) const { return sqlite3_column_double(m_statement, column); }
     FileStamp stamp(int column) const { return {static_cast<std::uint64_t>(number(column)), number(column + 1)}; }
 
 private:
@@ -95,6 +98,13 @@ std::string openError(const std::string& path, const std::string& why)
 {
     return "The library database " + path + " " + why + "; it was left as it is.";
 }
+
+// What brings a database of version n up to n + 1, at index n - 1.
+constexpr const char* Migrations[] = {
+    // Version 1 kept no normalising gain: its outputs were made with none that a later run could use.
+    "ALTER TABLE outputs ADD COLUMN applied_gain REAL NOT NULL DEFAULT 0;",
+};
+static_assert(std::size(Migrations) == LibraryDatabase::SchemaVersion - 1);
 
 } // namespace
 
@@ -150,7 +160,7 @@ std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const std::string& path, 
         error = openError(path, "belongs to another program (its schema is \"" + name + "\")");
         return nullptr;
     }
-    if (version != SchemaVersion) {
+    if (version < 1 || version > SchemaVersion) {
         error = openError(path, "has version " + std::to_string(version) + ", which this version (" +
                                     std::to_string(SchemaVersion) + ") cannot read");
         return nullptr;
@@ -161,7 +171,26 @@ std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const std::string& path, 
         error = openError(path, "is damaged");
         return nullptr;
     }
+    database->m_version = version;
+    if (version < SchemaVersion && access == Access::Write && !database->migrate(version)) {
+        error = openError(path, "could not be brought up to version " + std::to_string(SchemaVersion) + ": " +
+                                    database->m_error);
+        return nullptr;
+    }
     return database;
+}
+
+bool LibraryDatabase::migrate(int fromVersion)
+{
+    // All steps in one transaction: a failure leaves the file at its old version.
+    std::string steps = "BEGIN IMMEDIATE;";
+    for (int version = fromVersion; version < SchemaVersion; ++version)
+        steps += Migrations[version - 1];
+    steps += "UPDATE library_meta SET value = '" + std::to_string(SchemaVersion) + "' WHERE key = 'version';COMMIT;";
+    if (!execute(steps.c_str()))
+        return false;
+    m_version = SchemaVersion;
+    return true;
 }
 
 LibraryDatabase::~LibraryDatabase()
@@ -189,13 +218,16 @@ bool LibraryDatabase::fail(const std::string& what)
 
 std::optional<std::vector<OutputRecord>> LibraryDatabase::outputs()
 {
-    Statement read(m_db, "SELECT source, source_size, source_mtime_ns, audio_identity, tags_hash, settings, output, "
-                         "output_size, output_mtime_ns, loudness FROM outputs ORDER BY source");
+    // A version 1 file read for a dry run has no applied gain: its outputs were made with none.
+    const std::string sql = std::string("SELECT source, source_size, source_mtime_ns, audio_identity, tags_hash, "
+                                        "settings, output, output_size, output_mtime_ns, loudness, ") +
+                            (m_version >= 2 ? "applied_gain" : "0") + " FROM outputs ORDER BY source";
+    Statement read(m_db, sql.c_str());
     std::vector<OutputRecord> records;
     int status = 0;
     while ((status = read.step()) == SQLITE_ROW)
         records.push_back({read.text(0), read.stamp(1), read.text(3), read.text(4), read.text(5), read.text(6),
-                           read.stamp(7), read.text(9)});
+                           read.stamp(7), read.text(9), read.real(10)});
     if (status != SQLITE_DONE) {
         fail("Reading the outputs failed");
         return std::nullopt;
@@ -220,7 +252,7 @@ std::optional<std::vector<CopyRecord>> LibraryDatabase::copies()
 
 bool LibraryDatabase::putOutput(const OutputRecord& record)
 {
-    Statement write(m_db, "INSERT OR REPLACE INTO outputs VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+    Statement write(m_db, "INSERT OR REPLACE INTO outputs VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     write.bind(1, record.source);
     bindStamp(write, 2, record.sourceStamp);
     write.bind(4, record.audioIdentity);
@@ -229,6 +261,7 @@ bool LibraryDatabase::putOutput(const OutputRecord& record)
     write.bind(7, record.output);
     bindStamp(write, 8, record.outputStamp);
     write.bind(10, record.loudness);
+    write.bind(11, record.appliedGain);
     return write.step() == SQLITE_DONE || fail("Storing the output of " + record.source + " failed");
 }
 

@@ -18,14 +18,15 @@ namespace tunevale
 class LibraryDatabase
 {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     enum class Access { Write, Read };
 
     // Opens the database at path. For Write, creates it (and its folder) when it does not exist or
     // is empty; for Read (a dry run) nothing is ever written: nullptr with error empty when there is
     // no database yet. nullptr with error set when the file is damaged, not SQLite, another
-    // program's database or of another version; nothing is written to such a file.
+    // program's database or of a newer version; nothing is written to such a file. An older
+    // version is brought up to this one when opened for Write and read as it is for Read.
     static std::unique_ptr<LibraryDatabase> open(const std::string& path, std::string& error,
                                                  Access access = Access::Write);
     ~LibraryDatabase();
@@ -65,8 +66,10 @@ private:
     explicit LibraryDatabase(sqlite3* handle) : m_db(handle) {}
     bool execute(const char* sql);
     bool fail(const std::string& what);
+    bool migrate(int fromVersion);
 
     sqlite3* m_db;
+    int m_version = SchemaVersion; // of the file: older only when it was opened for Read
     std::string m_error;
 };
 

@@ -24,7 +24,8 @@ struct OutputRecord {
     std::string settings;      // fingerprint of the output settings the output was made with
     std::string output;
     FileStamp outputStamp;
-    std::string loudness; // the source's measured loudness, serialised; empty when not measured
+    std::string loudness;   // the source's measured loudness (TrackLoudness::serialise()); empty when not measured
+    double appliedGain = 0; // dB, the normalising gain the output's audio was made with
     bool operator==(const OutputRecord&) const = default;
 };
 

@@ -93,6 +93,24 @@ bool BlockHistogram::addToBin(int bin, std::uint32_t count, double energy)
     return true;
 }
 
+BlockHistogram BlockHistogram::amplified(double gainDb) const
+{
+    BlockHistogram result;
+    const double factor = energyOf(gainDb);
+    for (int bin = 0; bin < kBins; ++bin) {
+        if (m_bins[bin] == 0)
+            continue;
+        const double energy = m_energies[bin] * factor;
+        const double mean = lufsOf(energy / m_bins[bin]);
+        if (!(mean >= kLowestLufs))
+            continue;
+        const int to = binOf(mean);
+        result.m_bins[to] += m_bins[bin];
+        result.m_energies[to] += energy;
+    }
+    return result;
+}
+
 std::uint64_t BlockHistogram::count() const
 {
     return std::accumulate(m_bins.begin(), m_bins.end(), std::uint64_t{0});

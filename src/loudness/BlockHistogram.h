@@ -29,6 +29,10 @@ public:
     // histogram back; false, and nothing counted, when they cannot lie in that bin.
     bool addToBin(int bin, std::uint32_t count, double energy);
 
+    // The blocks as they measure after a gain: each bin's blocks move together to the bin of their
+    // new mean, those that fall below -70 LUFS are no longer counted.
+    BlockHistogram amplified(double gainDb) const;
+
     const Bins& bins() const { return m_bins; }
     const Energies& energies() const { return m_energies; }
     std::uint64_t count() const;

@@ -2,6 +2,8 @@
 
 #include "LoudnessMeter.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace tunevale
@@ -28,7 +30,8 @@ PcmFormat pcmFormatOf(const ChannelInfo& info)
     return {info.freq, info.chans, type};
 }
 
-FileLoudness measureFile(Engine& engine, const std::string& path, PeakKind peakKind, const std::atomic<bool>& stop)
+FileLoudness measureFile(Engine& engine, const std::string& path, PeakKind peakKind, const std::atomic<bool>& stop,
+                         const MeasureProgress& progress)
 {
     FileLoudness result;
     constexpr std::uint32_t flags = StreamFlag::DecodeOnly | StreamFlag::Unicode;
@@ -51,6 +54,7 @@ FileLoudness measureFile(Engine& engine, const std::string& path, PeakKind peakK
     }
     std::vector<unsigned char> buffer(kChunkBytes);
     std::uint64_t bytes = 0;
+    const std::uint64_t length = progress ? engine.ChannelGetLength(handle, 0) : 0;
     while (engine.ChannelIsActive(handle) != ChannelState::Stopped) {
         if (stop.load(std::memory_order_relaxed)) {
             result.stopped = true;
@@ -68,6 +72,8 @@ FileLoudness measureFile(Engine& engine, const std::string& path, PeakKind peakK
             break;
         meter.add(buffer.data(), static_cast<std::size_t>(got));
         bytes += static_cast<std::uint64_t>(got);
+        if (progress && length > 0 && length != EngineFailure64)
+            progress(static_cast<float>(std::min<double>(100.0, 100.0 * static_cast<double>(bytes) / length)));
     }
     result.seconds = engine.ChannelBytes2Seconds(handle, bytes);
     engine.StreamFree(handle);

@@ -6,6 +6,7 @@
 #include "TrackLoudness.h"
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 namespace tunevale
@@ -25,8 +26,12 @@ struct FileLoudness {
 // The sample layout of an engine channel's PCM.
 PcmFormat pcmFormatOf(const ChannelInfo& info);
 
+// The percentage of a file measured so far.
+using MeasureProgress = std::function<void(float percent)>;
+
 // Decodes the file (a tracker module too) and measures all of it. Thread-safe as the engine is;
-// stop is read between chunks.
-FileLoudness measureFile(Engine& engine, const std::string& path, PeakKind peakKind, const std::atomic<bool>& stop);
+// stop is read and progress (when given) told between chunks.
+FileLoudness measureFile(Engine& engine, const std::string& path, PeakKind peakKind, const std::atomic<bool>& stop,
+                         const MeasureProgress& progress = {});
 
 } // namespace tunevale

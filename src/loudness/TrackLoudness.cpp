@@ -122,6 +122,17 @@ std::optional<TrackLoudness> TrackLoudness::parse(std::string_view text)
     return result;
 }
 
+TrackLoudness amplified(const TrackLoudness& loudness, double gainDb)
+{
+    if (gainDb == 0)
+        return loudness;
+    TrackLoudness result = loudness;
+    result.momentary = loudness.momentary.amplified(gainDb);
+    result.shortTerm = loudness.shortTerm.amplified(gainDb);
+    result.peak = loudness.peak * std::pow(10.0, gainDb / 20.0);
+    return result;
+}
+
 TrackLoudness combine(std::span<const TrackLoudness> tracks)
 {
     TrackLoudness whole;

@@ -36,6 +36,9 @@ struct TrackLoudness {
     static std::optional<TrackLoudness> parse(std::string_view text);
 };
 
+// The measurement of the same audio after a gain in dB, as a normalised output measures.
+TrackLoudness amplified(const TrackLoudness& loudness, double gainDb);
+
 // Several tracks measured as one programme: their blocks gated together, the highest peak. The
 // peak kind is the first track's.
 TrackLoudness combine(std::span<const TrackLoudness> tracks);

@@ -37,7 +37,21 @@ public:
     double gainDb() const override { return m_gain; }
     // The job's loudness, when it is measured and the writer decoded something measurable.
     std::optional<TrackLoudness> loudness() const { return m_meter ? m_meter->result() : std::nullopt; }
+    // What the measuring pass found of the source; set before the job starts.
+    void setSourceLoudness(std::optional<TrackLoudness> loudness) { m_sourceLoudness = std::move(loudness); }
+    const std::optional<TrackLoudness>& sourceLoudness() const { return m_sourceLoudness; }
 
+    void beginMeasuring()
+    {
+        m_progress = 0;
+        m_state = JobState::Measuring;
+    }
+    void endMeasuring()
+    {
+        m_progress = 0;
+        m_measuredFirst = true;
+        m_state = JobState::WaitingConversion;
+    }
     void begin() { m_state = JobState::Converting; }
     void end(RunJobStatus status)
     {
@@ -48,6 +62,7 @@ public:
         m_seconds = status.seconds;
         m_verified = status.verified;
         m_measured = status.loudness;
+        m_ended = std::move(status.sourceLoudness);
         m_state = status.state;
     }
 
@@ -56,6 +71,7 @@ public:
         RunJobStatus status;
         status.state = m_state;
         status.progress = m_progress;
+        status.measured = m_measuredFirst;
         const std::lock_guard lock(m_mutex);
         status.output = m_output;
         status.failure = m_failure;
@@ -63,6 +79,7 @@ public:
         status.seconds = m_seconds;
         status.verified = m_verified;
         status.loudness = m_measured;
+        status.sourceLoudness = m_ended;
         return status;
     }
 
@@ -70,6 +87,8 @@ private:
     const std::atomic<bool>& m_stop;
     std::optional<JobMeter> m_meter;
     double m_gain = 0; // set before the job starts, by the measuring pass
+    std::optional<TrackLoudness> m_sourceLoudness;
+    std::atomic<bool> m_measuredFirst{false};
     std::atomic<JobState> m_state{JobState::WaitingConversion};
     std::atomic<float> m_progress{0};
     mutable std::mutex m_mutex;
@@ -79,6 +98,7 @@ private:
     double m_seconds = 0;
     bool m_verified = false;
     std::optional<JobLoudness> m_measured;
+    std::optional<TrackLoudness> m_ended; // the source's loudness as the job's end tells it
 };
 
 namespace
@@ -166,7 +186,7 @@ ConversionRun::ConversionRun(Engine& engine, ErrorLog& log, ConversionOptions op
       m_parallel(std::clamp<unsigned>(parallel == 0 ? automaticParallel() : parallel, 1,
                                       std::max<std::size_t>(1, m_jobs.size()))),
       m_bitrateView(bitrateView), m_fingerprint(outputSettingsFingerprint(m_options)),
-      m_naming(m_options, m_fingerprint), m_loudness(m_jobs.size()), m_sources(m_jobs.size())
+      m_naming(m_options, m_fingerprint), m_claimed(m_jobs.size()), m_loudness(m_jobs.size()), m_sources(m_jobs.size())
 {
     for (std::size_t i = 0; i < m_jobs.size(); ++i)
         m_slots.push_back(std::make_unique<Slot>(m_stop, m_options));
@@ -211,21 +231,55 @@ std::size_t ConversionRun::startedCount() const
     return m_started;
 }
 
+void ConversionRun::keepOutputs(std::vector<KeptOutput> kept)
+{
+    m_kept = std::move(kept);
+}
+
+std::vector<KeptOutcome> ConversionRun::keptOutcomes() const
+{
+    const std::lock_guard lock(m_endMutex);
+    return m_keptOutcomes;
+}
+
+MeasuredSource ConversionRun::measureSource(std::size_t index)
+{
+    const RunJob& job = m_jobs[index];
+    Slot& slot = *m_slots[index];
+    if (job.storedLoudness && job.storedLoudness->peakKind == PeakKind::True) {
+        const SourceTags tags = tagsForNaming(m_engine, job.source);
+        return {{job.source, tags.album, tags.albumArtist}, job.storedLoudness};
+    }
+    slot.beginMeasuring();
+    // The true peak whatever the tags show: it is what keeps the normalised audio unclipped.
+    const FileLoudness measured = measureFile(m_engine, job.source, PeakKind::True, m_stop,
+                                              [&slot](float percent) { slot.setProgress(percent); });
+    slot.endMeasuring();
+    return {{job.source, measured.tags.album, measured.tags.albumArtist},
+            measured.measured() ? std::optional(measured.loudness) : std::nullopt};
+}
+
 void ConversionRun::measureSources()
 {
     for (;;) {
         std::size_t index = 0;
         {
-            const std::lock_guard lock(m_measureMutex);
+            // Names are claimed here, in record order as always, so that a job whose output is up
+            // to date is known before it would be decoded for nothing.
+            const std::lock_guard lock(m_startMutex);
             if (m_stop || m_nextToMeasure >= m_jobs.size())
                 break;
             index = m_nextToMeasure++;
+            const RunJob& job = m_jobs[index];
+            m_claimed[index] =
+                m_naming.claim(job, m_naming.needsTags() ? tagsForNaming(m_engine, job.source) : SourceTags{});
         }
-        // The true peak whatever the tags show: it is what keeps the normalised audio unclipped.
-        const FileLoudness measured = measureFile(m_engine, m_jobs[index].source, PeakKind::True, m_stop);
+        if (m_claimed[index]->upToDate || m_claimed[index]->path.empty())
+            continue;
+        MeasuredSource measured = measureSource(index);
+        m_slots[index]->setSourceLoudness(measured.loudness);
         const std::lock_guard lock(m_measureMutex);
-        m_sources[index] = {{m_jobs[index].source, measured.tags.album, measured.tags.albumArtist},
-                            measured.measured() ? std::optional(measured.loudness) : std::nullopt};
+        m_sources[index] = std::move(measured);
     }
     std::unique_lock lock(m_measureMutex);
     if (++m_measuringDone < m_parallel) {
@@ -260,7 +314,10 @@ void ConversionRun::work()
                 continue;
             m_slots[index]->begin();
             const RunJob& job = m_jobs[index];
-            target = m_naming.claim(job, m_naming.needsTags() ? tagsForNaming(m_engine, job.source) : SourceTags{});
+            if (m_claimed[index])
+                target = std::move(*m_claimed[index]);
+            else
+                target = m_naming.claim(job, m_naming.needsTags() ? tagsForNaming(m_engine, job.source) : SourceTags{});
             if (!target.path.empty() && !target.upToDate) {
                 output = PendingOutputFile::create(target.folder, outputExtension(*m_options.format), target.failure);
                 if (!output.valid()) {
@@ -292,7 +349,26 @@ void ConversionRun::writeAlbumGains()
     for (std::size_t i = 0; i < m_jobs.size(); ++i)
         if (!m_loudness.told(i))
             m_loudness.leftUnmeasured(i, m_jobs[i].source, tagsForNaming(m_engine, m_jobs[i].source));
-    m_loudness.writeAlbumGains(m_log);
+    const PeakKind peakKind = m_options.truePeak ? PeakKind::True : PeakKind::Sample;
+    std::vector<KeptOutcome> outcomes(m_kept.size());
+    for (const KeptOutput& kept : m_kept) {
+        const auto loudness = kept.loudness && kept.loudness->peakKind == peakKind
+                                  ? std::optional(amplified(*kept.loudness, kept.appliedGain))
+                                  : std::nullopt;
+        m_loudness.addKept(kept.source, tagsForNaming(m_engine, kept.source), loudness, kept.output,
+                           tagFormatOf(*m_options.format), kept.origin);
+    }
+    const auto measureKept = [&](std::size_t i) -> std::optional<TrackLoudness> {
+        const FileLoudness measured = measureFile(m_engine, m_kept[i].source, peakKind, m_stop);
+        if (!measured.measured())
+            return std::nullopt;
+        outcomes[i].measured = measured.loudness;
+        return amplified(measured.loudness, m_kept[i].appliedGain);
+    };
+    for (const std::size_t i : m_loudness.writeAlbumGains(m_log, measureKept))
+        outcomes[i].regained = true;
+    const std::lock_guard lock(m_endMutex);
+    m_keptOutcomes = std::move(outcomes);
 }
 
 void ConversionRun::convert(std::size_t index, PendingOutputFile& output, OutputTarget target)
@@ -339,6 +415,10 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
         status.verified = encodeSetup(m_options, *m_options.format).verify &&
                           outputFormat(*m_options.format).writer == FormatWriter::FileEncoder;
     }
+    if (result.outcome == JobOutcome::Complete)
+        status.sourceLoudness = slot.sourceLoudness() ? slot.sourceLoudness()
+                                : slot.gainDb() == 0  ? loudness
+                                                      : std::nullopt;
     if (result.outcome == JobOutcome::Complete && loudness) {
         status.loudness = jobLoudnessOf(*loudness);
         status.loudness->appliedGain = slot.gainDb();
@@ -346,6 +426,8 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
                              *loudness, name, tagFormatOf(*m_options.format),
                              target.sourceStamp ? std::optional(std::pair(*target.sourceStamp, m_fingerprint))
                                                 : std::nullopt);
+        if (job.storedLoudness && status.sourceLoudness == job.storedLoudness)
+            m_loudness.measuredAsBefore(index);
     } else if (!tags.empty()) {
         m_loudness.leftUnmeasured(index, job.source, tags);
     }

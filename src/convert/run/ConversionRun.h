@@ -39,6 +39,28 @@ struct RunJob {
     // it when replaceOutput, else only where nothing does; the layout and naming options are not used.
     std::string outputPath;
     bool replaceOutput = false;
+    // The source's loudness as an earlier run measured it: the measuring pass of a normalised run
+    // takes it (when it holds the true peak) instead of decoding the source again; a job that
+    // measures the same again leaves its album as the kept outputs' tags know it.
+    std::optional<TrackLoudness> storedLoudness = {};
+};
+
+// An output an earlier run made that stays as it is but may share an album with the run's jobs (a
+// library sync): when that album gets its album gain, so does this output, re-tagged in place.
+struct KeptOutput {
+    std::string source; // full paths
+    std::string output;
+    // The source's loudness as stored, with the peak the run's gain tags want; none: measured
+    // (decoded) only when its album gets an album gain.
+    std::optional<TrackLoudness> loudness;
+    double appliedGain = 0;                                  // dB, the normalising gain the output was made with
+    std::optional<std::pair<FileStamp, std::string>> origin; // recorded again on the re-tagged output
+};
+
+// What became of a kept output once the run has finished.
+struct KeptOutcome {
+    bool regained = false;                 // it carries its album's gain now
+    std::optional<TrackLoudness> measured; // its source's loudness, when the run had to measure it
 };
 
 // How a job of the run stands: its state, its progress, and once it has ended the output it
@@ -52,6 +74,10 @@ struct RunJobStatus {
     double seconds = 0;
     bool verified = false;               // a lossless output decoded back to exactly the audio encoded
     std::optional<JobLoudness> loudness; // a complete job's, when ReplayGain is on
+    bool measured = false;               // the measuring pass of a normalised run has been through the job
+    // A complete job's source as measured before any gain (the peak: the measuring pass's true one,
+    // else the one the gain tags want), for a library to keep.
+    std::optional<TrackLoudness> sourceLoudness;
 };
 
 // A conversion run: converts its jobs with up to `parallel` at once on worker threads, starting
@@ -63,8 +89,10 @@ struct RunJobStatus {
 // from a worker. A stop ends the running jobs "Cancelled", without their partial outputs, and
 // starts no more: those keep waiting. With ReplayGain on, each job's PCM is measured as it is
 // decoded and its output tagged with its track gain; once every job has ended, the albums among
-// them get their album gains (before finished() turns true). Normalising, the workers first
-// decode every source to measure it, then each job's audio is converted with its gain applied.
+// them get their album gains (before finished() turns true), kept outputs of those albums too.
+// Normalising, the workers first claim every job's output name in record order and decode each
+// source whose output is not up to date to measure it (state Measuring, with its progress), unless
+// its loudness was stored; then each job's audio is converted with its gain applied.
 class ConversionRun
 {
 public:
@@ -78,6 +106,10 @@ public:
 
     // Called on a worker thread as each job ends, in the order they end; set before start().
     std::function<void(std::size_t index, const RunJobStatus& status)> onJobEnded;
+    // Outputs outside the run that share albums with its jobs; set before start().
+    void keepOutputs(std::vector<KeptOutput> kept);
+    // Once finished(): what became of each kept output, in the order given.
+    std::vector<KeptOutcome> keptOutcomes() const;
 
     void start();
     void requestStop() { m_stop = true; }
@@ -101,6 +133,8 @@ private:
     void work();
     // The measuring pass of a normalised run; returns once every worker has ended it.
     void measureSources();
+    // The source's loudness for the measuring pass: stored, or decoded while the slot shows progress.
+    MeasuredSource measureSource(std::size_t index);
     void convert(std::size_t index, PendingOutputFile& output, OutputTarget target);
     // Gives the complete output its claimed name, or the next free one when something took that
     // meanwhile; target.path becomes the name it got. False with failure set when it could not be placed.
@@ -122,14 +156,18 @@ private:
     std::size_t m_next = 0;
     const std::string m_fingerprint;
     OutputNaming m_naming;
+    std::vector<std::optional<OutputTarget>> m_claimed; // names claimed by the measuring pass
     std::set<std::string> m_cleanedFolders; // the folders whose leftovers were removed
     std::atomic<std::size_t> m_started{0};
     RunLoudness m_loudness;
 
+    std::vector<KeptOutput> m_kept;
+    std::vector<KeptOutcome> m_keptOutcomes; // written by the last worker
+
     std::mutex m_measureMutex;
     std::condition_variable m_allMeasured;
-    std::size_t m_nextToMeasure = 0;
-    unsigned m_measuringDone = 0; // workers through the measuring pass
+    std::size_t m_nextToMeasure = 0; // under m_startMutex
+    unsigned m_measuringDone = 0;    // workers through the measuring pass
     std::vector<MeasuredSource> m_sources;
 
     mutable std::mutex m_endMutex;

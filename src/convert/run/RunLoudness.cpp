@@ -54,14 +54,20 @@ void RunLoudness::completed(std::size_t index, const std::string& source, const 
 {
     const std::lock_guard lock(m_mutex);
     Job& job = m_jobs.at(index);
-    job = {true, source, tags.album, tags.albumArtist, loudness, output, format, origin};
+    job = {true, false, source, tags.album, tags.albumArtist, loudness, output, format, origin};
+}
+
+void RunLoudness::measuredAsBefore(std::size_t index)
+{
+    const std::lock_guard lock(m_mutex);
+    m_jobs.at(index).asBefore = true;
 }
 
 void RunLoudness::leftUnmeasured(std::size_t index, const std::string& source, const SourceTags& tags)
 {
     const std::lock_guard lock(m_mutex);
     Job& job = m_jobs.at(index);
-    job = {true, source, tags.album, tags.albumArtist, std::nullopt, {}, OutputTagFormat::Mp3, std::nullopt};
+    job = {true, false, source, tags.album, tags.albumArtist, std::nullopt, {}, OutputTagFormat::Mp3, std::nullopt};
 }
 
 bool RunLoudness::told(std::size_t index) const
@@ -70,17 +76,40 @@ bool RunLoudness::told(std::size_t index) const
     return m_jobs.at(index).told;
 }
 
-void RunLoudness::writeAlbumGains(ErrorLog& log)
+void RunLoudness::addKept(const std::string& source, const SourceTags& tags,
+                          const std::optional<TrackLoudness>& loudness, const std::string& output,
+                          OutputTagFormat format, const std::optional<std::pair<FileStamp, std::string>>& origin)
+{
+    const std::lock_guard lock(m_mutex);
+    m_jobs.push_back({true, false, source, tags.album, tags.albumArtist, loudness, output, format, origin});
+}
+
+std::vector<std::size_t> RunLoudness::writeAlbumGains(ErrorLog& log, const MeasureKept& measure)
 {
     const std::lock_guard lock(m_mutex);
     std::vector<AlbumKey> keys;
     for (const Job& job : m_jobs)
         keys.push_back({job.source, job.album, job.albumArtist});
+    std::vector<std::size_t> regained;
+    const auto isKept = [this](std::size_t i) { return i >= m_runJobs; };
     for (const std::vector<std::size_t>& album : groupAlbums(keys)) {
-        const bool whole = std::all_of(album.begin(), album.end(),
-                                       [this](std::size_t i) { return m_jobs[i].told && m_jobs[i].loudness; });
+        const bool ofTheRun = std::any_of(album.begin(), album.end(), [&](std::size_t i) { return !isKept(i); });
+        const bool runJobsMeasured = std::all_of(album.begin(), album.end(), [&](std::size_t i) {
+            return isKept(i) || (m_jobs[i].told && m_jobs[i].loudness);
+        });
+        if (!ofTheRun || !runJobsMeasured)
+            continue;
+        // The kept outputs are decoded only now that nothing else holds the album back.
+        bool whole = true;
+        for (const std::size_t i : album)
+            if (!m_jobs[i].loudness && !(measure && (m_jobs[i].loudness = measure(i - m_runJobs)))) {
+                whole = false;
+                break;
+            }
         if (!whole)
             continue;
+        const bool changed =
+            std::any_of(album.begin(), album.end(), [&](std::size_t i) { return !isKept(i) && !m_jobs[i].asBefore; });
         std::vector<TrackLoudness> tracks;
         for (const std::size_t i : album)
             tracks.push_back(*m_jobs[i].loudness);
@@ -91,14 +120,17 @@ void RunLoudness::writeAlbumGains(ErrorLog& log)
         for (const std::size_t i : album) {
             const Job& job = m_jobs[i];
             std::string error;
-            if (job.format == OutputTagFormat::Wav)
-                continue; // no gain tags
+            if (job.format == OutputTagFormat::Wav || (isKept(i) && !changed))
+                continue; // no gain tags, or the album gain it has
             const std::optional<FileStamp> stamp = job.origin ? std::optional(job.origin->first) : std::nullopt;
             if (!regainOutput(job.output, job.format, gains, stamp, job.origin ? job.origin->second : "", error))
                 log.append(EngineCode::TagsNotWritten, job.source,
                            "album gain not written to " + job.output + ": " + error);
+            else if (isKept(i))
+                regained.push_back(i - m_runJobs);
         }
     }
+    return regained;
 }
 
 } // namespace tunevale

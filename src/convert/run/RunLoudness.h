@@ -8,6 +8,7 @@
 #include "TrackLoudness.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -52,11 +53,12 @@ private:
 // The loudness of a run's jobs, and the album gains written once every job has ended. Jobs that
 // share album and album artist tags (untagged ones: their folder) form an album; an album gets
 // album gains only when every one of its jobs completed and was measured, so a failed, cancelled,
-// skipped or never started track leaves its album with track gains alone. Thread-safe.
+// skipped or never started track leaves its album with track gains alone. Outputs of earlier runs
+// can join the albums (kept outputs): an album of kept outputs alone is left as it is. Thread-safe.
 class RunLoudness
 {
 public:
-    explicit RunLoudness(std::size_t jobs) : m_jobs(jobs) {}
+    explicit RunLoudness(std::size_t jobs) : m_jobs(jobs), m_runJobs(jobs) {}
 
     // A job ended complete, measured, with its output in place (format: its tag layout).
     // origin: the source's stamp and the settings' fingerprint recorded on the output, recorded
@@ -66,15 +68,31 @@ public:
                    const std::optional<std::pair<FileStamp, std::string>>& origin);
     // A job ended any other way, or was not converted; tags: its source's, for its album.
     void leftUnmeasured(std::size_t index, const std::string& source, const SourceTags& tags);
+    // A completed job measured as an earlier run measured it: the kept outputs of its album carry
+    // the album gain it gives, unless another job of the album is new to it.
+    void measuredAsBefore(std::size_t index);
     // Whether the job's end was told to completed() or leftUnmeasured().
     bool told(std::size_t index) const;
 
-    // Writes each complete album's gain and peak into its outputs; failures go to the log.
-    void writeAlbumGains(ErrorLog& log);
+    // An output outside the run joins its album; loudness: its audio's, none when not known yet.
+    // Kept outputs are numbered from 0 in the order they were added.
+    void addKept(const std::string& source, const SourceTags& tags, const std::optional<TrackLoudness>& loudness,
+                 const std::string& output, OutputTagFormat format,
+                 const std::optional<std::pair<FileStamp, std::string>>& origin);
+
+    // Measures a kept output's audio (by its number) for its album; none when it cannot.
+    using MeasureKept = std::function<std::optional<TrackLoudness>(std::size_t kept)>;
+
+    // Writes each complete album's gain and peak into its outputs; failures go to the log. A kept
+    // output of unknown loudness is measured, only when the rest of its album is complete; kept
+    // outputs are re-tagged only when a job of their album was not measured as before. Returns the
+    // numbers of the kept outputs that got their album's gain.
+    std::vector<std::size_t> writeAlbumGains(ErrorLog& log, const MeasureKept& measure = {});
 
 private:
     struct Job {
         bool told = false;
+        bool asBefore = false;
         std::string source;
         std::string album;
         std::string albumArtist;
@@ -85,7 +103,8 @@ private:
     };
 
     mutable std::mutex m_mutex;
-    std::vector<Job> m_jobs;
+    std::vector<Job> m_jobs; // the run's, then the kept outputs
+    const std::size_t m_runJobs;
 };
 
 // The gains a measured track's output is tagged with.

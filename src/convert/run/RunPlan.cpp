@@ -47,6 +47,8 @@ RunStanding runStanding(const ConversionRun& run)
         switch (status.state) {
         case JobState::WaitingConversion:
             continue;
+        case JobState::Measuring:
+            break;
         case JobState::Converting:
             done += status.progress / 100.0;
             break;
@@ -79,7 +81,8 @@ void showRunProgress(JobTable& table, const ConversionRun& run)
     const auto& jobs = run.jobs();
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         const RunJobStatus status = run.status(i);
-        if (status.state == JobState::WaitingConversion)
+        // A job the measuring pass went through waits again for its conversion.
+        if (status.state == JobState::WaitingConversion && !status.measured)
             continue;
         // The list only grows during a run; the row still holds the job's own path.
         if (jobs[i].row >= table.size() || table.at(jobs[i].row).FilePath != jobs[i].source)

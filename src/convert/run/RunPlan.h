@@ -22,8 +22,8 @@ struct RunPlan {
 // Takes the run's jobs from the table. Touches folders: the window's thread.
 RunPlan planRun(const JobTable& table, bool selectedOnly, const ConversionOptions& options);
 
-// Copies the state of every job the run has started into its row of the table. Jobs not started
-// keep what they had.
+// Copies the state of every job the run has started or measured into its row of the table. Jobs not
+// started keep what they had.
 void showRunProgress(JobTable& table, const ConversionRun& run);
 
 // Where a run stands, for the window's title and the taskbar.
