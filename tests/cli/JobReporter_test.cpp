@@ -43,6 +43,8 @@ TEST(StatusText, CountsPercentagesElapsedAndEstimatedTimeLeft)
     EXPECT_EQ(statusText({0, 3, {0.0}, 2.0}), "0/3 done  0%  0:02 elapsed");
     EXPECT_EQ(statusText({2, 2, {}, 3725.0}), "2/2 done  1:02:05 elapsed, about 0:00 left");
     EXPECT_EQ(statusText({0, 2, {25.0, 75.0}, 10.0}), "0/2 done  25%  75%  0:10 elapsed, about 0:10 left");
+    // A normalised run's measuring pass: no time left is guessed from it.
+    EXPECT_EQ(statusText({0, 3, {}, 2.0, {40.0, 12.5}}), "0/3 done  measuring 40% 12%  0:02 elapsed");
 }
 
 TEST(JobReporter, PrintsOneTabSeparatedLinePerJob)

@@ -24,7 +24,8 @@ OutputRecord sampleOutput(const std::string& source)
             "mp3 cbr 192",
             "Artist/Album/" + source + ".mp3",
             {999, 1'700'000'001'000'000'001LL},
-            ""};
+            "",
+            0.0};
 }
 
 std::unique_ptr<LibraryDatabase> openOk(const std::string& path)
@@ -150,6 +151,71 @@ TEST(LibraryDatabase, RefusesDamagedAndForeignFilesWithoutWriting)
             .exitCode,
         0);
     expectRefused(newer, "version 99");
+}
+
+// The schema of version 1 as it was written, with one row: it kept loudness but no applied gain.
+std::filesystem::path makeVersionOne(const std::filesystem::path& path)
+{
+    const auto made = test::runProgram(
+        {"sqlite3", path.string(),
+         "CREATE TABLE library_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+         "CREATE TABLE outputs (source TEXT PRIMARY KEY, source_size INTEGER NOT NULL, source_mtime_ns INTEGER NOT "
+         "NULL,"
+         " audio_identity TEXT NOT NULL, tags_hash TEXT NOT NULL, settings TEXT NOT NULL,"
+         " output TEXT NOT NULL UNIQUE, output_size INTEGER NOT NULL, output_mtime_ns INTEGER NOT NULL,"
+         " loudness TEXT NOT NULL DEFAULT '');"
+         "CREATE TABLE copies (source TEXT PRIMARY KEY, source_size INTEGER NOT NULL, source_mtime_ns INTEGER NOT NULL,"
+         " output TEXT NOT NULL UNIQUE, output_size INTEGER NOT NULL, output_mtime_ns INTEGER NOT NULL);"
+         "INSERT INTO library_meta VALUES ('schema', 'tunevale-library'), ('version', '1');"
+         "INSERT INTO outputs VALUES ('a.flac', 1234, 1700000000123456789, 'flac-md5:00ff', 'tagshash',"
+         " 'mp3 cbr 192', 'Artist/Album/a.flac.mp3', 999, 1700000001000000001, 'tl1 true 0.5 m s');"});
+    EXPECT_EQ(made.exitCode, 0) << made.output;
+    return path;
+}
+
+TEST(LibraryDatabase, AVersionOneFileIsReadAsItIsAndBroughtUpWhenWritten)
+{
+    TempDir dir;
+    const auto path = makeVersionOne(dir / "library.sqlite");
+    auto expected = sampleOutput("a.flac");
+    expected.loudness = "tl1 true 0.5 m s";
+    const std::string before = test::readFile(path);
+    {
+        std::string error;
+        auto reader = LibraryDatabase::open(path.string(), error, LibraryDatabase::Access::Read);
+        ASSERT_TRUE(reader) << error;
+        EXPECT_EQ(reader->outputs(), std::vector<OutputRecord>{expected});
+    }
+    EXPECT_EQ(test::readFile(path), before);
+
+    {
+        auto database = openOk(path.string());
+        ASSERT_TRUE(database);
+        EXPECT_EQ(database->outputs(), std::vector<OutputRecord>{expected});
+        expected.appliedGain = -4.25;
+        EXPECT_TRUE(database->putOutput(expected));
+    }
+    auto database = openOk(path.string());
+    ASSERT_TRUE(database);
+    EXPECT_EQ(database->outputs(), std::vector<OutputRecord>{expected});
+    EXPECT_EQ(
+        test::runProgram({"sqlite3", path.string(), "SELECT value FROM library_meta WHERE key = 'version'"}).output,
+        "2\n");
+}
+
+// A version 1 file whose migration fails (here: it has the new column already) is refused, and
+// the failed migration leaves it at its version with its rows.
+TEST(LibraryDatabase, AVersionOneFileThatCannotBeBroughtUpIsLeftAsItIs)
+{
+    TempDir dir;
+    const auto path = makeVersionOne(dir / "library.sqlite");
+    ASSERT_EQ(test::runProgram({"sqlite3", path.string(), "ALTER TABLE outputs ADD COLUMN applied_gain REAL"}).exitCode,
+              0);
+    const std::string before = test::readFile(path);
+    std::string error;
+    EXPECT_FALSE(LibraryDatabase::open(path.string(), error));
+    EXPECT_NE(error.find("could not be brought up to version 2"), std::string::npos) << error;
+    EXPECT_EQ(test::readFile(path), before);
 }
 
 TEST(LibraryDatabase, AnEmptyFileLeftByAnInterruptedStartIsSetUp)

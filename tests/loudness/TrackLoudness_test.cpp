@@ -70,5 +70,29 @@ TEST(TrackLoudness, AlbumIsRecomputedFromStoredTracksWhenOneJoins)
     EXPECT_FALSE(combine(std::vector<TrackLoudness>{}).integrated());
 }
 
+// A normalised output measures as its source's measurement moved by the gain: the same audio at
+// -9 dB, measured, against the stored measurement amplified.
+TEST(TrackLoudness, AmplifiedMeasuresAsTheAudioAtThatGain)
+{
+    const std::vector<Tone> tones{{12.0, -12.0}, {8.0, -30.0, 400}, {6.0, -20.0, 3000}};
+    const TrackLoudness source = measured(tones);
+    std::vector<Tone> quieter = tones;
+    for (Tone& tone : quieter)
+        tone.peakDbfs -= 9.0;
+    const TrackLoudness output = measured(quieter);
+    const TrackLoudness moved = amplified(source, -9.0);
+    ASSERT_TRUE(moved.integrated() && output.integrated());
+    EXPECT_NEAR(*moved.integrated(), *output.integrated(), 0.01);
+    EXPECT_NEAR(*moved.integrated(), *source.integrated() - 9.0, 0.01);
+    EXPECT_NEAR(moved.range(), output.range(), 0.1);
+    EXPECT_NEAR(moved.peakDb(), output.peakDb(), 0.01);
+    EXPECT_EQ(moved.momentary.count(), source.momentary.count());
+    EXPECT_EQ(amplified(source, 0.0), source);
+
+    // Blocks brought below -70 LUFS are no longer counted, as the meter would not count them.
+    const TrackLoudness faint = amplified(measured({{4.0, -20.0}, {4.0, -60.0}}), -15.0);
+    EXPECT_EQ(faint.momentary.count(), measured({{4.0, -35.0}, {4.0, -75.0}}).momentary.count());
+}
+
 } // namespace
 } // namespace tunevale::test
