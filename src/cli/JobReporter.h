@@ -20,7 +20,7 @@ struct JobReport {
     double seconds = 0;      // time the job took, 0 for jobs that never started
     std::string error;       // why the job did not complete, empty when it did
     std::string warning;     // what a completed job's output lacks ("tags not written: ..."), else empty
-    std::string action = {}; // a sync's action ("convert", "retag", "move", "delete", "copy", "gone", ...), else empty
+    std::string action = {}; // a sync's action ("convert", "retag", "album-gain", "move", "delete", ...), else empty
     bool verified = {};      // the lossless output was decoded back and holds exactly the audio encoded
     std::optional<JobLoudness> loudness = {}; // what a complete job measured, when it was measured
     std::string accurateRip = {}; // a disc track's AccurateRip verdict ("accurate (confidence 12)", ...), else empty
