@@ -420,7 +420,7 @@ private:
                     return;
                 if (status.sourceLoudness)
                     m_loudness[output.source] = {output.facts.audioIdentity, status.sourceLoudness->serialise(),
-                                                 status.loudness ? status.loudness->appliedGain : 0.0};
+                                                 status.appliedGain};
                 checked(m_rows.put(rowOf(output, output.source)));
                 completed.push_back(&output);
                 if (!output.previousOutput.empty()) {

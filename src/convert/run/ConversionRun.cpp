@@ -63,6 +63,7 @@ public:
         m_verified = status.verified;
         m_measured = status.loudness;
         m_ended = std::move(status.sourceLoudness);
+        m_appliedGain = status.appliedGain;
         m_state = status.state;
     }
 
@@ -80,6 +81,7 @@ public:
         status.verified = m_verified;
         status.loudness = m_measured;
         status.sourceLoudness = m_ended;
+        status.appliedGain = m_appliedGain;
         return status;
     }
 
@@ -99,6 +101,7 @@ private:
     bool m_verified = false;
     std::optional<JobLoudness> m_measured;
     std::optional<TrackLoudness> m_ended; // the source's loudness as the job's end tells it
+    double m_appliedGain = 0;
 };
 
 namespace
@@ -415,10 +418,13 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
         status.verified = encodeSetup(m_options, *m_options.format).verify &&
                           outputFormat(*m_options.format).writer == FormatWriter::FileEncoder;
     }
-    if (result.outcome == JobOutcome::Complete)
+    if (result.outcome == JobOutcome::Complete) {
+        status.appliedGain = slot.gainDb();
+        // Without a measuring pass the job's own measurement is the source's, as no gain was applied.
         status.sourceLoudness = slot.sourceLoudness() ? slot.sourceLoudness()
                                 : slot.gainDb() == 0  ? loudness
                                                       : std::nullopt;
+    }
     if (result.outcome == JobOutcome::Complete && loudness) {
         status.loudness = jobLoudnessOf(*loudness);
         status.loudness->appliedGain = slot.gainDb();

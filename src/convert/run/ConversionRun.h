@@ -78,6 +78,7 @@ struct RunJobStatus {
     // A complete job's source as measured before any gain (the peak: the measuring pass's true one,
     // else the one the gain tags want), for a library to keep.
     std::optional<TrackLoudness> sourceLoudness;
+    double appliedGain = 0; // dB, the normalising gain a complete job's audio was converted with
 };
 
 // A conversion run: converts its jobs with up to `parallel` at once on worker threads, starting
@@ -157,7 +158,7 @@ private:
     const std::string m_fingerprint;
     OutputNaming m_naming;
     std::vector<std::optional<OutputTarget>> m_claimed; // names claimed by the measuring pass
-    std::set<std::string> m_cleanedFolders; // the folders whose leftovers were removed
+    std::set<std::string> m_cleanedFolders;             // the folders whose leftovers were removed
     std::atomic<std::size_t> m_started{0};
     RunLoudness m_loudness;
 
