@@ -188,8 +188,9 @@ ConversionRun::ConversionRun(Engine& engine, ErrorLog& log, ConversionOptions op
     : m_engine(engine), m_log(log), m_options(std::move(options)), m_jobs(std::move(jobs)),
       m_parallel(std::clamp<unsigned>(parallel == 0 ? automaticParallel() : parallel, 1,
                                       std::max<std::size_t>(1, m_jobs.size()))),
-      m_bitrateView(bitrateView), m_fingerprint(outputSettingsFingerprint(m_options)),
-      m_naming(m_options, m_fingerprint), m_claimed(m_jobs.size()), m_loudness(m_jobs.size()), m_sources(m_jobs.size())
+      m_keptParallel(parallel == 0 ? automaticParallel() : parallel), m_bitrateView(bitrateView),
+      m_fingerprint(outputSettingsFingerprint(m_options)), m_naming(m_options, m_fingerprint), m_claimed(m_jobs.size()),
+      m_loudness(m_jobs.size()), m_sources(m_jobs.size())
 {
     for (std::size_t i = 0; i < m_jobs.size(); ++i)
         m_slots.push_back(std::make_unique<Slot>(m_stop, m_options));
@@ -361,12 +362,27 @@ void ConversionRun::writeAlbumGains()
         m_loudness.addKept(kept.source, tagsForNaming(m_engine, kept.source), loudness, kept.output,
                            tagFormatOf(*m_options.format), kept.origin);
     }
-    const auto measureKept = [&](std::size_t i) -> std::optional<TrackLoudness> {
-        const FileLoudness measured = measureFile(m_engine, m_kept[i].source, peakKind, m_stop);
-        if (!measured.measured())
-            return std::nullopt;
-        outcomes[i].measured = measured.loudness;
-        return amplified(measured.loudness, m_kept[i].appliedGain);
+    // The other workers have ended: as many decode the kept outputs an album needs.
+    const auto measureKept = [&](const std::vector<std::size_t>& kept) {
+        std::vector<std::optional<TrackLoudness>> loudness(kept.size());
+        std::atomic<std::size_t> next = 0;
+        const auto measure = [&] {
+            for (std::size_t n; (n = next++) < kept.size();) {
+                const std::size_t i = kept[n];
+                const FileLoudness measured = measureFile(m_engine, m_kept[i].source, peakKind, m_stop);
+                if (!measured.measured())
+                    continue;
+                outcomes[i].measured = measured.loudness;
+                loudness[n] = amplified(measured.loudness, m_kept[i].appliedGain);
+            }
+        };
+        {
+            std::vector<std::jthread> helpers;
+            for (std::size_t n = std::min<std::size_t>(m_keptParallel, kept.size()); n > 1; --n)
+                helpers.emplace_back(measure);
+            measure();
+        }
+        return loudness;
     };
     for (const std::size_t i : m_loudness.writeAlbumGains(m_log, measureKept))
         outcomes[i].regained = true;

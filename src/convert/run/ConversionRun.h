@@ -149,6 +149,7 @@ private:
     const ConversionOptions m_options;
     const std::vector<RunJob> m_jobs;
     const unsigned m_parallel;
+    const unsigned m_keptParallel; // kept outputs decoded at once: as asked, however few the jobs
     WmaBitrateListView* m_bitrateView;
 
     std::vector<std::unique_ptr<Slot>> m_slots;

@@ -100,13 +100,18 @@ std::vector<std::size_t> RunLoudness::writeAlbumGains(ErrorLog& log, const Measu
         if (!ofTheRun || !runJobsMeasured)
             continue;
         // The kept outputs are decoded only now that nothing else holds the album back.
-        bool whole = true;
+        std::vector<std::size_t> unknown;
         for (const std::size_t i : album)
-            if (!m_jobs[i].loudness && !(measure && (m_jobs[i].loudness = measure(i - m_runJobs)))) {
-                whole = false;
-                break;
-            }
-        if (!whole)
+            if (!m_jobs[i].loudness)
+                unknown.push_back(i - m_runJobs);
+        if (!unknown.empty()) {
+            if (!measure)
+                continue;
+            const std::vector<std::optional<TrackLoudness>> measured = measure(unknown);
+            for (std::size_t n = 0; n < unknown.size(); ++n)
+                m_jobs[m_runJobs + unknown[n]].loudness = measured.at(n);
+        }
+        if (!std::all_of(album.begin(), album.end(), [this](std::size_t i) { return m_jobs[i].loudness.has_value(); }))
             continue;
         const bool changed =
             std::any_of(album.begin(), album.end(), [&](std::size_t i) { return !isKept(i) && !m_jobs[i].asBefore; });

@@ -80,8 +80,8 @@ public:
                  const std::string& output, OutputTagFormat format,
                  const std::optional<std::pair<FileStamp, std::string>>& origin);
 
-    // Measures a kept output's audio (by its number) for its album; none when it cannot.
-    using MeasureKept = std::function<std::optional<TrackLoudness>(std::size_t kept)>;
+    // Measures kept outputs' audio (by their numbers) for their album, each none when it cannot.
+    using MeasureKept = std::function<std::vector<std::optional<TrackLoudness>>(const std::vector<std::size_t>& kept)>;
 
     // Writes each complete album's gain and peak into its outputs; failures go to the log. A kept
     // output of unknown loudness is measured, only when the rest of its album is complete; kept
