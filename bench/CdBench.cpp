@@ -7,7 +7,8 @@
 //    128 kbit/s CBR) and to FLAC (level 5), beside the `ffmpeg` program cutting the same ranges as
 //    many at a time (libmp3lame at 128 kbit/s, its FLAC encoder at level 5) and, for WAV and FLAC,
 //    `shntool split`; prints the best wall time and the median processor time (children included)
-//    of two rounds each, which is the fair figure on a busy machine.
+//    of two rounds each, which is the fair figure on a busy machine. The run measures no loudness
+//    and looks nothing up, as the references do not.
 // 3. Reads the tracks of a 10-minute raw CD image (.bin/.cue) through the drive road (libcdio's
 //    image driver and paranoia in secure mode) and with libcdio's `cd-paranoia` program, which
 //    reads images too (Xiph's `cdparanoia` opens only real drives), and prints the time per track.
@@ -221,6 +222,8 @@ int main()
     for (const Output& output : outputs) {
         std::vector<std::string> argv{cli,  "convert",     "-q",          "-j",     std::to_string(jobs),
                                       "-f", output.format, "--if-exists", "replace"};
+        // Like for like: neither reference measures loudness nor asks MusicBrainz.
+        argv.insert(argv.end(), {"--no-lookup", "--no-replaygain"});
         argv.insert(argv.end(), output.cliOptions.begin(), output.cliOptions.end());
         argv.insert(argv.end(), {"-o", (dir / "cli").string(), (dir / "album.cue").string()});
         const auto cliRun = [&] { return bench::runProgram(argv, true); };
