@@ -38,6 +38,8 @@ EngineHandle LookedUpDiscsEngine::StreamCreateFile(const std::string& path, std:
     if (!track)
         return handle;
     const std::lock_guard lock(m_mutex);
+    // A verdict speaks of the last read only (the drive may hold another disc by now).
+    m_verdicts.erase(path);
     const auto disc = m_discs.find(track->disc);
     if (disc == m_discs.end()) {
         m_open[handle] = OpenTrack{nullptr, track->number, path, std::nullopt, 0, 0};

@@ -1,11 +1,15 @@
 // Discs looked up on the lookups' own thread: each disc waits its turn once, its answers reach the
-// run's engine before the caller is told, and a disc that can no longer be read is left alone.
+// run's engine before the caller is told, and a disc that can no longer be read is left alone. The
+// run's engine gives a verdict on the last read of a track only.
 #include "BackgroundDiscLookups.h"
+#include "EngineFactory.h"
+#include "InitAudioEngine.h"
 #include "LookupAnswers.h"
 #include "LoopbackHttpServer.h"
 #include "NullEngine.h"
 #include "QtApplication.h"
 #include "QtHttpClient.h"
+#include "RecordingMessageBox.h"
 #include "ScopedEnv.h"
 #include "TestSupport.h"
 #include "cd/DiscListing.h"
@@ -114,4 +118,46 @@ TEST(BackgroundDiscLookups, EachWaitingDiscIsLookedUpOnceAndItsAnswersReachTheEn
     EXPECT_EQ(tags->album, "Späte Lieder");
     EXPECT_FALSE(engine.releaseTags(known + "/Track04.cda").has_value());
     EXPECT_FALSE(engine.releaseTags(unknown + "/Track01.cda").has_value());
+}
+
+TEST(LookedUpDiscsEngine, AVerdictSpeaksOfTheLastWholeReadOfATrackOnly)
+{
+    TempDir dir;
+    const std::string cue = writeAlbum(dir.path(), "Album", {0, 3}, 6);
+    DiscListing listing;
+    int error = 0;
+    std::string message;
+    ASSERT_TRUE(listDiscTracks(cue, decodingOpener(), listing, error, message)) << message;
+    // Opened with its plug-ins as the programs open it: the decoders of the sheet's image among them.
+    const auto real = makeEngine();
+    RecordingMessageBox messages;
+    std::array<std::string, 8> wmaTagNames;
+    ASSERT_TRUE(InitAudioEngine(*real, messages, wmaTagNames));
+    LookedUpDiscsEngine engine(*real);
+    OnlineDisc online;
+    online.accurateRip.state = LookupState::NotFound;
+    engine.addDisc(cue, listing.toc, online);
+
+    const std::string track = cue + "/Track02.cda";
+    const auto read = [&](std::size_t most) {
+        const EngineHandle handle = engine.StreamCreateFile(track, 0, 0, StreamFlag::DecodeOnly);
+        ASSERT_NE(handle, 0u) << real->ErrorGetCode() << " " << real->ErrorGetMessage();
+        std::vector<char> buffer(16384);
+        std::size_t total = 0;
+        while (total < most) {
+            const std::int32_t got =
+                engine.ChannelGetData(handle, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+            if (got <= 0)
+                break;
+            total += static_cast<std::size_t>(got);
+        }
+        engine.StreamFree(handle);
+    };
+    read(SIZE_MAX);
+    EXPECT_EQ(engine.accurateRipVerdict(track), "not in database");
+    // Read again, only in part: the first read's verdict no longer holds.
+    read(44100 * 4);
+    EXPECT_EQ(engine.accurateRipVerdict(track), "");
+    EXPECT_EQ(engine.accurateRipVerdict(cue + "/Track01.cda"), "");
+    real->Free();
 }
