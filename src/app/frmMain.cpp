@@ -22,6 +22,7 @@
 #include "JobSelection.h"
 #include "JobTableModel.h"
 #include "LookedUpDiscsEngine.h"
+#include "MessageBox.h"
 #include "PreviewPlayer.h"
 #include "RunOutcomeLabel.h"
 #include "RunPlan.h"
@@ -189,7 +190,9 @@ std::optional<std::string> frmMain::chooseCdDrive(const std::vector<std::string>
     std::optional<std::string> drive = chooseDrive(this, drives, offset);
     if (drive && offset != cd.readOffset) {
         cd.readOffset = offset;
-        saveCdSettings(m_services.registry, cd);
+        if (!saveCdSettings(m_services.registry, cd))
+            m_services.messages.show("The read offset could not be stored; it holds until Tunevale ends.", "Tunevale",
+                                     MessageIcon::Exclamation, MessageButtons::Ok);
         m_services.engine.SetConfig(EngineConfig::CdReadOffset, static_cast<std::uint32_t>(offset));
     }
     return drive;

@@ -181,6 +181,23 @@ TEST_F(MainWindowCd, AStoredOffsetBeyondTheListedDrivesShowsUncutAndStaysWhenAcc
     EXPECT_EQ(window->jobs().rsJobs().size(), 1u);
 }
 
+TEST_F(MainWindowCd, AnOffsetThatCannotBeStoredIsSaidAndStillApplied)
+{
+    // The store's folder is a file: nothing can be written under it.
+    test::writeFile(dir / "config", "not a folder");
+    drives.discs["/dev/sr0"] = {{"/dev/sr0/Track01.cda", "03:07"}};
+    startWithDrives();
+    const std::size_t before = messages.shown.size();
+    addCd([](QDialog& dialog) {
+        readOffsetBox(dialog)->setValue(48);
+        dialog.accept();
+    });
+    ASSERT_EQ(messages.shown.size(), before + 1);
+    EXPECT_EQ(messages.shown.back().text, "The read offset could not be stored; it holds until Tunevale ends.");
+    EXPECT_EQ(offsetEngine->offsets.back(), 48);
+    EXPECT_EQ(window->jobs().rsJobs().size(), 1u);
+}
+
 TEST_F(MainWindowCd, ACueSheetChosenInTheAudioDialogAddsItsTracks)
 {
     std::filesystem::create_directory(dir / "in");
