@@ -1,6 +1,7 @@
 #include "JobTableModel.h"
 
 #include "JobList.h"
+#include "LookedUpDiscsEngine.h"
 
 #include <QColor>
 
@@ -37,12 +38,8 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const
         return job.ticked() ? Qt::Checked : Qt::Unchecked;
     if (role == Qt::ForegroundRole)
         return foreground(static_cast<std::size_t>(index.row()), column);
-    if (role == Qt::ToolTipRole) {
-        // Why a job failed: the reason its log entry gives.
-        if (column == JobColumn::Status && job.State == JobState::Error && !job.Failure.empty())
-            return QString::fromStdString(job.Failure);
-        return {};
-    }
+    if (role == Qt::ToolTipRole)
+        return toolTip(job, column);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     switch (column) {
@@ -60,6 +57,34 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const
         return QString::fromStdString(job.FileSize);
     }
     return {};
+}
+
+QVariant JobTableModel::toolTip(const Job& job, JobColumn column) const
+{
+    // Why a job failed: the reason its log entry gives.
+    if (column == JobColumn::Status && job.State == JobState::Error && !job.Failure.empty())
+        return QString::fromStdString(job.Failure);
+    if (!m_discs)
+        return {};
+    if (column == JobColumn::Status && job.State == JobState::Complete)
+        if (const std::string verdict = m_discs->accurateRipVerdict(job.FilePath); !verdict.empty())
+            return QString::fromStdString("AccurateRip: " + verdict);
+    if (column == JobColumn::FilePath)
+        if (const auto tags = m_discs->releaseTags(job.FilePath)) {
+            std::string text = tags->title + "\n" + tags->artist + "\n" + tags->album;
+            if (!tags->date.empty())
+                text += " (" + tags->date + ")";
+            return QString::fromStdString(text);
+        }
+    return {};
+}
+
+void JobTableModel::discNotesChanged()
+{
+    if (rowCount() > 0) {
+        const int column = static_cast<int>(JobColumn::FilePath);
+        emit dataChanged(index(0, column), index(rowCount() - 1, column), {Qt::ToolTipRole});
+    }
 }
 
 bool JobTableModel::setData(const QModelIndex& index, const QVariant& value, int role)

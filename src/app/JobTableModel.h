@@ -12,6 +12,7 @@ namespace tunevale
 {
 
 class JobList;
+class LookedUpDiscsEngine;
 
 // The grid's view of the job list: one row per job in table order, the six fields as columns. It
 // turns each job's state into the Status text and colours (the Status cell's delegate paints
@@ -37,6 +38,12 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Where the tooltips of CD tracks come from: the release's tags over the File Path, the
+    // AccurateRip verdict over a completed job's Status. None: no such tooltips.
+    void setDiscNotes(const LookedUpDiscsEngine* discs) { m_discs = discs; }
+    // A disc's lookup ended: the File Path cells' tooltips may say more.
+    void discNotesChanged();
+
     // Column widths in twips, by column (the ID column is hidden and has none).
     static int columnWidthTwips(JobColumn column);
 
@@ -49,11 +56,13 @@ private:
     void tableReplaced() override;
 
     QVariant foreground(std::size_t row, JobColumn column) const;
+    QVariant toolTip(const Job& job, JobColumn column) const;
 
     JobList& m_jobs;
     // Rows kept when the list was rebuilt: their cells show the grid's own colours until their state
     // next changes, as the colour belongs to the cell shown and is not re-applied on a rebuild.
     std::set<std::size_t> m_plainRows;
+    const LookedUpDiscsEngine* m_discs = nullptr;
 };
 
 } // namespace tunevale

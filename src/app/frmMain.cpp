@@ -3,6 +3,7 @@
 #include "AboutPanel.h"
 #include "AcceptedExtensions.h"
 #include "ApplyTheme.h"
+#include "BackgroundDiscLookups.h"
 #include "BackgroundProbe.h"
 #include "BatchStatus.h"
 #include "CdSettings.h"
@@ -20,6 +21,8 @@
 #include "JobGrid.h"
 #include "JobSelection.h"
 #include "JobTableModel.h"
+#include "LookedUpDiscsEngine.h"
+#include "MessageBox.h"
 #include "PreviewPlayer.h"
 #include "RunOutcomeLabel.h"
 #include "RunPlan.h"
@@ -115,6 +118,15 @@ frmMain::frmMain(Services services, QWidget* parent)
         m_engineDiscs = std::make_unique<EngineDiscTracks>();
     m_adder->setDiscTracks(m_services.discs ? m_services.discs : m_engineDiscs.get());
     m_errorLog = std::make_unique<ErrorLog>(m_services.errorLogFile);
+    m_runEngine = std::make_unique<LookedUpDiscsEngine>(m_services.engine);
+    m_jobModel->setDiscNotes(m_runEngine.get());
+    if (m_services.httpClients)
+        m_discLookups = std::make_unique<BackgroundDiscLookups>(
+            *m_runEngine, m_services.httpClients, tunevaleUserAgent(TUNEVALE_VERSION), [this](const std::string&) {
+                QMetaObject::invokeMethod(
+                    this, [this] { m_jobModel->discNotesChanged(); }, Qt::QueuedConnection);
+            });
+    m_adder->onDiscAdded = [this](const std::string& disc) { lookUpDisc(disc); };
 
     buildMainPanel();
     buildPanels();
@@ -157,6 +169,33 @@ frmMain::~frmMain()
 {
     // The workers use the engine and the probe; they end before either does.
     m_probe->stop();
+    m_discLookups.reset();
+}
+
+bool frmMain::lookingUpDiscs() const
+{
+    return m_discLookups && m_discLookups->busy();
+}
+
+void frmMain::lookUpDisc(const std::string& disc)
+{
+    if (m_discLookups && loadCdSettings(m_services.registry).onlineLookup)
+        m_discLookups->lookUp(disc);
+}
+
+std::optional<std::string> frmMain::chooseCdDrive(const std::vector<std::string>& drives)
+{
+    CdSettings cd = loadCdSettings(m_services.registry);
+    int offset = cd.readOffset;
+    std::optional<std::string> drive = chooseDrive(this, drives, offset);
+    if (drive && offset != cd.readOffset) {
+        cd.readOffset = offset;
+        if (!saveCdSettings(m_services.registry, cd))
+            m_services.messages.show("The read offset could not be stored; it holds until Tunevale ends.", "Tunevale",
+                                     MessageIcon::Exclamation, MessageButtons::Ok);
+        m_services.engine.SetConfig(EngineConfig::CdReadOffset, static_cast<std::uint32_t>(offset));
+    }
+    return drive;
 }
 
 void frmMain::takeProbeResults()
@@ -353,7 +392,7 @@ void frmMain::connectCommands()
 
     connect(cmdAddFile, &QPushButton::clicked, this, [this] { m_adder->AddAudioFiles(); });
     connect(cmdAddCd, &QPushButton::clicked, this, [this] {
-        m_adder->addCd([this](const std::vector<std::string>& drives) { return chooseDrive(this, drives); });
+        m_adder->addCd([this](const std::vector<std::string>& drives) { return chooseCdDrive(drives); });
     });
     connect(cmdAddVideoFile, &QPushButton::clicked, this, [this] { m_adder->AddVideoFiles(); });
     connect(cmdAddFolder, &QPushButton::clicked, this,
@@ -440,7 +479,7 @@ void frmMain::addFilesFromCommandLine(const std::vector<std::string>& paths)
 
 void frmMain::createConversion()
 {
-    ConversionController::Services services{m_services.engine,
+    ConversionController::Services services{*m_runEngine,
                                             *m_errorLog,
                                             m_jobs,
                                             m_settings.settings(),

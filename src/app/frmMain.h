@@ -3,6 +3,7 @@
 #include "ConversionFlags.h"
 #include "ConvertControls.h"
 #include "GetWMABitRateFromQuality.h"
+#include "HttpClient.h"
 #include "JobList.h"
 #include "OutputSettingsModel.h"
 #include "PanelSlide.h"
@@ -29,6 +30,7 @@ namespace tunevale
 {
 
 class AboutPanel;
+class BackgroundDiscLookups;
 class BackgroundProbe;
 class BatchStatus;
 struct RunSummary;
@@ -44,6 +46,7 @@ class JobAdder;
 class JobGrid;
 class JobSelection;
 class JobTableModel;
+class LookedUpDiscsEngine;
 class MessageBox;
 class PowerOff;
 class PreviewPlayer;
@@ -85,6 +88,8 @@ public:
         std::string defaultOutPath;
         BatchStatus* batchStatus = nullptr; // the run's progress and end on the desktop; none in tests
         DiscTracks* discs = nullptr;        // cue sheets and CD drives; none: the engine's
+        // Clients for the online lookups of listed discs, made on the lookups' thread; none: no lookups.
+        std::function<std::unique_ptr<HttpClient>()> httpClients = {};
     };
 
     explicit frmMain(Services services, QWidget* parent = nullptr);
@@ -103,6 +108,8 @@ public:
     void endProgram();
     // True while added files are being listed or wait for their durations.
     bool probing() const;
+    // True while a listed disc waits for its online lookup.
+    bool lookingUpDiscs() const;
 
     bool bLoading() const { return m_settings.bLoading(); }
     JobList& jobs() { return m_jobs; }
@@ -139,6 +146,11 @@ private:
     void runEnded(const RunSummary& summary);
     // Puts the durations the probe measured into their jobs.
     void takeProbeResults();
+    // "Add CD...": the chosen drive, with the read offset the user may have corrected stored and
+    // given to the engine for the reads to come.
+    std::optional<std::string> chooseCdDrive(const std::vector<std::string>& drives);
+    // A listed disc goes to the online lookups when the stored setting allows them.
+    void lookUpDisc(const std::string& disc);
 
     void cmdChangeFormat_Click();
     void cmdAbout_Click();
@@ -195,6 +207,9 @@ private:
     std::unique_ptr<DiscTracks> m_engineDiscs; // when the services bring none
     std::unique_ptr<PreviewPlayer> m_player;
     std::unique_ptr<ErrorLog> m_errorLog;
+    // The run reads through it: looked-up discs lend their tracks tags and the AccurateRip check.
+    std::unique_ptr<LookedUpDiscsEngine> m_runEngine;
+    std::unique_ptr<BackgroundDiscLookups> m_discLookups;
     std::unique_ptr<ConversionController> m_controller;
 
     PanelSlide m_slide{*this};

@@ -11,6 +11,7 @@
 #include "NetworkConnectivity.h"
 #include "OutputSettings.h"
 #include "QtFileDialogs.h"
+#include "QtHttpClient.h"
 #include "QtMessageBox.h"
 #include "TerminationSignals.h"
 #include "WmaSupport.h"
@@ -46,7 +47,8 @@ int main(int argc, char* argv[])
 
     frmMain window({*engine, registry, messages, dialogs, shell, *powerOff, download,
                     [&marker] { marker = std::make_unique<InstanceMarker>(); }, wmaProbeFile(), ErrorLog::defaultPath(),
-                    defaultOutputFolder(), batchStatus.get()});
+                    defaultOutputFolder(), batchStatus.get(), nullptr,
+                    [] { return std::unique_ptr<HttpClient>(std::make_unique<QtHttpClient>()); }});
     messages.setOwner(&window);
     dialogs.setOwner(&window);
     // Set up before the engine starts, whose audio library otherwise takes these signals.

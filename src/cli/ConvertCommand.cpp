@@ -2,6 +2,7 @@
 #include "CRegister.h"
 #include "CdSettings.h"
 #include "CommandLine.h"
+#include "ConsoleLookup.h"
 #include "ConsoleRun.h"
 #include "ConsoleStandIns.h"
 #include "ConvertOptions.h"
@@ -83,7 +84,7 @@ void lookUpListedDisc(LookedUpDiscsEngine& engine, const std::string& disc)
     std::string message;
     if (!listDiscTracks(disc, decodingOpener(), listing, error, message))
         return;
-    OnlineDisc online = lookUpDisc(listing.toc);
+    OnlineDisc online = lookUpDiscOnline(listing.toc);
     std::fprintf(stderr, "tunevale-cli convert: %s: %s\n", escapedText(disc).c_str(),
                  releaseLine(online.release).c_str());
     engine.addDisc(disc, listing.toc, std::move(online));

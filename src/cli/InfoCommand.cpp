@@ -1,9 +1,9 @@
 #include "CdSettings.h"
 #include "CommandLine.h"
+#include "ConsoleLookup.h"
 #include "EngineErrorText.h"
 #include "EngineFactory.h"
 #include "InitAudioEngine.h"
-#include "OnlineDisc.h"
 #include "TerminalText.h"
 #include "cd/DiscListing.h"
 #include "cd/TrackPath.h"
@@ -155,7 +155,7 @@ bool printDiscInfo(Engine& engine, const std::string& disc, std::vector<unsigned
                 musicBrainzDiscId(listing.toc).c_str(), static_cast<unsigned>(cddbDiscId(listing.toc)));
     std::optional<OnlineDisc> online;
     if (lookUp) {
-        online = lookUpDisc(listing.toc);
+        online = lookUpDiscOnline(listing.toc);
         std::printf("%s\n", releaseLine(online->release).c_str());
     }
     bool allDecoded = true;

@@ -232,9 +232,11 @@ bool JobAdder::addDiscTracks(const std::string& disc, std::string* reason, const
         job.State = JobState::WaitingConversion;
         added |= m_jobs.rsJobs().append(std::move(job));
     }
-    if (added)
+    if (added) {
         m_selection.untickSelectAll();
-    else if (why.empty())
+        if (onDiscAdded)
+            onDiscAdded(disc);
+    } else if (why.empty())
         why = tracks.empty() ? "the disc holds no audio track" : "every track is listed already";
     if (reason)
         *reason = added ? std::string() : why;
@@ -248,7 +250,7 @@ void JobAdder::addCd(const std::function<std::optional<std::string>(const std::v
         warn(NoCdWarning);
         return;
     }
-    const std::optional<std::string> drive = drives.size() == 1 ? drives.front() : choose(drives);
+    const std::optional<std::string> drive = choose(drives);
     std::string reason;
     if (drive && !addDiscTracks(*drive, &reason))
         warn(reason);

@@ -79,9 +79,11 @@ public:
     // and the duration from the table of contents. False, with the reason when asked for, when the
     // disc cannot be read or no track was added. The tracks' root is root, or the disc's folder.
     bool addDiscTracks(const std::string& disc, std::string* reason = nullptr, const std::string& root = {});
-    // "Add CD...": adds the tracks of the drive that holds an audio disc, asking choose which one
-    // when several do (nothing when it answers none); warns "No CD in drive" when none does, and
-    // with the reason when the disc cannot be read.
+    // Told of each disc that added tracks, on whichever road (the online lookups start there).
+    std::function<void(const std::string& disc)> onDiscAdded;
+    // "Add CD...": adds the tracks of the drive chosen among those that hold an audio disc (nothing
+    // when choose answers none; it is asked even for one drive, whose read offset it shows); warns
+    // "No CD in drive" when none does, and with the reason when the disc cannot be read.
     void addCd(const std::function<std::optional<std::string>(const std::vector<std::string>& drives)>& choose);
 
 private:

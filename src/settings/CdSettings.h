@@ -15,6 +15,8 @@ struct CdSettings {
     bool operator==(const CdSettings&) const = default;
 };
 
+// The offsets AccurateRip lists for drive models lie within this many samples either way.
+inline constexpr int DriveReadOffsetLimit = 3000;
 // No drive is off by more than this; a stored offset beyond it is taken for damage and read as 0.
 inline constexpr int LargestCdReadOffset = 10000;
 

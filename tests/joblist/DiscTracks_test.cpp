@@ -103,11 +103,13 @@ TEST(DiscTracks, ADiscThatCannotBeReadAddsNothingAndSaysWhy)
     EXPECT_TRUE(window.paths().empty());
 }
 
-TEST(DiscTracks, AddCdTakesTheOneDriveWithADiscOrAsksWhichAndWarnsWithoutOne)
+TEST(DiscTracks, AddCdAsksWhichDriveEvenOfOneWarnsWithoutOneAndTellsOfTheDiscAdded)
 {
     Window window;
     ScriptedDiscs discs;
     window.adder.setDiscTracks(&discs);
+    std::vector<std::string> added;
+    window.adder.onDiscAdded = [&](const std::string& disc) { added.push_back(disc); };
     std::vector<std::vector<std::string>> asked;
     std::optional<std::string> answer;
     const auto choose = [&](const std::vector<std::string>& drives) {
@@ -117,23 +119,32 @@ TEST(DiscTracks, AddCdTakesTheOneDriveWithADiscOrAsksWhichAndWarnsWithoutOne)
 
     window.adder.addCd(choose);
     EXPECT_EQ(window.messages.texts(), (std::vector<std::string>{"No CD in drive"}));
+    EXPECT_TRUE(asked.empty());
 
+    // One drive is asked about too (the chooser shows its read offset); cancelling adds nothing.
     discs.drives = {"/dev/sr0"};
     discs.discs["/dev/sr0"] = {{"/dev/sr0/Track01.cda", "04:10"}};
     window.adder.addCd(choose);
-    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(asked, (std::vector<std::vector<std::string>>{{"/dev/sr0"}}));
+    EXPECT_TRUE(window.paths().empty());
+    answer = "/dev/sr0";
+    window.adder.addCd(choose);
     EXPECT_EQ(window.paths(), (std::vector<std::string>{"/dev/sr0/Track01.cda"}));
+    EXPECT_EQ(added, (std::vector<std::string>{"/dev/sr0"}));
 
     discs.drives = {"/dev/sr0", "/dev/sr1"};
     discs.failures["/dev/sr1"] = "Can't Initialize CD: \"/dev/sr1\" cannot read audio";
-    window.adder.addCd(choose);
     answer = "/dev/sr1";
     window.adder.addCd(choose);
-    EXPECT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked.front(), discs.drives);
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked.back(), discs.drives);
     EXPECT_EQ(window.paths().size(), 1u);
     EXPECT_EQ(window.messages.texts().back(), "Can't Initialize CD: \"/dev/sr1\" cannot read audio");
     EXPECT_EQ(window.messages.texts().size(), 2u);
+    // Neither a refused disc nor one whose tracks are all listed is told of.
+    answer = "/dev/sr0";
+    window.adder.addCd(choose);
+    EXPECT_EQ(added, (std::vector<std::string>{"/dev/sr0"}));
 }
 
 // An album image: a FLAC file with a cue sheet of three tracks, read by the engine.

@@ -1,12 +1,15 @@
 // Takes the pictures of the main window for the documentation: the window with a few listed files
-// (one of them converting), the window after the run, the format panel and the about panel.
+// (one of them converting), the window after the run, the format panel, the about panel and the
+// drive chooser of "Add CD...".
 //
 //     tunevale-window-screenshots <folder of audio files> <output folder>
 //
 // The files of the input folder are added as if chosen in the audio dialog, then "Convert All"
 // converts them into a temporary folder; the first picture is taken while the last one converts.
 #include "CRegister.h"
+#include "CdSettings.h"
 #include "DesktopShell.h"
+#include "DiscTracks.h"
 #include "EngineFactory.h"
 #include "FileDialogs.h"
 #include "JobGrid.h"
@@ -21,6 +24,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -61,6 +65,18 @@ class NoInstaller : public WmaSupportInstaller
 public:
     void downloadAndInstall() override {}
     void openSupportPage() override {}
+};
+
+// One drive with an audio disc, so that "Add CD..." shows its chooser.
+class OneDrive : public DiscTracks
+{
+public:
+    bool isDisc(const std::string& path) override { return path == kDrive; }
+    std::vector<Track> tracks(const std::string&, std::string&) override { return {}; }
+    std::vector<std::string> audioDrives() override { return {kDrive}; }
+
+private:
+    static constexpr const char* kDrive = "/dev/sr0";
 };
 
 bool waitFor(const std::function<bool()>& condition, int milliseconds)
@@ -104,10 +120,13 @@ int main(int argc, char* argv[])
     NoInstaller installer;
     const auto engine = makeEngine();
     CRegister registry(work.filePath(QStringLiteral("registry.ini")).toStdString());
+    // A drive model's offset as AccurateRip lists it.
+    saveCdSettings(registry, {6, true});
+    OneDrive drive;
     frmMain window({*engine, registry, messages, dialogs, shell, powerOff, installer, nullptr,
                     work.filePath(QStringLiteral("CheckWMASupport.wma")).toStdString(),
                     work.filePath(QStringLiteral("Errors.log")).toStdString(),
-                    work.filePath(QStringLiteral("Converted Files")).toStdString()});
+                    work.filePath(QStringLiteral("Converted Files")).toStdString(), nullptr, &drive});
     messages.setOwner(&window);
     if (!window.Load())
         return 1;
@@ -147,6 +166,26 @@ int main(int argc, char* argv[])
     window.findChild<QAbstractButton*>(QStringLiteral("cmdAbout"))->click();
     waitFor([&] { return !window.tmrAnimateRunning(); }, 5000);
     ok = save(window, out.filePath(QStringLiteral("about-panel.png"))) && ok;
+    window.findChild<QAbstractButton*>(QStringLiteral("cmdCloseHelp"))->click();
+    waitFor([&] { return !window.tmrAnimateRunning(); }, 5000);
+
+    // The chooser is modal: it is pictured, then cancelled, from the loop it runs.
+    bool chooserPictured = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
+        if (auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            poll.stop();
+            chooserPictured = save(*chooser, out.filePath(QStringLiteral("add-cd.png")));
+            chooser->reject();
+        }
+    });
+    poll.start(50);
+    QTimer::singleShot(10000, &window, [] {
+        if (auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            chooser->reject();
+    });
+    window.findChild<QAbstractButton*>(QStringLiteral("cmdAddCd"))->click();
+    ok = chooserPictured && ok;
     window.close();
     return ok && pictured ? 0 : 1;
 }

@@ -20,12 +20,9 @@ struct OnlineDisc {
     const DiscRelease* found() const { return release.state == LookupState::Found ? &release.release : nullptr; }
 };
 
-// Looks a disc up, one request a second per host, each given a few seconds to answer.
-OnlineDisc lookUpDisc(const DiscToc& toc);
-
-// "MusicBrainz: <release id>\t<artist> - <album>" when found, else "MusicBrainz: not found" or
-// "MusicBrainz: not checked (WHY)"; the texts escaped for the terminal.
-std::string releaseLine(const ReleaseLookup& release);
+// Looks a disc up through client, one request a second per host, each given a few seconds to
+// answer. Blocks for as long as the services take: call it off the window's thread.
+OnlineDisc lookUpDisc(HttpClient& client, const DiscToc& toc, const std::string& userAgent);
 
 // The AccurateRip checksums for a disc's track of bytes of decoded PCM; none unless it is 16-bit
 // stereo CD audio of a track the database can list (not the audio before track 1).

@@ -18,6 +18,18 @@ std::string LookedUpDiscsEngine::accurateRipVerdict(const std::string& trackPath
     return found == m_verdicts.end() ? std::string() : found->second;
 }
 
+std::optional<SourceTags> LookedUpDiscsEngine::releaseTags(const std::string& trackPath) const
+{
+    const auto track = parseTrackPath(trackPath);
+    if (!track)
+        return std::nullopt;
+    const std::lock_guard lock(m_mutex);
+    const auto disc = m_discs.find(track->disc);
+    if (disc == m_discs.end() || !disc->second.online.found() || !disc->second.toc.hasTrack(track->number))
+        return std::nullopt;
+    return tagsWithRelease({}, disc->second.online.found(), track->number);
+}
+
 EngineHandle LookedUpDiscsEngine::StreamCreateFile(const std::string& path, std::uint64_t offset, std::uint64_t length,
                                                    std::uint32_t flags)
 {
@@ -26,9 +38,13 @@ EngineHandle LookedUpDiscsEngine::StreamCreateFile(const std::string& path, std:
     if (!track)
         return handle;
     const std::lock_guard lock(m_mutex);
+    // A verdict speaks of the last read only (the drive may hold another disc by now).
+    m_verdicts.erase(path);
     const auto disc = m_discs.find(track->disc);
-    if (disc == m_discs.end())
+    if (disc == m_discs.end()) {
+        m_open[handle] = OpenTrack{nullptr, track->number, path, std::nullopt, 0, 0};
         return handle;
+    }
     OpenTrack open{&disc->second, track->number, path, std::nullopt, 0, 0};
     ChannelInfo info;
     if (m_real.ChannelGetInfo(handle, info)) {
@@ -46,7 +62,7 @@ bool LookedUpDiscsEngine::StreamFree(EngineHandle handle)
         if (const auto open = m_open.find(handle); open != m_open.end()) {
             const OpenTrack& track = open->second;
             // Offline, the run's line on the disc has said so already: the jobs say nothing.
-            const bool answered = track.disc->online.accurateRip.state != LookupState::Unavailable;
+            const bool answered = track.disc && track.disc->online.accurateRip.state != LookupState::Unavailable;
             if (answered && track.checksum && track.expected > 0 && track.delivered == track.expected)
                 m_verdicts[track.path] = track.disc->online.accurateRip.verdict(
                     static_cast<std::size_t>(track.number - track.disc->toc.firstTrack), track.checksum->v1(),
@@ -64,10 +80,10 @@ bool LookedUpDiscsEngine::ChannelGetTags(EngineHandle handle, SourceTags& tags)
     const auto open = m_open.find(handle);
     if (open == m_open.end())
         return read;
-    const OnlineDisc& online = open->second.disc->online;
-    tags = tagsWithRelease(read ? tags : SourceTags{}, online.found(), open->second.number);
-    if (tags.frontCover.empty())
-        tags.frontCover = online.cover;
+    const OnlineDisc* online = open->second.disc ? &open->second.disc->online : nullptr;
+    tags = tagsWithRelease(read ? tags : SourceTags{}, online ? online->found() : nullptr, open->second.number);
+    if (online && tags.frontCover.empty())
+        tags.frontCover = online->cover;
     return true;
 }
 
