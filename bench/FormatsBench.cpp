@@ -1,7 +1,9 @@
-// Times one-minute 16-bit FLAC sources converted through the engine's in-process encoders to each
-// of FLAC, Opus, AAC, ALAC, AIFF and WavPack, beside the ffmpeg program with the same encoder and
-// settings, one conversion at a time. Lossless outputs are verified as the run verifies them
-// (decoded back and compared); the cost of that is shown on its own.
+// Times a one-minute 16-bit FLAC source converted through the engine's in-process encoders to each
+// of FLAC, Opus, AAC, ALAC, AIFF and WavPack, and five one-minute 24-bit/96 kHz FLAC sources to
+// FLAC, beside the ffmpeg program with the same encoder and settings, one conversion at a time.
+// Lossless outputs are verified as the run verifies them (decoded back and compared); the cost of
+// that is shown on its own. The peak memory (maxrss) of a process converting one file, and of one
+// converting two at once, follows each lossless format.
 //
 //   formats_bench [source.flac]
 
@@ -13,6 +15,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -23,6 +28,7 @@ namespace
 {
 
 constexpr int Rounds = 5;
+constexpr int HiresFiles = 5;
 
 struct Format {
     const char* name;
@@ -69,30 +75,72 @@ bool engineEncode(Engine& engine, const std::string& source, const Format& forma
     return ok;
 }
 
-bool makeSource(const std::string& path)
+// One minute of pink noise and a tone, as 16-bit 44.1 kHz or 24-bit 96 kHz FLAC.
+bool makeSource(const std::string& path, bool hires, int seed)
 {
-    return runProgram({"ffmpeg",
-                       "-nostdin",
-                       "-v",
-                       "error",
-                       "-y",
-                       "-f",
-                       "lavfi",
-                       "-i",
-                       "anoisesrc=color=pink:amplitude=0.2:sample_rate=44100:duration=60",
-                       "-f",
-                       "lavfi",
-                       "-i",
-                       "sine=frequency=440:sample_rate=44100:duration=60",
-                       "-filter_complex",
-                       "amix=inputs=2:normalize=0",
-                       "-ac",
-                       "2",
-                       "-sample_fmt",
-                       "s16",
-                       "-c:a",
-                       "flac",
-                       path});
+    const std::string rate = hires ? "96000" : "44100";
+    std::vector<std::string> command{
+        "ffmpeg",
+        "-nostdin",
+        "-v",
+        "error",
+        "-y",
+        "-f",
+        "lavfi",
+        "-i",
+        "anoisesrc=color=pink:amplitude=0.2:sample_rate=" + rate + ":duration=60:seed=" + std::to_string(seed),
+        "-f",
+        "lavfi",
+        "-i",
+        "sine=frequency=" + std::to_string(440 + 10 * seed) + ":sample_rate=" + rate + ":duration=60",
+        "-filter_complex",
+        "amix=inputs=2:normalize=0",
+        "-ac",
+        "2",
+        "-c:a",
+        "flac"};
+    if (hires)
+        command.insert(command.end(), {"-sample_fmt", "s32", "-bits_per_raw_sample", "24"});
+    else
+        command.insert(command.end(), {"-sample_fmt", "s16"});
+    command.push_back(path);
+    return runProgram(command);
+}
+
+// The peak memory, in KiB, of a child process that converts sources at once, one engine and
+// thread each.
+long peakKiB(const std::vector<std::string>& sources, const Format& format, const std::filesystem::path& folder)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::vector<std::thread> jobs;
+        bool ok = true;
+        for (std::size_t i = 0; i < sources.size(); ++i)
+            jobs.emplace_back([&, i] {
+                auto engine = makeEngine();
+                engine->Init(0, 44100, 0);
+                engine->PluginLoad("bassflac.dll", 0);
+                const auto out = folder / ("peak" + std::to_string(i) + format.extension);
+                if (!engineEncode(*engine, sources[i], format, true, out.string()))
+                    ok = false;
+                engine->Free();
+            });
+        for (auto& job : jobs)
+            job.join();
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return usage.ru_maxrss;
+}
+
+void reportPeak(const std::string& source, const Format& format, const std::filesystem::path& folder)
+{
+    std::printf("  peak memory (maxrss): one job %ld KiB, two at once %ld KiB\n", peakKiB({source}, format, folder),
+                peakKiB({source, source}, format, folder));
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -102,12 +150,16 @@ int main(int argc, char** argv)
     const auto folder = std::filesystem::temp_directory_path() / ("tunevale-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     std::string source = argc > 1 ? argv[1] : (folder / "source16.flac").string();
-    if (argc <= 1) {
-        std::printf("making a one-minute 16-bit FLAC source...\n");
-        if (!makeSource(source)) {
-            std::fprintf(stderr, "ffmpeg could not make the source\n");
-            return 1;
-        }
+    std::vector<std::string> hiresSources;
+    for (int i = 0; i < HiresFiles; ++i)
+        hiresSources.push_back((folder / ("source24-" + std::to_string(i) + ".flac")).string());
+    std::printf("making the one-minute FLAC sources...\n");
+    bool made = argc > 1 || makeSource(source, false, 0);
+    for (int i = 0; i < HiresFiles; ++i)
+        made = made && makeSource(hiresSources[i], true, i + 1);
+    if (!made) {
+        std::fprintf(stderr, "ffmpeg could not make the sources\n");
+        return 1;
     }
 
     auto engine = makeEngine();
@@ -131,8 +183,37 @@ int main(int argc, char** argv)
             compare(
                 unverified.c_str(), Rounds, 1.0, [&] { return engineEncode(*engine, source, format, false, ours); },
                 [&] { return engineEncode(*engine, source, format, true, ours); });
+            reportPeak(source, format, folder);
         }
     }
+
+    // The five 24-bit/96 kHz files to FLAC, one after another.
+    const Format& flac = formats.front();
+    const auto ours = (folder / "ours-hires.flac").string();
+    const auto reference = (folder / "reference-hires.flac").string();
+    const auto allFiles = [&](bool verify) {
+        for (const auto& hires : hiresSources)
+            if (!engineEncode(*engine, hires, flac, verify, ours))
+                return false;
+        return true;
+    };
+    const auto allFilesByFfmpeg = [&] {
+        for (const auto& hires : hiresSources) {
+            std::vector<std::string> command{"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", hires};
+            command.insert(command.end(), flac.ffmpegArguments.begin(), flac.ffmpegArguments.end());
+            command.push_back(reference);
+            if (!runProgram(command))
+                return false;
+        }
+        return true;
+    };
+    compare(
+        "5 x 24-bit/96 kHz FLAC -> FLAC level 5, verified", Rounds, 1.0, [&] { return allFiles(true); },
+        allFilesByFfmpeg);
+    compare(
+        "  the same unverified, against verified (goal <= 1.05 the other way)", Rounds, 1.0,
+        [&] { return allFiles(false); }, [&] { return allFiles(true); });
+    reportPeak(hiresSources.front(), flac, folder);
 
     engine->Free();
     std::error_code ignored;

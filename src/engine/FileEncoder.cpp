@@ -2,9 +2,11 @@
 
 #include "EncoderPcm.h"
 #include "FileInput.h"
+#include "FlacReadBack.h"
 #include "OutputFile.h"
 #include "OutputVerifier.h"
 #include "WaveChannelLayout.h"
+#include "WrittenExtent.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -163,6 +165,8 @@ struct FileEncoder::State {
     ChannelInfo input;
     std::uint32_t stored = 0; // sample flags of what lossless codecs store
     std::unique_ptr<OutputFile> file;
+    WrittenExtent extent;
+    std::unique_ptr<FlacReadBack> readBack; // verifies FLAC while it is written; gone before the file
     std::unique_ptr<AVFormatContext, FormatContextDeleter> format;
     std::unique_ptr<AVCodecContext, CodecContextDeleter> codec;
     SwrContext* resampler = nullptr; // lossy codecs
@@ -308,6 +312,11 @@ std::unique_ptr<FileEncoder> FileEncoder::open(const EncodeSetup& setup, const C
     s.file = OutputFile::open(target, setup.verify, errorCode);
     if (!s.file)
         return nullptr;
+    if (setup.verify && setup.codec == OutputCodec::Flac) {
+        s.file->announceTo(s.extent);
+        s.readBack = std::make_unique<FlacReadBack>(s.file->descriptor(), s.extent,
+                                                    EncodedPcm{pcm.freq, pcm.chans, s.stored, 0, {}});
+    }
     format->pb = s.file->io();
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->io_open = &FileInput::refuseNestedOpen;
@@ -503,6 +512,11 @@ bool FileEncoder::close(int& errorCode)
     if (!s.setup.verify)
         return true;
     const EncodedPcm expected{s.input.freq, s.input.chans, s.stored, s.digest.size(), s.digest.value()};
+    if (s.readBack) {
+        s.extent.finish();
+        errorCode = s.readBack->result(expected);
+        return errorCode == EngineCode::Ok;
+    }
     errorCode = verifyOutput(s.file->descriptor(), std::string("output") + containerInfo(s.setup.container).extension,
                              expected);
     return errorCode == EngineCode::Ok;

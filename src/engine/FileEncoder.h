@@ -14,9 +14,9 @@ namespace tunevale
 // Encodes interleaved PCM into a FLAC, Ogg Opus, M4A (AAC-LC or ALAC), AIFF or WavPack file with
 // FFmpeg's encoders and muxers, as one EncodeSetup says.
 //
-// Lossless codecs store the PCM at its own resolution (see storedSampleFlags) and keep an MD5 of
-// what they store, so that close() can decode the file back and compare. Opus is resampled to
-// 48 kHz; AAC keeps rates it supports up to 48 kHz. Every file decodes to exactly as many samples
+// Lossless codecs store the PCM at its own resolution (see storedSampleFlags) and keep a digest of
+// what they store, so that close() can decode the file back and compare (FLAC: while it is written, see FlacReadBack).
+// Opus is resampled to 48 kHz; AAC keeps rates it supports up to 48 kHz. Every file decodes to exactly as many samples
 // as were written (at the output rate): the codec gets exactly that many, the last frame short,
 // and the file records the codec's delay and padding (Opus pre-skip and end granule, the MP4 edit
 // list in samples).

@@ -1,6 +1,7 @@
 #include "OutputFile.h"
 
 #include "Engine.h"
+#include "WrittenExtent.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -90,6 +91,9 @@ OutputFile::~OutputFile()
 int OutputFile::writePacket(void* opaque, std::uint8_t* buffer, int size)
 {
     auto* file = static_cast<OutputFile*>(opaque);
+    std::unique_lock<std::mutex> rewriting;
+    if (file->m_extent && file->m_position < file->m_size)
+        rewriting = file->m_extent->holdReaders();
     int done = 0;
     while (done < size) {
         const ssize_t put = ::pwrite(file->m_fd, buffer + done, static_cast<std::size_t>(size - done),
@@ -104,6 +108,11 @@ int OutputFile::writePacket(void* opaque, std::uint8_t* buffer, int size)
     }
     file->m_position += size;
     file->m_size = std::max(file->m_size, file->m_position);
+    if (file->m_extent) {
+        if (rewriting.owns_lock())
+            rewriting.unlock();
+        file->m_extent->grow(static_cast<std::uint64_t>(file->m_size));
+    }
     return size;
 }
 

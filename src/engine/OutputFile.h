@@ -10,6 +10,8 @@ struct AVIOContext;
 namespace tunevale
 {
 
+class WrittenExtent;
+
 // The file an encoder writes, as FFmpeg output I/O: a descriptor given by the caller (kept open)
 // or a regular file created at the given path. Writes go to positions of its own (pwrite), so
 // muxers may seek back to finish their headers whatever else moves the descriptor's offset.
@@ -25,6 +27,8 @@ public:
 
     AVIOContext* io() const { return m_io; }
     int descriptor() const { return m_fd; }
+    // From now on every write is announced to extent, which must outlive the file's writes.
+    void announceTo(WrittenExtent& extent) { m_extent = &extent; }
     // Flushes what FFmpeg buffers and cuts the file after its last byte; false when any write failed.
     bool finish();
 
@@ -39,6 +43,7 @@ private:
     std::int64_t m_size = 0;
     bool m_failed = false;
     AVIOContext* m_io = nullptr;
+    WrittenExtent* m_extent = nullptr;
 };
 
 } // namespace tunevale

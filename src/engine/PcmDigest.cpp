@@ -1,44 +1,37 @@
 #include "PcmDigest.h"
 
-#include <cstring>
 #include <new>
-
-extern "C" {
-#include <libavutil/md5.h>
-#include <libavutil/mem.h>
-}
+#include <xxhash.h>
 
 namespace tunevale
 {
 
-PcmDigest::PcmDigest() : m_md5(av_md5_alloc())
+void PcmDigest::StateDeleter::operator()(XXH3_state_s* state) const
 {
-    if (!m_md5)
-        throw std::bad_alloc();
-    av_md5_init(m_md5);
+    XXH3_freeState(state);
 }
 
-PcmDigest::~PcmDigest()
+PcmDigest::PcmDigest() : m_state(XXH3_createState())
 {
-    av_free(m_md5);
+    if (!m_state || XXH3_128bits_reset(m_state.get()) != XXH_OK)
+        throw std::bad_alloc();
 }
+
+PcmDigest::~PcmDigest() = default;
 
 void PcmDigest::add(const void* bytes, std::size_t size)
 {
-    av_md5_update(m_md5, static_cast<const std::uint8_t*>(bytes), size);
+    XXH3_128bits_update(m_state.get(), bytes, size);
     m_size += size;
 }
 
 PcmDigest::Value PcmDigest::value() const
 {
-    // Finishing consumes the state: finish a copy so that the running one goes on.
-    AVMD5* copy = av_md5_alloc();
-    if (!copy)
-        throw std::bad_alloc();
-    std::memcpy(copy, m_md5, av_md5_size);
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(m_state.get()));
     Value digest{};
-    av_md5_final(copy, digest.data());
-    av_free(copy);
+    for (std::size_t i = 0; i < digest.size(); ++i)
+        digest[i] = canonical.digest[i];
     return digest;
 }
 
