@@ -1,0 +1,72 @@
+#include "KWeightingFilter.h"
+
+#include <cfloat>
+#include <cmath>
+#include <numbers>
+
+namespace tunevale
+{
+
+KWeightingFilter::KWeightingFilter(std::uint32_t rate)
+{
+    // The shelf: its centre, gain (dB) and quality, and the shape of its slope.
+    double f0 = 1681.974450955533;
+    const double gain = 3.999843853973347;
+    double q = 0.7071752369554196;
+    double k = std::tan(std::numbers::pi * f0 / rate);
+    const double vh = std::pow(10.0, gain / 20.0);
+    const double vb = std::pow(vh, 0.4996667741545416);
+    const double a0 = 1.0 + k / q + k * k;
+    const std::array<double, 3> shelfB{(vh + vb * k / q + k * k) / a0, 2.0 * (k * k - vh) / a0,
+                                       (vh - vb * k / q + k * k) / a0};
+    const std::array<double, 3> shelfA{1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
+
+    // The high pass.
+    f0 = 38.13547087602444;
+    q = 0.5003270373238773;
+    k = std::tan(std::numbers::pi * f0 / rate);
+    const std::array<double, 3> passB{1.0, -2.0, 1.0};
+    const std::array<double, 3> passA{1.0, 2.0 * (k * k - 1.0) / (1.0 + k / q + k * k),
+                                      (1.0 - k / q + k * k) / (1.0 + k / q + k * k)};
+
+    // One filter: the products of the two polynomials.
+    for (std::size_t i = 0; i < 3; ++i) {
+        for (std::size_t j = 0; j < 3; ++j) {
+            m_b[i + j] += shelfB[i] * passB[j];
+            m_a[i + j] += shelfA[i] * passA[j];
+        }
+    }
+}
+
+void KWeightingFilter::add(const float* samples, std::size_t count)
+{
+    auto [v1, v2, v3, v4] = m_state;
+    double sum = m_sumOfSquares;
+    for (std::size_t i = 0; i < count; ++i) {
+        // The newest value's term last, so that each sample waits on one product and one sum.
+        const double v0 = samples[i] - m_a[4] * v4 - m_a[3] * v3 - m_a[2] * v2 - m_a[1] * v1;
+        const double out = m_b[0] * v0 + m_b[1] * v1 + m_b[2] * v2 + m_b[3] * v3 + m_b[4] * v4;
+        sum += out * out;
+        v4 = v3;
+        v3 = v2;
+        v2 = v1;
+        v1 = v0;
+    }
+    // Values that decayed below the normal range after the audio fell silent would slow every later
+    // sum a hundredfold; they are silence.
+    m_sumOfSquares = sum;
+    m_state = {v1, v2, v3, v4};
+    for (double& value : m_state) {
+        if (std::fabs(value) < DBL_MIN)
+            value = 0;
+    }
+}
+
+double KWeightingFilter::takeSumOfSquares()
+{
+    const double sum = m_sumOfSquares;
+    m_sumOfSquares = 0;
+    return sum;
+}
+
+} // namespace tunevale

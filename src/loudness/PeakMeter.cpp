@@ -1,0 +1,156 @@
+#include "PeakMeter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace tunevale
+{
+
+namespace
+{
+
+// Outputs are bounded, and candidates filtered, this many inputs at a time: short enough that the
+// bound follows the music's swings, long enough that computing it costs little beside the filter.
+constexpr std::size_t kStretch = 32;
+constexpr std::size_t kPrototypeTaps = 49;
+// libebur128 leaves out the taps smaller than this (those where the sinc crosses zero).
+constexpr double kNegligibleTap = 1e-6;
+// Single precision sums of a phase's taps stray from the double precision ones by less than this
+// share of the bound: 12 or 24 products, each rounded to 2^-24.
+constexpr float kSingleError = 1e-5f;
+
+// Four outputs of one phase computed at once; GCC and Clang turn these into SSE (or NEON) vectors.
+using Lanes = float __attribute__((vector_size(4 * sizeof(float))));
+constexpr std::size_t kLanes = 4;
+
+Lanes loadLanes(const float* from)
+{
+    Lanes lanes;
+    std::memcpy(&lanes, from, sizeof lanes);
+    return lanes;
+}
+
+std::uint32_t upsamplingOf(PeakKind kind, std::uint32_t rate)
+{
+    if (kind == PeakKind::Sample || rate >= 192000)
+        return 1;
+    return rate < 96000 ? 4 : 2;
+}
+
+float loudestOf(const float* samples, std::size_t count)
+{
+    float loudest = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        loudest = std::max(loudest, std::fabs(samples[i]));
+    return loudest;
+}
+
+} // namespace
+
+PeakMeter::PeakMeter(PeakKind kind, std::uint32_t rate, std::uint32_t channels) : m_lines(channels)
+{
+    const std::uint32_t factor = upsamplingOf(kind, rate);
+    if (factor == 1)
+        return;
+    // A sinc for the factor under a Hann window, split into one phase per output between two inputs.
+    m_phases.resize(factor);
+    for (std::size_t j = 0; j < kPrototypeTaps; ++j) {
+        const double m = static_cast<double>(j) - static_cast<double>(kPrototypeTaps - 1) / 2.0;
+        const double x = m * std::numbers::pi / factor;
+        double tap = std::fabs(m) > kNegligibleTap ? std::sin(x) / x : 1.0;
+        tap *= 0.5 * (1 - std::cos(2 * std::numbers::pi * static_cast<double>(j) / (kPrototypeTaps - 1)));
+        if (std::fabs(tap) <= kNegligibleTap)
+            continue;
+        Phase& phase = m_phases[j % factor];
+        phase.delays.push_back(static_cast<std::uint32_t>(j / factor));
+        phase.taps.push_back(tap);
+        phase.singleTaps.push_back(static_cast<float>(tap));
+    }
+    for (const Phase& phase : m_phases) {
+        double sum = 0;
+        for (const double tap : phase.taps)
+            sum += std::fabs(tap);
+        m_gain = std::max(m_gain, static_cast<float>(sum));
+        m_history = std::max<std::size_t>(m_history, phase.delays.back());
+    }
+    for (auto& line : m_lines)
+        line.assign(m_history, 0.0f);
+}
+
+void PeakMeter::add(std::uint32_t channel, const float* samples, std::size_t count)
+{
+    if (m_phases.empty()) {
+        m_samplePeak = std::max(m_samplePeak, loudestOf(samples, count));
+        return;
+    }
+    // The line holds the inputs that the first new output reads before the new samples.
+    std::vector<float>& line = m_lines[channel];
+    line.resize(m_history + count);
+    std::copy(samples, samples + count, line.begin() + static_cast<std::ptrdiff_t>(m_history));
+    for (std::size_t start = 0; start < count; start += kStretch) {
+        const std::size_t length = std::min(kStretch, count - start);
+        const float* newest = line.data() + m_history + start;
+        const float loudest = loudestOf(newest, length);
+        m_samplePeak = std::max(m_samplePeak, loudest);
+        measureStretch(newest, length, std::max(loudest, loudestOf(newest - m_history, m_history)));
+    }
+    std::copy(line.begin() + static_cast<std::ptrdiff_t>(count),
+              line.begin() + static_cast<std::ptrdiff_t>(count + m_history), line.begin());
+}
+
+void PeakMeter::measureStretch(const float* newest, std::size_t count, float reach)
+{
+    const float bound = m_gain * reach;
+    if (bound * (1 + kSingleError) <= m_truePeak)
+        return;
+    if (singlePrecisionPeak(newest, count) + bound * kSingleError > m_truePeak)
+        exactPeak(newest, count);
+}
+
+float PeakMeter::singlePrecisionPeak(const float* newest, std::size_t count) const
+{
+    Lanes loudest{};
+    // Whole vectors only: the lanes past the stretch would read inputs not yet added.
+    std::size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+        for (const Phase& phase : m_phases) {
+            Lanes sum{};
+            for (std::size_t t = 0; t < phase.taps.size(); ++t)
+                sum += phase.singleTaps[t] * loadLanes(newest + i - phase.delays[t]);
+            const Lanes magnitude = sum < Lanes{} ? -sum : sum;
+            loudest = magnitude > loudest ? magnitude : loudest;
+        }
+    }
+    float peak = std::max({loudest[0], loudest[1], loudest[2], loudest[3]});
+    for (; i < count; ++i) {
+        for (const Phase& phase : m_phases) {
+            float sum = 0;
+            for (std::size_t t = 0; t < phase.taps.size(); ++t)
+                sum += phase.singleTaps[t] * newest[i - phase.delays[t]];
+            peak = std::max(peak, std::fabs(sum));
+        }
+    }
+    return peak;
+}
+
+void PeakMeter::exactPeak(const float* newest, std::size_t count)
+{
+    // The order of the sums and the rounding of each output to single precision are libebur128's.
+    for (std::size_t i = 0; i < count; ++i) {
+        for (const Phase& phase : m_phases) {
+            double sum = 0;
+            for (std::size_t t = 0; t < phase.taps.size(); ++t)
+                sum += newest[i - phase.delays[t]] * phase.taps[t];
+            m_truePeak = std::max(m_truePeak, std::fabs(static_cast<float>(sum)));
+        }
+    }
+}
+
+double PeakMeter::peak() const
+{
+    return std::max(m_truePeak, m_samplePeak);
+}
+
+} // namespace tunevale
