@@ -38,35 +38,38 @@ KWeightingFilter::KWeightingFilter(std::uint32_t rate)
     }
 }
 
-void KWeightingFilter::add(const float* samples, std::size_t count)
+void KWeightingFilter::add(const float* first, const float* second, std::size_t count)
 {
     auto [v1, v2, v3, v4] = m_state;
-    double sum = m_sumOfSquares;
+    Pair sums = m_sumsOfSquares;
     for (std::size_t i = 0; i < count; ++i) {
+        const Pair in{first[i], second[i]};
         // The newest value's term last, so that each sample waits on one product and one sum.
-        const double v0 = samples[i] - m_a[4] * v4 - m_a[3] * v3 - m_a[2] * v2 - m_a[1] * v1;
-        const double out = m_b[0] * v0 + m_b[1] * v1 + m_b[2] * v2 + m_b[3] * v3 + m_b[4] * v4;
-        sum += out * out;
+        const Pair v0 = in - m_a[4] * v4 - m_a[3] * v3 - m_a[2] * v2 - m_a[1] * v1;
+        const Pair out = m_b[0] * v0 + m_b[1] * v1 + m_b[2] * v2 + m_b[3] * v3 + m_b[4] * v4;
+        sums += out * out;
         v4 = v3;
         v3 = v2;
         v2 = v1;
         v1 = v0;
     }
+    m_sumsOfSquares = sums;
+    m_state = {v1, v2, v3, v4};
     // Values that decayed below the normal range after the audio fell silent would slow every later
     // sum a hundredfold; they are silence.
-    m_sumOfSquares = sum;
-    m_state = {v1, v2, v3, v4};
-    for (double& value : m_state) {
-        if (std::fabs(value) < DBL_MIN)
-            value = 0;
+    for (Pair& values : m_state) {
+        for (int lane = 0; lane < 2; ++lane) {
+            if (std::fabs(values[lane]) < DBL_MIN)
+                values[lane] = 0;
+        }
     }
 }
 
-double KWeightingFilter::takeSumOfSquares()
+KWeightingFilter::Sums KWeightingFilter::takeSumsOfSquares()
 {
-    const double sum = m_sumOfSquares;
-    m_sumOfSquares = 0;
-    return sum;
+    const Sums sums{m_sumsOfSquares[0], m_sumsOfSquares[1]};
+    m_sumsOfSquares = Pair{};
+    return sums;
 }
 
 } // namespace tunevale

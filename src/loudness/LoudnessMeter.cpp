@@ -49,9 +49,12 @@ template <typename Read>
 void spread(const std::uint8_t* pcm, std::size_t frames, std::uint32_t channels, std::size_t sampleBytes, float* planes,
             std::size_t planeSize, Read read)
 {
-    for (std::size_t frame = 0; frame < frames; ++frame) {
-        for (std::uint32_t channel = 0; channel < channels; ++channel, pcm += sampleBytes)
-            planes[channel * planeSize + frame] = read(pcm);
+    const std::size_t frameBytes = channels * sampleBytes;
+    for (std::uint32_t channel = 0; channel < channels; ++channel) {
+        const std::uint8_t* in = pcm + channel * sampleBytes;
+        float* plane = planes + channel * planeSize;
+        for (std::size_t frame = 0; frame < frames; ++frame, in += frameBytes)
+            plane[frame] = read(in);
     }
 }
 
@@ -63,9 +66,14 @@ LoudnessMeter::LoudnessMeter(const PcmFormat& format, PeakKind peakKind) : m_for
     if (format.channels == 0 || format.rate < kLowestRate)
         return;
     try {
-        m_filters.assign(format.channels, KWeightingFilter(format.rate));
         m_weights = channelWeights(format.channels);
-        m_planar.resize(kChunkFrames * format.channels);
+        for (std::uint32_t channel = 0; channel < format.channels; ++channel) {
+            if (m_weights[channel] > 0)
+                m_counted.push_back(channel);
+        }
+        m_filters.assign((m_counted.size() + 1) / 2, KWeightingFilter(format.rate));
+        // A silent plane after the channels' pairs the last counted channel when their number is odd.
+        m_planar.resize(kChunkFrames * (format.channels + 1));
         m_peaks.emplace(peakKind, format.rate, format.channels);
     } catch (const std::bad_alloc&) {
         m_peaks.reset();
@@ -148,10 +156,8 @@ void LoudnessMeter::measure(std::size_t frames)
     // Cut at each 100 ms boundary, where the last 400 ms and 3 s are a whole block.
     for (std::size_t done = 0; done < frames;) {
         const std::size_t count = std::min(frames - done, m_framesPerHop - m_framesInHop);
-        for (std::uint32_t channel = 0; channel < m_format.channels; ++channel) {
-            if (m_weights[channel] > 0)
-                m_filters[channel].add(planar(channel) + done, count);
-        }
+        for (std::size_t pair = 0; pair < m_filters.size(); ++pair)
+            m_filters[pair].add(planar(m_counted[2 * pair]) + done, planar(secondOfPair(pair)) + done, count);
         done += count;
         m_framesInHop += count;
         if (m_framesInHop == m_framesPerHop) {
@@ -161,11 +167,20 @@ void LoudnessMeter::measure(std::size_t frames)
     }
 }
 
+std::size_t LoudnessMeter::secondOfPair(std::size_t pair) const
+{
+    return 2 * pair + 1 < m_counted.size() ? m_counted[2 * pair + 1] : m_format.channels;
+}
+
 void LoudnessMeter::hopEnded()
 {
     double energy = 0;
-    for (std::uint32_t channel = 0; channel < m_format.channels; ++channel)
-        energy += m_weights[channel] * m_filters[channel].takeSumOfSquares();
+    for (std::size_t pair = 0; pair < m_filters.size(); ++pair) {
+        const KWeightingFilter::Sums sums = m_filters[pair].takeSumsOfSquares();
+        energy += m_weights[m_counted[2 * pair]] * sums[0];
+        if (2 * pair + 1 < m_counted.size())
+            energy += m_weights[m_counted[2 * pair + 1]] * sums[1];
+    }
     m_recentHops[m_hops % kHopsPerShortTermBlock] = energy;
     ++m_hops;
     if (m_hops >= kHopsPerMomentaryBlock)

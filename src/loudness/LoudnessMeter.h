@@ -42,6 +42,7 @@ private:
     void addFrames(const std::uint8_t* pcm, std::size_t frames);
     void toPlanar(const std::uint8_t* pcm, std::size_t frames);
     void measure(std::size_t frames);
+    std::size_t secondOfPair(std::size_t pair) const;
     void hopEnded();
     double loudnessOfLastHops(std::size_t hops) const;
     const float* planar(std::size_t channel) const { return m_planar.data() + channel * kChunkFrames; }
@@ -52,12 +53,12 @@ private:
     PcmFormat m_format;
     PeakKind m_peakKind;
     std::optional<PeakMeter> m_peaks;
-    std::vector<KWeightingFilter> m_filters;
     std::vector<double> m_weights;
-    std::vector<float> m_planar;    // kChunkFrames samples of each channel
-    std::size_t m_framesPerHop = 0; // 100 ms, rounded as libebur128 rounds it
+    std::vector<std::uint32_t> m_counted;    // the channels of some weight, in pairs for the filters
+    std::vector<KWeightingFilter> m_filters; // one per pair
+    std::vector<float> m_planar;             // kChunkFrames samples of each channel, then silence
+    std::size_t m_framesPerHop = 0;          // 100 ms, rounded as libebur128 rounds it
     std::size_t m_framesInHop = 0;
-    double m_hopEnergy = 0;                                    // the weighted sum of squares of the hop so far
     std::array<double, kHopsPerShortTermBlock> m_recentHops{}; // weighted energies by hop number, modulo 30
     std::uint64_t m_hops = 0;
     TrackLoudness m_measured;

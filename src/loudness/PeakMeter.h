@@ -17,8 +17,9 @@ namespace tunevale
 // Most of the audio cannot hold a new peak: a stretch whose loudest output could be (the largest sum
 // of the magnitudes of a phase's taps times the loudest input the stretch reads) is no higher than
 // the peak found so far is skipped, which changes no result. The other stretches are filtered in
-// single precision four outputs at a time, and a stretch that may hold a new peak is filtered again
-// in double precision, as libebur128 filters, for the peak's exact value. Single thread.
+// single precision sixteen outputs at a time (with AVX2 where the processor has it), and a stretch
+// that may hold a new peak is filtered again in double precision, as libebur128 filters, for the
+// peak's exact value. Single thread.
 class PeakMeter
 {
 public:
@@ -35,14 +36,16 @@ private:
     struct Phase {
         std::vector<std::uint32_t> delays;
         std::vector<double> taps;
-        std::vector<float> singleTaps;
     };
 
     void measureStretch(const float* newest, std::size_t count, float reach);
     float singlePrecisionPeak(const float* newest, std::size_t count) const;
     void exactPeak(const float* newest, std::size_t count);
 
-    std::vector<Phase> m_phases;             // none for the sample peak
+    std::vector<Phase> m_phases; // none for the sample peak
+    // The phases but the one that passes the inputs through (the sample peak covers it), in single
+    // precision with a tap for every delay.
+    std::vector<std::vector<float>> m_singlePhases;
     std::size_t m_history = 0;               // the inputs before the newest that an output reads
     float m_gain = 0;                        // the largest sum of a phase's tap magnitudes
     std::vector<std::vector<float>> m_lines; // per channel: the last inputs, then the samples added
