@@ -38,15 +38,24 @@ KWeightingFilter::KWeightingFilter(std::uint32_t rate)
     }
 }
 
-void KWeightingFilter::add(const float* first, const float* second, std::size_t count)
+// The AVX2 clone saves the register copies of SSE's two-operand instructions; neither fuses products
+// with sums, so both give the same sums.
+__attribute__((target_clones("arch=haswell", "default"))) void
+KWeightingFilter::add(const float* first, const float* second, std::size_t count)
 {
+    // The coefficients in both lanes, held in registers through the loop.
+    std::array<Pair, 5> a, b;
+    for (std::size_t k = 0; k < 5; ++k) {
+        a[k] = Pair{m_a[k], m_a[k]};
+        b[k] = Pair{m_b[k], m_b[k]};
+    }
     auto [v1, v2, v3, v4] = m_state;
     Pair sums = m_sumsOfSquares;
     for (std::size_t i = 0; i < count; ++i) {
         const Pair in{first[i], second[i]};
         // The newest value's term last, so that each sample waits on one product and one sum.
-        const Pair v0 = in - m_a[4] * v4 - m_a[3] * v3 - m_a[2] * v2 - m_a[1] * v1;
-        const Pair out = m_b[0] * v0 + m_b[1] * v1 + m_b[2] * v2 + m_b[3] * v3 + m_b[4] * v4;
+        const Pair v0 = in - a[4] * v4 - a[3] * v3 - a[2] * v2 - a[1] * v1;
+        const Pair out = b[0] * v0 + b[1] * v1 + b[2] * v2 + b[3] * v3 + b[4] * v4;
         sums += out * out;
         v4 = v3;
         v3 = v2;

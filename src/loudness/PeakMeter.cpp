@@ -71,12 +71,21 @@ std::uint32_t upsamplingOf(PeakKind kind, std::uint32_t rate)
     return rate < 96000 ? 4 : 2;
 }
 
-float loudestOf(const float* samples, std::size_t count)
+__attribute__((target_clones("arch=haswell", "default"))) float loudestOf(const float* samples, std::size_t count)
 {
-    float loudest = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        loudest = std::max(loudest, std::fabs(samples[i]));
-    return loudest;
+    Lanes loudest{}, lanes;
+    std::size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+        loadLanes(lanes, samples + i);
+        lanes = lanes < Lanes{} ? -lanes : lanes;
+        loudest = lanes > loudest ? lanes : loudest;
+    }
+    float peak = 0;
+    for (std::size_t lane = 0; lane < kLanes; ++lane)
+        peak = std::max(peak, loudest[lane]);
+    for (; i < count; ++i)
+        peak = std::max(peak, std::fabs(samples[i]));
+    return peak;
 }
 
 } // namespace
