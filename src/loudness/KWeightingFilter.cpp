@@ -38,10 +38,10 @@ KWeightingFilter::KWeightingFilter(std::uint32_t rate)
     }
 }
 
-// The AVX2 clone saves the register copies of SSE's two-operand instructions; neither fuses products
+// The AVX2 clone (AVX's three-operand instructions) saves SSE's register copies; neither fuses products
 // with sums, so both give the same sums.
-__attribute__((target_clones("arch=haswell", "default"))) void
-KWeightingFilter::add(const float* first, const float* second, std::size_t count)
+__attribute__((target_clones("avx2", "default"))) void KWeightingFilter::add(const float* first, const float* second,
+                                                                             std::size_t count)
 {
     // The coefficients in both lanes, held in registers through the loop.
     std::array<Pair, 5> a, b;

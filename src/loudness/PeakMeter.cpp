@@ -21,30 +21,26 @@ constexpr double kNegligibleTap = 1e-6;
 // share of the bound: 12 or 24 products, each rounded to 2^-24.
 constexpr float kSingleError = 1e-5f;
 
-// Eight outputs of a phase computed at once: GCC and Clang turn these into one AVX vector or two
-// SSE ones.
-using Lanes = float __attribute__((vector_size(8 * sizeof(float))));
-constexpr std::size_t kLanes = 8;
-
-// Unaligned. By reference, since a vector this wide is passed in registers only where AVX is.
-void loadLanes(Lanes& lanes, const float* from)
-{
-    std::memcpy(&lanes, from, sizeof lanes);
-}
+// Four or eight outputs of a phase computed at once: SSE (or NEON) and AVX vectors.
+using Lanes4 = float __attribute__((vector_size(4 * sizeof(float))));
+using Lanes8 = float __attribute__((vector_size(8 * sizeof(float))));
 
 // The loudest output of one phase over the stretch, whose inputs reach back as far as its taps do.
-// Sixteen outputs share each tap, which is loaded once for them.
-__attribute__((target_clones("arch=haswell", "default"))) float loudestOutput(const float* newest, std::size_t count,
-                                                                              const float* taps, std::size_t tapCount)
+// Two vectors of outputs share each tap, which is loaded once for them. Inlined into the function
+// for the processor's vectors.
+template <typename Lanes>
+[[gnu::always_inline]] inline float loudestOutputIn(const float* newest, std::size_t count, const float* taps,
+                                                    std::size_t tapCount)
 {
+    constexpr std::size_t width = sizeof(Lanes) / sizeof(float);
     Lanes loudest{};
     std::size_t i = 0;
-    for (; i + 2 * kLanes <= count; i += 2 * kLanes) {
+    for (; i + 2 * width <= count; i += 2 * width) {
         Lanes first{}, second{}, input;
         for (std::size_t t = 0; t < tapCount; ++t) {
-            loadLanes(input, newest + i - t);
+            std::memcpy(&input, newest + i - t, sizeof input);
             first += taps[t] * input;
-            loadLanes(input, newest + i + kLanes - t);
+            std::memcpy(&input, newest + i + width - t, sizeof input);
             second += taps[t] * input;
         }
         first = first < Lanes{} ? -first : first;
@@ -53,7 +49,7 @@ __attribute__((target_clones("arch=haswell", "default"))) float loudestOutput(co
         loudest = second > loudest ? second : loudest;
     }
     float peak = 0;
-    for (std::size_t lane = 0; lane < kLanes; ++lane)
+    for (std::size_t lane = 0; lane < width; ++lane)
         peak = std::max(peak, loudest[lane]);
     for (; i < count; ++i) {
         float sum = 0;
@@ -64,28 +60,69 @@ __attribute__((target_clones("arch=haswell", "default"))) float loudestOutput(co
     return peak;
 }
 
+template <typename Lanes> [[gnu::always_inline]] inline float loudestSampleIn(const float* samples, std::size_t count)
+{
+    constexpr std::size_t width = sizeof(Lanes) / sizeof(float);
+    Lanes loudest{}, lanes;
+    std::size_t i = 0;
+    for (; i + width <= count; i += width) {
+        std::memcpy(&lanes, samples + i, sizeof lanes);
+        lanes = lanes < Lanes{} ? -lanes : lanes;
+        loudest = lanes > loudest ? lanes : loudest;
+    }
+    float peak = 0;
+    for (std::size_t lane = 0; lane < width; ++lane)
+        peak = std::max(peak, loudest[lane]);
+    for (; i < count; ++i)
+        peak = std::max(peak, std::fabs(samples[i]));
+    return peak;
+}
+
+#if defined(__x86_64__)
+bool hasAvx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+
+__attribute__((target("avx2"))) float loudestOutputAvx2(const float* newest, std::size_t count, const float* taps,
+                                                        std::size_t tapCount)
+{
+    return loudestOutputIn<Lanes8>(newest, count, taps, tapCount);
+}
+
+__attribute__((target("avx2"))) float loudestSampleAvx2(const float* samples, std::size_t count)
+{
+    return loudestSampleIn<Lanes8>(samples, count);
+}
+#endif
+
+float loudestOutput(const float* newest, std::size_t count, const float* taps, std::size_t tapCount)
+{
+#if defined(__x86_64__)
+    if (hasAvx2())
+        return loudestOutputAvx2(newest, count, taps, tapCount);
+#endif
+    return loudestOutputIn<Lanes4>(newest, count, taps, tapCount);
+}
+
+float loudestOf(const float* samples, std::size_t count)
+{
+#if defined(__x86_64__)
+    if (hasAvx2())
+        return loudestSampleAvx2(samples, count);
+#endif
+    return loudestSampleIn<Lanes4>(samples, count);
+}
+
 std::uint32_t upsamplingOf(PeakKind kind, std::uint32_t rate)
 {
     if (kind == PeakKind::Sample || rate >= 192000)
         return 1;
     return rate < 96000 ? 4 : 2;
-}
-
-__attribute__((target_clones("arch=haswell", "default"))) float loudestOf(const float* samples, std::size_t count)
-{
-    Lanes loudest{}, lanes;
-    std::size_t i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-        loadLanes(lanes, samples + i);
-        lanes = lanes < Lanes{} ? -lanes : lanes;
-        loudest = lanes > loudest ? lanes : loudest;
-    }
-    float peak = 0;
-    for (std::size_t lane = 0; lane < kLanes; ++lane)
-        peak = std::max(peak, loudest[lane]);
-    for (; i < count; ++i)
-        peak = std::max(peak, std::fabs(samples[i]));
-    return peak;
 }
 
 } // namespace
