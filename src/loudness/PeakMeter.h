@@ -17,9 +17,9 @@ namespace tunevale
 // Most of the audio cannot hold a new peak: a stretch whose loudest output could be (the largest sum
 // of the magnitudes of a phase's taps times the loudest input the stretch reads) is no higher than
 // the peak found so far is skipped, which changes no result. The other stretches are filtered in
-// single precision sixteen outputs at a time (with AVX2 where the processor has it), and a stretch
-// that may hold a new peak is filtered again in double precision, as libebur128 filters, for the
-// peak's exact value. Single thread.
+// single precision, sixteen outputs at a time with AVX2 and eight without, and a stretch that may
+// hold a new peak is filtered again in double precision, as libebur128 filters, for the peak's exact
+// value. Single thread.
 class PeakMeter
 {
 public:
