@@ -4,6 +4,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace tunevale
 {
 
@@ -38,10 +42,25 @@ KWeightingFilter::KWeightingFilter(std::uint32_t rate)
     }
 }
 
-// The AVX2 clone (AVX's three-operand instructions) saves SSE's register copies; neither fuses products
-// with sums, so both give the same sums.
-__attribute__((target_clones("avx2", "default"))) void KWeightingFilter::add(const float* first, const float* second,
-                                                                             std::size_t count)
+void KWeightingFilter::add(const float* first, const float* second, std::size_t count)
+{
+#if defined(__x86_64__)
+    if (hasFusedMultiplyAdd())
+        addFused(first, second, count);
+    else
+#endif
+        addPlain(first, second, count);
+    // Values that decayed below the normal range after the audio fell silent would slow every later
+    // sum a hundredfold; they are silence.
+    for (Pair& values : m_state) {
+        for (int lane = 0; lane < 2; ++lane) {
+            if (std::fabs(values[lane]) < DBL_MIN)
+                values[lane] = 0;
+        }
+    }
+}
+
+void KWeightingFilter::addPlain(const float* first, const float* second, std::size_t count)
 {
     // The coefficients in both lanes, held in registers through the loop.
     std::array<Pair, 5> a, b;
@@ -64,15 +83,51 @@ __attribute__((target_clones("avx2", "default"))) void KWeightingFilter::add(con
     }
     m_sumsOfSquares = sums;
     m_state = {v1, v2, v3, v4};
-    // Values that decayed below the normal range after the audio fell silent would slow every later
-    // sum a hundredfold; they are silence.
-    for (Pair& values : m_state) {
-        for (int lane = 0; lane < 2; ++lane) {
-            if (std::fabs(values[lane]) < DBL_MIN)
-                values[lane] = 0;
-        }
-    }
 }
+
+#if defined(__x86_64__)
+bool KWeightingFilter::hasFusedMultiplyAdd()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("fma") != 0;
+    }();
+    return has;
+}
+
+// The same filter with each product fused into its sum: each sample then waits on one instruction
+// instead of two, and the sums round once less.
+__attribute__((target("fma"))) void KWeightingFilter::addFused(const float* first, const float* second,
+                                                               std::size_t count)
+{
+    __m128d a[5], b[5];
+    for (std::size_t k = 0; k < 5; ++k) {
+        a[k] = _mm_set1_pd(m_a[k]);
+        b[k] = _mm_set1_pd(m_b[k]);
+    }
+    __m128d v1 = m_state[0], v2 = m_state[1], v3 = m_state[2], v4 = m_state[3];
+    __m128d sums = m_sumsOfSquares;
+    for (std::size_t i = 0; i < count; ++i) {
+        const __m128d in = _mm_set_pd(second[i], first[i]);
+        __m128d v0 = _mm_fnmadd_pd(a[4], v4, in);
+        v0 = _mm_fnmadd_pd(a[3], v3, v0);
+        v0 = _mm_fnmadd_pd(a[2], v2, v0);
+        v0 = _mm_fnmadd_pd(a[1], v1, v0);
+        __m128d out = _mm_mul_pd(b[4], v4);
+        out = _mm_fmadd_pd(b[3], v3, out);
+        out = _mm_fmadd_pd(b[2], v2, out);
+        out = _mm_fmadd_pd(b[1], v1, out);
+        out = _mm_fmadd_pd(b[0], v0, out);
+        sums = _mm_fmadd_pd(out, out, sums);
+        v4 = v3;
+        v3 = v2;
+        v2 = v1;
+        v1 = v0;
+    }
+    m_sumsOfSquares = sums;
+    m_state = {v1, v2, v3, v4};
+}
+#endif
 
 KWeightingFilter::Sums KWeightingFilter::takeSumsOfSquares()
 {

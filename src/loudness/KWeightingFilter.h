@@ -11,7 +11,7 @@ namespace tunevale
 // and a high pass at 38 Hz, joined into one fourth-order filter whose coefficients are computed for
 // the rate as libebur128 computes them, so that loudness agrees with its. Double precision, as the
 // high pass's poles lie too close to 1 for single precision; the two channels share each
-// instruction (SSE2). Single thread.
+// instruction (SSE2, with fused multiply-adds where the processor has them). Single thread.
 class KWeightingFilter
 {
 public:
@@ -27,6 +27,12 @@ public:
 
 private:
     using Pair = double __attribute__((vector_size(2 * sizeof(double))));
+
+    void addPlain(const float* first, const float* second, std::size_t count);
+#if defined(__x86_64__)
+    static bool hasFusedMultiplyAdd();
+    void addFused(const float* first, const float* second, std::size_t count);
+#endif
 
     std::array<double, 5> m_b{};   // numerator
     std::array<double, 5> m_a{};   // denominator, m_a[0] = 1
