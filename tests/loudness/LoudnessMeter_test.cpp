@@ -106,6 +106,72 @@ TEST(LoudnessMeter, BlocksGateAsLibebur128GatesThem)
     }
 }
 
+TEST(LoudnessMeter, EveryLayoutWeighsItsChannelsAsLibebur128Does)
+{
+    // 4 channels are L R Ls Rs and 5 are L R C Ls Rs; 5.1 is above.
+    for (const std::uint32_t channels : {3u, 4u, 5u}) {
+        const auto samples = toneSamples(variedProgramme(), 44100, channels);
+        const TrackLoudness loudness =
+            measure(toPcm(samples, SampleType::Float32), {44100, channels, SampleType::Float32});
+        const Reference reference = referenceOf({samples}, 44100, channels);
+        ASSERT_TRUE(loudness.integrated()) << channels;
+        EXPECT_NEAR(*loudness.integrated(), reference.integrated, 0.001) << channels;
+        EXPECT_NEAR(loudness.range(), reference.range, 0.1) << channels;
+    }
+}
+
+// Signals whose peaks fall between samples, to be found wherever they lie in a long track.
+std::vector<double> interSamplePeaks(std::uint32_t rate, std::uint32_t channels)
+{
+    std::vector<double> samples;
+    std::uint32_t seed = 12345;
+    const auto noise = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<double>(seed >> 8) / (1u << 24) * 2.0 - 1.0;
+    };
+    const std::uint64_t frames = 8ull * rate;
+    for (std::uint64_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        // Loud noise first, then a quieter stretch, then a sine at a quarter of the rate sampled 45
+        // degrees off its crests whose true peak beats every sample before it, then a swell of noise.
+        double value = 0;
+        if (t < 2)
+            value = 0.4 * noise();
+        else if (t < 4)
+            value = 0.1 * std::sin(2 * std::numbers::pi * 440 * t);
+        else if (t < 4.5)
+            value = 0.8 * std::sin(std::numbers::pi / 2 * static_cast<double>(i) + std::numbers::pi / 4);
+        else
+            value = 0.5 * (t - 4.5) / 3.5 * noise();
+        for (std::uint32_t channel = 0; channel < channels; ++channel)
+            samples.push_back(channel % 2 ? -value : value);
+    }
+    return samples;
+}
+
+TEST(LoudnessMeter, TruePeaksAreLibebur128sWhereverTheyLie)
+{
+    // 4x below 96 kHz, 2x below 192 kHz, the sample peak from there on.
+    for (const std::uint32_t rate : {44100u, 48000u, 96000u, 192000u}) {
+        for (const std::uint32_t channels : {1u, 2u, 3u}) {
+            const auto samples = interSamplePeaks(rate, channels);
+            const auto pcm = toPcm(samples, SampleType::Float32);
+            const Reference reference = referenceOf({samples}, rate, channels);
+            // Chunks of any size, the last of a frame, find the same peak.
+            for (const std::size_t chunk : {std::size_t{4}, std::size_t{4 * 1001}, pcm.size()}) {
+                const TrackLoudness loudness =
+                    measure(pcm, {rate, channels, SampleType::Float32}, PeakKind::True, chunk);
+                EXPECT_NEAR(loudness.peak, reference.truePeak, 1e-6) << rate << " Hz, " << channels << ", " << chunk;
+            }
+            const TrackLoudness samplePeak = measure(pcm, {rate, channels, SampleType::Float32}, PeakKind::Sample);
+            EXPECT_NEAR(samplePeak.peak, 0.8 * std::sqrt(0.5), 1e-6) << rate;
+            if (rate < 192000) {
+                EXPECT_GT(reference.truePeak, 0.79) << rate;
+            }
+        }
+    }
+}
+
 TEST(LoudnessMeter, AlbumGatesAllTracksTogetherAsLibebur128Does)
 {
     const std::vector<std::vector<Tone>> album{{{30.0, -14.0}}, {{40.0, -30.0, 200}}, {{6.0, -9.0, 3000}, {9.0, -50}}};
