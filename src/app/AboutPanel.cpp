@@ -23,12 +23,13 @@ AboutPanel::AboutPanel(QWidget* parent) : ThemedPanel(QStringLiteral("About"), p
     layout->addWidget(product);
 
     auto* description = new QLabel(
-        QStringLiteral("Tunevale converts your audio files, and the sound tracks of your videos, into WAV, WMA, MP3 "
-                       "or OGG Vorbis files in three easy steps: add the files or whole folders to the list (or drag "
-                       "them onto it), choose the output folder and format, and click Convert. It reads some twenty "
-                       "audio formats, from MP3, OGG, FLAC and WMA to Monkey's Audio, Musepack and MIDI, lets you "
-                       "listen to each file before converting it, and can power the computer off when a long batch "
-                       "is done."),
+        QStringLiteral("Tunevale converts your audio files, CDs and the sound tracks of your videos into WAV, WMA, "
+                       "MP3, OGG Vorbis, FLAC, Opus, AAC, ALAC, AIFF or WavPack files in three easy steps: add the "
+                       "files or whole folders to the list (or drag them onto it), choose the output folder and "
+                       "format, and click Convert. It reads every common audio format, from MP3, AAC, Opus and FLAC "
+                       "to Monkey's Audio, Musepack and MIDI, splits albums with cue sheets, measures loudness as it "
+                       "converts, lets you listen to each file before converting it, and can power the computer off "
+                       "when a long batch is done."),
         this);
     description->setWordWrap(true);
     layout->addWidget(description);

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using namespace tunevale;
 using namespace tunevale::test;
 
@@ -304,6 +306,61 @@ TEST(ContainerTagsMp4, ACoverOfATypeMp4HasNoCodeForIsNamedAsLeftOut)
     ASSERT_EQ(result.status, TagWriteStatus::Written) << result.error;
     EXPECT_EQ(result.dropped, std::vector<std::string>{"Cover (image/webp, a type M4A files have no place for)"});
     EXPECT_EQ(probed(probeTags(out), "title"), "Webp");
+}
+
+// The gapless note's fields after its leading zero word: delay, padding and length, in hex.
+std::vector<unsigned long long> gaplessFields(const std::filesystem::path& m4a)
+{
+    TagLib::MP4::File file(m4a.c_str(), false);
+    const TagLib::StringList note = file.tag()->item("----:com.apple.iTunes:iTunSMPB").toStringList();
+    std::vector<unsigned long long> fields;
+    if (note.isEmpty())
+        return fields;
+    std::istringstream words(note.front().to8Bit());
+    std::string word;
+    words >> word; // always zero
+    while (fields.size() < 3 && words >> word)
+        fields.push_back(std::stoull(word, nullptr, 16));
+    return fields;
+}
+
+TEST(ContainerTagsMp4, AacGetsTheGaplessNoteOfItsOwnEncodingAndAlacNone)
+{
+    TempDir dir;
+    SourceTags tags;
+    tags.title = "Gapless";
+    // Made by ffmpeg's encoder, a foreign note already in it, as an AAC source's tags might bring.
+    const auto aac =
+        encodedOutput(dir.path(), EncodedKind::Aac, "aac", {"iTunSMPB= 00000000 00000840 00000000 0000000000000001"});
+    ASSERT_EQ(WriteOutputTags(aac.string(), OutputTagFormat::Mp4, tags).status, TagWriteStatus::Written);
+    const auto fields = gaplessFields(aac);
+    ASSERT_EQ(fields.size(), 3u);
+    // One second at 44.1 kHz, behind the encoder's delay of one frame, in whole frames of 1024.
+    const unsigned long long frames = std::stoull(ffprobe(aac, "stream=nb_frames"));
+    EXPECT_EQ(fields[0], 1024u);
+    EXPECT_EQ(fields[2], 44100u);
+    EXPECT_EQ(fields[0] + fields[1] + fields[2], frames * 1024);
+    EXPECT_EQ(std::stoull(ffprobe(aac, "stream=duration_ts")), fields[2]) << "the edit list says the same";
+
+    const auto alac = encodedOutput(dir.path(), EncodedKind::Alac, "alac");
+    ASSERT_EQ(WriteOutputTags(alac.string(), OutputTagFormat::Mp4, tags).status, TagWriteStatus::Written);
+    EXPECT_TRUE(gaplessFields(alac).empty()) << "ALAC has neither delay nor padding";
+}
+
+TEST(ContainerTagsMp4, ADamagedSampleTableGivesNoNoteAndNoCrash)
+{
+    TempDir dir;
+    const auto aac = encodedOutput(dir.path(), EncodedKind::Aac, "aac");
+    // The stts box claims more entries than it holds.
+    std::string bytes = readFile(aac);
+    const auto stts = bytes.find("stts");
+    ASSERT_NE(stts, std::string::npos);
+    bytes.replace(stts + 8, 4, "\x7f\xff\xff\xff");
+    writeFile(aac, bytes);
+    SourceTags tags;
+    tags.title = "Damaged";
+    WriteOutputTags(aac.string(), OutputTagFormat::Mp4, tags);
+    EXPECT_TRUE(gaplessFields(aac).empty());
 }
 
 } // namespace

@@ -48,6 +48,25 @@ TEST(DamagedSources, EndInErrorForEveryFormat)
     }
 }
 
+// A source that is gone when its job starts is an "Error" with a log entry naming it, whichever
+// writer would have converted it.
+TEST(DamagedSources, ASourceGoneBeforeItsJobIsLoggedByEveryWriter)
+{
+    for (const FileFormat format : {FileFormat::WAV, FileFormat::WMA, FileFormat::MP3, FileFormat::FLAC}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        ConversionRig rig;
+        rig.chooseFormat(format);
+        const auto gone = makeTone(rig.dir / "in" / "gone.flac", 1.0);
+        rig.addJob(gone);
+        std::filesystem::remove(gone);
+        rig.convert();
+        EXPECT_EQ(rig.status(0), "Error");
+        EXPECT_EQ(rig.logLines(), 1u);
+        EXPECT_NE(readFile(rig.log.path()).find(gone.string()), std::string::npos);
+        EXPECT_TRUE(rig.outputs().empty());
+    }
+}
+
 // Lossless sources owe every sample: damage the decoder could skip over, or a cut of less than a
 // second, is an "Error" with a log entry. A lossy source may lose a few frames and still completes.
 TEST(DamagedSources, LosslessDamageOfAnySizeIsAnErrorAndLossyMayLoseAFewFrames)

@@ -88,7 +88,7 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
     engine.SetConfig(EngineConfig::FloatDsp, 0);
     const EngineHandle stream = engine.StreamCreateFile(origfile, 0, 0, StreamFlag::DecodeOnly | StreamFlag::Unicode);
     if (stream == 0)
-        return engineFailure(engineFailureCode(engine), origfile, nullptr, engine.ErrorGetMessage());
+        return engineFailure(engineFailureCode(engine), origfile, &log, engine.ErrorGetMessage());
     if (tags)
         engine.ChannelGetTags(stream, *tags);
 

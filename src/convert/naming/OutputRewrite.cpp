@@ -1,5 +1,6 @@
 #include "OutputRewrite.h"
 
+#include "FileCopy.h"
 #include "OutputOrigin.h"
 #include "OutputTags.h"
 #include "PendingOutputFile.h"
@@ -32,44 +33,12 @@ std::string extensionOf(const std::string& name)
     return dot == std::string::npos || dot == 0 ? std::string("bin") : name.substr(dot + 1);
 }
 
-// Copies every byte of the open file from into to; false with error set on failure.
-bool copyBytes(int from, int to, std::string& error)
+// True when a copy succeeded (error: the errno of copyFileBytes); false with error set otherwise.
+bool copySucceeded(int copyError, std::string& error)
 {
-    for (;;) {
-        const auto copied = ::copy_file_range(from, nullptr, to, nullptr, 1 << 24, 0);
-        if (copied == 0)
-            return true;
-        if (copied > 0)
-            continue;
-        if (errno == EINTR)
-            continue;
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            break;
-        // File systems without that copy: by reading and writing.
-        char buffer[1 << 16];
-        for (;;) {
-            const auto got = ::read(from, buffer, sizeof buffer);
-            if (got == 0)
-                return true;
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                break;
-            for (ssize_t done = 0; done < got;) {
-                const auto put = ::write(to, buffer + done, static_cast<std::size_t>(got - done));
-                if (put < 0 && errno == EINTR)
-                    continue;
-                if (put < 0) {
-                    error = std::string("the copy could not be written: ") + std::strerror(errno);
-                    return false;
-                }
-                done += put;
-            }
-        }
-        break;
-    }
-    error = std::string("the file could not be copied: ") + std::strerror(errno);
-    return false;
+    if (copyError != 0)
+        error = std::string("the file could not be copied: ") + std::strerror(copyError);
+    return copyError == 0;
 }
 
 // A private copy of the file at path in the folder of target; invalid with error set when it cannot be made.
@@ -81,7 +50,7 @@ PendingOutputFile privateCopy(const std::string& path, const std::string& target
         return {};
     }
     PendingOutputFile copy = PendingOutputFile::create(folderOf(target), extensionOf(nameOf(target)), error);
-    const bool copied = copy.valid() && copyBytes(from, copy.fd(), error);
+    const bool copied = copy.valid() && copySucceeded(copyFileBytes(from, copy.fd()), error);
     ::close(from);
     if (!copied)
         copy.discard();

@@ -1,3 +1,4 @@
+#include "Mp4Gapless.h"
 #include "OutputTagFields.h"
 #include "OutputTagFormats.h"
 
@@ -12,6 +13,8 @@ namespace tunevale
 
 namespace
 {
+
+constexpr const char* GaplessNoteAtom = "----:com.apple.iTunes:iTunSMPB";
 
 std::optional<TagLib::MP4::CoverArt::Format> coverFormat(const std::string& mimeType)
 {
@@ -78,6 +81,12 @@ bool writeMp4Tags(const std::string& path, const SourceTags& tags, const GainCha
     const auto* audio = file.audioProperties();
     change.dropOthers = change.dropOthers || !audio || audio->codec() != TagLib::MP4::Properties::ALAC;
     setMp4Gains(tag, change);
+    // The encoder's delay and padding, for Apple's players; an AAC source's own note, if any came
+    // along, would describe another encoding.
+    tag.removeItem(GaplessNoteAtom);
+    if (audio && audio->codec() == TagLib::MP4::Properties::AAC)
+        if (const auto note = aacGaplessNote(path))
+            tag.setItem(GaplessNoteAtom, TagLib::StringList(TagLib::String(*note)));
     return tagFileSaved(file.save(), error);
 }
 

@@ -1,5 +1,6 @@
 #include "OutputTags.h"
 
+#include "FileCopy.h"
 #include "OutputTagFormats.h"
 #include "TagText.h"
 
@@ -105,23 +106,8 @@ int copyInto(const std::string& from, int to)
     struct stat status {
     };
     int error = ::fstat(in, &status) == 0 && ::fchmod(to, status.st_mode & 07777) == 0 ? 0 : errno;
-    std::vector<char> buffer(1 << 20);
-    while (error == 0) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            error = got < 0 ? errno : 0;
-            break;
-        }
-        for (ssize_t done = 0; done < got && error == 0;) {
-            const ssize_t put = ::write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
-            if (put < 0 && errno != EINTR)
-                error = errno;
-            else if (put > 0)
-                done += put;
-        }
-    }
+    if (error == 0)
+        error = copyFileBytes(in, to);
     ::close(in);
     return error;
 }
