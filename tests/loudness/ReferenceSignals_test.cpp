@@ -27,12 +27,13 @@ std::string number(double value)
     return text.str();
 }
 
-// The parts one after the other, made by sox as a 24-bit 48 kHz FLAC.
+// The parts one after the other, made by sox as a 24-bit 48 kHz FLAC. The parts are WAV and the
+// FLAC is compressed least: sox's FLAC encoding would otherwise take longer than the measurement.
 std::filesystem::path makeSignal(const TempDir& dir, const std::string& name, const std::vector<Part>& parts)
 {
     std::vector<std::string> concatenate{"sox"};
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        const auto part = (dir / (name + "-" + std::to_string(i) + ".flac")).string();
+        const auto part = (dir / (name + "-" + std::to_string(i) + ".wav")).string();
         const auto made =
             runProgram({"sox", "-n", "-r", "48000", "-c", "2", "-b", "24", part, "synth", number(parts[i].seconds),
                         "sine", "1000", "vol", number(parts[i].peakDbfs) + "dB"});
@@ -40,7 +41,7 @@ std::filesystem::path makeSignal(const TempDir& dir, const std::string& name, co
         concatenate.push_back(part);
     }
     const auto file = dir / (name + ".flac");
-    concatenate.push_back(file.string());
+    concatenate.insert(concatenate.end(), {"-C", "0", file.string()});
     const auto joined = runProgram(concatenate);
     EXPECT_EQ(joined.exitCode, 0) << joined.output;
     return file;

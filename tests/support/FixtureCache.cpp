@@ -13,13 +13,7 @@
 namespace tunevale::test
 {
 
-namespace
-{
-
-namespace fs = std::filesystem;
-
-// FNV-1a: stable across runs and builds, unlike std::hash.
-std::uint64_t hashOf(std::string_view bytes)
+std::uint64_t contentHash(std::string_view bytes)
 {
     std::uint64_t hash = 14695981039346656037ull;
     for (const unsigned char byte : bytes) {
@@ -28,6 +22,11 @@ std::uint64_t hashOf(std::string_view bytes)
     }
     return hash;
 }
+
+namespace
+{
+
+namespace fs = std::filesystem;
 
 std::string hex(std::uint64_t value)
 {
@@ -103,7 +102,7 @@ std::optional<std::string> FixtureCache::keyOf(const std::vector<std::string>& a
         const auto status = fs::status(argument, error);
         if (fs::is_regular_file(status)) {
             // An input counts by its contents: each test's copy lies in a folder of its own.
-            key += "file " + hex(hashOf(contentsOf(argument))) + '\n';
+            key += "file " + hex(contentHash(contentsOf(argument))) + '\n';
             continue;
         }
         if (fs::exists(status) || argument.find(outputFolder) != std::string::npos)
@@ -157,7 +156,7 @@ void FixtureCache::keep(const std::string& key, const std::filesystem::path& out
 
 std::filesystem::path FixtureCache::fileOf(const std::string& key, const std::filesystem::path& output) const
 {
-    return m_folder / (hex(hashOf(key)) + "-" + output.filename().string());
+    return m_folder / (hex(contentHash(key)) + "-" + output.filename().string());
 }
 
 } // namespace tunevale::test

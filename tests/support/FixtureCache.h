@@ -1,13 +1,18 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tunevale::test
 {
+
+// FNV-1a of the bytes: stable across runs and builds, unlike std::hash.
+std::uint64_t contentHash(std::string_view bytes);
 
 // Files made by ffmpeg, kept in a folder so that a later run with the same arguments, the same
 // input files and the same ffmpeg is answered with a copy of the file instead of running again.
