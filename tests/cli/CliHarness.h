@@ -2,6 +2,8 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -54,5 +56,26 @@ private:
     std::string m_oldPath;
     std::string m_oldHome;
 };
+
+// Runs python's expression over each JSON line of json (e: the line's object), in the order the
+// lines came or, with sortedLines, in their sorted order; one line of output per JSON line.
+inline std::string eachJsonLine(const CliHarness& cli, const std::string& json, const std::string& expression,
+                                bool sortedLines = false)
+{
+    writeFile(cli.dir() / "events.json", json);
+    const std::string lines =
+        sortedLines ? "sorted(open(sys.argv[1], encoding='utf-8'))" : "open(sys.argv[1], encoding='utf-8')";
+    const auto read = runProgram({"python3", "-c",
+                                  "import json, sys\n"
+                                  "for text in " +
+                                      lines +
+                                      ":\n"
+                                      "    e = json.loads(text)\n"
+                                      "    print(" +
+                                      expression + ")\n",
+                                  (cli.dir() / "events.json").string()});
+    EXPECT_EQ(read.exitCode, 0) << read.output;
+    return read.output;
+}
 
 } // namespace tunevale::test

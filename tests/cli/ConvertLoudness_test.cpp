@@ -21,16 +21,7 @@ std::filesystem::path makeQuietTone(const std::filesystem::path& file)
 // The fields of each JSON line, as python prints them.
 std::string jsonFields(CliHarness& cli, const std::string& json, const std::string& expression)
 {
-    writeFile(cli.dir() / "events.json", json);
-    const auto read = runProgram({"python3", "-c",
-                                  "import json, sys\n"
-                                  "for text in open(sys.argv[1], encoding='utf-8'):\n"
-                                  "    e = json.loads(text)\n"
-                                  "    print(" +
-                                      expression + ")\n",
-                                  (cli.dir() / "events.json").string()});
-    EXPECT_EQ(read.exitCode, 0) << read.output;
-    return read.output;
+    return eachJsonLine(cli, json, expression);
 }
 
 TEST(ConvertLoudness, JsonCarriesEachJobsLoudnessAndNoReplayGainTurnsItOff)

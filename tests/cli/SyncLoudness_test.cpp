@@ -44,19 +44,10 @@ void quietenBehindTheSyncsBack(const fs::path& file)
     fs::last_write_time(file, modified);
 }
 
-// Runs python over each JSON line the sync printed; one line of output per event.
+// Runs python over each JSON line the sync printed, in sorted order; one line of output per event.
 std::string eachEvent(const CliHarness& cli, const std::string& json, const std::string& expression)
 {
-    writeFile(cli.dir() / "events.json", json);
-    const auto read = runProgram({"python3", "-c",
-                                  "import json, sys\n"
-                                  "for text in sorted(open(sys.argv[1], encoding='utf-8')):\n"
-                                  "    e = json.loads(text)\n"
-                                  "    print(" +
-                                      expression + ")\n",
-                                  (cli.dir() / "events.json").string()});
-    EXPECT_EQ(read.exitCode, 0) << read.output;
-    return read.output;
+    return eachJsonLine(cli, json, expression, true);
 }
 
 std::string sqlite(const fs::path& database, const std::string& sql)
