@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <unistd.h>
 
@@ -126,15 +127,28 @@ TEST_F(SettingsCommandTest, AnyBadArgumentChangesNothing)
 
 TEST_F(SettingsCommandTest, CopiesChangingDifferentSettingsAtOnceLoseNothing)
 {
-    ASSERT_EQ(run({"sliderOGG=0", "sliderWMA=0"}).exitCode, 0);
-    constexpr int kRounds = 40;
+    // Each round four copies start at once, each changing its own setting to the round's value; a
+    // copy that wrote what it had read before another's change would lose that change. Without the
+    // store's lock, four at once lose a change within a round or two, two at once within a dozen.
+    struct Change {
+        std::string name;
+        std::function<std::string(int round)> value;
+    };
+    const std::vector<Change> changes{{"sliderOGG", [](int round) { return std::to_string(round % 10); }},
+                                      {"sliderWMA", [](int round) { return std::to_string(round); }},
+                                      {"sliderFLACLevel", [](int round) { return std::to_string(round % 9); }},
+                                      {"sliderOpusBitrate", [](int round) { return std::to_string(32 + round); }}};
+    ASSERT_EQ(run({"sliderOGG=0", "sliderWMA=0", "sliderFLACLevel=0", "sliderOpusBitrate=32"}).exitCode, 0);
+    constexpr int kRounds = 10;
     for (int round = 1; round <= kRounds; ++round) {
-        auto ogg = std::async(std::launch::async, [&] { return run({"sliderOGG=" + std::to_string(round % 10)}); });
-        auto wma = std::async(std::launch::async, [&] { return run({"sliderWMA=" + std::to_string(round)}); });
-        ASSERT_EQ(ogg.get().exitCode, 0);
-        ASSERT_EQ(wma.get().exitCode, 0);
-        ASSERT_EQ(stored("sliderOGG"), std::to_string(round % 10)) << "round " << round;
-        ASSERT_EQ(stored("sliderWMA"), std::to_string(round)) << "round " << round;
+        std::vector<std::future<test::ProgramResult>> copies;
+        for (const Change& change : changes)
+            copies.push_back(std::async(
+                std::launch::async, [this, change, round] { return run({change.name + "=" + change.value(round)}); }));
+        for (auto& copy : copies)
+            ASSERT_EQ(copy.get().exitCode, 0);
+        for (const Change& change : changes)
+            ASSERT_EQ(stored(change.name), change.value(round)) << change.name << ", round " << round;
     }
 }
 
