@@ -5,6 +5,7 @@
 #include "FlacReadBack.h"
 #include "OutputFile.h"
 #include "OutputVerifier.h"
+#include "PacketReadBack.h"
 #include "WaveChannelLayout.h"
 #include "WrittenExtent.h"
 
@@ -166,7 +167,8 @@ struct FileEncoder::State {
     std::uint32_t stored = 0; // sample flags of what lossless codecs store
     std::unique_ptr<OutputFile> file;
     WrittenExtent extent;
-    std::unique_ptr<FlacReadBack> readBack; // verifies FLAC while it is written; gone before the file
+    std::unique_ptr<FlacReadBack> readBack;         // verifies FLAC while it is written; gone before the file
+    std::unique_ptr<PacketReadBack> packetReadBack; // verifies ALAC and AIFF while they are written
     std::unique_ptr<AVFormatContext, FormatContextDeleter> format;
     std::unique_ptr<AVCodecContext, CodecContextDeleter> codec;
     SwrContext* resampler = nullptr; // lossy codecs
@@ -331,6 +333,9 @@ std::unique_ptr<FileEncoder> FileEncoder::open(const EncodeSetup& setup, const C
         errorCode = EngineCode::Create;
         return nullptr;
     }
+    // WavPack's muxer rewrites its first block at the end, so it is decoded once finished.
+    if (setup.verify && (setup.codec == OutputCodec::Alac || setup.codec == OutputCodec::AiffPcm))
+        s.packetReadBack = PacketReadBack::start(*format->streams[0]->codecpar, s.stored);
     errorCode = EngineCode::Ok;
     return std::unique_ptr<FileEncoder>(new FileEncoder(std::move(state)));
 }
@@ -492,6 +497,11 @@ bool FileEncoder::writePacket(AVPacket* packet, int& errorCode)
     AVStream* stream = s.format->streams[0];
     av_packet_rescale_ts(packet, s.codec->time_base, stream->time_base);
     packet->stream_index = stream->index;
+    if (s.packetReadBack && !s.packetReadBack->add(*packet)) {
+        av_packet_unref(packet);
+        errorCode = EngineCode::Mem;
+        return false;
+    }
     const int written = av_write_frame(s.format.get(), packet);
     av_packet_unref(packet);
     if (written < 0) {
@@ -515,6 +525,10 @@ bool FileEncoder::close(int& errorCode)
     if (s.readBack) {
         s.extent.finish();
         errorCode = s.readBack->result(expected);
+        return errorCode == EngineCode::Ok;
+    }
+    if (s.packetReadBack) {
+        errorCode = s.packetReadBack->result(s.file->descriptor(), expected);
         return errorCode == EngineCode::Ok;
     }
     errorCode = verifyOutput(s.file->descriptor(), std::string("output") + containerInfo(s.setup.container).extension,
