@@ -168,7 +168,7 @@ struct FileEncoder::State {
     std::unique_ptr<OutputFile> file;
     WrittenExtent extent;
     std::unique_ptr<FlacReadBack> readBack;         // verifies FLAC while it is written; gone before the file
-    std::unique_ptr<PacketReadBack> packetReadBack; // verifies ALAC and AIFF while they are written
+    std::unique_ptr<PacketReadBack> packetReadBack; // verifies the other lossless outputs while written
     std::unique_ptr<AVFormatContext, FormatContextDeleter> format;
     std::unique_ptr<AVCodecContext, CodecContextDeleter> codec;
     SwrContext* resampler = nullptr; // lossy codecs
@@ -333,9 +333,11 @@ std::unique_ptr<FileEncoder> FileEncoder::open(const EncodeSetup& setup, const C
         errorCode = EngineCode::Create;
         return nullptr;
     }
-    // WavPack's muxer rewrites its first block at the end, so it is decoded once finished.
-    if (setup.verify && (setup.codec == OutputCodec::Alac || setup.codec == OutputCodec::AiffPcm))
-        s.packetReadBack = PacketReadBack::start(*format->streams[0]->codecpar, s.stored);
+    if (setup.verify && setup.codec != OutputCodec::Flac) {
+        // WavPack's muxer writes the length into the first block's header when it finishes.
+        const RewrittenBytes rewritten = setup.codec == OutputCodec::WavPack ? RewrittenBytes{12, 4} : RewrittenBytes{};
+        s.packetReadBack = PacketReadBack::start(*format->streams[0]->codecpar, s.stored, rewritten);
+    }
     errorCode = EngineCode::Ok;
     return std::unique_ptr<FileEncoder>(new FileEncoder(std::move(state)));
 }

@@ -18,18 +18,27 @@ struct AVPacket;
 namespace tunevale
 {
 
-// Verifies an output while it is written, for containers whose index comes last (M4A) or whose
-// samples need no decoder of their own (AIFF): a thread of its own decodes each packet as the
-// encoder hands it to the muxer and digests the PCM as the encoder's digest has it. Once the file
-// is finished, a demuxer reads it back without decoding: its stream must have the codec, format,
-// codec set-up and exact length encoded, and its packets exactly the bytes decoded. The decoding
-// thus overlaps the encoding on a second core, and the finished file costs one read.
+// Bytes of a packet that its muxer rewrites when it finishes the file.
+struct RewrittenBytes {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
+
+// Verifies an output while it is written, for containers whose index comes last (M4A), whose
+// header is rewritten at the end (WavPack) or whose samples need no decoder of their own (AIFF): a thread of its own
+// decodes each packet as the encoder hands it to the muxer and digests the PCM as the encoder's digest has it. Once the
+// file is finished, a demuxer reads it back without decoding: its stream must have the codec, format, codec set-up and
+// exact length encoded, and its packets exactly the bytes decoded. The decoding thus overlaps the encoding on a second
+// core, and the finished file costs one read.
 class PacketReadBack
 {
 public:
     // For the stream the encoder writes (its parameters as the muxer has them) and the sample
     // flags of the PCM the encoder's digest holds; nullptr when no decoder opens for it.
-    static std::unique_ptr<PacketReadBack> start(const AVCodecParameters& stream, std::uint32_t storedFlags);
+    // A muxer that rewrites bytes of the first packet when it finishes (WavPack's length) names
+    // them: they are left out of the comparison of bytes, and the stated length is checked instead.
+    static std::unique_ptr<PacketReadBack> start(const AVCodecParameters& stream, std::uint32_t storedFlags,
+                                                 RewrittenBytes rewritten = {});
     // Gives up the decoding unless result() ended it.
     ~PacketReadBack();
     PacketReadBack(const PacketReadBack&) = delete;
@@ -47,6 +56,8 @@ private:
     void run();
     void decode(AVPacket* packet);
     bool fileMatches(int fd, const EncodedPcm& expected);
+    // Adds a packet's bytes to digest, less the rewritten ones of the first packet.
+    void addPayload(PcmDigest& digest, const AVPacket& packet, bool first) const;
 
     struct ContextDeleter {
         void operator()(AVCodecContext* context) const;
@@ -62,6 +73,7 @@ private:
     std::uint32_t m_flags = 0;
     int m_codecId = 0;
     std::vector<std::uint8_t> m_extradata;
+    RewrittenBytes m_rewritten;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Packet> m_queue;
