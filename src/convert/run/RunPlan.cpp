@@ -79,7 +79,10 @@ RunStanding runStanding(const ConversionRun& run)
 void showRunProgress(JobTable& table, const ConversionRun& run)
 {
     const auto& jobs = run.jobs();
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
+    // Read from the last job up: jobs start in record order, so a job is read before any that
+    // started ahead of it, and the list never shows a job started out of order nor more at once
+    // than the run converts.
+    for (std::size_t i = jobs.size(); i-- > 0;) {
         const RunJobStatus status = run.status(i);
         // A job the measuring pass went through waits again for its conversion.
         if (status.state == JobState::WaitingConversion && !status.measured)
