@@ -392,7 +392,7 @@ void ConversionRun::writeAlbumGains()
         }
         return loudness;
     };
-    for (const std::size_t i : m_loudness.writeAlbumGains(m_log, measureKept))
+    for (const std::size_t i : m_loudness.writeAlbumGains(m_log, measureKept, m_keptParallel))
         outcomes[i].regained = true;
     const std::lock_guard lock(m_endMutex);
     m_keptOutcomes = std::move(outcomes);
