@@ -134,7 +134,7 @@ std::vector<std::size_t> RunLoudness::writeAlbumGains(ErrorLog& log, const Measu
     }
 
     // Each retag copies its output and writes the copy to disk: several at once.
-    std::vector<bool> done(retags.size());
+    std::vector<char> done(retags.size()); // not vector<bool>: each worker sets its own element
     std::atomic<std::size_t> next = 0;
     const auto retag = [&] {
         for (std::size_t n; (n = next++) < retags.size();) {
