@@ -4,12 +4,16 @@
 // engine and with `ffmpeg -f s16le` (best of three runs each, both as separate processes so that
 // start-up counts on both sides), and prints both times and their ratio: wall-clock time, and the
 // processor time (user + system), which varies less on a busy machine. Then decodes a 1-minute
-// and a 60-minute FLAC and prints the engine's peak memory for each.
+// and a 60-minute FLAC and prints the engine's peak memory for each. For the FLAC file it also
+// prints the processor time of the engine's FFmpeg decoder alone (the road FLAC took before
+// libFLAC) and of `flac -d`.
 //
-// Usage: decode_bench            (the whole benchmark)
-//        decode_bench --decode F (decodes F, prints the byte count; used by the benchmark itself)
+// Usage: decode_bench                   (the whole benchmark)
+//        decode_bench --decode F        (decodes F, prints the byte count; used by the benchmark itself)
+//        decode_bench --decode-ffmpeg F (the same through FfmpegDecoder alone)
 
 #include "EngineFactory.h"
+#include "FfmpegDecoder.h"
 #include "InitAudioEngine.h"
 
 #include <chrono>
@@ -55,6 +59,24 @@ int decodeFile(const std::string& path)
     engine->StreamFree(handle);
     engine->Free();
     return 0;
+}
+
+int decodeWithFfmpeg(const std::string& path)
+{
+    FormatFamilies every;
+    every.set();
+    int error = EngineCode::Ok;
+    const auto decoder = FfmpegDecoder::open(path, every, error);
+    if (!decoder) {
+        std::fprintf(stderr, "cannot open %s: %d\n", path.c_str(), error);
+        return 1;
+    }
+    std::vector<std::uint8_t> buffer(256 * 1024);
+    std::uint64_t total = 0;
+    while (!decoder->finished())
+        total += decoder->read(buffer.data(), buffer.size());
+    std::printf("%llu\n", static_cast<unsigned long long>(total));
+    return decoder->damage() == SourceDamage::None ? 0 : 1;
 }
 
 struct Run {
@@ -133,6 +155,8 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && std::string(argv[1]) == "--decode")
         return decodeFile(argv[2]);
+    if (argc == 3 && std::string(argv[1]) == "--decode-ffmpeg")
+        return decodeWithFfmpeg(argv[2]);
 
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     char pattern[] = "/tmp/tunevale-decode-bench-XXXXXX";
@@ -175,6 +199,27 @@ int main(int argc, char** argv)
                     best[0].seconds, best[1].seconds, best[0].seconds / best[1].seconds, best[0].cpu, best[1].cpu,
                     best[0].cpu / best[1].cpu);
     }
+
+    std::printf("\n%-18s %14s %14s %10s %10s\n", "FLAC source, CPU", "engine", "FfmpegDecoder", "flac -d", "ffmpeg");
+    const std::vector<std::vector<std::string>> flacRoads{
+        {self, "--decode", flac},
+        {self, "--decode-ffmpeg", flac},
+        {"flac", "-s", "-d", "-f", "-o", "/dev/null", flac},
+        {"ffmpeg", "-v", "error", "-y", "-i", flac, "-f", "s16le", "/dev/null"}};
+    std::vector<double> bestCpu(flacRoads.size(), 0);
+    for (int round = 0; round < 3; ++round)
+        for (std::size_t i = 0; i < flacRoads.size(); ++i) {
+            const Run road = run(flacRoads[i]);
+            if (!road.ok) {
+                std::fprintf(stderr, "%s failed on %s\n", flacRoads[i][0].c_str(), flac.c_str());
+                std::filesystem::remove_all(dir);
+                return 1;
+            }
+            if (round == 0 || road.cpu < bestCpu[i])
+                bestCpu[i] = road.cpu;
+        }
+    std::printf("%-18s %13.3fs %13.3fs %9.3fs %9.3fs\n", std::filesystem::path(flac).filename().c_str(), bestCpu[0],
+                bestCpu[1], bestCpu[2], bestCpu[3]);
 
     std::printf("\n%-22s %12s %10s\n", "peak memory", "file size", "peak RSS");
     for (int minutes : {1, 60}) {

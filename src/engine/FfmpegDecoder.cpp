@@ -25,11 +25,6 @@ namespace
 // m_reachedFrames after a seek, until the first frame there says where the demuxer landed.
 constexpr std::int64_t UnknownPosition = -1;
 
-std::int16_t clamp16(std::int64_t value)
-{
-    return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -32768, 32767));
-}
-
 // Scales and rounds to nearest (even on ties, as lrintf does) with the float-mantissa trick, in a
 // form the compiler can vectorise: lossy decoders deliver floats, and this is their hot path.
 std::int16_t floatToInt16(float value)
@@ -61,10 +56,6 @@ bool isMpegAudio(AVCodecID codec)
 {
     return codec == AV_CODEC_ID_MP1 || codec == AV_CODEC_ID_MP2 || codec == AV_CODEC_ID_MP3;
 }
-
-// No real recording has fewer samples per second: a header that says so is damaged, and
-// decoding it would make an encoder stretch every sample into seconds of output.
-constexpr int LowestRecordingRate = 1000;
 
 // Demuxers whose header states the exact number of samples and whose timestamps count samples, so
 // that audio ending earlier means the file was cut short, and a jump in the timestamps that frames
@@ -391,13 +382,7 @@ void FfmpegDecoder::convert(std::uint8_t* out, int offset, int frames)
         else
             samples[i] = v;
     };
-    // Triangular noise of +-1 step of the 16-bit result, from two uniform 16-bit draws.
-    auto noise = [this]() {
-        m_noise ^= m_noise << 13;
-        m_noise ^= m_noise >> 17;
-        m_noise ^= m_noise << 5;
-        return static_cast<std::int32_t>(m_noise & 0xFFFF) - static_cast<std::int32_t>(m_noise >> 16);
-    };
+    auto noise = [this]() { return m_noise.next(); };
 
     switch (packed) {
     case AV_SAMPLE_FMT_S16:
@@ -415,8 +400,7 @@ void FfmpegDecoder::convert(std::uint8_t* out, int offset, int frames)
         return;
     case AV_SAMPLE_FMT_S32:
         forEachSample<std::int32_t>(m_frame, planar, channels, offset, frames, [&](std::size_t i, std::int32_t v) {
-            const std::int64_t step = m_dither ? noise() : 0;
-            put(i, clamp16((std::int64_t(v) + step + 32768) >> 16));
+            put(i, m_dither ? m_noise.to16(v) : clamp16((std::int64_t(v) + 32768) >> 16));
         });
         return;
     case AV_SAMPLE_FMT_S64:

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "DecodeOptions.h"
 #include "FileInput.h"
 #include "FormatFamily.h"
 #include "PcmSource.h"
+#include "TriangularDither.h"
 
 #include <memory>
 #include <string>
@@ -14,14 +16,6 @@ struct AVFrame;
 
 namespace tunevale
 {
-
-// How a decoder opens its file: sourceResolution delivers a lossless source as it stands (see
-// StreamFlag::SourceResolution); prescan makes length() exact, from a header that the file's size
-// backs up or else by decoding the file once when it opens.
-struct DecodeOptions {
-    bool sourceResolution = false;
-    bool prescan = false;
-};
 
 // Decodes the best audio stream of a file (audio or video) with libavformat/libavcodec into
 // interleaved PCM at the source's rate and channel count: unsigned 8-bit for 8-bit sources,
@@ -91,7 +85,7 @@ private:
     std::int64_t m_reachedFrames = 0; // where the latest decoded frame ends, by its timestamp
     bool m_dither = false;
     bool m_native = false; // delivered at the source's resolution
-    std::uint32_t m_noise = 0x12345678;
+    TriangularDither m_noise;
     ChannelInfo m_info;
     std::uint64_t m_length = 0;
     std::uint32_t m_frameBytes = 0;

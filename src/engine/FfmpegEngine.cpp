@@ -2,7 +2,7 @@
 
 #include "AudioIdentity.h"
 
-#include "FfmpegDecoder.h"
+#include "FileDecoder.h"
 #include "FileInput.h"
 #include "MidiStream.h"
 #include "ModuleStream.h"
@@ -297,7 +297,7 @@ EngineHandle FfmpegEngine::StreamCreateFile(const std::string& path, std::uint64
             return fail(EngineCode::Format);
         source = MidiStream::open(*input, soundFont(), error);
     } else {
-        source = FfmpegDecoder::open(std::move(input), path, families, error, options);
+        source = openFileDecoder(std::move(input), path, families, error, options);
     }
     if (!source)
         return fail(error);
@@ -318,7 +318,7 @@ std::unique_ptr<PcmSource> FfmpegEngine::openTrack(const TrackPath& track, const
     }
     // The files of a cue sheet are decoded as any file given alone would be.
     const PcmFileOpener opener = [families, options](const std::string& file, int& code) {
-        return std::unique_ptr<PcmSource>(FfmpegDecoder::open(file, families, code, options));
+        return openFileDecoder(file, families, code, options);
     };
     int error = EngineCode::Ok;
     std::string message;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "DecodeOptions.h"
 #include "Engine.h"
 #include "EngineChannel.h"
-#include "FfmpegDecoder.h"
 #include "FileEncoder.h"
 #include "FormatFamily.h"
 #include "SdlOutput.h"

@@ -5,6 +5,7 @@
 #include "FlacReadBack.h"
 #include "OutputFile.h"
 #include "OutputVerifier.h"
+#include "PacketReadBack.h"
 #include "WaveChannelLayout.h"
 #include "WrittenExtent.h"
 
@@ -166,7 +167,8 @@ struct FileEncoder::State {
     std::uint32_t stored = 0; // sample flags of what lossless codecs store
     std::unique_ptr<OutputFile> file;
     WrittenExtent extent;
-    std::unique_ptr<FlacReadBack> readBack; // verifies FLAC while it is written; gone before the file
+    std::unique_ptr<FlacReadBack> readBack;         // verifies FLAC while it is written; gone before the file
+    std::unique_ptr<PacketReadBack> packetReadBack; // verifies the other lossless outputs while written
     std::unique_ptr<AVFormatContext, FormatContextDeleter> format;
     std::unique_ptr<AVCodecContext, CodecContextDeleter> codec;
     SwrContext* resampler = nullptr; // lossy codecs
@@ -331,6 +333,11 @@ std::unique_ptr<FileEncoder> FileEncoder::open(const EncodeSetup& setup, const C
         errorCode = EngineCode::Create;
         return nullptr;
     }
+    if (setup.verify && setup.codec != OutputCodec::Flac) {
+        // WavPack's muxer writes the length into the first block's header when it finishes.
+        const RewrittenBytes rewritten = setup.codec == OutputCodec::WavPack ? RewrittenBytes{12, 4} : RewrittenBytes{};
+        s.packetReadBack = PacketReadBack::start(*format->streams[0]->codecpar, s.stored, rewritten);
+    }
     errorCode = EngineCode::Ok;
     return std::unique_ptr<FileEncoder>(new FileEncoder(std::move(state)));
 }
@@ -492,6 +499,11 @@ bool FileEncoder::writePacket(AVPacket* packet, int& errorCode)
     AVStream* stream = s.format->streams[0];
     av_packet_rescale_ts(packet, s.codec->time_base, stream->time_base);
     packet->stream_index = stream->index;
+    if (s.packetReadBack && !s.packetReadBack->add(*packet)) {
+        av_packet_unref(packet);
+        errorCode = EngineCode::Mem;
+        return false;
+    }
     const int written = av_write_frame(s.format.get(), packet);
     av_packet_unref(packet);
     if (written < 0) {
@@ -515,6 +527,10 @@ bool FileEncoder::close(int& errorCode)
     if (s.readBack) {
         s.extent.finish();
         errorCode = s.readBack->result(expected);
+        return errorCode == EngineCode::Ok;
+    }
+    if (s.packetReadBack) {
+        errorCode = s.packetReadBack->result(s.file->descriptor(), expected);
         return errorCode == EngineCode::Ok;
     }
     errorCode = verifyOutput(s.file->descriptor(), std::string("output") + containerInfo(s.setup.container).extension,

@@ -14,6 +14,10 @@ namespace tunevale
 // can stretch to years; no real piece lasts longer than this, so longer ones are refused as damaged.
 inline constexpr double LongestSynthesisedSeconds = 24.0 * 60 * 60;
 
+// No real recording has fewer samples per second: a header that says so is damaged, and
+// decoding it would make an encoder stretch every sample into seconds of output.
+inline constexpr int LowestRecordingRate = 1000;
+
 // Why a source's audio is not the whole piece.
 enum class SourceDamage {
     None,

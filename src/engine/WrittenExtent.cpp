@@ -14,6 +14,8 @@ void WrittenExtent::grow(std::uint64_t end)
         if (end <= m_end)
             return;
         m_end = end;
+        if (m_end < m_wanted)
+            return;
     }
     m_changed.notify_all();
 }
@@ -39,7 +41,10 @@ void WrittenExtent::abandon()
 long WrittenExtent::readAt(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t offset)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_abandoned || m_finished || m_end > offset; });
+    // A reader woken for every few bytes written would cost more than its reads.
+    m_wanted = offset + std::min<std::uint64_t>(std::max<std::size_t>(size, 1), SmallestWait);
+    m_changed.wait(lock, [&] { return m_abandoned || m_finished || m_end >= m_wanted; });
+    m_wanted = NoReader;
     if (m_abandoned)
         return -1;
     if (offset >= m_end)

@@ -23,14 +23,18 @@ public:
     void finish();
     void abandon();
 
-    // Reader: up to size bytes at offset of fd once they are written; 0 at the end of the finished
+    // Reader: up to size bytes at offset of fd once they are written (or 128 KiB of them); 0 at the end of the finished
     // file, -1 when the writer gave up or the read failed.
     long readAt(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t offset);
 
 private:
+    static constexpr std::uint64_t SmallestWait = 128 * 1024;
+    static constexpr std::uint64_t NoReader = UINT64_MAX;
+
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::uint64_t m_end = 0;
+    std::uint64_t m_wanted = NoReader; // the end a waiting reader waits for
     bool m_finished = false;
     bool m_abandoned = false;
 };

@@ -1,5 +1,6 @@
 #include "EncodedOutputs.h"
 #include "GainReadBack.h"
+#include "OutputRewrite.h"
 #include "OutputTags.h"
 #include "TagReadBack.h"
 #include "TaggedSources.h"
@@ -225,7 +226,7 @@ TEST_P(ContainerTags, AnAlbumGainLaterChangesOnlyTheGains)
     album.albumGain = -7.1;
     album.albumPeak = 1.0412;
     std::string error;
-    ASSERT_TRUE(WriteGainTags(out.string(), format(), album, error)) << error;
+    ASSERT_TRUE(regainOutput(out.string(), format(), album, std::nullopt, "", error)) << error;
 
     const GainMap expected = GetParam() == EncodedKind::Opus
                                  ? GainMap{{"R128_TRACK_GAIN", "-768"}, {"R128_ALBUM_GAIN", "-3098"}}
@@ -276,7 +277,7 @@ TEST_P(ContainerTags, AFailureLeavesTheOutputAsItWas)
     const OutputTagFormat other = format() == OutputTagFormat::Flac ? OutputTagFormat::Mp4 : OutputTagFormat::Flac;
     EXPECT_TRUE(WriteOutputTags(out.string(), other, unicodeTags(), {}, measured()).failed());
     std::string error;
-    EXPECT_FALSE(WriteGainTags(out.string(), other, measured(), error));
+    EXPECT_FALSE(regainOutput(out.string(), other, measured(), std::nullopt, "", error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(sameContent(out, bytes));
 
@@ -284,7 +285,7 @@ TEST_P(ContainerTags, AFailureLeavesTheOutputAsItWas)
     const std::string damaged = bytes.substr(0, 12);
     writeFile(out, damaged);
     EXPECT_TRUE(WriteOutputTags(out.string(), format(), unicodeTags(), {}, measured()).failed());
-    EXPECT_FALSE(WriteGainTags(out.string(), format(), measured(), error));
+    EXPECT_FALSE(regainOutput(out.string(), format(), measured(), std::nullopt, "", error));
     EXPECT_TRUE(sameContent(out, damaged));
     EXPECT_EQ(namesIn(m_dir.path()).size(), 2u) << "no working copy stays behind";
 }

@@ -1,5 +1,6 @@
 #include "EncodedOutputs.h"
 #include "GainReadBack.h"
+#include "OutputRewrite.h"
 #include "OutputTags.h"
 #include "TagReadBack.h"
 #include "TaggedSources.h"
@@ -54,7 +55,7 @@ TEST_P(GainTagsTest, AnAlbumGainLaterChangesOnlyTheGains)
     album.albumGain = -7.1;
     album.albumPeak = 1.0412;
     std::string error;
-    ASSERT_TRUE(WriteGainTags(out.string(), tagFormatOf(GetParam()), album, error)) << error;
+    ASSERT_TRUE(regainOutput(out.string(), tagFormatOf(GetParam()), album, std::nullopt, "", error)) << error;
 
     const GainMap expected{{"REPLAYGAIN_TRACK_GAIN", "+2.00 dB"},
                            {"REPLAYGAIN_TRACK_PEAK", "0.500000"},
@@ -107,7 +108,7 @@ TEST_P(GainTagsTest, AFailureLeavesTheOutputAsItWas)
     std::filesystem::permissions(m_dir.path(), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
     if (::access(m_dir.path().c_str(), W_OK) != 0) {
-        EXPECT_FALSE(WriteGainTags(out.string(), tagFormatOf(GetParam()), measured(), error));
+        EXPECT_FALSE(regainOutput(out.string(), tagFormatOf(GetParam()), measured(), std::nullopt, "", error));
         EXPECT_FALSE(error.empty());
         EXPECT_TRUE(sameContent(out, bytes));
     }
@@ -116,7 +117,7 @@ TEST_P(GainTagsTest, AFailureLeavesTheOutputAsItWas)
     // TagLib fails on the copy: the output is not of the format named.
     const OutputTagFormat other = GetParam() == EncodedKind::Ogg ? OutputTagFormat::Wma : OutputTagFormat::Ogg;
     error.clear();
-    EXPECT_FALSE(WriteGainTags(out.string(), other, measured(), error));
+    EXPECT_FALSE(regainOutput(out.string(), other, measured(), std::nullopt, "", error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(sameContent(out, bytes));
 
@@ -124,7 +125,7 @@ TEST_P(GainTagsTest, AFailureLeavesTheOutputAsItWas)
     const std::string damaged = bytes.substr(0, 10);
     writeFile(out, damaged);
     error.clear();
-    EXPECT_FALSE(WriteGainTags(out.string(), tagFormatOf(GetParam()), measured(), error));
+    EXPECT_FALSE(regainOutput(out.string(), tagFormatOf(GetParam()), measured(), std::nullopt, "", error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(sameContent(out, damaged));
     EXPECT_EQ(namesIn(m_dir.path()).size(), 2u) << "no working copy stays behind";
@@ -141,7 +142,7 @@ TEST(GainTags, WavCarriesNoneAndIsNotRewrittenForThem)
     const TagWriteResult result = WriteOutputTags(out.string(), OutputTagFormat::Wav, SourceTags{}, {}, measured());
     EXPECT_EQ(result.status, TagWriteStatus::NothingToWrite);
     std::string error;
-    EXPECT_TRUE(WriteGainTags(out.string(), OutputTagFormat::Wav, measured(), error)) << error;
+    EXPECT_TRUE(regainOutput(out.string(), OutputTagFormat::Wav, measured(), std::nullopt, "", error)) << error;
     EXPECT_TRUE(sameContent(out, bytes));
 }
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -39,12 +40,14 @@ public:
 };
 
 // Watches for the modal download dialog while DownloadFile runs and hands it to a check, which
-// returns true once it has done its part. Gives up after a minute so that a fault cannot hang.
-class DialogWatcher
+// returns true once it has done its part: as the dialog shows (a quick download may end before
+// any timer fires), then every 10 ms. Gives up after a minute so that a fault cannot hang.
+class DialogWatcher : public QObject
 {
 public:
     explicit DialogWatcher(std::function<bool(QWidget*)> check) : m_check(std::move(check))
     {
+        qApp->installEventFilter(this);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             if (++m_ticks > 6000) {
                 if (QWidget* dialog = QApplication::activeModalWidget())
@@ -53,14 +56,30 @@ public:
                 return;
             }
             if (QWidget* dialog = QApplication::activeModalWidget())
-                if (m_check(dialog))
-                    m_timer.stop();
+                checkDialog(dialog);
         });
         m_timer.start(10);
     }
+    ~DialogWatcher() override { qApp->removeEventFilter(this); }
     bool gaveUp() const { return m_ticks > 6000; }
 
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(watched);
+            if (widget->isWindow() && widget->isModal())
+                checkDialog(widget);
+        }
+        return false;
+    }
+
 private:
+    void checkDialog(QWidget* dialog)
+    {
+        if (m_timer.isActive() && m_check(dialog))
+            m_timer.stop();
+    }
+
     std::function<bool(QWidget*)> m_check;
     QTimer m_timer;
     int m_ticks = 0;

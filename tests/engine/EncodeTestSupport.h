@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -96,7 +97,8 @@ struct EncodeRun {
 
 // Decodes source (at its own resolution when asked) and encodes it through the engine.
 inline EncodeRun encodeFile(Engine& engine, const std::filesystem::path& source, const EncodeSetup& setup,
-                            const EncodeTarget& target, bool sourceResolution)
+                            const EncodeTarget& target, bool sourceResolution,
+                            const std::function<void()>& beforeClose = {})
 {
     EncodeRun run;
     const std::uint32_t flags = StreamFlag::DecodeOnly | (sourceResolution ? StreamFlag::SourceResolution : 0);
@@ -119,6 +121,8 @@ inline EncodeRun encodeFile(Engine& engine, const std::filesystem::path& source,
         EXPECT_TRUE(
             engine.EncodeFileWrite(encoder, run.pcm.data() + done,
                                    static_cast<std::uint32_t>(std::min<std::size_t>(30001, run.pcm.size() - done))));
+    if (beforeClose)
+        beforeClose();
     run.closed = engine.EncodeFileClose(encoder);
     if (!run.closed)
         run.code = engine.ErrorGetCode();

@@ -270,8 +270,6 @@ TEST_F(FileEncoding, VerificationCatchesCorruptedOutputs)
 {
     for (const auto& format : losslessCases) {
         for (const EncoderFault fault : {EncoderFault::FlipSampleBit, EncoderFault::FlipPacketByte}) {
-            if (fault == EncoderFault::FlipPacketByte && format.codec == OutputCodec::AiffPcm)
-                continue; // PCM has no checksum of its own, and a flipped byte is still a sample
             SCOPED_TRACE(format.extension + (fault == EncoderFault::FlipSampleBit ? " sample" : " packet"));
             EncodeSetup setup = setupFor(format.codec);
             setup.fault = fault;
@@ -282,6 +280,36 @@ TEST_F(FileEncoding, VerificationCatchesCorruptedOutputs)
         }
     }
     EXPECT_EQ(EngineErrorText(EngineCode::VerifyFailed), "The output does not decode to the audio that was encoded");
+}
+
+// Damage done to the file on disk once written (by the disk, by another program) is caught as
+// well where the file is read back when finished. FLAC is read back while it is written, so
+// a change behind what was read already is not seen.
+TEST_F(FileEncoding, VerificationReadsTheFinishedFileBack)
+{
+    for (const auto& format : losslessCases) {
+        if (format.codec == OutputCodec::Flac)
+            continue;
+        SCOPED_TRACE(format.extension);
+        const auto out = m_out / ("damaged" + format.extension);
+        const int fd = ::open(out.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        const auto damageTheMiddle = [fd] {
+            struct stat written {
+            };
+            ASSERT_EQ(::fstat(fd, &written), 0);
+            const off_t middle = written.st_size / 2;
+            char byte = 0;
+            ASSERT_EQ(::pread(fd, &byte, 1, middle), 1);
+            byte = static_cast<char>(byte ^ 0x10);
+            ASSERT_EQ(::pwrite(fd, &byte, 1, middle), 1);
+        };
+        const EncodeRun run =
+            encodeFile(*m_engine, source("cd.flac"), setupFor(format.codec), {fd, ""}, true, damageTheMiddle);
+        ::close(fd);
+        EXPECT_FALSE(run.closed);
+        EXPECT_EQ(run.code, EngineCode::VerifyFailed);
+    }
 }
 
 // Written through a descriptor, the encoder opens no name at all and leaves the descriptor open.

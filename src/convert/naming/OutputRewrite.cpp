@@ -97,7 +97,7 @@ bool regainOutput(const std::string& outputPath, OutputTagFormat format, const G
     PendingOutputFile copy = privateCopy(outputPath, outputPath, error);
     if (!copy.valid())
         return false;
-    if (!WriteGainTags(copy.pathInProcess(), format, gains, error)) {
+    if (!WritePrivateFileGainTags(copy.pathInProcess(), format, gains, error)) {
         copy.discard();
         return false;
     }

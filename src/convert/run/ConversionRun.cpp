@@ -33,6 +33,8 @@ public:
         if (m_meter)
             m_meter->add(format, pcm, bytes);
     }
+    void setDecodeAhead(bool ahead) { m_decodeAhead = ahead; }
+    bool decodeAhead() const override { return m_decodeAhead; }
     void setGainDb(double gain) { m_gain = gain; }
     double gainDb() const override { return m_gain; }
     // The job's loudness, when it is measured and the writer decoded something measurable.
@@ -89,6 +91,7 @@ private:
     const std::atomic<bool>& m_stop;
     std::optional<JobMeter> m_meter;
     double m_gain = 0; // set before the job starts, by the measuring pass
+    bool m_decodeAhead = false;
     std::optional<TrackLoudness> m_sourceLoudness;
     std::atomic<bool> m_measuredFirst{false};
     std::atomic<JobState> m_state{JobState::WaitingConversion};
@@ -188,9 +191,9 @@ ConversionRun::ConversionRun(Engine& engine, ErrorLog& log, ConversionOptions op
     : m_engine(engine), m_log(log), m_options(std::move(options)), m_jobs(std::move(jobs)),
       m_parallel(std::clamp<unsigned>(parallel == 0 ? automaticParallel() : parallel, 1,
                                       std::max<std::size_t>(1, m_jobs.size()))),
-      m_keptParallel(parallel == 0 ? automaticParallel() : parallel), m_bitrateView(bitrateView),
-      m_fingerprint(outputSettingsFingerprint(m_options)), m_naming(m_options, m_fingerprint), m_claimed(m_jobs.size()),
-      m_loudness(m_jobs.size()), m_sources(m_jobs.size())
+      m_keptParallel(parallel == 0 ? automaticParallel() : parallel), m_cores(automaticParallel()),
+      m_bitrateView(bitrateView), m_fingerprint(outputSettingsFingerprint(m_options)),
+      m_naming(m_options, m_fingerprint), m_claimed(m_jobs.size()), m_loudness(m_jobs.size()), m_sources(m_jobs.size())
 {
     for (std::size_t i = 0; i < m_jobs.size(); ++i)
         m_slots.push_back(std::make_unique<Slot>(m_stop, m_options));
@@ -332,6 +335,11 @@ void ConversionRun::work()
                 }
             }
         }
+        {
+            // Fewer jobs than cores (one at a time, or the last of a run): each may use two.
+            const std::lock_guard lock(m_endMutex);
+            m_slots[index]->setDecodeAhead(m_working < m_cores);
+        }
         convert(index, output, std::move(target));
     }
     bool last = false;
@@ -384,7 +392,7 @@ void ConversionRun::writeAlbumGains()
         }
         return loudness;
     };
-    for (const std::size_t i : m_loudness.writeAlbumGains(m_log, measureKept))
+    for (const std::size_t i : m_loudness.writeAlbumGains(m_log, measureKept, m_keptParallel))
         outcomes[i].regained = true;
     const std::lock_guard lock(m_endMutex);
     m_keptOutcomes = std::move(outcomes);

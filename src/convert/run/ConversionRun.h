@@ -150,6 +150,7 @@ private:
     const std::vector<RunJob> m_jobs;
     const unsigned m_parallel;
     const unsigned m_keptParallel; // kept outputs decoded at once: as asked, however few the jobs
+    const unsigned m_cores;
     WmaBitrateListView* m_bitrateView;
 
     std::vector<std::unique_ptr<Slot>> m_slots;

@@ -1,6 +1,8 @@
 #include "DecodeLoop.h"
 
-#include <vector>
+#include "DecodeAhead.h"
+
+#include <memory>
 
 namespace tunevale
 {
@@ -10,12 +12,11 @@ namespace
 
 // Why a read delivered nothing: Stop (an encoder killed on the way out makes reads fail too), a
 // damaged source, an engine failure, or a source that simply had no audio.
-JobResult failedRead(Engine& engine, EngineHandle stream, JobContext& context, ErrorLog& log,
+JobResult failedRead(Engine& engine, EngineHandle stream, int code, JobContext& context, ErrorLog& log,
                      const std::string& origfile, PcmSink& sink)
 {
     if (context.cancelRequested())
         return {JobOutcome::Cancelled, {}};
-    const int code = engine.ErrorGetCode();
     if (sourceDamaged(code))
         return damagedSource(engine, stream, code, origfile, log);
     if (code > 0)
@@ -34,21 +35,29 @@ JobResult decodeInto(Engine& engine, EngineHandle stream, JobContext& context, E
     if (const double gain = context.gainDb();
         gain != 0 && !engine.ChannelSetAttribute(stream, ChannelAttribGain, static_cast<float>(gain)))
         return engineFailure(engineFailureCode(engine), origfile, &log, "the normalising gain was refused");
-    std::vector<char> buffer(chunkBytes);
-    while (engine.ChannelIsActive(stream) != ChannelState::Stopped) {
-        const std::int32_t read =
-            engine.ChannelGetData(stream, buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-        if (read <= 0)
-            return failedRead(engine, stream, context, log, origfile, sink);
-        const auto bytes = static_cast<std::size_t>(read);
-        context.decodedPcm(format, buffer.data(), bytes);
-        if (auto refused = sink.take(buffer.data(), bytes))
+
+    // Decoding ahead ends before the stream is looked at again (a damaged source's position).
+    auto ahead =
+        context.decodeAhead() ? std::make_unique<DecodeAhead>(engine, stream, context, format, chunkBytes) : nullptr;
+    DecodedChunk own;
+    own.pcm.resize(ahead ? 0 : chunkBytes);
+    for (;;) {
+        if (!ahead)
+            readChunk(engine, stream, context, format, own);
+        const DecodedChunk& chunk = ahead ? ahead->next() : own;
+        if (chunk.ended)
+            return {JobOutcome::Complete, {}};
+        if (chunk.failed) {
+            const int code = chunk.code;
+            ahead.reset();
+            return failedRead(engine, stream, code, context, log, origfile, sink);
+        }
+        if (auto refused = sink.take(chunk.pcm.data(), chunk.bytes))
             return std::move(*refused);
-        reportProgress(context, engine.ChannelGetPosition(stream, 0), engine.ChannelGetLength(stream, 0));
+        reportProgress(context, chunk.position, chunk.length);
         if (context.cancelRequested())
             return {JobOutcome::Cancelled, {}};
     }
-    return {JobOutcome::Complete, {}};
 }
 
 } // namespace tunevale

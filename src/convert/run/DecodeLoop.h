@@ -28,8 +28,9 @@ public:
 
 // The one decode loop of every writer: reads stream chunk by chunk to its end, hands each chunk
 // first to the run (JobContext::decodedPcm) and then to sink, with the run's gain applied by the
-// engine to both (JobContext::gainDb), reports progress, and stops after
-// the current chunk when Stop is clicked. Ends Complete or Cancelled, or Error for a damaged
+// engine to both (JobContext::gainDb), reports progress, and stops after the current chunk when
+// Stop is clicked. When the run has a core to spare (JobContext::decodeAhead), the stream is
+// decoded on a thread of its own while sink encodes. Ends Complete or Cancelled, or Error for a damaged
 // source, a failed read (both logged) or a chunk the sink could not take.
 JobResult decodeInto(Engine& engine, EngineHandle stream, JobContext& context, ErrorLog& log,
                      const std::string& origfile, std::size_t chunkBytes, PcmSink& sink);

@@ -32,12 +32,15 @@ public:
     // "Stop" was clicked: the writer ends the job as "Cancelled" after its current chunk.
     virtual bool cancelRequested() const = 0;
     // Every chunk of PCM the writer decoded, in order (format: as the engine delivers it), for the
-    // run to measure. A gain is the engine's to apply: the MP3 and OGG encoders are fed inside the
-    // engine's read, before this sees the chunk.
+    // run to measure; called by one thread at a time, the writer's or its decoding thread. A gain is
+    // the engine's to apply: the MP3 and OGG encoders are fed inside the engine's read, before this
+    // sees the chunk.
     virtual void decodedPcm(const ChannelInfo& format, const void* pcm, std::size_t bytes)
     {
         (void)format, (void)pcm, (void)bytes;
     }
+    // A core is idle beside this job: the writer may decode on a thread of its own while it encodes.
+    virtual bool decodeAhead() const { return false; }
     // The gain in dB the engine applies to the job's audio (normalising); 0 for none.
     virtual double gainDb() const { return 0; }
 };

@@ -8,6 +8,8 @@
 #include "OutputRewrite.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace tunevale
 {
@@ -84,13 +86,17 @@ void RunLoudness::addKept(const std::string& source, const SourceTags& tags,
     m_jobs.push_back({true, false, source, tags.album, tags.albumArtist, loudness, output, format, origin});
 }
 
-std::vector<std::size_t> RunLoudness::writeAlbumGains(ErrorLog& log, const MeasureKept& measure)
+std::vector<std::size_t> RunLoudness::writeAlbumGains(ErrorLog& log, const MeasureKept& measure, unsigned workers)
 {
     const std::lock_guard lock(m_mutex);
     std::vector<AlbumKey> keys;
     for (const Job& job : m_jobs)
         keys.push_back({job.source, job.album, job.albumArtist});
-    std::vector<std::size_t> regained;
+    struct Retag {
+        std::size_t job;
+        GainTags gains;
+    };
+    std::vector<Retag> retags;
     const auto isKept = [this](std::size_t i) { return i >= m_runJobs; };
     for (const std::vector<std::size_t>& album : groupAlbums(keys)) {
         const bool ofTheRun = std::any_of(album.begin(), album.end(), [&](std::size_t i) { return !isKept(i); });
@@ -122,19 +128,36 @@ std::vector<std::size_t> RunLoudness::writeAlbumGains(ErrorLog& log, const Measu
         GainTags gains;
         gains.albumGain = replayGain(together);
         gains.albumPeak = together.peak;
-        for (const std::size_t i : album) {
-            const Job& job = m_jobs[i];
-            std::string error;
-            if (job.format == OutputTagFormat::Wav || (isKept(i) && !changed))
-                continue; // no gain tags, or the album gain it has
+        for (const std::size_t i : album)
+            if (m_jobs[i].format != OutputTagFormat::Wav && (!isKept(i) || changed))
+                retags.push_back({i, gains}); // else no gain tags, or the album gain it has
+    }
+
+    // Each retag copies its output and writes the copy to disk: several at once.
+    std::vector<char> done(retags.size()); // not vector<bool>: each worker sets its own element
+    std::atomic<std::size_t> next = 0;
+    const auto retag = [&] {
+        for (std::size_t n; (n = next++) < retags.size();) {
+            const Job& job = m_jobs[retags[n].job];
             const std::optional<FileStamp> stamp = job.origin ? std::optional(job.origin->first) : std::nullopt;
-            if (!regainOutput(job.output, job.format, gains, stamp, job.origin ? job.origin->second : "", error))
+            std::string error;
+            done[n] = regainOutput(job.output, job.format, retags[n].gains, stamp, job.origin ? job.origin->second : "",
+                                   error);
+            if (!done[n])
                 log.append(EngineCode::TagsNotWritten, job.source,
                            "album gain not written to " + job.output + ": " + error);
-            else if (isKept(i))
-                regained.push_back(i - m_runJobs);
         }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (unsigned w = 1; w < std::min<std::size_t>(workers, retags.size()); ++w)
+            helpers.emplace_back(retag);
+        retag();
     }
+    std::vector<std::size_t> regained;
+    for (std::size_t n = 0; n < retags.size(); ++n)
+        if (done[n] && isKept(retags[n].job))
+            regained.push_back(retags[n].job - m_runJobs);
     return regained;
 }
 

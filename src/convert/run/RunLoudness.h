@@ -86,8 +86,9 @@ public:
     // Writes each complete album's gain and peak into its outputs; failures go to the log. A kept
     // output of unknown loudness is measured, only when the rest of its album is complete; kept
     // outputs are re-tagged only when a job of their album was not measured as before. Returns the
-    // numbers of the kept outputs that got their album's gain.
-    std::vector<std::size_t> writeAlbumGains(ErrorLog& log, const MeasureKept& measure = {});
+    // numbers of the kept outputs that got their album's gain. Up to workers outputs are retagged
+    // at once.
+    std::vector<std::size_t> writeAlbumGains(ErrorLog& log, const MeasureKept& measure = {}, unsigned workers = 1);
 
 private:
     struct Job {

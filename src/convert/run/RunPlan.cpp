@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include <optional>
+#include <vector>
 
 namespace tunevale
 {
@@ -79,8 +80,14 @@ RunStanding runStanding(const ConversionRun& run)
 void showRunProgress(JobTable& table, const ConversionRun& run)
 {
     const auto& jobs = run.jobs();
+    // Read from the last job up: jobs start in record order, so a job is read before any that
+    // started ahead of it, and the list never shows a job started out of order nor more at once
+    // than the run converts. Shown from the first down, as a job ends before the next starts.
+    std::vector<RunJobStatus> statuses(jobs.size());
+    for (std::size_t i = jobs.size(); i-- > 0;)
+        statuses[i] = run.status(i);
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const RunJobStatus status = run.status(i);
+        const RunJobStatus& status = statuses[i];
         // A job the measuring pass went through waits again for its conversion.
         if (status.state == JobState::WaitingConversion && !status.measured)
             continue;

@@ -318,12 +318,13 @@ TagWriteResult WritePrivateFileTags(const std::string& file, OutputTagFormat for
     });
 }
 
-bool WriteGainTags(const std::string& outFile, OutputTagFormat format, const GainTags& gains, std::string& error)
+bool WritePrivateFileGainTags(const std::string& file, OutputTagFormat format, const GainTags& gains,
+                              std::string& error)
 {
     if (gains.empty() || !holdsGainTags(format))
         return true;
-    error = editThroughCopy(outFile, roomForTags({}, std::nullopt), [&](const std::string& copy, std::string& why) {
-        return writeGainsOnly(copy, format, givenGainsOnly(gains), why);
+    error = editInPlace(file, roomForTags({}, std::nullopt), [&](const std::string& path, std::string& why) {
+        return writeGainsOnly(path, format, givenGainsOnly(gains), why);
     });
     return error.empty();
 }

@@ -89,11 +89,12 @@ TagWriteResult WritePrivateFileTags(const std::string& file, OutputTagFormat for
                                     const std::optional<TypedWmaTags>& typedWma = std::nullopt,
                                     const GainTags& gains = {});
 
-// Sets the gain tags of a finished output (an album's gain once its last track has ended), leaving
-// its other tags as they are, by the same copy-and-replace as WriteOutputTags. A gain without a
-// value keeps what the output has. True without a change for empty gains and for WAV, which has no
-// gain tags. False, with error set, when the output was not changed.
-bool WriteGainTags(const std::string& outFile, OutputTagFormat format, const GainTags& gains, std::string& error);
+// Sets the gain tags of a private copy of a finished output (an album's gain once its last track
+// has ended), leaving its other tags as they are, in place as WritePrivateFileTags does: after a
+// failure the copy is to be discarded. A gain without a value keeps what the file has. True
+// without a change for empty gains and for WAV, which has no gain tags; false with error set.
+bool WritePrivateFileGainTags(const std::string& file, OutputTagFormat format, const GainTags& gains,
+                              std::string& error);
 
 // The tag layout of an output format; the iPod default format is an MP3.
 OutputTagFormat tagFormatOf(FileFormat format);
