@@ -75,7 +75,8 @@ const std::vector<Target> Targets{
     {FileFormat::AAC, "AAC 192k", "aac", "m4a", "ffmpeg -v error -i \"$IN\" -c:a aac -b:a 192k \"$OUT\"", "-f m4a"},
     {FileFormat::ALAC, "ALAC", "alac", "m4a", "ffmpeg -v error -i \"$IN\" -c:a alac \"$OUT\"", nullptr},
     {FileFormat::AIFF, "AIFF", "aiff", "aiff", "ffmpeg -v error -i \"$IN\" -c:a pcm_s16be \"$OUT\"", nullptr},
-    {FileFormat::WavPack, "WavPack", "wavpack", "wv", "ffmpeg -v error -i \"$IN\" -c:a wavpack \"$OUT\"", nullptr},
+    {FileFormat::WavPack, "WavPack", "wavpack", "wv",
+     "ffmpeg -v error -i \"$IN\" -c:a wavpack -compression_level 1 \"$OUT\"", nullptr},
 };
 
 pid_t startShell(const std::string& script, const std::map<std::string, std::string>& variables = {})
