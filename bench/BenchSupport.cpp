@@ -41,4 +41,35 @@ bool runProgram(const std::vector<std::string>& argv, bool quiet)
     return pid >= 0 && waitForProgram(pid);
 }
 
+bool makeNoiseAndToneFlac(const std::string& path, bool hires, int seed)
+{
+    const std::string rate = hires ? "96000" : "44100";
+    std::vector<std::string> command{
+        "ffmpeg",
+        "-nostdin",
+        "-v",
+        "error",
+        "-y",
+        "-f",
+        "lavfi",
+        "-i",
+        "anoisesrc=color=pink:amplitude=0.2:sample_rate=" + rate + ":duration=60:seed=" + std::to_string(seed),
+        "-f",
+        "lavfi",
+        "-i",
+        "sine=frequency=" + std::to_string(440 + 10 * seed) + ":sample_rate=" + rate + ":duration=60",
+        "-filter_complex",
+        "amix=inputs=2:normalize=0",
+        "-ac",
+        "2",
+        "-c:a",
+        "flac"};
+    if (hires)
+        command.insert(command.end(), {"-sample_fmt", "s32", "-bits_per_raw_sample", "24"});
+    else
+        command.insert(command.end(), {"-sample_fmt", "s16"});
+    command.push_back(path);
+    return runProgram(command);
+}
+
 } // namespace tunevale::bench

@@ -17,4 +17,8 @@ bool waitForProgram(pid_t pid);
 // Starts a program and waits for it; true when it exited with 0.
 bool runProgram(const std::vector<std::string>& argv, bool quiet = false);
 
+// Makes one minute of pink noise and a tone as 16-bit 44.1 kHz or 24-bit 96 kHz FLAC with ffmpeg;
+// seed picks the noise and the tone (440 + 10 * seed Hz), so that sources differ. True on success.
+bool makeNoiseAndToneFlac(const std::string& path, bool hires, int seed);
+
 } // namespace tunevale::bench

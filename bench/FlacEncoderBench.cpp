@@ -106,36 +106,6 @@ bool libflacEncode(const Pcm& pcm, int level, const std::string& out)
     return FLAC__stream_encoder_finish(encoder.get()) && ok;
 }
 
-bool makeSource(const std::string& path, bool hires)
-{
-    const std::string rate = hires ? "96000" : "44100";
-    std::vector<std::string> command{"ffmpeg",
-                                     "-nostdin",
-                                     "-v",
-                                     "error",
-                                     "-y",
-                                     "-f",
-                                     "lavfi",
-                                     "-i",
-                                     "anoisesrc=color=pink:amplitude=0.2:sample_rate=" + rate + ":duration=60",
-                                     "-f",
-                                     "lavfi",
-                                     "-i",
-                                     "sine=frequency=440:sample_rate=" + rate + ":duration=60",
-                                     "-filter_complex",
-                                     "amix=inputs=2:normalize=0",
-                                     "-ac",
-                                     "2",
-                                     "-c:a",
-                                     "flac"};
-    if (hires)
-        command.insert(command.end(), {"-sample_fmt", "s32", "-bits_per_raw_sample", "24"});
-    else
-        command.insert(command.end(), {"-sample_fmt", "s16"});
-    command.push_back(path);
-    return runProgram(command);
-}
-
 } // namespace
 
 int main()
@@ -149,7 +119,7 @@ int main()
     for (const bool hires : {false, true}) {
         const auto source = (folder / "source.flac").string();
         Pcm pcm;
-        if (!makeSource(source, hires) || !decodeSource(*engine, source, pcm)) {
+        if (!makeNoiseAndToneFlac(source, hires, 0) || !decodeSource(*engine, source, pcm)) {
             std::fprintf(stderr, "the source could not be made or decoded\n");
             return 1;
         }

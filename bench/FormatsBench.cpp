@@ -75,38 +75,6 @@ bool engineEncode(Engine& engine, const std::string& source, const Format& forma
     return ok;
 }
 
-// One minute of pink noise and a tone, as 16-bit 44.1 kHz or 24-bit 96 kHz FLAC.
-bool makeSource(const std::string& path, bool hires, int seed)
-{
-    const std::string rate = hires ? "96000" : "44100";
-    std::vector<std::string> command{
-        "ffmpeg",
-        "-nostdin",
-        "-v",
-        "error",
-        "-y",
-        "-f",
-        "lavfi",
-        "-i",
-        "anoisesrc=color=pink:amplitude=0.2:sample_rate=" + rate + ":duration=60:seed=" + std::to_string(seed),
-        "-f",
-        "lavfi",
-        "-i",
-        "sine=frequency=" + std::to_string(440 + 10 * seed) + ":sample_rate=" + rate + ":duration=60",
-        "-filter_complex",
-        "amix=inputs=2:normalize=0",
-        "-ac",
-        "2",
-        "-c:a",
-        "flac"};
-    if (hires)
-        command.insert(command.end(), {"-sample_fmt", "s32", "-bits_per_raw_sample", "24"});
-    else
-        command.insert(command.end(), {"-sample_fmt", "s16"});
-    command.push_back(path);
-    return runProgram(command);
-}
-
 // The peak memory, in KiB, of a child process that converts sources at once, one engine and
 // thread each.
 long peakKiB(const std::vector<std::string>& sources, const Format& format, const std::filesystem::path& folder)
@@ -154,9 +122,9 @@ int main(int argc, char** argv)
     for (int i = 0; i < HiresFiles; ++i)
         hiresSources.push_back((folder / ("source24-" + std::to_string(i) + ".flac")).string());
     std::printf("making the one-minute FLAC sources...\n");
-    bool made = argc > 1 || makeSource(source, false, 0);
+    bool made = argc > 1 || makeNoiseAndToneFlac(source, false, 0);
     for (int i = 0; i < HiresFiles; ++i)
-        made = made && makeSource(hiresSources[i], true, i + 1);
+        made = made && makeNoiseAndToneFlac(hiresSources[i], true, i + 1);
     if (!made) {
         std::fprintf(stderr, "ffmpeg could not make the sources\n");
         return 1;
