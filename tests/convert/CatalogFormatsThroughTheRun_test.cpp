@@ -74,8 +74,8 @@ std::string pcm32(const std::filesystem::path& file)
 {
     TempDir dir;
     const auto out = dir / "pcm.raw";
-    const auto result = runProgram({"ffmpeg", "-v", "error", "-i", file.string(), "-map", "0:a:0", "-f", "s32le",
-                                    "-c:a", "pcm_s32le", out.string()});
+    const auto result =
+        runFfmpeg({"-i", file.string(), "-map", "0:a:0", "-f", "s32le", "-c:a", "pcm_s32le", out.string()});
     EXPECT_EQ(result.exitCode, 0) << result.output;
     return readFile(out);
 }
@@ -99,7 +99,7 @@ void expectIndependentCheck(const std::filesystem::path& file, FileFormat format
         check = {"wvunpack", "-q", "-v", file.string()};
     if (check.empty())
         return;
-    const auto result = runProgram(check);
+    const auto result = runProgramOnFile(check, file);
     EXPECT_EQ(result.exitCode, 0) << check.front() << ": " << result.output;
     if (format == FileFormat::Opus) {
         EXPECT_EQ(result.output.find("WARNING"), std::string::npos) << result.output;

@@ -30,8 +30,9 @@ inline ProbedTags probeTags(const std::filesystem::path& file)
 {
     ProbedTags tags;
     for (const std::string entries : {"format_tags", "stream_tags"}) {
-        const auto result = runProgram({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", entries,
-                                        "-of", "default=noprint_wrappers=1", file.string()});
+        const auto result = runProgramOnFile({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                                              entries, "-of", "default=noprint_wrappers=1", file.string()},
+                                             file);
         std::istringstream lines(result.output);
         for (std::string line; std::getline(lines, line);) {
             const auto equals = line.find('=');
@@ -55,8 +56,7 @@ inline std::string probedCover(const std::filesystem::path& file)
 {
     TempDir dir;
     const auto out = dir / "cover.bin";
-    runProgram({"ffmpeg", "-v", "error", "-i", file.string(), "-map", "0:v:0?", "-c", "copy", "-frames:v", "1", "-f",
-                "rawvideo", out.string()});
+    runFfmpeg({"-i", file.string(), "-map", "0:v:0?", "-c", "copy", "-frames:v", "1", "-f", "rawvideo", out.string()});
     return std::filesystem::exists(out) ? readFile(out) : std::string();
 }
 
@@ -65,8 +65,7 @@ inline std::string decodedAudio(const std::filesystem::path& file)
 {
     TempDir dir;
     const auto out = dir / "pcm.raw";
-    const auto result =
-        runProgram({"ffmpeg", "-v", "error", "-i", file.string(), "-map", "0:a:0", "-f", "s16le", out.string()});
+    const auto result = runFfmpeg({"-i", file.string(), "-map", "0:a:0", "-f", "s16le", out.string()});
     EXPECT_EQ(result.exitCode, 0) << result.output;
     return readFile(out);
 }

@@ -41,13 +41,13 @@ std::string contentsOf(const fs::path& file)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The ffmpeg that runs: a test may put another one first on PATH.
-std::optional<fs::path> ffmpegOnPath()
+// The program that runs under the name: a test may put another one first on PATH.
+std::optional<fs::path> programOnPath(const std::string& program)
 {
     const char* path = std::getenv("PATH");
     std::istringstream folders(path ? path : "");
     for (std::string folder; std::getline(folders, folder, ':');) {
-        const fs::path candidate = fs::path(folder.empty() ? "." : folder) / "ffmpeg";
+        const fs::path candidate = fs::path(folder.empty() ? "." : folder) / program;
         if (::access(candidate.c_str(), X_OK) == 0)
             return fs::absolute(candidate);
     }
@@ -86,16 +86,12 @@ std::optional<std::string> FixtureCache::keyOf(const std::vector<std::string>& a
     const fs::path output = arguments.back();
     if (!output.is_absolute() || !output.has_filename())
         return std::nullopt;
-    const auto ffmpeg = ffmpegOnPath();
-    std::error_code error;
+    const auto ffmpeg = programKey("ffmpeg");
     if (!ffmpeg)
         return std::nullopt;
-    const auto size = fs::file_size(*ffmpeg, error);
-    const auto time = fs::last_write_time(*ffmpeg, error).time_since_epoch().count();
-    if (error)
-        return std::nullopt;
 
-    std::string key = ffmpeg->string() + '\n' + std::to_string(size) + '\n' + std::to_string(time) + '\n';
+    std::string key = *ffmpeg;
+    std::error_code error;
     const std::string outputFolder = output.parent_path().string();
     for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -110,6 +106,37 @@ std::optional<std::string> FixtureCache::keyOf(const std::vector<std::string>& a
         key += argument + '\n';
     }
     return key + output.filename().string();
+}
+
+std::optional<std::string> FixtureCache::programKey(const std::string& program)
+{
+    const auto found = programOnPath(program);
+    if (!found)
+        return std::nullopt;
+    std::error_code error;
+    const auto size = fs::file_size(*found, error);
+    const auto time = fs::last_write_time(*found, error).time_since_epoch().count();
+    if (error)
+        return std::nullopt;
+    return found->string() + '\n' + std::to_string(size) + '\n' + std::to_string(time) + '\n';
+}
+
+std::optional<std::string> FixtureCache::answer(const std::string& key) const
+{
+    std::error_code error;
+    const fs::path kept = m_folder / (hex(contentHash(key)) + ".answer");
+    if (!fs::is_regular_file(kept, error))
+        return std::nullopt;
+    return contentsOf(kept);
+}
+
+void FixtureCache::keepAnswer(const std::string& key, const std::string& text) const
+{
+    keepFile(m_folder / (hex(contentHash(key)) + ".answer"), [&](const fs::path& file) {
+        std::ofstream out(file, std::ios::binary);
+        out << text;
+        return static_cast<bool>(out.flush());
+    });
 }
 
 bool FixtureCache::make(const std::vector<std::string>& arguments, const std::function<bool()>& run) const
@@ -142,14 +169,23 @@ bool FixtureCache::restore(const std::string& key, const std::filesystem::path& 
 
 void FixtureCache::keep(const std::string& key, const std::filesystem::path& output) const
 {
+    keepFile(fileOf(key, output), [&](const fs::path& file) {
+        std::error_code error;
+        return fs::copy_file(output, file, fs::copy_options::overwrite_existing, error) && !error;
+    });
+}
+
+void FixtureCache::keepFile(const fs::path& kept, const std::function<bool(const fs::path&)>& write) const
+{
     std::error_code error;
     fs::create_directories(m_folder, error);
     // Test programs run side by side: each writes a file of its own and renames it into place.
-    const fs::path kept = fileOf(key, output);
     fs::path partial = kept;
     partial += ".part" + std::to_string(std::random_device{}());
-    if (fs::copy_file(output, partial, fs::copy_options::overwrite_existing, error) && !error)
+    if (write(partial))
         fs::rename(partial, kept, error);
+    else
+        error = std::make_error_code(std::errc::io_error);
     if (error)
         fs::remove(partial, error);
 }

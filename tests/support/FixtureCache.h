@@ -34,9 +34,19 @@ public:
     // nothing else into the output's folder. False when run() failed.
     bool make(const std::vector<std::string>& arguments, const std::function<bool()>& run) const;
 
+    // The identity of the program that runs under this name (its path on PATH, size and time), for
+    // keys of answers; none when it is not found.
+    static std::optional<std::string> programKey(const std::string& program);
+    // A program's answer kept under key (what it printed of files named in the key by content),
+    // or none; answer() and keepAnswer() let a later test program skip running it again.
+    std::optional<std::string> answer(const std::string& key) const;
+    void keepAnswer(const std::string& key, const std::string& text) const;
+
 private:
     bool restore(const std::string& key, const std::filesystem::path& output) const;
     void keep(const std::string& key, const std::filesystem::path& output) const;
+    void keepFile(const std::filesystem::path& kept,
+                  const std::function<bool(const std::filesystem::path&)>& write) const;
     std::filesystem::path fileOf(const std::string& key, const std::filesystem::path& output) const;
 
     std::filesystem::path m_folder;

@@ -126,4 +126,32 @@ TEST(FixtureCache, AnEmptyFolderVariableTurnsTheBuildsCacheOff)
     EXPECT_TRUE(FixtureCache::ofThisBuild());
 }
 
+// A program's answer about a file is kept by the file's contents: the same bytes anywhere are
+// answered from the cache, other bytes, other arguments or a failed run ask the program again.
+TEST(FixtureCache, AnswersAboutFilesAreKeptByTheirContents)
+{
+    TempDir kept, bin, first, second;
+    ScopedEnv cacheFolder("TUNEVALE_FIXTURE_CACHE", kept.path().string());
+    // A program that counts its runs and prints the size of the file it is given.
+    writeScript(bin / "sizeof",
+                "echo run >> '" + (bin / "runs").string() + "'\n[ \"$1\" = fail ] && exit 3\nwc -c < \"$2\"");
+    const char* path = std::getenv("PATH");
+    ScopedEnv env("PATH", bin.path().string() + ":" + (path ? path : ""));
+    const auto runs = [&] { return lines(readFile(bin / "runs")).size(); };
+    writeFile(first / "a.flac", "12345");
+    writeFile(second / "b.flac", "12345");
+    EXPECT_EQ(runProgramOnFile({"sizeof", "-", (first / "a.flac").string()}, first / "a.flac").output, "5\n");
+    EXPECT_EQ(runProgramOnFile({"sizeof", "-", (second / "b.flac").string()}, second / "b.flac").output, "5\n");
+    EXPECT_EQ(runs(), 1u);
+
+    writeFile(second / "b.flac", "1234567");
+    EXPECT_EQ(runProgramOnFile({"sizeof", "-", (second / "b.flac").string()}, second / "b.flac").output, "7\n");
+    EXPECT_EQ(runProgramOnFile({"sizeof", "+", (second / "b.flac").string()}, second / "b.flac").output, "7\n");
+    EXPECT_EQ(runs(), 3u);
+
+    for (int n = 0; n < 2; ++n)
+        EXPECT_EQ(runProgramOnFile({"sizeof", "fail", (first / "a.flac").string()}, first / "a.flac").exitCode, 3);
+    EXPECT_EQ(runs(), 5u);
+}
+
 } // namespace

@@ -113,7 +113,7 @@ ProgramResult runProgram(const std::vector<std::string>& argv, int timeoutSecond
     return result;
 }
 
-void ffmpeg(const std::vector<std::string>& arguments)
+ProgramResult runFfmpeg(const std::vector<std::string>& arguments)
 {
     std::vector<std::string> argv{"ffmpeg", "-nostdin", "-v", "error", "-y"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -123,8 +123,33 @@ void ffmpeg(const std::vector<std::string>& arguments)
         return result.exitCode == 0;
     };
     const auto cache = FixtureCache::ofThisBuild();
-    const bool made = cache ? cache->make(arguments, run) : run();
-    ASSERT_TRUE(made) << result.output;
+    if (cache ? cache->make(arguments, run) : run())
+        result.exitCode = 0; // also when the file came from the cache
+    return result;
+}
+
+ProgramResult runProgramOnFile(const std::vector<std::string>& argv, const std::filesystem::path& file)
+{
+    const auto cache = FixtureCache::ofThisBuild();
+    const auto program = argv.empty() ? std::nullopt : FixtureCache::programKey(argv.front());
+    if (!cache || !program)
+        return runProgram(argv);
+    // The file counts by its contents and its extension, every other argument as it is written.
+    std::string key = *program + "file " + std::to_string(contentHash(readFile(file))) + file.extension().string();
+    for (std::size_t i = 1; i < argv.size(); ++i)
+        key += '\n' + (argv[i] == file.string() ? std::string("<file>") : argv[i]);
+    if (const auto kept = cache->answer(key))
+        return {0, *kept};
+    ProgramResult result = runProgram(argv);
+    if (result.exitCode == 0)
+        cache->keepAnswer(key, result.output);
+    return result;
+}
+
+void ffmpeg(const std::vector<std::string>& arguments)
+{
+    const ProgramResult result = runFfmpeg(arguments);
+    ASSERT_EQ(result.exitCode, 0) << result.output;
 }
 
 std::filesystem::path makeTone(const std::filesystem::path& file, double seconds, int rate, int channels,
@@ -204,19 +229,47 @@ QJsonObject probeAll(const std::filesystem::path& file)
     return QJsonDocument::fromJson(QByteArray::fromStdString(result.output.substr(begin, end - begin + 1))).object();
 }
 
+// What ffprobe says of the file, kept in the build's fixture cache by the file's contents: test
+// programs probe the same outputs run after run (the encoders write the same bytes), and starting
+// ffprobe costs more than most of their checks.
+QJsonObject probedThroughCache(const std::filesystem::path& file, std::uint64_t contents)
+{
+    const auto cache = FixtureCache::ofThisBuild();
+    const auto program = FixtureCache::programKey("ffprobe");
+    if (!cache || !program)
+        return probeAll(file);
+    // The name's extension is part of the key: ffprobe guesses some formats by it.
+    const std::string key = *program + "probe " + std::to_string(contents) + ' ' + file.extension().string();
+    QJsonObject all;
+    if (const auto kept = cache->answer(key))
+        all = QJsonDocument::fromJson(QByteArray::fromStdString(*kept)).object();
+    if (all.isEmpty()) {
+        all = probeAll(file);
+        if (!all.isEmpty())
+            cache->keepAnswer(key, QJsonDocument(all).toJson(QJsonDocument::Compact).toStdString());
+    }
+    // The one path-dependent value: the name the file was probed under.
+    QJsonObject format = all.value("format").toObject();
+    if (format.contains("filename")) {
+        format["filename"] = QString::fromStdString(file.string());
+        all["format"] = format;
+    }
+    return all;
+}
+
 // Tests ask several entries of one file: ffprobe runs once for each contents of each file.
 QJsonObject probed(const std::filesystem::path& file)
 {
     static std::mutex mutex;
     static std::map<std::string, QJsonObject> known;
-    const std::string key =
-        std::filesystem::absolute(file).string() + '\n' + std::to_string(contentHash(readFile(file)));
+    const std::uint64_t contents = contentHash(readFile(file));
+    const std::string key = std::filesystem::absolute(file).string() + '\n' + std::to_string(contents);
     {
         std::lock_guard lock(mutex);
         if (const auto found = known.find(key); found != known.end())
             return found->second;
     }
-    const QJsonObject all = probeAll(file);
+    const QJsonObject all = probedThroughCache(file, contents);
     std::lock_guard lock(mutex);
     known[key] = all;
     return all;

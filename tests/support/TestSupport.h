@@ -35,7 +35,14 @@ bool eventually(const std::function<bool()>& condition, int timeoutMs, int pollM
 // Runs a program with an argument vector (no shell), waiting at most timeoutSeconds.
 ProgramResult runProgram(const std::vector<std::string>& argv, int timeoutSeconds = 120);
 
-// Runs ffmpeg quietly with the given arguments and "-y"; fails the calling test when it fails.
+// Runs a program that only reads file (named among its arguments) and prints what it finds; a
+// successful answer is kept in the build's fixture cache for the same file contents and arguments.
+ProgramResult runProgramOnFile(const std::vector<std::string>& argv, const std::filesystem::path& file);
+
+// Runs ffmpeg quietly with the given arguments and "-y"; an output file that an earlier run made
+// from the same inputs comes from the build's fixture cache instead (exit code 0, no output).
+ProgramResult runFfmpeg(const std::vector<std::string>& arguments);
+// runFfmpeg, failing the calling test when ffmpeg fails.
 void ffmpeg(const std::vector<std::string>& arguments);
 
 // Writes a sine tone made by ffmpeg: seconds long, at rate and channel count, encoded by the
