@@ -1,5 +1,7 @@
 #include "FlacReadBack.h"
 
+#include "BackgroundThread.h"
+
 #include "Engine.h"
 #include "WrittenExtent.h"
 
@@ -103,6 +105,7 @@ FlacReadBack::~FlacReadBack()
 
 void FlacReadBack::run()
 {
+    yieldToTheJobsOtherThreads();
     const std::unique_ptr<FLAC__StreamDecoder, DecoderDeleter> decoder(FLAC__stream_decoder_new());
     if (!decoder ||
         FLAC__stream_decoder_init_stream(decoder.get(), readBytes, nullptr, nullptr, nullptr, nullptr, takeFrame,

@@ -1,5 +1,7 @@
 #include "PacketReadBack.h"
 
+#include "BackgroundThread.h"
+
 #include "Engine.h"
 #include "FileInput.h"
 #include "NativeSamples.h"
@@ -95,6 +97,7 @@ void PacketReadBack::addPayload(PcmDigest& digest, const AVPacket& packet, bool 
 
 void PacketReadBack::run()
 {
+    yieldToTheJobsOtherThreads();
     for (bool first = true;; first = false) {
         Packet packet;
         {
