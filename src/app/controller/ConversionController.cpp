@@ -109,8 +109,11 @@ void ConversionController::tick()
 {
     if (!m_run)
         return;
+    // Asked before the statuses are read: a run that ends while they are read shows its last
+    // job's end at the next tick, never leaves the job at its last progress.
+    const bool finished = m_run->finished();
     showRunProgress(m_services.jobs.rsJobs(), *m_run);
-    if (m_run->finished())
+    if (finished)
         endRun(true);
 }
 
