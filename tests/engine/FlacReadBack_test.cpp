@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <fstream>
 #include <future>
+#include <set>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace tunevale;
@@ -31,6 +34,22 @@ std::string withoutLength(std::string bytes)
     for (int i = 22; i < 26; ++i)
         bytes[i] = 0;
     return bytes;
+}
+
+// The nice values of this process's threads, read from /proc.
+std::multiset<int> threadNiceValues()
+{
+    std::multiset<int> values;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream in(task.path() / "stat");
+        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        for (int n = 3; n <= 19 && fields >> field; ++n)
+            if (n == 19)
+                values.insert(std::stoi(field));
+    }
+    return values;
 }
 
 class FlacReadBackTest : public ::testing::Test
@@ -134,6 +153,21 @@ TEST_F(FlacReadBackTest, EndsWhenTheWriterGivesUp)
         extent.grow(bytes.size() / 2);
     });
     EXPECT_EQ(abandoned.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+}
+
+// The read-back trails the encoder: its thread runs below the priority of the thread that writes,
+// which keeps its own.
+TEST_F(FlacReadBackTest, RunsBelowTheWritersPriority)
+{
+    const int own = ::getpriority(PRIO_PROCESS, 0);
+    if (own >= 15)
+        GTEST_SKIP() << "the tests run at the lowest priorities already";
+    const auto flac = makeSource(*s_dir, "cd.flac");
+    WrittenExtent extent;
+    FlacReadBack readBack(m_fd, extent, expectedPcm(flac, sourceFile("cd.flac")));
+    EXPECT_TRUE(eventually([&] { return threadNiceValues().count(own + 5) == 1; }, 5000)) << own;
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), own);
+    extent.finish();
 }
 
 } // namespace
