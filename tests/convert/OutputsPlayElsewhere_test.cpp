@@ -19,7 +19,7 @@ namespace
 // The figures of `sox FILE -n stat` by name ("Length (seconds)", "RMS     amplitude", ...).
 std::map<std::string, double> soxStat(const std::filesystem::path& file)
 {
-    const ProgramResult result = runProgram({"sox", file.string(), "-n", "stat"});
+    const ProgramResult result = runProgramOnFile({"sox", file.string(), "-n", "stat"}, file);
     EXPECT_EQ(result.exitCode, 0) << file << ": " << result.output;
     std::map<std::string, double> figures;
     std::istringstream lines(result.output);
@@ -33,7 +33,7 @@ std::map<std::string, double> soxStat(const std::filesystem::path& file)
 
 int soxChannels(const std::filesystem::path& file)
 {
-    return std::atoi(runProgram({"sox", "--i", "-c", file.string()}).output.c_str());
+    return std::atoi(runProgramOnFile({"sox", "--i", "-c", file.string()}, file).output.c_str());
 }
 
 // Decodes file with the program that other software would use for it, into a WAV beside it.

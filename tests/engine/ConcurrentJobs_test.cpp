@@ -163,9 +163,10 @@ int largestSampleDifference(const std::string& a, const std::string& b)
 // The codec, the duration and the tags of a written file, read by ffprobe.
 std::map<std::string, std::string> probe(const std::filesystem::path& file)
 {
-    const auto result = runProgram({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
-                                    "stream=codec_name:format=duration:format_tags", "-of",
-                                    "default=noprint_wrappers=1", file.string()});
+    const auto result = runProgramOnFile({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                                          "stream=codec_name:format=duration:format_tags", "-of",
+                                          "default=noprint_wrappers=1", file.string()},
+                                         file);
     std::map<std::string, std::string> entries;
     std::istringstream lines(result.output);
     for (std::string line; std::getline(lines, line);)

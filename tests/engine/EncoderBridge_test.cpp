@@ -73,9 +73,11 @@ BridgeRun convert(Engine& engine, const std::filesystem::path& source, const Enc
 
 std::map<std::string, std::string> probeEntries(const std::filesystem::path& file)
 {
-    const auto result = runProgram({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
-                                    "stream=codec_name,sample_rate,channels,channel_layout,bit_rate:format=duration",
-                                    "-of", "default=noprint_wrappers=1", file.string()});
+    const auto result =
+        runProgramOnFile({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                          "stream=codec_name,sample_rate,channels,channel_layout,bit_rate:format=duration", "-of",
+                          "default=noprint_wrappers=1", file.string()},
+                         file);
     std::map<std::string, std::string> entries;
     std::istringstream lines(result.output);
     for (std::string line; std::getline(lines, line);)

@@ -87,11 +87,11 @@ TEST_F(FileEncoding, LosslessOutputsHoldTheSourcesPcmBitForBit)
                 EXPECT_EQ(probeInteger(out, "stream=bits_per_raw_sample"), 24);
             }
             if (format.codec == OutputCodec::Flac) {
-                const auto tested = runProgram({"flac", "-t", "-s", out.string()});
+                const auto tested = runProgramOnFile({"flac", "-t", "-s", out.string()}, out);
                 EXPECT_EQ(tested.exitCode, 0) << tested.output;
             }
             if (format.codec == OutputCodec::WavPack) {
-                const auto verified = runProgram({"wvunpack", "-q", "-v", out.string()});
+                const auto verified = runProgramOnFile({"wvunpack", "-q", "-v", out.string()}, out);
                 EXPECT_EQ(verified.exitCode, 0) << verified.output;
             }
         }
@@ -140,7 +140,7 @@ TEST_F(FileEncoding, WavPackStores24BitSamplesAs24Bits)
     const auto flac = m_out / "hires.flac";
     ASSERT_TRUE(encode("hires.flac", setupFor(OutputCodec::WavPack), wv).closed);
     ASSERT_TRUE(encode("hires.flac", setupFor(OutputCodec::Flac), flac).closed);
-    const auto summary = runProgram({"wvunpack", "-ss", wv.string()});
+    const auto summary = runProgramOnFile({"wvunpack", "-ss", wv.string()}, wv);
     EXPECT_NE(summary.output.find("24-bit ints"), std::string::npos) << summary.output;
     EXPECT_LT(std::filesystem::file_size(wv), std::filesystem::file_size(flac) * 1.15);
 }
@@ -175,7 +175,7 @@ TEST_F(FileEncoding, OpusIsResampledTo48kHzAndKeepsTheExactLength)
         EXPECT_EQ(engineFrames(*m_engine, out), expected);
         EXPECT_EQ(probeInteger(out, "stream=channels"), src.chans);
 
-        const auto info = runProgram({"opusinfo", out.string()});
+        const auto info = runProgramOnFile({"opusinfo", out.string()}, out);
         EXPECT_EQ(info.exitCode, 0) << info.output;
         EXPECT_NE(info.output.find("Pre-skip: 312"), std::string::npos) << info.output;
         EXPECT_NE(info.output.find("Playback gain: 0 dB"), std::string::npos) << info.output;

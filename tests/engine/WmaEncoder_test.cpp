@@ -57,9 +57,10 @@ double probeNumber(const std::filesystem::path& file, const std::string& entry)
 // bit_rate comes second and is stored as "format_bit_rate".
 std::map<std::string, std::string> probeEntries(const std::filesystem::path& file)
 {
-    const auto result = runProgram({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
-                                    "stream=codec_name,sample_rate,channels,bit_rate:format=bit_rate,duration", "-of",
-                                    "default=noprint_wrappers=1", file.string()});
+    const auto result = runProgramOnFile({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                                          "stream=codec_name,sample_rate,channels,bit_rate:format=bit_rate,duration",
+                                          "-of", "default=noprint_wrappers=1", file.string()},
+                                         file);
     std::map<std::string, std::string> entries;
     std::istringstream lines(result.output);
     for (std::string line; std::getline(lines, line);) {
