@@ -164,7 +164,9 @@ std::vector<JobReport> runJobs(std::vector<RunJob> jobs, const ConversionOptions
     showProgress();
     run.start();
     while (!run.finished()) {
-        if (services.stopSignals.wait(std::chrono::milliseconds(100)))
+        // The run's end wakes this at once; a stop signal is taken within the interval.
+        run.waitFor(std::chrono::milliseconds(100));
+        if (services.stopSignals.wait(std::chrono::milliseconds(0)))
             run.requestStop();
         drain();
         showProgress();
