@@ -97,12 +97,13 @@ TEST(OutputPlacement, EncodersWriteAPrivateFileAndNothingLiesUnderAFinalNameMean
         listings.push_back(readFile(start.path() / "listing"));
     }
     ASSERT_EQ(listings.size(), 2u);
-    // While a job ran its final name held nothing, not even an empty placeholder.
+    // While a job ran its final name held nothing, not even an empty placeholder. (The first job's
+    // finished output may still wait in its own private folder until its album is settled.)
     for (const std::string& listing : listings) {
         const auto entries = lines(listing);
         const auto privateFolders = std::count_if(entries.begin(), entries.end(),
                                                   [](const std::string& e) { return startsWith(e, ".tunevale-"); });
-        EXPECT_EQ(privateFolders, 1) << listing;
+        EXPECT_GE(privateFolders, 1) << listing;
         EXPECT_EQ(std::count(entries.begin(), entries.end(), "song_Converted.mp3"), 0) << listing;
     }
     EXPECT_TRUE(std::any_of(listings.begin(), listings.end(), [](const std::string& listing) {

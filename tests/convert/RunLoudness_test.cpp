@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <regex>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace tunevale::test
 {
@@ -285,6 +287,128 @@ TEST(RunLoudness, AlbumNormalisingKeepsTheTracksApart)
     EXPECT_NEAR(first.integrated - second.integrated, 6.0, 0.3);
     EXPECT_NEAR(ffmpegMeasures({rig.out("a.ogg"), rig.out("b.ogg")}).integrated, -16.0, 0.5);
     EXPECT_NEAR(gainOf(readGains(rig.out("a.ogg")), "REPLAYGAIN_ALBUM_GAIN"), -2.0, 0.5);
+}
+
+// Counts the files given a name in a folder (created, or moved in from a private folder), by name.
+class PlacementCounter
+{
+public:
+    explicit PlacementCounter(const std::filesystem::path& folder) : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        std::filesystem::create_directories(folder);
+        EXPECT_GE(::inotify_add_watch(m_fd, folder.c_str(), IN_MOVED_TO | IN_CREATE), 0);
+    }
+    ~PlacementCounter() { ::close(m_fd); }
+    PlacementCounter(const PlacementCounter&) = delete;
+    PlacementCounter& operator=(const PlacementCounter&) = delete;
+
+    std::map<std::string, int> placements()
+    {
+        alignas(inotify_event) char buffer[64 * 1024];
+        for (ssize_t got; (got = ::read(m_fd, buffer, sizeof buffer)) > 0;)
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                const std::string name = event->len ? event->name : "";
+                if (!(event->mask & IN_ISDIR) && !name.starts_with("."))
+                    ++m_placed[name];
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        return m_placed;
+    }
+
+private:
+    int m_fd;
+    std::map<std::string, int> m_placed;
+};
+
+std::filesystem::path taggedSine(const std::filesystem::path& file, const std::string& album, double level,
+                                 double seconds = 3)
+{
+    return makeSine(file, level, seconds, {"-metadata", "album=" + album, "-metadata", "album_artist=Someone"});
+}
+
+// Albums that stand together in the list: each output takes its name once, already carrying its
+// album's gain, rather than being written again once the album is measured.
+TEST(RunLoudness, EachOutputIsPlacedOnceWithItsAlbumGain)
+{
+    for (const FileFormat format : {FileFormat::OGG, FileFormat::FLAC}) {
+        ConversionRig rig;
+        SCOPED_TRACE(outputFormat(format).extension);
+        const std::vector<std::filesystem::path> sources{
+            taggedSine(rig.dir / "in" / "a1.flac", "First", -20), taggedSine(rig.dir / "in" / "a2.flac", "First", -26),
+            taggedSine(rig.dir / "in" / "a3.flac", "First", -22), taggedSine(rig.dir / "in" / "b1.flac", "Second", -30),
+            taggedSine(rig.dir / "in" / "b2.flac", "Second", -24)};
+        PlacementCounter counter(rig.dir / "out");
+        rig.chooseFormat(format);
+        for (const auto& source : sources)
+            rig.addJob(source);
+        rig.controller.setParallelJobs(2);
+        rig.convert();
+        std::map<std::string, int> expected;
+        std::vector<GainMap> gains;
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            ASSERT_EQ(rig.status(i), "Complete");
+            const std::string name = sources[i].stem().string() + "." + outputFormat(format).extension;
+            expected[name] = 1;
+            gains.push_back(readGains(rig.out(name)));
+        }
+        EXPECT_EQ(counter.placements(), expected);
+        for (const std::size_t i : {1u, 2u})
+            EXPECT_EQ(gains[i].at("REPLAYGAIN_ALBUM_GAIN"), gains[0].at("REPLAYGAIN_ALBUM_GAIN"));
+        EXPECT_EQ(gains[4].at("REPLAYGAIN_ALBUM_GAIN"), gains[3].at("REPLAYGAIN_ALBUM_GAIN"));
+        EXPECT_NE(gains[3].at("REPLAYGAIN_ALBUM_GAIN"), gains[0].at("REPLAYGAIN_ALBUM_GAIN"));
+    }
+}
+
+// An album whose tracks lie apart in the list gets the same album gain as when they stand
+// together, whatever its first track was given before the rest of the album turned up.
+TEST(RunLoudness, AnAlbumSpreadOverTheListGetsTheGainOfAllItsTracks)
+{
+    std::map<std::string, GainMap> byOrder[2];
+    for (const bool spread : {false, true}) {
+        ConversionRig rig;
+        const auto a1 = taggedSine(rig.dir / "in" / "a1.flac", "First", -20);
+        const auto a2 = taggedSine(rig.dir / "in" / "a2.flac", "First", -28);
+        const auto b1 = taggedSine(rig.dir / "in" / "b1.flac", "Second", -24);
+        const auto b2 = taggedSine(rig.dir / "in" / "b2.flac", "Second", -16);
+        rig.chooseFormat(FileFormat::MP3);
+        for (const auto& source : spread ? std::vector{a1, b1, a2, b2} : std::vector{a1, a2, b1, b2})
+            rig.addJob(source);
+        rig.convert();
+        for (const char* name : {"a1.mp3", "a2.mp3", "b1.mp3", "b2.mp3"})
+            byOrder[spread][name] = readGains(rig.out(name));
+    }
+    EXPECT_EQ(byOrder[1], byOrder[0]);
+    EXPECT_EQ(byOrder[1]["a1.mp3"].at("REPLAYGAIN_ALBUM_GAIN"), byOrder[1]["a2.mp3"].at("REPLAYGAIN_ALBUM_GAIN"));
+}
+
+// A run stopped before an album's last track leaves the album's earlier tracks with their track
+// gains alone, although they were given the album gain of the tracks ended so far.
+TEST(RunLoudness, AStopBeforeAnAlbumsLastTrackLeavesItWithoutAlbumGain)
+{
+    ConversionRig rig;
+    const auto a1 = taggedSine(rig.dir / "in" / "a1.flac", "First", -20);
+    const auto b1 = taggedSine(rig.dir / "in" / "b1.flac", "Second", -24);
+    const auto a2 = taggedSine(rig.dir / "in" / "a2.flac", "First", -28, 240);
+    rig.chooseFormat(FileFormat::MP3);
+    for (const auto& source : {a1, b1, a2})
+        rig.addJob(source);
+    bool stopped = false;
+    rig.convert(ConvertButton::cmdConvert, [&] {
+        if (!stopped && rig.status(1) == "Complete") {
+            rig.controller.cmdConvert_Click(); // "Stop"
+            stopped = true;
+        }
+    });
+    ASSERT_EQ(rig.status(0), "Complete");
+    ASSERT_NE(rig.status(2), "Complete");
+    const GainMap first = readGains(rig.out("a1.mp3"));
+    EXPECT_EQ(first.count("REPLAYGAIN_ALBUM_GAIN"), 0u);
+    EXPECT_EQ(first.count("REPLAYGAIN_ALBUM_PEAK"), 0u);
+    EXPECT_NEAR(gainOf(first, "REPLAYGAIN_TRACK_GAIN"), 2.0, 0.1);
+    // The second album's one track ended: an album of its own.
+    EXPECT_EQ(readGains(rig.out("b1.mp3")).at("REPLAYGAIN_ALBUM_GAIN"),
+              readGains(rig.out("b1.mp3")).at("REPLAYGAIN_TRACK_GAIN"));
 }
 
 } // namespace

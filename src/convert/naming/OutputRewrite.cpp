@@ -92,12 +92,13 @@ bool retagOutput(const std::string& outputPath, const ConversionOptions& options
 }
 
 bool regainOutput(const std::string& outputPath, OutputTagFormat format, const GainTags& gains,
-                  const std::optional<FileStamp>& sourceStamp, const std::string& fingerprint, std::string& error)
+                  const std::optional<FileStamp>& sourceStamp, const std::string& fingerprint, std::string& error,
+                  OtherGains others)
 {
     PendingOutputFile copy = privateCopy(outputPath, outputPath, error);
     if (!copy.valid())
         return false;
-    if (!WritePrivateFileGainTags(copy.pathInProcess(), format, gains, error)) {
+    if (!WritePrivateFileGainTags(copy.pathInProcess(), format, gains, error, others)) {
         copy.discard();
         return false;
     }

@@ -21,7 +21,8 @@ bool retagOutput(const std::string& outputPath, const ConversionOptions& options
 // Sets the gain tags of a finished output the same way, through a copy placed over it in one step;
 // with sourceStamp the copy is recorded as made from the source with those settings.
 bool regainOutput(const std::string& outputPath, OutputTagFormat format, const GainTags& gains,
-                  const std::optional<FileStamp>& sourceStamp, const std::string& fingerprint, std::string& error);
+                  const std::optional<FileStamp>& sourceStamp, const std::string& fingerprint, std::string& error,
+                  OtherGains others = OtherGains::Kept);
 
 // Copies the file at sourcePath to outputPath (its folders made as needed) with the source's
 // modification time, through a private folder beside it: placed over what holds the name when

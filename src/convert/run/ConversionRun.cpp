@@ -1,5 +1,6 @@
 #include "ConversionRun.h"
 
+#include "DescriptorLimit.h"
 #include "ErrorLog.h"
 #include "FileEncoderWriter.h"
 #include "FileLoudness.h"
@@ -12,9 +13,22 @@
 #include "WmaWriter.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace tunevale
 {
+
+namespace
+{
+
+// The most complete outputs held back for their albums at once (fewer when the open-file limit
+// leaves less room): beyond it the earliest are placed as they are, and their album gains written
+// through copies at the end.
+constexpr std::size_t MaxHeldOutputs = 40;
+// Held outputs whose album gains are written and sent to the disk at once.
+constexpr std::size_t GainWritesAtOnce = 8;
+
+} // namespace
 
 // The shared state of one job: written by the worker that converts it, read by the owner.
 class ConversionRun::Slot : public JobContext
@@ -209,6 +223,10 @@ ConversionRun::~ConversionRun()
 
 void ConversionRun::start()
 {
+    // Kept outputs share albums that only the run's end can settle.
+    m_heldAtMost = std::min(MaxHeldOutputs, heldOutputsWithin(descriptorLimit(), m_parallel));
+    m_holdForAlbums = m_options.replayGain && m_options.format && m_kept.empty() &&
+                      tagFormatOf(*m_options.format) != OutputTagFormat::Wav && m_heldAtMost > 0;
     const std::lock_guard lock(m_endMutex);
     m_running = m_parallel;
     m_working = m_parallel;
@@ -361,6 +379,7 @@ void ConversionRun::writeAlbumGains()
     for (std::size_t i = 0; i < m_jobs.size(); ++i)
         if (!m_loudness.told(i))
             m_loudness.leftUnmeasured(i, m_jobs[i].source, tagsForNaming(m_engine, m_jobs[i].source));
+    placeSettledOutputs();
     const PeakKind peakKind = m_options.truePeak ? PeakKind::True : PeakKind::Sample;
     std::vector<KeptOutcome> outcomes(m_kept.size());
     for (const KeptOutput& kept : m_kept) {
@@ -405,11 +424,16 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
     const RunJob& job = m_jobs[index];
     RunJobStatus status;
     if (target.upToDate) {
+        // Told now, so that the albums after it need not wait for the run's end.
+        if (m_holdForAlbums)
+            m_loudness.leftUnmeasured(index, job.source, tagsForNaming(m_engine, job.source));
         status.state = JobState::UpToDate;
         status.output = target.path;
         slot.end(status);
         if (onJobEnded)
             onJobEnded(index, status);
+        if (m_holdForAlbums)
+            placeSettledOutputs();
         return;
     }
     SourceTags tags;
@@ -419,6 +443,7 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
                                      : JobResult::error(std::move(target.failure));
     const std::optional<TrackLoudness> loudness =
         result.outcome == JobOutcome::Complete ? slot.loudness() : std::nullopt;
+    const bool held = m_holdForAlbums && loudness;
     if (result.outcome == JobOutcome::Complete) {
         const GainTags gains = loudness ? trackGainTags(*loudness) : GainTags{};
         if (m_options.carryTags || !gains.empty())
@@ -427,13 +452,14 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
         if (target.sourceStamp)
             writeOutputOrigin(output.pathInProcess(), *target.sourceStamp, m_fingerprint);
         std::string placing;
-        if (!output.flush(placing) || !place(output, target, placing))
+        if (!output.flush(placing) || (!held && !place(output, target, placing)))
             result = JobResult::error(std::move(placing));
     }
     if (result.outcome != JobOutcome::Complete && !name.empty())
         releaseName(name);
     // A cancelled or failed job leaves nothing: its partial file goes with its private folder.
-    output.discard();
+    if (!held || result.outcome != JobOutcome::Complete)
+        output.discard();
     status.state = finalState(result.outcome);
     status.progress = slot.status().progress;
     status.failure = std::move(result.failure);
@@ -458,13 +484,120 @@ void ConversionRun::convert(std::size_t index, PendingOutputFile& output, Output
                                                 : std::nullopt);
         if (job.storedLoudness && status.sourceLoudness == job.storedLoudness)
             m_loudness.measuredAsBefore(index);
-    } else if (!tags.empty()) {
-        m_loudness.leftUnmeasured(index, job.source, tags);
+    } else if (!tags.empty() || m_holdForAlbums) {
+        m_loudness.leftUnmeasured(index, job.source, !tags.empty() ? tags : tagsForNaming(m_engine, job.source));
     }
     status.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     slot.end(status);
+    if (held && result.outcome == JobOutcome::Complete) {
+        hold({index, std::move(output), std::move(target), std::move(status), std::nullopt, {}});
+        return;
+    }
     if (onJobEnded)
         onJobEnded(index, status);
+    if (m_holdForAlbums)
+        placeSettledOutputs(); // this job's end may settle the albums before it
+}
+
+void ConversionRun::hold(Held held)
+{
+    {
+        const std::lock_guard lock(m_heldMutex);
+        m_held.push_back(std::move(held));
+    }
+    placeSettledOutputs();
+}
+
+void ConversionRun::placeSettledOutputs()
+{
+    std::vector<Held> ready;
+    {
+        const std::lock_guard lock(m_heldMutex);
+        const auto take = [this, &ready](std::size_t index, std::optional<GainTags> gains) {
+            const auto found =
+                std::find_if(m_held.begin(), m_held.end(), [index](const Held& h) { return h.index == index; });
+            found->albumGains = std::move(gains);
+            ready.push_back(std::move(*found));
+            m_held.erase(found);
+        };
+        std::vector<std::size_t> waiting;
+        for (const Held& h : m_held)
+            waiting.push_back(h.index);
+        for (const RunLoudness::SettledAlbum& album : m_loudness.settle(waiting))
+            for (const std::size_t index : album.held)
+                take(index, album.gains);
+        // Too many waiting: the earliest take their names as they are.
+        while (m_held.size() > m_heldAtMost)
+            take(std::min_element(m_held.begin(), m_held.end(),
+                                  [](const Held& a, const Held& b) { return a.index < b.index; })
+                     ->index,
+                 std::nullopt);
+    }
+    // Each gain write waits on the disk, not the processor: several at once.
+    std::atomic<std::size_t> next = 0;
+    const auto writeGains = [&] {
+        for (std::size_t n; (n = next++) < ready.size();)
+            writeAlbumGainsInto(ready[n]);
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t n = std::min(GainWritesAtOnce, ready.size()); n > 1; --n)
+            helpers.emplace_back(writeGains);
+        writeGains();
+    }
+    std::sort(ready.begin(), ready.end(), [](const Held& a, const Held& b) { return a.index < b.index; });
+    for (Held& held : ready)
+        placeHeld(held);
+}
+
+void ConversionRun::writeAlbumGainsInto(Held& held)
+{
+    if (!held.albumGains)
+        return;
+    bool untouched = false;
+    std::string error;
+    if (!WritePrivateFileGainTags(held.output.pathInProcess(), tagFormatOf(*m_options.format), *held.albumGains, error,
+                                  OtherGains::Kept, &untouched)) {
+        held.albumGains.reset();
+        // An output the gains found no room in is placed as it is; the run's end tries again
+        // through a copy, and logs what keeps it from writing them. A failed edit may have
+        // damaged the private file: it goes, and the job with it.
+        if (!untouched) {
+            held.failure = "the album gain could not be written to " + held.target.path + ": " + error;
+            m_log.append(EngineCode::TagsNotWritten, m_jobs[held.index].source, held.failure);
+        }
+        return;
+    }
+    // The record of what the output was made from holds for the file as it is now.
+    if (held.target.sourceStamp)
+        writeOutputOrigin(held.output.pathInProcess(), *held.target.sourceStamp, m_fingerprint);
+    held.output.flush(held.failure);
+}
+
+void ConversionRun::placeHeld(Held& held)
+{
+    RunJobStatus& status = held.status;
+    std::string& name = held.target.path;
+    const bool placed = held.failure.empty() && place(held.output, held.target, held.failure);
+    if (!placed) {
+        if (!name.empty())
+            releaseName(name);
+        status.state = JobState::Error;
+        status.failure = std::move(held.failure);
+        status.output.clear();
+        status.verified = false;
+        status.loudness.reset();
+        status.sourceLoudness.reset();
+    } else {
+        status.output = name;
+        if (held.albumGains)
+            m_loudness.albumGainsWritten(held.index, *held.albumGains);
+    }
+    held.output.discard();
+    m_loudness.placed(held.index, placed ? std::optional(name) : std::nullopt);
+    m_slots[held.index]->end(status);
+    if (onJobEnded)
+        onJobEnded(held.index, status);
 }
 
 bool ConversionRun::place(PendingOutputFile& output, OutputTarget& target, std::string& failure)

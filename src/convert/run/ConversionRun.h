@@ -5,6 +5,7 @@
 #include "JobContext.h"
 #include "NormalisingGains.h"
 #include "OutputNaming.h"
+#include "PendingOutputFile.h"
 #include "RunLoudness.h"
 
 #include <atomic>
@@ -23,7 +24,6 @@
 namespace tunevale
 {
 
-class PendingOutputFile;
 class Engine;
 class ErrorLog;
 class WmaBitrateListView;
@@ -91,6 +91,9 @@ struct RunJobStatus {
 // starts no more: those keep waiting. With ReplayGain on, each job's PCM is measured as it is
 // decoded and its output tagged with its track gain; once every job has ended, the albums among
 // them get their album gains (before finished() turns true), kept outputs of those albums too.
+// So that an output is written once, not again for its album gain, a measured job's complete
+// output waits unplaced (the job shows Complete, and ends to onJobEnded once it is placed) until
+// its album is settled: its album gains go into the private file, and then it takes its name.
 // Normalising, the workers first claim every job's output name in record order and decode each
 // source whose output is not up to date to measure it (state Measuring, with its progress), unless
 // its loudness was stored; then each job's audio is converted with its gain applied.
@@ -141,6 +144,23 @@ private:
     // meanwhile; target.path becomes the name it got. False with failure set when it could not be placed.
     bool place(PendingOutputFile& output, OutputTarget& target, std::string& failure);
     void releaseName(const std::string& name);
+    // A complete output held back until its album is settled (status: the job's, complete).
+    struct Held {
+        std::size_t index = 0;
+        PendingOutputFile output;
+        OutputTarget target;
+        RunJobStatus status;
+        std::optional<GainTags> albumGains; // once its album is settled, when it has them
+        std::string failure;                // why it cannot be placed
+    };
+    void hold(Held held);
+    // Places the held outputs whose albums are settled, each with its album's gains; all of them
+    // once every job has ended.
+    void placeSettledOutputs();
+    // Writes a settled output's album gains into its private file and to the disk.
+    void writeAlbumGainsInto(Held& held);
+    // Gives a settled output its name and ends its job.
+    void placeHeld(Held& held);
     // The last worker's task: album gains for the albums whose every track was measured.
     void writeAlbumGains();
 
@@ -163,6 +183,10 @@ private:
     std::set<std::string> m_cleanedFolders;             // the folders whose leftovers were removed
     std::atomic<std::size_t> m_started{0};
     RunLoudness m_loudness;
+    bool m_holdForAlbums = false; // set by start()
+    std::size_t m_heldAtMost = 0;
+    std::mutex m_heldMutex;
+    std::vector<Held> m_held;
 
     std::vector<KeptOutput> m_kept;
     std::vector<KeptOutcome> m_keptOutcomes; // written by the last worker

@@ -20,6 +20,20 @@ JobLoudness jobLoudnessOf(const TrackLoudness& loudness)
             loudness.peakKind,     replayGain(loudness), loudness.peak};
 }
 
+namespace
+{
+
+GainTags albumGainTags(const std::vector<TrackLoudness>& tracks)
+{
+    const TrackLoudness together = combine(tracks);
+    GainTags gains;
+    gains.albumGain = replayGain(together);
+    gains.albumPeak = together.peak;
+    return gains;
+}
+
+} // namespace
+
 GainTags trackGainTags(const TrackLoudness& loudness)
 {
     GainTags gains;
@@ -56,7 +70,7 @@ void RunLoudness::completed(std::size_t index, const std::string& source, const 
 {
     const std::lock_guard lock(m_mutex);
     Job& job = m_jobs.at(index);
-    job = {true, false, source, tags.album, tags.albumArtist, loudness, output, format, origin};
+    job = {true, false, source, tags.album, tags.albumArtist, loudness, output, format, origin, std::nullopt};
 }
 
 void RunLoudness::measuredAsBefore(std::size_t index)
@@ -69,7 +83,8 @@ void RunLoudness::leftUnmeasured(std::size_t index, const std::string& source, c
 {
     const std::lock_guard lock(m_mutex);
     Job& job = m_jobs.at(index);
-    job = {true, false, source, tags.album, tags.albumArtist, std::nullopt, {}, OutputTagFormat::Mp3, std::nullopt};
+    job = {true,         false,       source, tags.album, tags.albumArtist, std::nullopt, {}, OutputTagFormat::Mp3,
+           std::nullopt, std::nullopt};
 }
 
 bool RunLoudness::told(std::size_t index) const
@@ -83,22 +98,98 @@ void RunLoudness::addKept(const std::string& source, const SourceTags& tags,
                           OutputTagFormat format, const std::optional<std::pair<FileStamp, std::string>>& origin)
 {
     const std::lock_guard lock(m_mutex);
-    m_jobs.push_back({true, false, source, tags.album, tags.albumArtist, loudness, output, format, origin});
+    m_jobs.push_back(
+        {true, false, source, tags.album, tags.albumArtist, loudness, output, format, origin, std::nullopt});
+}
+
+std::vector<AlbumKey> RunLoudness::albumKeys() const
+{
+    std::vector<AlbumKey> keys;
+    for (const Job& job : m_jobs)
+        keys.push_back({job.source, job.album, job.albumArtist});
+    return keys;
+}
+
+std::vector<RunLoudness::SettledAlbum> RunLoudness::settle(const std::vector<std::size_t>& held) const
+{
+    const std::lock_guard lock(m_mutex);
+    std::size_t ended = 0; // every run job before this one has ended
+    while (ended < m_runJobs && m_jobs[ended].told)
+        ++ended;
+    const bool runEnded = ended == m_runJobs;
+    std::vector<std::size_t> told;
+    std::vector<AlbumKey> keys;
+    const std::vector<AlbumKey> all = albumKeys();
+    for (std::size_t i = 0; i < m_runJobs; ++i)
+        if (m_jobs[i].told) {
+            told.push_back(i);
+            keys.push_back(all[i]);
+        }
+    std::vector<std::vector<std::size_t>> groups;
+    std::vector<char> inAlbum(m_runJobs);
+    for (const std::vector<std::size_t>& album : groupAlbums(keys)) {
+        std::vector<std::size_t>& jobs = groups.emplace_back();
+        for (const std::size_t n : album) {
+            jobs.push_back(told[n]);
+            inAlbum[told[n]] = true;
+        }
+    }
+    for (const std::size_t i : held)
+        if (!inAlbum.at(i))
+            groups.push_back({i});
+
+    std::vector<SettledAlbum> settled;
+    for (const std::vector<std::size_t>& group : groups) {
+        SettledAlbum album;
+        for (const std::size_t i : group)
+            if (std::find(held.begin(), held.end(), i) != held.end())
+                album.held.push_back(i);
+        if (album.held.empty() || (!runEnded && group.back() + 1 >= ended))
+            continue;
+        const bool measured =
+            std::all_of(group.begin(), group.end(), [this](std::size_t i) { return m_jobs[i].loudness.has_value(); });
+        if (inAlbum[group.front()] && measured) {
+            std::vector<TrackLoudness> tracks;
+            for (const std::size_t i : group)
+                tracks.push_back(*m_jobs[i].loudness);
+            album.gains = albumGainTags(tracks);
+        }
+        settled.push_back(std::move(album));
+    }
+    return settled;
+}
+
+void RunLoudness::albumGainsWritten(std::size_t index, const GainTags& gains)
+{
+    const std::lock_guard lock(m_mutex);
+    m_jobs.at(index).albumWritten = gains;
+}
+
+void RunLoudness::placed(std::size_t index, const std::optional<std::string>& output)
+{
+    const std::lock_guard lock(m_mutex);
+    Job& job = m_jobs.at(index);
+    if (output) {
+        job.output = *output;
+        return;
+    }
+    job.loudness.reset();
+    job.albumWritten.reset();
+    job.output.clear();
 }
 
 std::vector<std::size_t> RunLoudness::writeAlbumGains(ErrorLog& log, const MeasureKept& measure, unsigned workers)
 {
     const std::lock_guard lock(m_mutex);
-    std::vector<AlbumKey> keys;
-    for (const Job& job : m_jobs)
-        keys.push_back({job.source, job.album, job.albumArtist});
     struct Retag {
         std::size_t job;
         GainTags gains;
+        OtherGains others = OtherGains::Kept;
     };
     std::vector<Retag> retags;
+    std::vector<char> albumRight(m_jobs.size()); // holds the album gains it should
     const auto isKept = [this](std::size_t i) { return i >= m_runJobs; };
-    for (const std::vector<std::size_t>& album : groupAlbums(keys)) {
+    for (const std::vector<std::size_t>& album : groupAlbums(albumKeys())) {
         const bool ofTheRun = std::any_of(album.begin(), album.end(), [&](std::size_t i) { return !isKept(i); });
         const bool runJobsMeasured = std::all_of(album.begin(), album.end(), [&](std::size_t i) {
             return isKept(i) || (m_jobs[i].told && m_jobs[i].loudness);
@@ -124,14 +215,19 @@ std::vector<std::size_t> RunLoudness::writeAlbumGains(ErrorLog& log, const Measu
         std::vector<TrackLoudness> tracks;
         for (const std::size_t i : album)
             tracks.push_back(*m_jobs[i].loudness);
-        const TrackLoudness together = combine(tracks);
-        GainTags gains;
-        gains.albumGain = replayGain(together);
-        gains.albumPeak = together.peak;
-        for (const std::size_t i : album)
-            if (m_jobs[i].format != OutputTagFormat::Wav && (!isKept(i) || changed))
+        const GainTags gains = albumGainTags(tracks);
+        for (const std::size_t i : album) {
+            const bool written = m_jobs[i].albumWritten == gains;
+            if (m_jobs[i].format != OutputTagFormat::Wav && (!isKept(i) || changed) && !written)
                 retags.push_back({i, gains}); // else no gain tags, or the album gain it has
+            albumRight[i] = true;
+        }
     }
+    // An album gain written before a track of its album turned up, or before the run was stopped
+    // short of the album's end, goes again.
+    for (std::size_t i = 0; i < m_runJobs; ++i)
+        if (m_jobs[i].albumWritten && !albumRight[i] && m_jobs[i].loudness)
+            retags.push_back({i, trackGainTags(*m_jobs[i].loudness), OtherGains::Dropped});
 
     // Each retag copies its output and writes the copy to disk: several at once.
     std::vector<char> done(retags.size()); // not vector<bool>: each worker sets its own element
@@ -142,7 +238,7 @@ std::vector<std::size_t> RunLoudness::writeAlbumGains(ErrorLog& log, const Measu
             const std::optional<FileStamp> stamp = job.origin ? std::optional(job.origin->first) : std::nullopt;
             std::string error;
             done[n] = regainOutput(job.output, job.format, retags[n].gains, stamp, job.origin ? job.origin->second : "",
-                                   error);
+                                   error, retags[n].others);
             if (!done[n])
                 log.append(EngineCode::TagsNotWritten, job.source,
                            "album gain not written to " + job.output + ": " + error);

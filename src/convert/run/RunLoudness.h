@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlbumGrouping.h"
 #include "Engine.h"
 #include "LibraryRecords.h"
 #include "LoudnessMeter.h"
@@ -74,6 +75,23 @@ public:
     // Whether the job's end was told to completed() or leftUnmeasured().
     bool told(std::size_t index) const;
 
+    // An album that no later job of the run can join, as far as the run can tell before its end.
+    struct SettledAlbum {
+        std::vector<std::size_t> held; // its jobs among those asked about
+        std::optional<GainTags> gains; // its album gains; none when a track failed or was not measured
+    };
+    // Of the completed jobs whose outputs are held back unplaced, those whose albums are settled,
+    // presuming that an album's tracks stand together in the run: every job up to the one after
+    // the album's last track has ended (or every job of the run has). A held job without an album
+    // is settled the same way, without gains. The album gains it gives are those writeAlbumGains
+    // would give, unless a track of the album turns up later in the run; then writeAlbumGains
+    // mends the outputs. Not for runs with kept outputs.
+    std::vector<SettledAlbum> settle(const std::vector<std::size_t>& held) const;
+    // The job's output got these album gains before it was placed.
+    void albumGainsWritten(std::size_t index, const GainTags& gains);
+    // A held job's output was placed under this name; none: it could not be, and the job failed.
+    void placed(std::size_t index, const std::optional<std::string>& output);
+
     // An output outside the run joins its album; loudness: its audio's, none when not known yet.
     // Kept outputs are numbered from 0 in the order they were added.
     void addKept(const std::string& source, const SourceTags& tags, const std::optional<TrackLoudness>& loudness,
@@ -85,7 +103,9 @@ public:
 
     // Writes each complete album's gain and peak into its outputs; failures go to the log. A kept
     // output of unknown loudness is measured, only when the rest of its album is complete; kept
-    // outputs are re-tagged only when a job of their album was not measured as before. Returns the
+    // outputs are re-tagged only when a job of their album was not measured as before. An output
+    // that got album gains before it was placed is re-tagged only when they are not its album's
+    // (without album gains when its album has none). Returns the
     // numbers of the kept outputs that got their album's gain. Up to workers outputs are retagged
     // at once.
     std::vector<std::size_t> writeAlbumGains(ErrorLog& log, const MeasureKept& measure = {}, unsigned workers = 1);
@@ -101,7 +121,10 @@ private:
         std::string output;
         OutputTagFormat format = OutputTagFormat::Mp3;
         std::optional<std::pair<FileStamp, std::string>> origin;
+        std::optional<GainTags> albumWritten; // album gains written before the output was placed
     };
+
+    std::vector<AlbumKey> albumKeys() const; // under m_mutex
 
     mutable std::mutex m_mutex;
     std::vector<Job> m_jobs; // the run's, then the kept outputs

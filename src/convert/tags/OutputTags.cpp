@@ -256,8 +256,12 @@ template <typename Edit> std::string editThroughCopy(const std::string& outFile,
 
 // Edits a private file where it lies, with room bytes more reserved on the disk first: after a
 // failure the file is to be discarded. "" when the file holds the edit; otherwise why not.
-template <typename Edit> std::string editInPlace(const std::string& file, std::uint64_t room, Edit&& edit)
+// untouched, when given, tells whether a failure left the file as it was.
+template <typename Edit>
+std::string editInPlace(const std::string& file, std::uint64_t room, Edit&& edit, bool* untouched = nullptr)
 {
+    if (untouched)
+        *untouched = true;
     const int fd = ::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return systemError("the file cannot be opened", errno);
@@ -265,6 +269,8 @@ template <typename Edit> std::string editInPlace(const std::string& file, std::u
         ::close(fd);
         return systemError("no room for the tags", error);
     }
+    if (untouched)
+        *untouched = false;
     std::string editError;
     const bool edited = edit(file, editError);
     releaseRoom(fd, room);
@@ -319,13 +325,18 @@ TagWriteResult WritePrivateFileTags(const std::string& file, OutputTagFormat for
 }
 
 bool WritePrivateFileGainTags(const std::string& file, OutputTagFormat format, const GainTags& gains,
-                              std::string& error)
+                              std::string& error, OtherGains others, bool* untouched)
 {
+    if (untouched)
+        *untouched = true;
     if (gains.empty() || !holdsGainTags(format))
         return true;
-    error = editInPlace(file, roomForTags({}, std::nullopt), [&](const std::string& path, std::string& why) {
-        return writeGainsOnly(path, format, givenGainsOnly(gains), why);
-    });
+    GainChange change = givenGainsOnly(gains);
+    change.dropOthers = others == OtherGains::Dropped;
+    error = editInPlace(
+        file, roomForTags({}, std::nullopt),
+        [&](const std::string& path, std::string& why) { return writeGainsOnly(path, format, change, why); },
+        untouched);
     return error.empty();
 }
 

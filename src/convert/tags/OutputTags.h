@@ -53,6 +53,13 @@ struct GainTags {
     std::optional<double> albumPeak;
 
     bool empty() const { return !trackGain && !trackPeak && !albumGain && !albumPeak; }
+    bool operator==(const GainTags&) const = default;
+};
+
+// What a rewrite of an output's gains does to the loudness tags it carries that are not given.
+enum class OtherGains {
+    Kept,
+    Dropped // an album gain written too soon goes, leaving the track's
 };
 
 enum class TagWriteStatus {
@@ -91,10 +98,11 @@ TagWriteResult WritePrivateFileTags(const std::string& file, OutputTagFormat for
 
 // Sets the gain tags of a private copy of a finished output (an album's gain once its last track
 // has ended), leaving its other tags as they are, in place as WritePrivateFileTags does: after a
-// failure the copy is to be discarded. A gain without a value keeps what the file has. True
-// without a change for empty gains and for WAV, which has no gain tags; false with error set.
+// failure the copy is to be discarded. A gain without a value keeps what the file has, unless others
+// are dropped. True without a change for empty gains and for WAV, which has no gain tags; false
+// with error set, and untouched (when given) set when the file is as it was (no room for the edit).
 bool WritePrivateFileGainTags(const std::string& file, OutputTagFormat format, const GainTags& gains,
-                              std::string& error);
+                              std::string& error, OtherGains others = OtherGains::Kept, bool* untouched = nullptr);
 
 // The tag layout of an output format; the iPod default format is an MP3.
 OutputTagFormat tagFormatOf(FileFormat format);

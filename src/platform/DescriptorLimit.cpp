@@ -6,6 +6,16 @@
 namespace tunevale
 {
 
+namespace
+{
+
+std::uint64_t softLimitOf(const rlimit& limit)
+{
+    return limit.rlim_cur == RLIM_INFINITY ? UINT64_MAX : static_cast<std::uint64_t>(limit.rlim_cur);
+}
+
+} // namespace
+
 std::uint64_t raiseDescriptorLimit()
 {
     rlimit limit{};
@@ -17,7 +27,13 @@ std::uint64_t raiseDescriptorLimit()
         if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
             limit = raised;
     }
-    return limit.rlim_cur == RLIM_INFINITY ? UINT64_MAX : static_cast<std::uint64_t>(limit.rlim_cur);
+    return softLimitOf(limit);
+}
+
+std::uint64_t descriptorLimit()
+{
+    rlimit limit{};
+    return ::getrlimit(RLIMIT_NOFILE, &limit) == 0 ? softLimitOf(limit) : 1024;
 }
 
 unsigned parallelJobsWithin(std::uint64_t descriptorLimit)
@@ -26,6 +42,14 @@ unsigned parallelJobsWithin(std::uint64_t descriptorLimit)
         return 1;
     return static_cast<unsigned>(
         std::min<std::uint64_t>((descriptorLimit - DescriptorReserve) / DescriptorsPerJob, 4096));
+}
+
+std::size_t heldOutputsWithin(std::uint64_t descriptorLimit, unsigned parallel)
+{
+    const std::uint64_t used = DescriptorReserve + std::uint64_t{parallel} * DescriptorsPerJob;
+    if (descriptorLimit <= used)
+        return 0;
+    return static_cast<std::size_t>(std::min<std::uint64_t>((descriptorLimit - used) / DescriptorsPerHeldOutput, 4096));
 }
 
 } // namespace tunevale
