@@ -50,4 +50,19 @@ int copyFileBytes(int from, int to)
     }
 }
 
+bool writeAllBytes(int fd, const void* data, std::size_t size)
+{
+    auto bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(fd, bytes, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
 } // namespace tunevale

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 namespace tunevale
 {
 
@@ -7,5 +9,9 @@ namespace tunevale
 // descriptor to (written where it stands): in the kernel where the file systems allow it, by
 // reading and writing otherwise. 0, or the errno of the failure.
 int copyFileBytes(int from, int to);
+
+// Writes every byte given to the open descriptor, again after interruptions and short writes;
+// false (errno set) when a write fails.
+bool writeAllBytes(int fd, const void* data, std::size_t size);
 
 } // namespace tunevale

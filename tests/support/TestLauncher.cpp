@@ -7,6 +7,7 @@
 // starts its server, which leaves after some seconds without work. Whenever a server cannot be
 // reached the program runs here directly, as it would without the launcher.
 
+#include "FileCopy.h"
 #include "TestServerProtocol.h"
 
 #include <chrono>
@@ -119,23 +120,11 @@ bool sendRequest(int fd, int argc, char** argv)
         environment.emplace_back(*variable);
     const std::string block = requestBlock(folder, arguments, environment);
 
-    // The length goes with the three standard descriptors; the strings follow.
-    const std::uint32_t length = static_cast<std::uint32_t>(block.size());
-    iovec part{const_cast<std::uint32_t*>(&length), sizeof length};
-    alignas(cmsghdr) char control[CMSG_SPACE(3 * sizeof(int))]{};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr* header = CMSG_FIRSTHDR(&message);
-    header->cmsg_level = SOL_SOCKET;
-    header->cmsg_type = SCM_RIGHTS;
-    header->cmsg_len = CMSG_LEN(3 * sizeof(int));
-    const int streams[3] = {0, 1, 2};
-    std::memcpy(CMSG_DATA(header), streams, sizeof streams);
-    return ::sendmsg(fd, &message, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof length) &&
-           writeAll(fd, block.data(), block.size());
+    RequestHead head;
+    head.length = static_cast<std::uint32_t>(block.size());
+    for (int stream = 0; stream < 3; ++stream)
+        head.streams[stream] = stream;
+    return head.send(fd) && tunevale::writeAllBytes(fd, block.data(), block.size());
 }
 
 } // namespace

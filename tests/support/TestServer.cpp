@@ -1,5 +1,6 @@
 #include "TestServer.h"
 
+#include "FileCopy.h"
 #include "TestServerProtocol.h"
 
 #include <cstdlib>
@@ -31,21 +32,11 @@ struct Request {
 
 bool receive(int connection, Request& request)
 {
-    std::uint32_t length = 0;
-    iovec part{&length, sizeof length};
-    alignas(cmsghdr) char control[CMSG_SPACE(3 * sizeof(int))]{};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    if (::recvmsg(connection, &message, MSG_CMSG_CLOEXEC) != static_cast<ssize_t>(sizeof length))
+    RequestHead head;
+    if (!head.receive(connection))
         return false;
-    const cmsghdr* header = CMSG_FIRSTHDR(&message);
-    if (!header || header->cmsg_type != SCM_RIGHTS || header->cmsg_len != CMSG_LEN(3 * sizeof(int)))
-        return false;
-    std::memcpy(request.streams, CMSG_DATA(header), sizeof request.streams);
-    std::string block(length, '\0');
+    std::memcpy(request.streams, head.streams, sizeof request.streams);
+    std::string block(head.length, '\0');
     if (!readAll(connection, block.data(), block.size()))
         return false;
     std::vector<std::string> strings;
@@ -116,7 +107,7 @@ void watchTest(int connection, const Request& request)
             std::_Exit(0);
         }
     }
-    writeAll(connection, &status, sizeof status);
+    tunevale::writeAllBytes(connection, &status, sizeof status);
     std::_Exit(0);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,21 +18,6 @@ namespace tunevale::test::server
 
 // The option that makes a test program serve the tests on a socket instead of running them.
 inline constexpr const char* ServeOption = "--serve-tests";
-
-inline bool writeAll(int fd, const void* data, std::size_t size)
-{
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 inline bool readAll(int fd, void* data, std::size_t size)
 {
@@ -47,6 +33,49 @@ inline bool readAll(int fd, void* data, std::size_t size)
     }
     return true;
 }
+
+// The first part of a request: the length of its strings, which carries the three descriptors.
+class RequestHead
+{
+public:
+    std::uint32_t length = 0;
+    int streams[3] = {-1, -1, -1};
+
+    RequestHead()
+    {
+        m_message.msg_iov = &m_part;
+        m_message.msg_iovlen = 1;
+        m_message.msg_control = m_control;
+        m_message.msg_controllen = sizeof m_control;
+    }
+    RequestHead(const RequestHead&) = delete;
+    RequestHead& operator=(const RequestHead&) = delete;
+
+    bool send(int fd)
+    {
+        cmsghdr* header = CMSG_FIRSTHDR(&m_message);
+        header->cmsg_level = SOL_SOCKET;
+        header->cmsg_type = SCM_RIGHTS;
+        header->cmsg_len = CMSG_LEN(sizeof streams);
+        std::memcpy(CMSG_DATA(header), streams, sizeof streams);
+        return ::sendmsg(fd, &m_message, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof length);
+    }
+    bool receive(int fd)
+    {
+        if (::recvmsg(fd, &m_message, MSG_CMSG_CLOEXEC) != static_cast<ssize_t>(sizeof length))
+            return false;
+        const cmsghdr* header = CMSG_FIRSTHDR(&m_message);
+        if (!header || header->cmsg_type != SCM_RIGHTS || header->cmsg_len != CMSG_LEN(sizeof streams))
+            return false;
+        std::memcpy(streams, CMSG_DATA(header), sizeof streams);
+        return true;
+    }
+
+private:
+    iovec m_part{&length, sizeof length};
+    alignas(cmsghdr) char m_control[CMSG_SPACE(3 * sizeof(int))]{};
+    msghdr m_message{};
+};
 
 // The request's strings as one block.
 inline std::string requestBlock(const std::string& folder, const std::vector<std::string>& arguments,

@@ -1,6 +1,7 @@
 #include "WavWriter.h"
 
 #include "DecodeLoop.h"
+#include "FileCopy.h"
 #include "OutputCheck.h"
 #include "WavHeader.h"
 
@@ -16,21 +17,6 @@ namespace
 {
 
 constexpr std::uint32_t WavChunkBytes = 20000;
-
-bool writeAll(int fd, const void* data, std::size_t size)
-{
-    auto bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 JobResult writeFailure()
 {
@@ -69,7 +55,7 @@ public:
     {
         if (dataSize + bytes > WavMaxDataSize)
             return JobResult::error("the audio is too long for a WAV file");
-        if (!writeAll(fd_, pcm, bytes))
+        if (!writeAllBytes(fd_, pcm, bytes))
             return writeFailure();
         dataSize += bytes;
         return std::nullopt;
@@ -108,7 +94,7 @@ JobResult ConvertToWAV(Engine& engine, JobContext& context, ErrorLog& log, const
     if (fd < 0)
         return fail(writeFailure());
     const auto header = makeWavHeader(format);
-    if (!writeAll(fd, header.data(), header.size()))
+    if (!writeAllBytes(fd, header.data(), header.size()))
         return fail(writeFailure());
 
     WavDataSink sink(fd);
