@@ -223,8 +223,8 @@ ConversionRun::~ConversionRun()
 
 void ConversionRun::start()
 {
-    // Kept outputs share albums that only the run's end can settle.
     m_heldAtMost = std::min(MaxHeldOutputs, heldOutputsWithin(descriptorLimit(), m_parallel));
+    // Kept outputs share albums that only the run's end can settle.
     m_holdForAlbums = m_options.replayGain && m_options.format && m_kept.empty() &&
                       tagFormatOf(*m_options.format) != OutputTagFormat::Wav && m_heldAtMost > 0;
     const std::lock_guard lock(m_endMutex);
