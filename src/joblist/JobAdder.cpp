@@ -146,7 +146,12 @@ void JobAdder::work()
 
 bool JobAdder::advance(PendingAdd& add, bool timed)
 {
-    const auto until = std::chrono::steady_clock::now() + m_turnLength;
+    // A turn that has listed nothing yet goes on a while longer, so that a busy machine's slow
+    // folder reads still show the first rows at once; a tree without audio still yields.
+    const auto start = std::chrono::steady_clock::now();
+    const auto until = start + m_turnLength;
+    const auto untilFirstRow = start + EmptyTurnLengths * m_turnLength;
+    const std::size_t rowsBefore = m_jobs.rsJobs().size();
     for (;;) {
         if (add.next < add.tree.files.size()) {
             auto& name = add.tree.files[add.next++];
@@ -157,7 +162,10 @@ bool JobAdder::advance(PendingAdd& add, bool timed)
         } else {
             return true;
         }
-        if (timed && std::chrono::steady_clock::now() >= until)
+        if (!timed)
+            continue;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= untilFirstRow || (now >= until && m_jobs.rsJobs().size() > rowsBefore))
             return false;
     }
 }

@@ -52,8 +52,8 @@ public:
     // From now on each job is listed at once and its duration measured by queue; until it comes
     // the job waits unprobed (runs pass it over). nullptr: measured while it is added.
     void probeInBackground(ProbeQueue* queue) { m_background = queue; }
-    // From now on a road adds for turnLength at a time (at least one file or folder) and goes on in
-    // turns from turns. nullptr: each road is added at once.
+    // From now on a road adds for turnLength at a time (at least one file or folder, and longer, up
+    // to EmptyTurnLengths, until a row is listed) and goes on in turns from turns. nullptr: each road is added at once.
     void addInTurns(LaterQueue* turns, std::chrono::milliseconds turnLength = DefaultTurnLength)
     {
         m_turns = turns;
@@ -61,6 +61,8 @@ public:
     }
     // Well inside the 100 ms in which a window must answer.
     static constexpr std::chrono::milliseconds DefaultTurnLength{15};
+    // How many turn lengths a turn may last while it has listed no row.
+    static constexpr int EmptyTurnLengths = 10;
     // True while a road's files are still being listed and added.
     bool adding() const { return !m_pending.empty(); }
 

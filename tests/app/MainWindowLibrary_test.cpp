@@ -216,7 +216,7 @@ TEST_F(MainWindowLibrary, TwoThousandFilesAreListedAtOnceAndProbedWhileTheWindow
     // What the user does meanwhile (scrolling, a tick) asks the grid to paint again.
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, window.get(), [this] { window->Grid().viewport()->update(); });
-    user.start(20);
+    user.start(1);
     dialogs.folderAnswers.push_back(music.string());
     control<QAbstractButton>("cmdAddFolder")->click();
 
