@@ -99,8 +99,10 @@ inline std::filesystem::path encodedOutput(const std::filesystem::path& dir, Enc
                                            const std::vector<std::string>& extraTags = {})
 {
     const auto wav = dir / (name + "-source.wav");
-    const ProgramResult sox =
-        runProgram({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav.string(), "synth", "1", "sine", "440"});
+    // Repeatable: the same dither every run, so that what is made from the tone and what is read
+    // of it come from the fixture cache after the first run.
+    const ProgramResult sox = runProgram(
+        {"sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16", wav.string(), "synth", "1", "sine", "440"});
     EXPECT_EQ(sox.exitCode, 0) << sox.output;
     std::vector<std::string> metadata;
     for (const std::string& tag : extraTags)
