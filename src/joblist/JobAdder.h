@@ -53,7 +53,8 @@ public:
     // the job waits unprobed (runs pass it over). nullptr: measured while it is added.
     void probeInBackground(ProbeQueue* queue) { m_background = queue; }
     // From now on a road adds for turnLength at a time (at least one file or folder, and longer, up
-    // to EmptyTurnLengths, until a row is listed) and goes on in turns from turns. nullptr: each road is added at once.
+    // to EmptyTurnLengths, until a row is listed) and goes on in turns from turns. nullptr: each
+    // road is added at once.
     void addInTurns(LaterQueue* turns, std::chrono::milliseconds turnLength = DefaultTurnLength)
     {
         m_turns = turns;
